@@ -1,0 +1,30 @@
+# corvanta_library(NAME DIR [DEPS ...]): a static library of every .cpp in DIR (not in its
+# sub-folders), with src/ as the include root. New files are picked up on the next build.
+function(corvanta_library name dir)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+    if(sources)
+        add_library(${name} STATIC ${sources})
+        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+        target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    else()
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+        target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    endif()
+endfunction()
+
+# corvanta_test(NAME DIR [DEPS ...]): one GoogleTest program of every *_test.cpp in DIR.
+function(corvanta_test name dir)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(${name} ${sources})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+    target_compile_definitions(${name} PRIVATE
+        CORVANTA_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures"
+        CORVANTA_BUILD_DIR="${PROJECT_BINARY_DIR}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+endfunction()

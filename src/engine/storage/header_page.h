@@ -1,0 +1,101 @@
+// The header page (page 0): identification, the format version, and the database-wide settings
+// kept in its RC4-masked region. Integers little-endian.
+//
+//   offset  size  meaning
+//   0x00      4   00 01 00 00
+//   0x04     16   engine name, NUL-terminated: "Standard Jet DB" or "Standard ACE DB"
+//   0x14      1   version: 0 Jet 3, 1 Jet 4, 2 ACE 12, 3 ACE 14, 4 ACE 15, 5 ACE 16, 6 ACE 17
+//   0x18   126/128 masked region (Jet 3 / later): XORed with an RC4 key stream of key C7 DA 39 6B
+// Inside the masked region (offsets of the page, after unmasking):
+//   0x3A      2   Jet 3: sort order (LCID)
+//   0x3C      2   code page
+//   0x3E      4   encoding key: 0 = pages stored in the clear, else pages are encrypted
+//   0x42  20/40   database password: Jet 3 code-page bytes; Jet 4+ UTF-16LE, further XORed with
+//                 the creation date truncated to a 32-bit integer, repeated
+//   0x6E      4   Jet 4+: sort order: LCID (2), 0, sort version (0 General Legacy, 1 General)
+//   0x72      8   Jet 4+: creation date (days since 1899-12-30)
+// Outside the masked region:
+//   0x298...      ACE: encryption description (length at 0x299, data at 0x29B)
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/storage/byte_order.h"
+
+namespace engine::storage {
+
+enum class FileFormat { Jet3, Jet4, Ace12, Ace14, Ace15, Ace16, Ace17 };
+
+// The name mdb-ver prints for a format: "JET3", "JET4", "ACE12" ...
+const char* formatName(FileFormat format);
+uint32_t pageSizeOf(FileFormat format);
+inline bool isJet3(FileFormat format) { return format == FileFormat::Jet3; }
+inline bool isAce(FileFormat format) {
+    return format != FileFormat::Jet3 && format != FileFormat::Jet4;
+}
+
+struct SortOrder {
+    uint16_t lcid = 0x0409;
+    uint8_t version = 0;  // Jet 4+: 0 General Legacy, 1 General (2010)
+    bool operator==(const SortOrder&) const = default;
+};
+
+inline constexpr size_t kHeaderMaskOffset = 0x18;
+inline constexpr size_t kHeaderMaskLengthJet3 = 126;
+inline constexpr size_t kHeaderMaskLengthJet4 = 128;
+inline constexpr size_t kHeaderCodePageOffset = 0x3C;
+inline constexpr size_t kHeaderEncodingKeyOffset = 0x3E;
+inline constexpr size_t kHeaderPasswordOffset = 0x42;
+inline constexpr size_t kHeaderPasswordLengthJet3 = 20;
+inline constexpr size_t kHeaderPasswordLengthJet4 = 40;
+inline constexpr size_t kHeaderSortOrderOffsetJet3 = 0x3A;
+inline constexpr size_t kHeaderSortOrderOffsetJet4 = 0x6E;
+inline constexpr size_t kHeaderCreationDateOffset = 0x72;
+inline constexpr size_t kHeaderCryptoLengthOffset = 0x299;
+inline constexpr size_t kHeaderCryptoDataOffset = 0x29B;
+
+// XORs the fixed RC4 key stream over the masked region (masking and unmasking alike).
+void toggleHeaderMask(MutableBytes page, FileFormat format);
+
+class HeaderPage {
+public:
+    // Parses a raw page 0 as read from the file. Throws UnrecognizedFormat naming path when the
+    // bytes are not a database header this engine knows.
+    static HeaderPage parse(Bytes rawPage, const std::string& path);
+
+    FileFormat format() const { return m_format; }
+    uint32_t pageSize() const { return pageSizeOf(m_format); }
+    uint16_t codePage() const { return m_codePage; }
+    SortOrder sortOrder() const { return m_sortOrder; }
+    uint32_t encodingKey() const { return m_encodingKey; }
+    double creationDate() const { return m_creationDate; }
+
+    // True when the header holds a Jet database password (not an Office encryption password).
+    bool hasPassword() const;
+    // Compares in time independent of where the texts differ. password is UTF-8.
+    bool passwordMatches(const std::string& password) const;
+    // Stores a new Jet database password (empty = none). REQUIRES: not Jet 3.
+    void setPassword(const std::string& password);
+
+    // The Office encryption description (ACE files with an encoding key), else empty.
+    Bytes encryptionDescription() const;
+
+    // The page's unmasked bytes; toRawPage() masks them again for writing.
+    const std::vector<uint8_t>& unmasked() const { return m_unmasked; }
+    std::vector<uint8_t> toRawPage() const;
+
+private:
+    std::vector<uint8_t> passwordBytes() const;
+
+    FileFormat m_format = FileFormat::Jet4;
+    uint16_t m_codePage = 1252;
+    SortOrder m_sortOrder;
+    uint32_t m_encodingKey = 0;
+    double m_creationDate = 0;
+    std::vector<uint8_t> m_unmasked;
+};
+
+}  // namespace engine::storage

@@ -1,0 +1,170 @@
+#include "engine/storage/unicode.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+#include <array>
+#include <vector>
+
+namespace engine::storage {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Windows-1252 bytes 0x80-0x9F; the rest of the code page equals Latin-1.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+// Decodes one code point from text at index, advancing index; malformed bytes give U+FFFD.
+char32_t nextUtf8(std::string_view text, size_t& index) {
+    auto byte = static_cast<uint8_t>(text[index++]);
+    if (byte < 0x80) return byte;
+    int extra = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if ((byte & 0xE0) == 0xC0) {
+        extra = 1, value = byte & 0x1F, minimum = 0x80;
+    } else if ((byte & 0xF0) == 0xE0) {
+        extra = 2, value = byte & 0x0F, minimum = 0x800;
+    } else if ((byte & 0xF8) == 0xF0) {
+        extra = 3, value = byte & 0x07, minimum = 0x10000;
+    } else {
+        return kReplacement;
+    }
+    for (int count = 0; count < extra; ++count) {
+        if (index >= text.size() || (static_cast<uint8_t>(text[index]) & 0xC0) != 0x80) {
+            return kReplacement;
+        }
+        value = (value << 6) | (static_cast<uint8_t>(text[index++]) & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return kReplacement;
+    }
+    return value;
+}
+
+std::string iconvConvert(std::string_view input, const std::string& from, const std::string& to) {
+    iconv_t converter = iconv_open(to.c_str(), from.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return std::string(input);
+    }
+    std::string output;
+    std::vector<char> in(input.begin(), input.end());
+    char* inPointer = in.data();
+    size_t inLeft = in.size();
+    std::array<char, 4096> buffer{};
+    while (inLeft > 0) {
+        char* outPointer = buffer.data();
+        size_t outLeft = buffer.size();
+        size_t result = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
+        output.append(buffer.data(), buffer.size() - outLeft);
+        if (result == static_cast<size_t>(-1) && errno != E2BIG) {
+            // Skip a byte the code page cannot convert and go on.
+            output += '?';
+            ++inPointer;
+            --inLeft;
+        }
+    }
+    iconv_close(converter);
+    return output;
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t codePoint) {
+    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+        codePoint = kReplacement;
+    }
+    if (codePoint < 0x80) {
+        out += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        out += static_cast<char>(0xC0 | (codePoint >> 6));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        out += static_cast<char>(0xE0 | (codePoint >> 12));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (codePoint >> 18));
+        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
+
+std::u16string utf8ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    size_t index = 0;
+    while (index < text.size()) {
+        char32_t value = nextUtf8(text, index);
+        if (value >= 0x10000) {
+            value -= 0x10000;
+            out += static_cast<char16_t>(0xD800 | (value >> 10));
+            out += static_cast<char16_t>(0xDC00 | (value & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(value);
+        }
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t index = 0; index < text.size(); ++index) {
+        char32_t unit = text[index];
+        if (unit >= 0xD800 && unit <= 0xDBFF && index + 1 < text.size() &&
+            text[index + 1] >= 0xDC00 && text[index + 1] <= 0xDFFF) {
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (text[index + 1] - 0xDC00);
+            ++index;
+        }
+        appendUtf8(out, unit);
+    }
+    return out;
+}
+
+std::string codePageToUtf8(std::string_view bytes, uint16_t codePage) {
+    if (codePage != 1252 && codePage != 0) {
+        return iconvConvert(bytes, "CP" + std::to_string(codePage), "UTF-8");
+    }
+    std::string out;
+    out.reserve(bytes.size());
+    for (char raw : bytes) {
+        auto byte = static_cast<uint8_t>(raw);
+        char32_t value = byte;
+        if (byte >= 0x80 && byte < 0xA0) value = kCp1252High[byte - 0x80];
+        appendUtf8(out, value);
+    }
+    return out;
+}
+
+std::string utf8ToCodePage(std::string_view text, uint16_t codePage) {
+    if (codePage != 1252 && codePage != 0) {
+        return iconvConvert(text, "UTF-8", "CP" + std::to_string(codePage));
+    }
+    std::string out;
+    size_t index = 0;
+    while (index < text.size()) {
+        char32_t value = nextUtf8(text, index);
+        if (value < 0x80 || (value >= 0xA0 && value <= 0xFF)) {
+            out += static_cast<char>(value);
+            continue;
+        }
+        char mapped = '?';
+        for (size_t high = 0; high < kCp1252High.size(); ++high) {
+            if (kCp1252High[high] == value && value != kReplacement) {
+                mapped = static_cast<char>(0x80 + high);
+                break;
+            }
+        }
+        out += mapped;
+    }
+    return out;
+}
+
+}  // namespace engine::storage

@@ -1,0 +1,63 @@
+#include "support/fixtures.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace support {
+
+std::filesystem::path fixturesDir() {
+    if (const char* overridden = std::getenv("CORVANTA_FIXTURES")) {
+        return overridden;
+    }
+    return std::filesystem::path(CORVANTA_FIXTURES_DIR);
+}
+
+std::filesystem::path fixture(const std::string& relative) {
+    auto path = fixturesDir() / relative;
+    if (!std::filesystem::exists(path)) {
+        throw std::runtime_error("missing fixture " + path.string());
+    }
+    return path;
+}
+
+std::vector<std::string> allFixtures() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(fixturesDir())) {
+        auto extension = entry.path().extension().string();
+        if (entry.is_regular_file() && (extension == ".mdb" || extension == ".accdb")) {
+            names.push_back(std::filesystem::relative(entry.path(), fixturesDir()).string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::filesystem::path buildDir() { return std::filesystem::path(CORVANTA_BUILD_DIR); }
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "corvanta-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    m_path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::filesystem::path TempDir::copyFixture(const std::string& relative,
+                                           const std::string& name) const {
+    auto source = fixture(relative);
+    auto target = m_path / (name.empty() ? source.filename().string() : name);
+    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(target, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    return target;
+}
+
+}  // namespace support

@@ -1,0 +1,36 @@
+// Where the test data lives, and scratch folders for tests that write.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace support {
+
+// The folder of database files made by the real product (read-only).
+std::filesystem::path fixturesDir();
+std::filesystem::path fixture(const std::string& relative);
+// Every fixture file, as paths relative to fixturesDir(), sorted.
+std::vector<std::string> allFixtures();
+// The build folder (for the built programs).
+std::filesystem::path buildDir();
+
+// A fresh, empty folder removed again when the object dies.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+    // Copies a fixture into this folder (tests never write to the fixtures themselves).
+    std::filesystem::path copyFixture(const std::string& relative,
+                                      const std::string& name = "") const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+}  // namespace support
