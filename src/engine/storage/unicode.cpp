@@ -13,11 +13,13 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Windows-1252 bytes 0x80-0x9F; the rest of the code page equals Latin-1.
+// Windows-1252 bytes 0x80-0x9F; the rest of the code page equals Latin-1. The five bytes the
+// code page leaves undefined map to the control characters of the same number, as Windows
+// converts them, so every byte survives a round trip.
 constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Decodes one code point from text at index, advancing index; malformed bytes give U+FFFD.
 char32_t nextUtf8(std::string_view text, size_t& index) {
@@ -128,6 +130,46 @@ std::string utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
+char32_t foldCase(char32_t c) {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
+    if (c >= 0x100 && c <= 0x17F) {
+        // Latin Extended-A pairs upper/lower on even/odd code points, except a few runs.
+        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
+            return (c % 2 == 1) ? c + 1 : c;
+        }
+        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+        if (c == 0x178) return 0xFF;
+        return (c % 2 == 0) ? c + 1 : c;
+    }
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek
+    if (c >= 0x410 && c <= 0x42F) return c + 32;                  // Cyrillic
+    if (c >= 0x400 && c <= 0x40F) return c + 80;
+    if (c >= 0x460 && c <= 0x4FF && c % 2 == 0 && !(c >= 0x482 && c <= 0x489)) return c + 1;
+    if (c >= 0x531 && c <= 0x556) return c + 48;    // Armenian
+    if (c >= 0xFF21 && c <= 0xFF3A) return c + 32;  // full-width Latin
+    return c;
+}
+
+bool equalsIgnoringCase(std::string_view left, std::string_view right) {
+    size_t leftIndex = 0;
+    size_t rightIndex = 0;
+    while (leftIndex < left.size() && rightIndex < right.size()) {
+        if (foldCase(nextUtf8(left, leftIndex)) != foldCase(nextUtf8(right, rightIndex))) {
+            return false;
+        }
+    }
+    return leftIndex == left.size() && rightIndex == right.size();
+}
+
+std::string foldedCase(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t index = 0;
+    while (index < text.size()) appendUtf8(out, foldCase(nextUtf8(text, index)));
+    return out;
+}
+
 std::string codePageToUtf8(std::string_view bytes, uint16_t codePage) {
     if (codePage != 1252 && codePage != 0) {
         return iconvConvert(bytes, "CP" + std::to_string(codePage), "UTF-8");
@@ -157,7 +199,7 @@ std::string utf8ToCodePage(std::string_view text, uint16_t codePage) {
         }
         char mapped = '?';
         for (size_t high = 0; high < kCp1252High.size(); ++high) {
-            if (kCp1252High[high] == value && value != kReplacement) {
+            if (kCp1252High[high] == value) {
                 mapped = static_cast<char>(0x80 + high);
                 break;
             }

@@ -13,6 +13,14 @@ std::u16string utf8ToUtf16(std::string_view text);
 std::string utf16ToUtf8(std::u16string_view text);
 void appendUtf8(std::string& out, char32_t codePoint);
 
+// Simple case folding of one code point (Latin, Greek, Cyrillic, Armenian and the full-width
+// Latin letters), as the engine's name comparisons need it.
+char32_t foldCase(char32_t codePoint);
+// Whether two UTF-8 texts are equal when letter case is ignored.
+bool equalsIgnoringCase(std::string_view left, std::string_view right);
+// The text with its letters folded to lower case.
+std::string foldedCase(std::string_view text);
+
 // Single-byte code pages. 1252 is built in; others go through the C library's iconv.
 std::string codePageToUtf8(std::string_view bytes, uint16_t codePage);
 // Characters the code page lacks become '?'.

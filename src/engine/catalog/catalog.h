@@ -1,0 +1,89 @@
+// The system catalogue: the rows of MSysObjects, whose definition always starts on page 2.
+// Columns used (any order in the definition; found by name):
+//   Id (Long)         object id; a local table's id is the first page of its definition
+//   ParentId (Long)   the container: Tables 0x0F000001, Databases 0x0F000002, ...
+//   Name (Text)       object name
+//   Type (Integer)    1 local table, 2 database, 3 container, 4 ODBC link, 5 query, 6 link,
+//                     8 relationship, negative values for forms, reports, modules ...
+//   Flags (Long)      0x80000000 engine system object, 0x00000002 Access system object,
+//                     0x00000008 hidden; for queries bits 0xF0 give the kind (0 select)
+//   DateCreate, DateUpdate (Date/Time), Database, Connect (Memo), ForeignName (Text)
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/format/jet_format.h"
+#include "engine/format/table_scan.h"
+#include "engine/format/value.h"
+#include "engine/storage/pager.h"
+
+namespace engine::catalog {
+
+inline constexpr PageNumber kCatalogTablePage = 2;
+inline constexpr int32_t kTablesContainerId = 0x0F000001;
+inline constexpr int32_t kDatabasesContainerId = 0x0F000002;
+inline constexpr int32_t kRelationshipsContainerId = 0x0F000003;
+inline constexpr int32_t kContainersParentId = 0x0F000000;
+inline constexpr uint32_t kSystemObjectFlag = 0x80000000;
+inline constexpr uint32_t kAccessObjectFlag = 0x00000002;
+inline constexpr uint32_t kHiddenFlag = 0x00000008;
+
+enum class ObjectType : int16_t {
+    LocalTable = 1,
+    Database = 2,
+    Container = 3,
+    OdbcLink = 4,
+    Query = 5,
+    Link = 6,
+    Relationship = 8,
+};
+
+// What the tables schema rowset reports for an object; Other objects are not listed there.
+enum class ObjectKind { Table, SystemTable, AccessTable, Link, PassThrough, View, Other };
+
+// "TABLE", "SYSTEM TABLE", "ACCESS TABLE", "LINK", "PASS-THROUGH", "VIEW"; nullptr for Other.
+const char* tableTypeName(ObjectKind kind);
+
+struct CatalogObject {
+    int32_t id = 0;
+    int32_t parentId = 0;
+    std::string name;
+    int16_t type = 0;
+    uint32_t flags = 0;
+    std::optional<format::DateTime> dateCreate;
+    std::optional<format::DateTime> dateUpdate;
+    std::string database;     // links: the file the table lives in
+    std::string connect;      // links: the connect string
+    std::string foreignName;  // links: the table's name there
+    ObjectKind kind = ObjectKind::Other;
+    format::RowLocation location;  // the object's row in MSysObjects
+
+    bool isLocalTable() const { return type == static_cast<int16_t>(ObjectType::LocalTable); }
+    // The first page of a local table's definition.
+    PageNumber tablePage() const { return static_cast<PageNumber>(id) & 0x00FFFFFF; }
+};
+
+class Catalog {
+public:
+    // Reads every row of MSysObjects, and MSysQueries to tell views from other queries.
+    static Catalog read(storage::Pager& pager, const format::JetFormat& format,
+                        uint16_t codePage);
+
+    // Every object, in the order of the catalogue's rows.
+    const std::vector<CatalogObject>& objects() const { return m_objects; }
+    // The object of the Tables container with this name, letter case ignored (tables, links
+    // and queries share one name space there).
+    const CatalogObject* findInTables(std::string_view name) const;
+    // The local table with this name, letter case ignored.
+    const CatalogObject* findTable(std::string_view name) const;
+    const CatalogObject* findById(int32_t id) const;
+
+private:
+    std::vector<CatalogObject> m_objects;
+};
+
+ObjectKind classify(const CatalogObject& object, bool queryHasParameters);
+
+}  // namespace engine::catalog

@@ -1,0 +1,94 @@
+// The engine's front door: open a database file, list its objects, read its tables.
+//
+//   auto database = engine::Database::open("/data/sales.mdb", {.password = "secret"});
+//   for (const auto& object : database->catalog().objects()) ...
+//   auto reader = database->readTable("Orders");
+//   std::vector<engine::format::Value> row;
+//   while (reader->next(row)) ...
+//
+// Errors are engine::EngineError (error.h).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/catalog/catalog.h"
+#include "engine/format/table_definition.h"
+#include "engine/format/table_scan.h"
+#include "engine/format/value.h"
+#include "engine/storage/header_page.h"
+#include "engine/storage/page_file.h"
+#include "engine/storage/pager.h"
+
+namespace engine {
+
+enum class AccessMode {
+    ReadOnly,
+    ReadWrite,        // fails when the file cannot be written
+    ReadWriteIfAble,  // writes when the file allows it, else opens read-only
+};
+
+struct OpenOptions {
+    std::string password;  // UTF-8, used exactly as given; empty = none
+    AccessMode mode = AccessMode::ReadOnly;
+};
+
+class Database;
+
+// The rows of one table, read in order, one at a time.
+class TableReader {
+public:
+    TableReader(Database& database, format::TableDefinition definition);
+    const format::TableDefinition& definition() const { return m_definition; }
+    // Moves to the next row; false at the end.
+    bool next(std::vector<format::Value>& values);
+    // The same, for callers that want the stored bytes (valid until the next call).
+    bool nextRaw() { return m_scan.nextRaw(); }
+    storage::Bytes rowBytes() const { return m_scan.rowBytes(); }
+
+private:
+    format::TableDefinition m_definition;
+    format::TableScan m_scan;
+};
+
+class Database {
+public:
+    // Opens the file at path. Throws FileNotFound, UnrecognizedFormat, InvalidPassword,
+    // FileInUse, ReadOnly, Corrupt or NotSupported.
+    static std::unique_ptr<Database> open(const std::string& path, const OpenOptions& options = {});
+    // Opens a database held by any page file (tests use memory files and injected faults).
+    static std::unique_ptr<Database> open(std::unique_ptr<storage::PageFile> file,
+                                          const OpenOptions& options);
+    ~Database();
+
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const std::string& path() const { return m_pager->path(); }
+    storage::FileFormat format() const { return m_header.format(); }
+    const format::JetFormat& jetFormat() const { return *m_jetFormat; }
+    const storage::HeaderPage& header() const { return m_header; }
+    bool writable() const { return m_pager->writable(); }
+    storage::Pager& pager() { return *m_pager; }
+
+    const catalog::Catalog& catalog();
+    // The definition of a local table. Throws InputTableNotFound when there is none.
+    format::TableDefinition tableDefinition(std::string_view name);
+    format::TableDefinition tableDefinitionAt(PageNumber page);
+    std::unique_ptr<TableReader> readTable(std::string_view name);
+
+private:
+    Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header);
+
+    std::unique_ptr<storage::Pager> m_pager;
+    storage::HeaderPage m_header;
+    const format::JetFormat* m_jetFormat;
+    std::optional<catalog::Catalog> m_catalog;
+};
+
+// "The database engine cannot find the input table or query 'name'. ..."
+EngineError inputTableNotFound(std::string_view name);
+
+}  // namespace engine

@@ -1,0 +1,65 @@
+#include "engine/format/data_page.h"
+
+namespace engine::format {
+
+using storage::readU16LE;
+using storage::readU32LE;
+
+namespace {
+constexpr size_t kFreeSpaceOffset = 2;
+constexpr size_t kOwnerOffset = 4;
+}  // namespace
+
+DataPageView::DataPageView(storage::Bytes page, const JetFormat& format, PageNumber number,
+                           const std::string& path)
+    : m_page(page), m_format(format), m_number(number), m_path(path) {
+    if (m_page.size() != format.pageSize || m_page[0] != kDataPageType) {
+        damaged("is not a data page");
+    }
+    m_rowCount = readU16LE(m_page, format.dataRowCountOffset);
+    if (m_rowCount > kMaxRowsPerPage ||
+        format.dataRowTableOffset + 2u * m_rowCount > format.pageSize) {
+        damaged("claims " + std::to_string(m_rowCount) + " rows");
+    }
+}
+
+uint32_t DataPageView::owner() const { return readU32LE(m_page, kOwnerOffset); }
+
+uint16_t DataPageView::freeSpace() const { return readU16LE(m_page, kFreeSpaceOffset); }
+
+RowSlot DataPageView::slot(uint16_t row) const {
+    if (row >= m_rowCount) {
+        damaged("has no row " + std::to_string(row));
+    }
+    auto entryAt = [&](uint16_t index) {
+        return readU16LE(m_page, m_format.dataRowTableOffset + 2u * index);
+    };
+    uint16_t entry = entryAt(row);
+    RowSlot slot;
+    slot.start = entry & kRowOffsetMask;
+    slot.end = row == 0 ? static_cast<uint16_t>(m_format.pageSize)
+                        : static_cast<uint16_t>(entryAt(row - 1) & kRowOffsetMask);
+    slot.deleted = (entry & kRowDeletedFlag) != 0;
+    slot.lookup = (entry & kRowLookupFlag) != 0;
+    uint32_t tableEnd = m_format.dataRowTableOffset + 2u * m_rowCount;
+    // A deleted row may have been cut to nothing; a live one must lie inside the row area.
+    if (slot.start > slot.end || slot.end > m_format.pageSize ||
+        (!slot.deleted && slot.start < tableEnd)) {
+        if (slot.deleted) return {slot.end, slot.end, true, slot.lookup};
+        damaged("holds row " + std::to_string(row) + " outside its row area");
+    }
+    return slot;
+}
+
+storage::Bytes DataPageView::rowBytes(const RowSlot& slot) const {
+    return m_page.subspan(slot.start, slot.end - slot.start);
+}
+
+void DataPageView::damaged(const std::string& what) const {
+    throw EngineError(ErrorCode::Corrupt,
+                      "The database '" + m_path + "' is damaged: page " +
+                          std::to_string(m_number) + " " + what + ".",
+                      m_number);
+}
+
+}  // namespace engine::format

@@ -1,0 +1,36 @@
+// Turns the bytes of a table row into typed values, one per column of the definition.
+#pragma once
+
+#include <vector>
+
+#include "engine/format/row_layout.h"
+#include "engine/format/table_definition.h"
+#include "engine/format/value.h"
+#include "engine/storage/pager.h"
+
+namespace engine::format {
+
+class RowDecoder {
+public:
+    RowDecoder(storage::Pager& pager, const JetFormat& format, const TableDefinition& table);
+
+    // Fills values with one value per column, in the order of the definition's columns.
+    // page names the row's page in damage reports. Throws Corrupt on a damaged row.
+    void decode(storage::Bytes row, PageNumber page, std::vector<Value>& values);
+    // Decodes only the columns whose positions wanted marks; the others stay NULL. Reading only
+    // what is needed keeps long values that nobody asked for off the disk.
+    void decode(storage::Bytes row, PageNumber page, const std::vector<bool>& wanted,
+                std::vector<Value>& values);
+
+private:
+    Value decodeColumn(const ColumnDefinition& column, storage::Bytes row, PageNumber page);
+    Value decodeBytes(const ColumnDefinition& column, storage::Bytes bytes, PageNumber page);
+    [[noreturn]] void damaged(PageNumber page, const std::string& what) const;
+
+    storage::Pager& m_pager;
+    const JetFormat& m_format;
+    const TableDefinition& m_table;
+    RowLayout m_layout;
+};
+
+}  // namespace engine::format

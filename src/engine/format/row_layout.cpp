@@ -1,0 +1,78 @@
+#include "engine/format/row_layout.h"
+
+namespace engine::format {
+
+namespace {
+
+bool parseJet4(storage::Bytes row, bool hasVariableColumns, RowLayout& layout) {
+    size_t length = row.size();
+    if (length < 2) return false;
+    layout.columnCount = storage::readU16LE(row, 0);
+    layout.fixedStart = 2;
+    size_t maskSize = (layout.columnCount + 7u) / 8u;
+    if (maskSize + 2 > length) return false;
+    layout.nullMask = row.subspan(length - maskSize, maskSize);
+    layout.variableOffsets.clear();
+    if (!hasVariableColumns) return true;
+    if (maskSize + 2 + 2 > length) return false;
+    size_t countAt = length - maskSize - 2;
+    uint16_t variableCount = storage::readU16LE(row, countAt);
+    if (variableCount == 0) return true;
+    // End of data, then the offsets below the count, last slot first.
+    size_t tableBytes = (variableCount + 1u) * 2u;
+    if (tableBytes > countAt) return false;
+    layout.variableOffsets.resize(variableCount + 1u);
+    for (uint16_t slot = 0; slot <= variableCount; ++slot) {
+        layout.variableOffsets[slot] = storage::readU16LE(row, countAt - 2u * (slot + 1u));
+    }
+    size_t dataLimit = countAt - tableBytes;
+    for (size_t slot = 0; slot <= variableCount; ++slot) {
+        uint16_t offset = layout.variableOffsets[slot];
+        if (offset < 2 || offset > dataLimit) return false;
+        if (slot > 0 && offset < layout.variableOffsets[slot - 1]) return false;
+    }
+    return true;
+}
+
+bool parseJet3(storage::Bytes row, bool hasVariableColumns, RowLayout& layout) {
+    size_t length = row.size();
+    if (length < 1) return false;
+    layout.columnCount = row[0];
+    layout.fixedStart = 1;
+    size_t maskSize = (layout.columnCount + 7u) / 8u;
+    if (maskSize + 1 > length) return false;
+    layout.nullMask = row.subspan(length - maskSize, maskSize);
+    layout.variableOffsets.clear();
+    if (!hasVariableColumns) return true;
+    if (maskSize + 1 + 1 > length) return false;
+    size_t countAt = length - maskSize - 1;
+    uint8_t variableCount = row[countAt];
+    if (variableCount == 0) return true;
+
+    size_t jumpCount = (length - 1) / 256;
+    if (jumpCount + variableCount + 1u > countAt) return false;
+    size_t firstOffsetAt = countAt - jumpCount - 1;  // offset 0 sits just below the jumps
+    // When the variable data stops short of the last boundary, the last jump is a filler.
+    if ((firstOffsetAt - variableCount) / 256 < jumpCount) --jumpCount;
+
+    layout.variableOffsets.resize(variableCount + 1u);
+    size_t jumpsUsed = 0;
+    for (size_t slot = 0; slot <= variableCount; ++slot) {
+        while (jumpsUsed < jumpCount && row[countAt - 1 - jumpsUsed] == slot) ++jumpsUsed;
+        size_t offset = row[firstOffsetAt - slot] + jumpsUsed * 256;
+        if (offset < 1 || offset > firstOffsetAt - variableCount) return false;
+        if (slot > 0 && offset < layout.variableOffsets[slot - 1]) return false;
+        layout.variableOffsets[slot] = static_cast<uint16_t>(offset);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parseRowLayout(storage::Bytes row, const JetFormat& format, bool hasVariableColumns,
+                    RowLayout& layout) {
+    return format.jet3 ? parseJet3(row, hasVariableColumns, layout)
+                       : parseJet4(row, hasVariableColumns, layout);
+}
+
+}  // namespace engine::format

@@ -1,0 +1,54 @@
+// Walks the live rows of a table, page by page in page order, in bounded memory: the pages come
+// from the table's owned-pages map, each page's rows in slot order; deleted rows are skipped and
+// rows that moved are followed to where they now live.
+#pragma once
+
+#include <vector>
+
+#include "engine/format/row_decoder.h"
+#include "engine/format/table_definition.h"
+
+namespace engine::format {
+
+struct RowLocation {
+    PageNumber page = 0;
+    uint8_t row = 0;
+    bool operator==(const RowLocation&) const = default;
+};
+
+class TableScan {
+public:
+    // Reads the owned-pages map; throws Corrupt when it is damaged.
+    TableScan(storage::Pager& pager, const JetFormat& format, const TableDefinition& table);
+
+    // Moves to the next live row; false at the end. The row's bytes stay valid until the next
+    // call.
+    bool nextRaw();
+    storage::Bytes rowBytes() const { return m_rowBytes; }
+    // Where the current row's home slot is (a moved row keeps its home slot's address).
+    RowLocation location() const { return m_location; }
+
+    // Moves to the next live row and decodes it (only the wanted columns, when given).
+    bool next(std::vector<Value>& values);
+    bool next(const std::vector<bool>& wanted, std::vector<Value>& values);
+
+private:
+    bool loadPage();
+    storage::Bytes followLookup(storage::Bytes pointer, PageNumber from);
+
+    storage::Pager& m_pager;
+    const JetFormat& m_format;
+    const TableDefinition& m_table;
+    RowDecoder m_decoder;
+    std::vector<PageNumber> m_pages;
+    size_t m_nextPageIndex = 0;
+    storage::PageRef m_page;
+    PageNumber m_pageNumber = 0;
+    uint16_t m_rowCount = 0;
+    uint16_t m_nextRow = 0;
+    storage::PageRef m_lookupPage;
+    storage::Bytes m_rowBytes;
+    RowLocation m_location;
+};
+
+}  // namespace engine::format

@@ -1,0 +1,28 @@
+// Text values as rows store them.
+//
+// Jet 3: single-byte characters in the database's code page.
+// Jet 4 and later: UTF-16LE, or "compressed Unicode" when the column allows it and the value
+// starts with the marker FF FE. A compressed value is a run of one-byte characters (the low
+// byte of a UTF-16 unit whose high byte is 0); each 0x00 byte switches between one-byte mode
+// and plain UTF-16LE pairs. It starts in one-byte mode and may end in either.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/storage/byte_order.h"
+
+namespace engine::format {
+
+inline constexpr uint8_t kCompressedTextMarker0 = 0xFF;
+inline constexpr uint8_t kCompressedTextMarker1 = 0xFE;
+
+// Decodes a stored text value to UTF-8.
+std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage);
+
+// Encodes UTF-8 text for storage. With compress set, the compressed form is used when it is
+// shorter; maxBytes bounds nothing here (callers check lengths).
+std::vector<uint8_t> encodeText(std::string_view text, bool jet3, uint16_t codePage,
+                                bool compress);
+
+}  // namespace engine::format

@@ -1,0 +1,47 @@
+// Usage maps: which pages belong to a table, an index or a long-value column, and which of them
+// have free space. A map is a row on a data page, found through a reference (row number 1 byte,
+// page 3 bytes, little-endian). The row's first byte chooses one of two forms:
+//
+// Inline map (type 0):
+//   offset  size  meaning
+//   0         1   0
+//   1         4   first page the bitmap covers
+//   5       rest  bitmap: bit i (least significant bit first) set = page first+i is in the map
+//
+// Reference map (type 1):
+//   offset  size  meaning
+//   0         1   1
+//   1    4 x n    pages of type 0x05 holding bitmaps (0 = none yet); bitmap page k covers the
+//                 pages from k x N, N = (page size - 4) x 8
+// Bitmap page (type 0x05):
+//   0         4   05 01 00 00
+//   4       rest  bitmap, as above
+//
+// The global page map (row 0 of page 1) has the same forms, but a set bit there means the page
+// is free.
+#pragma once
+
+#include <vector>
+
+#include "engine/format/jet_format.h"
+#include "engine/format/table_definition.h"
+#include "engine/storage/pager.h"
+
+namespace engine::format {
+
+inline constexpr uint8_t kInlineMap = 0x00;
+inline constexpr uint8_t kReferenceMap = 0x01;
+inline constexpr uint8_t kBitmapPageType = 0x05;
+inline constexpr size_t kInlineMapHeaderSize = 5;
+inline constexpr size_t kBitmapPageHeaderSize = 4;
+
+// The pages a map marks, in ascending order. Throws Corrupt when the map or a page it points to
+// is damaged. Pages the map marks past the end of the file are left out.
+std::vector<PageNumber> readUsageMapPages(storage::Pager& pager, const JetFormat& format,
+                                          UsageMapRef ref);
+
+// The raw row of a usage map, for code that rewrites it in place.
+std::vector<uint8_t> readUsageMapRow(storage::Pager& pager, const JetFormat& format,
+                                     UsageMapRef ref);
+
+}  // namespace engine::format

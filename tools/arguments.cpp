@@ -1,0 +1,50 @@
+#include "arguments.h"
+
+namespace tools {
+
+const char* const kUsage =
+    "usage: corvanta-db COMMAND ARGUMENTS [OPTIONS]\n"
+    "\n"
+    "commands:\n"
+    "  tables FILE [--all]             one line per catalogue object: TYPE<TAB>NAME\n"
+    "  columns FILE TABLE              one line per column: name, type, size\n"
+    "  export FILE TABLE               the table's rows as CSV\n"
+    "\n"
+    "options:\n"
+    "  -p PASSWORD    the database's password (the source's, for copy)\n"
+    "  -P PASSWORD    the destination's password (copy, create)\n"
+    "  --all          tables: also objects the tables rowset does not list\n"
+    "  -h, --help     this text\n";
+
+Arguments parseArguments(const std::vector<std::string>& words) {
+    Arguments arguments;
+    for (size_t index = 0; index < words.size(); ++index) {
+        const std::string& word = words[index];
+        auto value = [&](const char* option) {
+            if (index + 1 >= words.size()) {
+                throw UsageError(std::string("option ") + option + " needs a value");
+            }
+            return words[++index];
+        };
+        if (word == "-h" || word == "--help") {
+            arguments.help = true;
+        } else if (word == "-p") {
+            arguments.password = value("-p");
+        } else if (word == "-P") {
+            arguments.destinationPassword = value("-P");
+        } else if (word == "--format") {
+            arguments.format = value("--format");
+        } else if (word == "--all") {
+            arguments.all = true;
+        } else if (word.size() > 1 && word[0] == '-' && word != "-") {
+            throw UsageError("unknown option " + word);
+        } else if (arguments.command.empty()) {
+            arguments.command = word;
+        } else {
+            arguments.positional.push_back(word);
+        }
+    }
+    return arguments;
+}
+
+}  // namespace tools

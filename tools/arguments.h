@@ -1,0 +1,31 @@
+// The command line of corvanta-db: a command, its positional arguments, and options.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tools {
+
+struct Arguments {
+    std::string command;
+    std::vector<std::string> positional;
+    std::optional<std::string> password;             // -p: the (source) database's password
+    std::optional<std::string> destinationPassword;  // -P: a copy's destination password
+    std::optional<std::string> format;               // --format for create
+    bool all = false;                                // --all for tables
+    bool help = false;
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws UsageError for an unknown option or an option without its value.
+Arguments parseArguments(const std::vector<std::string>& words);
+
+extern const char* const kUsage;
+
+}  // namespace tools

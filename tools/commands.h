@@ -1,0 +1,17 @@
+// The commands of corvanta-db. Each writes its result to out and throws engine::EngineError
+// (or UsageError) on failure; the program's main turns those into messages and exit codes.
+#pragma once
+
+#include <ostream>
+
+#include "arguments.h"
+
+namespace tools {
+
+// Runs the command named in arguments. Returns the process exit status.
+int runCommand(const Arguments& arguments, std::ostream& out);
+
+// Runs a whole command line: prints errors to err as "error NUMBER: TEXT".
+int runCommandLine(const std::vector<std::string>& words, std::ostream& out, std::ostream& err);
+
+}  // namespace tools

@@ -1,0 +1,192 @@
+#include "value_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace tools {
+
+using namespace engine::format;
+
+namespace {
+
+template <typename Float>
+std::string shortestFloat(Float value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    char buffer[512];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    return std::string(buffer, result.ptr);
+}
+
+// Writes an unsigned integer as decimal digits with scale digits after a point, without
+// trailing zeros after it.
+std::string scaledDecimal(std::string digits, unsigned scale, bool negative) {
+    if (scale > 0) {
+        if (digits.size() <= scale) digits.insert(0, scale - digits.size() + 1, '0');
+        digits.insert(digits.size() - scale, ".");
+        while (digits.back() == '0') digits.pop_back();
+        if (digits.back() == '.') digits.pop_back();
+    }
+    if (negative && digits != "0") digits.insert(0, "-");
+    return digits;
+}
+
+__extension__ using Uint128 = unsigned __int128;
+
+std::string uint128Digits(uint64_t high, uint64_t low) {
+    Uint128 value = (static_cast<Uint128>(high) << 64) | low;
+    if (value == 0) return "0";
+    std::string digits;
+    while (value > 0) {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
+        value /= 10;
+    }
+    return digits;
+}
+
+// Days since 0000-03-01 based civil date conversion (proleptic Gregorian calendar).
+void civilFromDays(int64_t daysSinceEpoch, int64_t& year, unsigned& month, unsigned& day) {
+    int64_t z = daysSinceEpoch + 719468;
+    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    auto dayOfEra = static_cast<unsigned>(z - era * 146097);
+    unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    unsigned monthIndex = (5 * dayOfYear + 2) / 153;
+    day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    year = static_cast<int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+// 1899-12-30 counted from 1970-01-01.
+constexpr int64_t kOleEpochFromUnix = -25569;
+
+std::string extendedDateText(const std::string& stored) {
+    // days since 0001-01-01 (19 digits), ':', seconds of day (12) and ticks (7), ':', '7'.
+    if (stored.size() < 40 || stored[19] != ':') return stored;
+    int64_t days = 0;
+    int64_t seconds = 0;
+    int64_t ticks = 0;
+    for (size_t index = 0; index < 19; ++index) {
+        if (stored[index] < '0' || stored[index] > '9') return stored;
+        days = days * 10 + (stored[index] - '0');
+    }
+    for (size_t index = 20; index < 39; ++index) {
+        if (stored[index] < '0' || stored[index] > '9') return stored;
+        (index < 32 ? seconds : ticks) =
+            (index < 32 ? seconds : ticks) * 10 + (stored[index] - '0');
+    }
+    int64_t year = 0;
+    unsigned month = 0;
+    unsigned day = 0;
+    // 0001-01-01 is 719162 days before 1970-01-01.
+    civilFromDays(days - 719162, year, month, day);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u %02lld:%02lld:%02lld",
+                  static_cast<long long>(year), month, day, static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    std::string text = buffer;
+    if (ticks != 0) {
+        std::snprintf(buffer, sizeof buffer, ".%07lld", static_cast<long long>(ticks));
+        std::string fraction = buffer;
+        while (fraction.back() == '0') fraction.pop_back();
+        text += fraction;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string dateTimeText(double days) {
+    if (!std::isfinite(days) || std::fabs(days) > 1e7) return shortestFloat(days);
+    double whole = std::trunc(days);
+    auto seconds = static_cast<int64_t>(std::llround(std::fabs(days - whole) * 86400.0));
+    auto dayNumber = static_cast<int64_t>(whole);
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        dayNumber += 1;
+    }
+    int64_t year = 0;
+    unsigned month = 0;
+    unsigned day = 0;
+    civilFromDays(dayNumber + kOleEpochFromUnix, year, month, day);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u %02lld:%02lld:%02lld",
+                  static_cast<long long>(year), month, day, static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return buffer;
+}
+
+std::string hexText(const ByteString& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (uint8_t byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
+    return text;
+}
+
+std::string guidText(const Guid& guid) {
+    const auto& b = guid.bytes;
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer,
+                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
+                  b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
+                  b[14], b[15]);
+    return buffer;
+}
+
+std::string decimalText(const Decimal& decimal) {
+    return scaledDecimal(uint128Digits(decimal.high, decimal.low), decimal.scale,
+                         decimal.negative);
+}
+
+std::string currencyText(Currency currency) {
+    bool negative = currency.scaled < 0;
+    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(currency.scaled)
+                                  : static_cast<uint64_t>(currency.scaled);
+    return scaledDecimal(std::to_string(magnitude), 4, negative);
+}
+
+std::string valueText(const Value& value) {
+    struct Visitor {
+        std::string operator()(std::monostate) const { return {}; }
+        std::string operator()(bool v) const { return v ? "1" : "0"; }
+        std::string operator()(uint8_t v) const { return std::to_string(v); }
+        std::string operator()(int16_t v) const { return std::to_string(v); }
+        std::string operator()(int32_t v) const { return std::to_string(v); }
+        std::string operator()(int64_t v) const { return std::to_string(v); }
+        std::string operator()(Currency v) const { return currencyText(v); }
+        std::string operator()(float v) const { return shortestFloat(v); }
+        std::string operator()(double v) const { return shortestFloat(v); }
+        std::string operator()(DateTime v) const { return dateTimeText(v.days); }
+        std::string operator()(const std::string& v) const { return v; }
+        std::string operator()(const ByteString& v) const { return hexText(v); }
+        std::string operator()(const Guid& v) const { return guidText(v); }
+        std::string operator()(const Decimal& v) const { return decimalText(v); }
+        std::string operator()(const ExtendedDateTime& v) const {
+            return extendedDateText(v.stored);
+        }
+        std::string operator()(ComplexKey v) const { return std::to_string(v.key); }
+    };
+    return std::visit(Visitor{}, value);
+}
+
+std::string quoteCsv(std::string_view text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    quoted += '"';
+    return quoted;
+}
+
+std::string csvField(const Value& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return quoteCsv(*text);
+    return valueText(value);
+}
+
+}  // namespace tools

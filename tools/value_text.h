@@ -1,0 +1,23 @@
+// Values as text, the way the command-line tool prints them: numbers in their shortest exact
+// decimal form, dates as YYYY-MM-DD HH:MM:SS, Yes/No as 1 or 0, bytes as hexadecimal.
+#pragma once
+
+#include <string>
+
+#include "engine/format/value.h"
+
+namespace tools {
+
+// The value as plain text (no quoting); NULL gives an empty text.
+std::string valueText(const engine::format::Value& value);
+// The value as one CSV field: text values in double quotes with inner quotes doubled.
+std::string csvField(const engine::format::Value& value);
+std::string quoteCsv(std::string_view text);
+
+std::string dateTimeText(double days);
+std::string hexText(const engine::format::ByteString& bytes);
+std::string guidText(const engine::format::Guid& guid);
+std::string decimalText(const engine::format::Decimal& decimal);
+std::string currencyText(engine::format::Currency currency);
+
+}  // namespace tools
