@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "engine/database.h"
+
 #include "value_text.h"
 
 namespace tools {
@@ -15,9 +16,9 @@ void requirePositional(const Arguments& arguments, size_t count) {
 }
 
 std::unique_ptr<engine::Database> openForReading(const Arguments& arguments) {
-    return engine::Database::open(arguments.positional.at(0),
-                                  {.password = arguments.password.value_or(""),
-                                   .mode = engine::AccessMode::ReadOnly});
+    return engine::Database::open(
+        arguments.positional.at(0),
+        {.password = arguments.password.value_or(""), .mode = engine::AccessMode::ReadOnly});
 }
 
 int listTables(const Arguments& arguments, std::ostream& out) {

@@ -2,9 +2,9 @@
 // (or UsageError) on failure; the program's main turns those into messages and exit codes.
 #pragma once
 
-#include <ostream>
-
 #include "arguments.h"
+
+#include <ostream>
 
 namespace tools {
 

@@ -1,7 +1,7 @@
 // corvanta-db: inspect, export and change Access database files from the command line.
-#include <iostream>
-
 #include "commands.h"
+
+#include <iostream>
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);

@@ -139,8 +139,7 @@ std::string guidText(const Guid& guid) {
 }
 
 std::string decimalText(const Decimal& decimal) {
-    return scaledDecimal(uint128Digits(decimal.high, decimal.low), decimal.scale,
-                         decimal.negative);
+    return scaledDecimal(uint128Digits(decimal.high, decimal.low), decimal.scale, decimal.negative);
 }
 
 std::string currencyText(Currency currency) {

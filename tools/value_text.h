@@ -2,9 +2,9 @@
 // decimal form, dates as YYYY-MM-DD HH:MM:SS, Yes/No as 1 or 0, bytes as hexadecimal.
 #pragma once
 
-#include <string>
-
 #include "engine/format/value.h"
+
+#include <string>
 
 namespace tools {
 

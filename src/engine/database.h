@@ -9,11 +9,6 @@
 // Errors are engine::EngineError (error.h).
 #pragma once
 
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "engine/catalog/catalog.h"
 #include "engine/format/table_definition.h"
 #include "engine/format/table_scan.h"
@@ -21,6 +16,11 @@
 #include "engine/storage/header_page.h"
 #include "engine/storage/page_file.h"
 #include "engine/storage/pager.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace engine {
 

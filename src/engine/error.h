@@ -14,25 +14,25 @@ namespace engine {
 using PageNumber = uint32_t;
 
 enum class ErrorCode : int32_t {
-    Internal = 3000,             // a broken invariant of the engine itself
-    InvalidArgument = 3001,      // a caller passed something the operation cannot take
-    TableExists = 3010,          // "Table 'x' already exists."
-    ObjectNotFound = 3011,       // an object other than a table is missing
-    FileNotFound = 3024,         // "Could not find file 'path'."
-    DiskFull = 3026,             // no space left for a write
-    ReadOnly = 3027,             // "Cannot update. Database or object is read-only."
-    InvalidPassword = 3031,      // "Not a valid password."
-    IoError = 3043,              // the file system refused a read or a write
-    FileInUse = 3045,            // "Could not use 'path'; file already in use."
-    RecordTooLarge = 3047,       // a row does not fit on a page
-    Corrupt = 3049,              // a damaged file: a structure read from disk is inconsistent
-    InputTableNotFound = 3078,   // a table named as a source is missing
-    InvalidName = 3125,          // an identifier the engine cannot accept
-    SyntaxError = 3131,          // a statement the parser cannot accept
-    TooManyColumns = 3190,       // more than 255 columns
-    NotSupported = 3251,         // a valid request the engine does not implement
-    UnrecognizedFormat = 3343,   // "Unrecognized database format 'path'."
-    TableNotFound = 3376,        // "Table 'x' does not exist." (DROP)
+    Internal = 3000,            // a broken invariant of the engine itself
+    InvalidArgument = 3001,     // a caller passed something the operation cannot take
+    TableExists = 3010,         // "Table 'x' already exists."
+    ObjectNotFound = 3011,      // an object other than a table is missing
+    FileNotFound = 3024,        // "Could not find file 'path'."
+    DiskFull = 3026,            // no space left for a write
+    ReadOnly = 3027,            // "Cannot update. Database or object is read-only."
+    InvalidPassword = 3031,     // "Not a valid password."
+    IoError = 3043,             // the file system refused a read or a write
+    FileInUse = 3045,           // "Could not use 'path'; file already in use."
+    RecordTooLarge = 3047,      // a row does not fit on a page
+    Corrupt = 3049,             // a damaged file: a structure read from disk is inconsistent
+    InputTableNotFound = 3078,  // a table named as a source is missing
+    InvalidName = 3125,         // an identifier the engine cannot accept
+    SyntaxError = 3131,         // a statement the parser cannot accept
+    TooManyColumns = 3190,      // more than 255 columns
+    NotSupported = 3251,        // a valid request the engine does not implement
+    UnrecognizedFormat = 3343,  // "Unrecognized database format 'path'."
+    TableNotFound = 3376,       // "Table 'x' does not exist." (DROP)
 };
 
 class EngineError : public std::runtime_error {

@@ -1,10 +1,9 @@
 #include "support/fixtures.h"
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <stdexcept>
+#include <stdlib.h>
 
 namespace support {
 

@@ -1,13 +1,12 @@
 #include "support/process.h"
 
+#include <array>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <array>
-#include <stdexcept>
 
 extern char** environ;
 

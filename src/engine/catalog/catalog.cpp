@@ -1,9 +1,9 @@
 #include "engine/catalog/catalog.h"
 
-#include <algorithm>
-
 #include "engine/format/table_definition.h"
 #include "engine/storage/unicode.h"
+
+#include <algorithm>
 
 namespace engine::catalog {
 
@@ -60,13 +60,20 @@ std::vector<int32_t> readParameterQueries(storage::Pager& pager, const format::J
 
 const char* tableTypeName(ObjectKind kind) {
     switch (kind) {
-        case ObjectKind::Table: return "TABLE";
-        case ObjectKind::SystemTable: return "SYSTEM TABLE";
-        case ObjectKind::AccessTable: return "ACCESS TABLE";
-        case ObjectKind::Link: return "LINK";
-        case ObjectKind::PassThrough: return "PASS-THROUGH";
-        case ObjectKind::View: return "VIEW";
-        case ObjectKind::Other: return nullptr;
+        case ObjectKind::Table:
+            return "TABLE";
+        case ObjectKind::SystemTable:
+            return "SYSTEM TABLE";
+        case ObjectKind::AccessTable:
+            return "ACCESS TABLE";
+        case ObjectKind::Link:
+            return "LINK";
+        case ObjectKind::PassThrough:
+            return "PASS-THROUGH";
+        case ObjectKind::View:
+            return "VIEW";
+        case ObjectKind::Other:
+            return nullptr;
     }
     return nullptr;
 }
@@ -78,8 +85,10 @@ ObjectKind classify(const CatalogObject& object, bool queryHasParameters) {
             if (object.flags & kSystemObjectFlag) return ObjectKind::SystemTable;
             if (object.flags & kAccessObjectFlag) return ObjectKind::AccessTable;
             return ObjectKind::Table;
-        case ObjectType::Link: return ObjectKind::Link;
-        case ObjectType::OdbcLink: return ObjectKind::PassThrough;
+        case ObjectType::Link:
+            return ObjectKind::Link;
+        case ObjectType::OdbcLink:
+            return ObjectKind::PassThrough;
         case ObjectType::Query:
             // Only plain select queries without parameters return rows as a view; action,
             // crosstab, union, pass-through and data-definition queries are procedures.
@@ -87,7 +96,8 @@ ObjectKind classify(const CatalogObject& object, bool queryHasParameters) {
                 return ObjectKind::View;
             }
             return ObjectKind::Other;
-        default: return ObjectKind::Other;
+        default:
+            return ObjectKind::Other;
     }
 }
 
@@ -117,8 +127,8 @@ Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, ui
     auto foreignName = position("ForeignName");
 
     std::vector<bool> wanted(definition.columns.size(), false);
-    for (auto column : {id, parentId, name, type, flags, dateCreate, dateUpdate, database,
-                        connect, foreignName}) {
+    for (auto column : {id, parentId, name, type, flags, dateCreate, dateUpdate, database, connect,
+                        foreignName}) {
         if (column) wanted[*column] = true;
     }
 
@@ -146,8 +156,8 @@ Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, ui
         parameterQueries = readParameterQueries(pager, format, codePage, queries->tablePage());
     }
     for (auto& object : catalog.m_objects) {
-        bool parameters = std::find(parameterQueries.begin(), parameterQueries.end(),
-                                    object.id) != parameterQueries.end();
+        bool parameters = std::find(parameterQueries.begin(), parameterQueries.end(), object.id) !=
+                          parameterQueries.end();
         object.kind = classify(object, parameters);
     }
     return catalog;

@@ -10,14 +10,14 @@
 //   DateCreate, DateUpdate (Date/Time), Database, Connect (Memo), ForeignName (Text)
 #pragma once
 
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "engine/format/jet_format.h"
 #include "engine/format/table_scan.h"
 #include "engine/format/value.h"
 #include "engine/storage/pager.h"
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace engine::catalog {
 
@@ -68,8 +68,7 @@ struct CatalogObject {
 class Catalog {
 public:
     // Reads every row of MSysObjects, and MSysQueries to tell views from other queries.
-    static Catalog read(storage::Pager& pager, const format::JetFormat& format,
-                        uint16_t codePage);
+    static Catalog read(storage::Pager& pager, const format::JetFormat& format, uint16_t codePage);
 
     // Every object, in the order of the catalogue's rows.
     const std::vector<CatalogObject>& objects() const { return m_objects; }

@@ -57,8 +57,8 @@ storage::Bytes DataPageView::rowBytes(const RowSlot& slot) const {
 
 void DataPageView::damaged(const std::string& what) const {
     throw EngineError(ErrorCode::Corrupt,
-                      "The database '" + m_path + "' is damaged: page " +
-                          std::to_string(m_number) + " " + what + ".",
+                      "The database '" + m_path + "' is damaged: page " + std::to_string(m_number) +
+                          " " + what + ".",
                       m_number);
 }
 

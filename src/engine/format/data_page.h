@@ -15,10 +15,10 @@
 // now lives. At most 255 rows fit on a page (pointers keep the row number in one byte).
 #pragma once
 
-#include <string>
-
 #include "engine/format/jet_format.h"
 #include "engine/storage/byte_order.h"
+
+#include <string>
 
 namespace engine::format {
 

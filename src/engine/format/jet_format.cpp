@@ -71,13 +71,20 @@ constexpr JetFormat kAce17 = jet4Family(FileFormat::Ace17);
 
 const JetFormat& jetFormat(FileFormat format) {
     switch (format) {
-        case FileFormat::Jet3: return kJet3;
-        case FileFormat::Jet4: return kJet4;
-        case FileFormat::Ace12: return kAce12;
-        case FileFormat::Ace14: return kAce14;
-        case FileFormat::Ace15: return kAce15;
-        case FileFormat::Ace16: return kAce16;
-        case FileFormat::Ace17: return kAce17;
+        case FileFormat::Jet3:
+            return kJet3;
+        case FileFormat::Jet4:
+            return kJet4;
+        case FileFormat::Ace12:
+            return kAce12;
+        case FileFormat::Ace14:
+            return kAce14;
+        case FileFormat::Ace15:
+            return kAce15;
+        case FileFormat::Ace16:
+            return kAce16;
+        case FileFormat::Ace17:
+            return kAce17;
     }
     return kJet4;
 }

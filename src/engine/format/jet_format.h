@@ -3,9 +3,9 @@
 // the numbers, so code can be written once for both families.
 #pragma once
 
-#include <cstdint>
-
 #include "engine/storage/header_page.h"
+
+#include <cstdint>
 
 namespace engine::format {
 

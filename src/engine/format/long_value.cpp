@@ -1,9 +1,9 @@
 #include "engine/format/long_value.h"
 
+#include "engine/format/data_page.h"
+
 #include <algorithm>
 #include <set>
-
-#include "engine/format/data_page.h"
 
 namespace engine::format {
 
@@ -70,7 +70,8 @@ ByteString readLongValue(storage::Pager& pager, const JetFormat& format,
         auto bytes = longValueRow(view, row);
         if (bytes.size() < 4) damaged(pager, page, "chain holds a row too short for its link");
         size_t take = std::min(bytes.size() - 4, length - data.size());
-        data.insert(data.end(), bytes.begin() + 4, bytes.begin() + 4 + static_cast<std::ptrdiff_t>(take));
+        data.insert(data.end(), bytes.begin() + 4,
+                    bytes.begin() + 4 + static_cast<std::ptrdiff_t>(take));
         row = bytes[0];
         page = readU24LE(bytes, 1);
     }

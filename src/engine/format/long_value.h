@@ -27,7 +27,6 @@ inline constexpr uint32_t kLongValueLengthMask = 0x3FFFFFFF;
 
 // Reads the data of the long value a descriptor points to. Throws Corrupt on a damaged
 // descriptor, chain or page.
-ByteString readLongValue(storage::Pager& pager, const JetFormat& format,
-                         storage::Bytes descriptor);
+ByteString readLongValue(storage::Pager& pager, const JetFormat& format, storage::Bytes descriptor);
 
 }  // namespace engine::format

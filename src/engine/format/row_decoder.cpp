@@ -14,8 +14,7 @@ constexpr size_t kCalculatedLengthOffset = 16;
 
 }  // namespace
 
-RowDecoder::RowDecoder(storage::Pager& pager, const JetFormat& format,
-                       const TableDefinition& table)
+RowDecoder::RowDecoder(storage::Pager& pager, const JetFormat& format, const TableDefinition& table)
     : m_pager(pager), m_format(format), m_table(table) {}
 
 void RowDecoder::decode(storage::Bytes row, PageNumber page, std::vector<Value>& values) {
@@ -78,10 +77,12 @@ Value RowDecoder::decodeBytes(const ColumnDefinition& column, storage::Bytes byt
         case ColumnType::Memo:
             return Value(decodeText(readLongValue(m_pager, m_format, bytes), m_format.jet3,
                                     column.codePage));
-        case ColumnType::Ole: return Value(readLongValue(m_pager, m_format, bytes));
+        case ColumnType::Ole:
+            return Value(readLongValue(m_pager, m_format, bytes));
         case ColumnType::Binary:
         case ColumnType::UnknownBinary:
-        case ColumnType::UnknownFixed: return Value(ByteString(bytes.begin(), bytes.end()));
+        case ColumnType::UnknownFixed:
+            return Value(ByteString(bytes.begin(), bytes.end()));
         default: {
             if (!columnTypeFromCode(static_cast<uint8_t>(column.type))) {
                 return Value(ByteString(bytes.begin(), bytes.end()));

@@ -1,12 +1,12 @@
 // Turns the bytes of a table row into typed values, one per column of the definition.
 #pragma once
 
-#include <vector>
-
 #include "engine/format/row_layout.h"
 #include "engine/format/table_definition.h"
 #include "engine/format/value.h"
 #include "engine/storage/pager.h"
+
+#include <vector>
 
 namespace engine::format {
 

@@ -20,17 +20,17 @@
 // whose value is at most the offset's index.
 #pragma once
 
-#include <vector>
-
 #include "engine/format/jet_format.h"
 #include "engine/storage/byte_order.h"
+
+#include <vector>
 
 namespace engine::format {
 
 struct RowLayout {
     uint16_t columnCount = 0;
-    uint16_t fixedStart = 0;                 // where the fixed area begins
-    std::vector<uint16_t> variableOffsets;   // variable count + 1 entries (last = end of data)
+    uint16_t fixedStart = 0;                // where the fixed area begins
+    std::vector<uint16_t> variableOffsets;  // variable count + 1 entries (last = end of data)
     storage::Bytes nullMask;
 
     bool columnPresent(uint16_t number) const { return number < columnCount; }

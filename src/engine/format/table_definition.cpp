@@ -1,10 +1,10 @@
 #include "engine/format/table_definition.h"
 
-#include <algorithm>
-#include <unordered_set>
-
 #include "engine/storage/byte_order.h"
 #include "engine/storage/unicode.h"
+
+#include <algorithm>
+#include <unordered_set>
 
 namespace engine::format {
 
@@ -27,8 +27,9 @@ constexpr size_t kMaxDefinitionPages = 64;
 
 [[noreturn]] void damaged(const storage::Pager& pager, PageNumber page, const std::string& what) {
     throw EngineError(ErrorCode::Corrupt,
-                      "The database '" + pager.path() + "' is damaged: the table definition on page " +
-                          std::to_string(page) + " " + what + ".",
+                      "The database '" + pager.path() +
+                          "' is damaged: the table definition on page " + std::to_string(page) +
+                          " " + what + ".",
                       page);
 }
 
@@ -48,8 +49,9 @@ std::vector<uint8_t> loadDefinition(storage::Pager& pager, PageNumber first,
         auto contents = pager.read(page);
         Bytes bytes = *contents;
         if (bytes[0] != kTableDefinitionPageType) {
-            damaged(pager, first, "continues on page " + std::to_string(page) +
-                                      ", which is not a table definition page");
+            damaged(pager, first,
+                    "continues on page " + std::to_string(page) +
+                        ", which is not a table definition page");
         }
         pages.push_back(page);
         size_t from = buffer.empty() ? 0 : kContinuationHeaderSize;
@@ -227,8 +229,7 @@ TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& form
 
     // Counts bound every loop below; anything larger than the format allows is damage, and
     // checking here keeps a bad count from reserving absurd amounts of memory.
-    if (columnCount == 0 || columnCount > 4096 || logicalIndexCount > 256 ||
-        realIndexCount > 256) {
+    if (columnCount == 0 || columnCount > 4096 || logicalIndexCount > 256 || realIndexCount > 256) {
         reader.fail("holds impossible column or index counts");
     }
 

@@ -68,14 +68,14 @@
 //   index type                  1    19     23   0 normal, 1 primary key, 2 foreign key
 #pragma once
 
+#include "engine/format/column_type.h"
+#include "engine/format/jet_format.h"
+#include "engine/storage/pager.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "engine/format/column_type.h"
-#include "engine/format/jet_format.h"
-#include "engine/storage/pager.h"
 
 namespace engine::format {
 

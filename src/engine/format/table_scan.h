@@ -3,10 +3,10 @@
 // rows that moved are followed to where they now live.
 #pragma once
 
-#include <vector>
-
 #include "engine/format/row_decoder.h"
 #include "engine/format/table_definition.h"
+
+#include <vector>
 
 namespace engine::format {
 

@@ -7,10 +7,10 @@
 // and plain UTF-16LE pairs. It starts in one-byte mode and may end in either.
 #pragma once
 
+#include "engine/storage/byte_order.h"
+
 #include <string>
 #include <vector>
-
-#include "engine/storage/byte_order.h"
 
 namespace engine::format {
 
@@ -22,7 +22,6 @@ std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage);
 
 // Encodes UTF-8 text for storage. With compress set, the compressed form is used when it is
 // shorter; maxBytes bounds nothing here (callers check lengths).
-std::vector<uint8_t> encodeText(std::string_view text, bool jet3, uint16_t codePage,
-                                bool compress);
+std::vector<uint8_t> encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compress);
 
 }  // namespace engine::format

@@ -21,11 +21,11 @@
 // is free.
 #pragma once
 
-#include <vector>
-
 #include "engine/format/jet_format.h"
 #include "engine/format/table_definition.h"
 #include "engine/storage/pager.h"
+
+#include <vector>
 
 namespace engine::format {
 

@@ -55,9 +55,9 @@ struct ComplexKey {
 
 using ByteString = std::vector<uint8_t>;
 
-using Value = std::variant<std::monostate, bool, uint8_t, int16_t, int32_t, int64_t, Currency,
-                           float, double, DateTime, std::string, ByteString, Guid, Decimal,
-                           ExtendedDateTime, ComplexKey>;
+using Value =
+    std::variant<std::monostate, bool, uint8_t, int16_t, int32_t, int64_t, Currency, float, double,
+                 DateTime, std::string, ByteString, Guid, Decimal, ExtendedDateTime, ComplexKey>;
 
 inline bool isNull(const Value& value) { return std::holds_alternative<std::monostate>(value); }
 

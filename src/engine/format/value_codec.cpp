@@ -16,15 +16,24 @@ std::optional<Value> decodeFixedValue(ColumnType type, uint8_t scale, Bytes byte
     uint32_t size = fixedSizeOf(type);
     if (size == 0 || bytes.size() < size) return std::nullopt;
     switch (type) {
-        case ColumnType::Byte: return Value(bytes[0]);
-        case ColumnType::Integer: return Value(readI16LE(bytes, 0));
-        case ColumnType::Long: return Value(readI32LE(bytes, 0));
-        case ColumnType::BigInt: return Value(readI64LE(bytes, 0));
-        case ColumnType::Currency: return Value(Currency{readI64LE(bytes, 0)});
-        case ColumnType::Single: return Value(readF32LE(bytes, 0));
-        case ColumnType::Double: return Value(readF64LE(bytes, 0));
-        case ColumnType::DateTime: return Value(DateTime{readF64LE(bytes, 0)});
-        case ColumnType::Complex: return Value(ComplexKey{readI32LE(bytes, 0)});
+        case ColumnType::Byte:
+            return Value(bytes[0]);
+        case ColumnType::Integer:
+            return Value(readI16LE(bytes, 0));
+        case ColumnType::Long:
+            return Value(readI32LE(bytes, 0));
+        case ColumnType::BigInt:
+            return Value(readI64LE(bytes, 0));
+        case ColumnType::Currency:
+            return Value(Currency{readI64LE(bytes, 0)});
+        case ColumnType::Single:
+            return Value(readF32LE(bytes, 0));
+        case ColumnType::Double:
+            return Value(readF64LE(bytes, 0));
+        case ColumnType::DateTime:
+            return Value(DateTime{readF64LE(bytes, 0)});
+        case ColumnType::Complex:
+            return Value(ComplexKey{readI32LE(bytes, 0)});
         case ColumnType::Guid: {
             Guid guid;
             std::copy_n(bytes.begin(), 16, guid.bytes.begin());
@@ -43,7 +52,8 @@ std::optional<Value> decodeFixedValue(ColumnType type, uint8_t scale, Bytes byte
             value.stored.assign(reinterpret_cast<const char*>(bytes.data()), size);
             return Value(value);
         }
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -52,7 +62,9 @@ void encodeFixedValue(ColumnType type, const Value& value, std::vector<uint8_t>&
     out.resize(at + fixedSizeOf(type), 0);
     MutableBytes bytes(out.data() + at, fixedSizeOf(type));
     switch (type) {
-        case ColumnType::Byte: bytes[0] = std::get<uint8_t>(value); break;
+        case ColumnType::Byte:
+            bytes[0] = std::get<uint8_t>(value);
+            break;
         case ColumnType::Integer:
             writeU16LE(bytes, 0, static_cast<uint16_t>(std::get<int16_t>(value)));
             break;
@@ -65,9 +77,15 @@ void encodeFixedValue(ColumnType type, const Value& value, std::vector<uint8_t>&
         case ColumnType::Currency:
             writeU64LE(bytes, 0, static_cast<uint64_t>(std::get<Currency>(value).scaled));
             break;
-        case ColumnType::Single: writeF32LE(bytes, 0, std::get<float>(value)); break;
-        case ColumnType::Double: writeF64LE(bytes, 0, std::get<double>(value)); break;
-        case ColumnType::DateTime: writeF64LE(bytes, 0, std::get<DateTime>(value).days); break;
+        case ColumnType::Single:
+            writeF32LE(bytes, 0, std::get<float>(value));
+            break;
+        case ColumnType::Double:
+            writeF64LE(bytes, 0, std::get<double>(value));
+            break;
+        case ColumnType::DateTime:
+            writeF64LE(bytes, 0, std::get<DateTime>(value).days);
+            break;
         case ColumnType::Complex:
             writeU32LE(bytes, 0, static_cast<uint32_t>(std::get<ComplexKey>(value).key));
             break;
@@ -89,7 +107,8 @@ void encodeFixedValue(ColumnType type, const Value& value, std::vector<uint8_t>&
             std::copy_n(stored.begin(), std::min(stored.size(), bytes.size()), bytes.begin());
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -16,11 +16,11 @@
 // Yes/No lives in the null mask, text in text_codec.h, long values in long_value.h.
 #pragma once
 
-#include <optional>
-
 #include "engine/format/column_type.h"
 #include "engine/format/value.h"
 #include "engine/storage/byte_order.h"
+
+#include <optional>
 
 namespace engine::format {
 

@@ -5,12 +5,12 @@
 // the end of its buffer throws a Corrupt error instead of touching memory it does not own.
 #pragma once
 
+#include "engine/error.h"
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <span>
-
-#include "engine/error.h"
 
 namespace engine::storage {
 

@@ -1,11 +1,11 @@
 #include "engine/storage/header_page.h"
 
+#include "engine/storage/rc4.h"
+#include "engine/storage/unicode.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-
-#include "engine/storage/rc4.h"
-#include "engine/storage/unicode.h"
 
 namespace engine::storage {
 
@@ -37,13 +37,20 @@ std::array<uint8_t, 4> passwordMask(double creationDate) {
 
 const char* formatName(FileFormat format) {
     switch (format) {
-        case FileFormat::Jet3: return "JET3";
-        case FileFormat::Jet4: return "JET4";
-        case FileFormat::Ace12: return "ACE12";
-        case FileFormat::Ace14: return "ACE14";
-        case FileFormat::Ace15: return "ACE15";
-        case FileFormat::Ace16: return "ACE16";
-        case FileFormat::Ace17: return "ACE17";
+        case FileFormat::Jet3:
+            return "JET3";
+        case FileFormat::Jet4:
+            return "JET4";
+        case FileFormat::Ace12:
+            return "ACE12";
+        case FileFormat::Ace14:
+            return "ACE14";
+        case FileFormat::Ace15:
+            return "ACE15";
+        case FileFormat::Ace16:
+            return "ACE16";
+        case FileFormat::Ace17:
+            return "ACE17";
     }
     return "?";
 }
@@ -69,14 +76,29 @@ HeaderPage HeaderPage::parse(Bytes rawPage, const std::string& path) {
 
     HeaderPage header;
     switch (rawPage[kVersionOffset]) {
-        case 0: header.m_format = FileFormat::Jet3; break;
-        case 1: header.m_format = FileFormat::Jet4; break;
-        case 2: header.m_format = FileFormat::Ace12; break;
-        case 3: header.m_format = FileFormat::Ace14; break;
-        case 4: header.m_format = FileFormat::Ace15; break;
-        case 5: header.m_format = FileFormat::Ace16; break;
-        case 6: header.m_format = FileFormat::Ace17; break;
-        default: unrecognized(path);
+        case 0:
+            header.m_format = FileFormat::Jet3;
+            break;
+        case 1:
+            header.m_format = FileFormat::Jet4;
+            break;
+        case 2:
+            header.m_format = FileFormat::Ace12;
+            break;
+        case 3:
+            header.m_format = FileFormat::Ace14;
+            break;
+        case 4:
+            header.m_format = FileFormat::Ace15;
+            break;
+        case 5:
+            header.m_format = FileFormat::Ace16;
+            break;
+        case 6:
+            header.m_format = FileFormat::Ace17;
+            break;
+        default:
+            unrecognized(path);
     }
     if (aceName != isAce(header.m_format) || rawPage.size() < header.pageSize()) {
         unrecognized(path);

@@ -18,12 +18,12 @@
 //   0x298...      ACE: encryption description (length at 0x299, data at 0x29B)
 #pragma once
 
+#include "engine/storage/byte_order.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "engine/storage/byte_order.h"
 
 namespace engine::storage {
 

@@ -7,8 +7,8 @@ namespace engine::storage {
 void MemoryPageFile::read(uint64_t offset, MutableBytes out) {
     if (offset > m_bytes.size() || out.size() > m_bytes.size() - offset) {
         throw EngineError(ErrorCode::Corrupt, "'" + m_path + "' is shorter than its structures " +
-                                                  "claim (read at byte " +
-                                                  std::to_string(offset) + ").");
+                                                  "claim (read at byte " + std::to_string(offset) +
+                                                  ").");
     }
     std::copy_n(m_bytes.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
 }

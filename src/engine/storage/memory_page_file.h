@@ -1,9 +1,9 @@
 // A database file held in memory: for tests, and for building a file before it is written out.
 #pragma once
 
-#include <vector>
-
 #include "engine/storage/page_file.h"
+
+#include <vector>
 
 namespace engine::storage {
 

@@ -3,10 +3,10 @@
 // writing), MemoryPageFile (tests), and wrappers that inject faults (tests).
 #pragma once
 
+#include "engine/storage/byte_order.h"
+
 #include <cstdint>
 #include <string>
-
-#include "engine/storage/byte_order.h"
 
 namespace engine::storage {
 

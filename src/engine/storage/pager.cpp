@@ -5,16 +5,14 @@ namespace engine::storage {
 Pager::Pager(std::unique_ptr<PageFile> file, uint32_t pageSize)
     : m_file(std::move(file)), m_pageSize(pageSize) {
     if (m_file->size() == 0 || m_file->size() % m_pageSize != 0) {
-        throw EngineError(ErrorCode::Corrupt,
-                          "The database '" + m_file->path() + "' is damaged: its length (" +
-                              std::to_string(m_file->size()) +
-                              " bytes) is not a whole number of pages.");
+        throw EngineError(ErrorCode::Corrupt, "The database '" + m_file->path() +
+                                                  "' is damaged: its length (" +
+                                                  std::to_string(m_file->size()) +
+                                                  " bytes) is not a whole number of pages.");
     }
 }
 
-PageNumber Pager::pageCount() const {
-    return static_cast<PageNumber>(m_file->size() / m_pageSize);
-}
+PageNumber Pager::pageCount() const { return static_cast<PageNumber>(m_file->size() / m_pageSize); }
 
 void Pager::setCodec(std::unique_ptr<PageCodec> codec) {
     m_codec = std::move(codec);

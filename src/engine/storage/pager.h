@@ -7,13 +7,13 @@
 //   (2) A page handed out by read() is never changed afterwards; a write replaces the cache entry.
 #pragma once
 
+#include "engine/storage/page_codec.h"
+#include "engine/storage/page_file.h"
+
 #include <list>
 #include <memory>
 #include <unordered_map>
 #include <vector>
-
-#include "engine/storage/page_codec.h"
-#include "engine/storage/page_file.h"
 
 namespace engine::storage {
 

@@ -1,12 +1,11 @@
 #include "engine/storage/posix_page_file.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace engine::storage {
 
@@ -14,12 +13,10 @@ namespace {
 
 [[noreturn]] void throwIo(const std::string& what, const std::string& path, int error) {
     if (error == ENOSPC || error == EDQUOT) {
-        throw EngineError(ErrorCode::DiskFull,
-                          "Not enough space on disk to write '" + path + "'.");
+        throw EngineError(ErrorCode::DiskFull, "Not enough space on disk to write '" + path + "'.");
     }
-    throw EngineError(ErrorCode::IoError,
-                      "Disk or network error while " + what + " '" + path + "': " +
-                          std::strerror(error) + ".");
+    throw EngineError(ErrorCode::IoError, "Disk or network error while " + what + " '" + path +
+                                              "': " + std::strerror(error) + ".");
 }
 
 }  // namespace
@@ -92,13 +89,13 @@ PosixPageFile::~PosixPageFile() { ::close(m_fd); }
 void PosixPageFile::read(uint64_t offset, MutableBytes out) {
     if (offset > m_size || out.size() > m_size - offset) {
         throw EngineError(ErrorCode::Corrupt, "'" + m_path + "' is shorter than its structures " +
-                                                  "claim (read at byte " +
-                                                  std::to_string(offset) + ").");
+                                                  "claim (read at byte " + std::to_string(offset) +
+                                                  ").");
     }
     size_t done = 0;
     while (done < out.size()) {
-        ssize_t got = ::pread(m_fd, out.data() + done, out.size() - done,
-                              static_cast<off_t>(offset + done));
+        ssize_t got =
+            ::pread(m_fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) continue;
             throwIo("reading", m_path, errno);

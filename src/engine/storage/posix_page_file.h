@@ -4,9 +4,9 @@
 // The kernel drops the lock when the file is closed or its process dies.
 #pragma once
 
-#include <memory>
-
 #include "engine/storage/page_file.h"
+
+#include <memory>
 
 namespace engine::storage {
 

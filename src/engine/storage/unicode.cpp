@@ -1,10 +1,8 @@
 #include "engine/storage/unicode.h"
 
-#include <iconv.h>
-
-#include <cerrno>
-
 #include <array>
+#include <cerrno>
+#include <iconv.h>
 #include <vector>
 
 namespace engine::storage {
@@ -143,7 +141,7 @@ char32_t foldCase(char32_t c) {
         return (c % 2 == 0) ? c + 1 : c;
     }
     if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek
-    if (c >= 0x410 && c <= 0x42F) return c + 32;                  // Cyrillic
+    if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic
     if (c >= 0x400 && c <= 0x40F) return c + 80;
     if (c >= 0x460 && c <= 0x4FF && c % 2 == 0 && !(c >= 0x482 && c <= 0x489)) return c + 1;
     if (c >= 0x531 && c <= 0x556) return c + 48;    // Armenian

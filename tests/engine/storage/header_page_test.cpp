@@ -1,11 +1,10 @@
 #include "engine/storage/header_page.h"
 
-#include <gtest/gtest.h>
+#include "support/fixtures.h"
 
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
-
-#include "support/fixtures.h"
 
 namespace engine::storage {
 namespace {
