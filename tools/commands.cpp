@@ -40,8 +40,10 @@ int listColumns(const Arguments& arguments, std::ostream& out) {
     auto database = openForReading(arguments);
     auto definition = database->tableDefinition(arguments.positional[1]);
     for (const auto& column : definition.columns) {
-        out << column.name << '\t' << engine::format::columnTypeName(column.type) << '\t'
-            << column.length << '\n';
+        const char* type = column.type == engine::format::ColumnType::Complex
+                               ? engine::catalog::complexKindName(database->complexKind(column))
+                               : engine::format::columnTypeName(column.type);
+        out << column.name << '\t' << type << '\t' << column.length << '\n';
     }
     return 0;
 }

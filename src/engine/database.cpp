@@ -86,6 +86,15 @@ format::TableDefinition Database::tableDefinitionAt(PageNumber page) {
     return format::readTableDefinition(*m_pager, *m_jetFormat, m_header.codePage(), page);
 }
 
+catalog::ComplexKind Database::complexKind(const format::ColumnDefinition& column) {
+    if (!m_complexKinds) {
+        m_complexKinds =
+            catalog::readComplexColumnKinds(*m_pager, *m_jetFormat, m_header.codePage(), catalog());
+    }
+    auto found = m_complexKinds->find(column.complexId);
+    return found == m_complexKinds->end() ? catalog::ComplexKind::Unknown : found->second;
+}
+
 std::unique_ptr<TableReader> Database::readTable(std::string_view name) {
     return std::make_unique<TableReader>(*this, tableDefinition(name));
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "engine/catalog/catalog.h"
+#include "engine/catalog/complex_columns.h"
 #include "engine/format/table_definition.h"
 #include "engine/format/table_scan.h"
 #include "engine/format/value.h"
@@ -78,6 +79,8 @@ public:
     format::TableDefinition tableDefinition(std::string_view name);
     format::TableDefinition tableDefinitionAt(PageNumber page);
     std::unique_ptr<TableReader> readTable(std::string_view name);
+    // What a complex column holds: attachments, several values, or a memo's history.
+    catalog::ComplexKind complexKind(const format::ColumnDefinition& column);
 
 private:
     Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header);
@@ -86,6 +89,7 @@ private:
     storage::HeaderPage m_header;
     const format::JetFormat* m_jetFormat;
     std::optional<catalog::Catalog> m_catalog;
+    std::optional<std::map<int32_t, catalog::ComplexKind>> m_complexKinds;
 };
 
 // "The database engine cannot find the input table or query 'name'. ..."
