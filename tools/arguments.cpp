@@ -9,6 +9,7 @@ const char* const kUsage =
     "  tables FILE [--all]             one line per catalogue object: TYPE<TAB>NAME\n"
     "  columns FILE TABLE              one line per column: name, type, size\n"
     "  export FILE TABLE               the table's rows as CSV\n"
+    "  definition FILE TABLE           the table's stored definition, field by field\n"
     "\n"
     "options:\n"
     "  -p PASSWORD    the database's password (the source's, for copy)\n"

@@ -48,6 +48,38 @@ int listColumns(const Arguments& arguments, std::ostream& out) {
     return 0;
 }
 
+int showDefinition(const Arguments& arguments, std::ostream& out) {
+    requirePositional(arguments, 2);
+    auto database = openForReading(arguments);
+    auto definition = database->tableDefinition(arguments.positional[1]);
+    out << "pages";
+    for (auto page : definition.pages) out << ' ' << page;
+    out << "\nrows " << definition.rowCount << " autonumber " << definition.lastAutoNumber
+        << " type " << static_cast<char>(definition.tableType) << " column-slots "
+        << definition.maxColumns << " variable-slots " << definition.varColumns << '\n';
+    for (const auto& column : definition.columns) {
+        out << "column " << column.number << " '" << column.name << "' "
+            << engine::format::columnTypeName(column.type) << " flags 0x" << std::hex
+            << int(column.flags) << " ext 0x" << int(column.extFlags) << std::dec << " var "
+            << column.varIndex << " fixed " << column.fixedOffset << " length " << column.length
+            << " sort " << column.sortLcid << '/' << int(column.sortVersion) << " precision "
+            << int(column.precision) << " scale " << int(column.scale) << '\n';
+    }
+    for (const auto& real : definition.realIndexes) {
+        out << "real-index " << real.number << " root " << real.rootPage << " flags 0x" << std::hex
+            << int(real.flags) << std::dec << " columns";
+        for (const auto& part : real.columns) {
+            out << ' ' << part.columnNumber << (part.ascending ? "+" : "-");
+        }
+        out << '\n';
+    }
+    for (const auto& logical : definition.logicalIndexes) {
+        out << "index '" << logical.name << "' number " << logical.number << " real "
+            << logical.realIndexNumber << " kind " << int(logical.indexType) << '\n';
+    }
+    return 0;
+}
+
 int exportTable(const Arguments& arguments, std::ostream& out) {
     requirePositional(arguments, 2);
     auto database = openForReading(arguments);
@@ -82,6 +114,7 @@ int runCommand(const Arguments& arguments, std::ostream& out) {
     if (arguments.command == "tables") return listTables(arguments, out);
     if (arguments.command == "columns") return listColumns(arguments, out);
     if (arguments.command == "export") return exportTable(arguments, out);
+    if (arguments.command == "definition") return showDefinition(arguments, out);
     throw UsageError("unknown command '" + arguments.command + "'");
 }
 

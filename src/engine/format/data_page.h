@@ -58,7 +58,7 @@ private:
     storage::Bytes m_page;
     const JetFormat& m_format;
     PageNumber m_number;
-    const std::string& m_path;
+    std::string m_path;
     uint16_t m_rowCount = 0;
 };
 

@@ -4,17 +4,12 @@
 #pragma once
 
 #include "engine/format/row_decoder.h"
+#include "engine/format/row_location.h"
 #include "engine/format/table_definition.h"
 
 #include <vector>
 
 namespace engine::format {
-
-struct RowLocation {
-    PageNumber page = 0;
-    uint8_t row = 0;
-    bool operator==(const RowLocation&) const = default;
-};
 
 class TableScan {
 public:

@@ -20,6 +20,7 @@ void Pager::setCodec(std::unique_ptr<PageCodec> codec) {
 }
 
 PageRef Pager::read(PageNumber page) {
+    if (auto held = m_held.find(page); held != m_held.end()) return held->second;
     auto found = m_cache.find(page);
     if (found != m_cache.end()) {
         m_recent.splice(m_recent.begin(), m_recent, found->second);
@@ -41,25 +42,73 @@ PageRef Pager::read(PageNumber page) {
     return contents;
 }
 
+void Pager::begin(std::unique_ptr<Journal> journal, std::function<bool(PageNumber)> wasFree) {
+    if (m_journal) {
+        throw EngineError(ErrorCode::Internal, "a change is already running on '" + path() + "'");
+    }
+    m_journal = std::move(journal);
+    m_wasFree = std::move(wasFree);
+    m_pageCountAtBegin = pageCount();
+    m_pageCount = m_pageCountAtBegin;
+}
+
+void Pager::writeToFile(PageNumber page, const PageBuffer& plain) {
+    if (m_codec && page != 0) {
+        PageBuffer encoded = plain;
+        m_codec->encode(page, encoded);
+        m_file->write(static_cast<uint64_t>(page) * m_pageSize, encoded);
+    } else {
+        m_file->write(static_cast<uint64_t>(page) * m_pageSize, plain);
+    }
+}
+
 void Pager::write(PageNumber page, Bytes data) {
+    if (!m_journal) {
+        throw EngineError(ErrorCode::Internal, "page write outside a change", page);
+    }
     if (data.size() != m_pageSize || page > pageCount()) {
         throw EngineError(ErrorCode::Internal,
                           "page write out of range (page " + std::to_string(page) + ")", page);
     }
     auto plain = std::make_shared<PageBuffer>(data.begin(), data.end());
-    if (m_codec && page != 0) {
-        PageBuffer encoded = *plain;
-        m_codec->encode(page, encoded);
-        m_file->write(static_cast<uint64_t>(page) * m_pageSize, encoded);
+    bool unreferenced = page >= m_pageCountAtBegin || (page != 0 && m_wasFree(page));
+    if (unreferenced) {
+        writeToFile(page, *plain);
+        m_pageCount = std::max(m_pageCount, page + 1);
+        remember(page, std::move(plain));
     } else {
-        m_file->write(static_cast<uint64_t>(page) * m_pageSize, *plain);
+        m_held[page] = plain;
+        remember(page, std::move(plain));
     }
-    remember(page, std::move(plain));
 }
 
-void Pager::truncate(PageNumber count) {
-    m_file->truncate(static_cast<uint64_t>(count) * m_pageSize);
+void Pager::commit() {
+    if (!m_journal) return;
+    m_file->sync();
+    if (!m_held.empty()) {
+        PageBuffer stored(m_pageSize);
+        for (const auto& [page, contents] : m_held) {
+            m_file->read(static_cast<uint64_t>(page) * m_pageSize, stored);
+            m_journal->append(page, stored);
+        }
+        m_journal->sync();
+        for (const auto& [page, contents] : m_held) writeToFile(page, *contents);
+        m_file->sync();
+    }
+    m_held.clear();
+    m_journal->remove();
+    m_journal.reset();
+    m_wasFree = nullptr;
+}
+
+void Pager::rollback() {
+    m_held.clear();
     dropCache();
+    if (!m_journal) return;
+    std::unique_ptr<Journal> journal = std::move(m_journal);
+    m_wasFree = nullptr;
+    journal->rollBack(*m_file);
+    m_pageCount = pageCount();
 }
 
 void Pager::dropCache() {

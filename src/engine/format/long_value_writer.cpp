@@ -1,0 +1,91 @@
+#include "engine/format/long_value_writer.h"
+
+#include "engine/format/long_value.h"
+
+namespace engine::format {
+
+using storage::writeU24LE;
+using storage::writeU32LE;
+
+namespace {
+
+constexpr size_t kChainLinkSize = 4;
+
+ByteString descriptor(uint32_t lengthAndType, RowLocation first) {
+    ByteString bytes(kLongValueDescriptorSize, 0);
+    writeU32LE(bytes, 0, lengthAndType);
+    bytes[4] = first.row;
+    writeU24LE(bytes, 5, first.page);
+    return bytes;
+}
+
+}  // namespace
+
+LongValueWriter::LongValueWriter(storage::Pager& pager, const JetFormat& format,
+                                 PageAllocator& allocator, const ColumnDefinition& column)
+    : m_pager(pager),
+      m_format(format),
+      m_allocator(allocator),
+      m_owned(pager, format, allocator, column.lvOwnedMap) {
+    if (!column.lvFreeMap.empty()) m_free.emplace(pager, format, allocator, column.lvFreeMap);
+}
+
+void LongValueWriter::closeCurrentPage() {
+    if (!m_page) return;
+    m_pager.write(m_pageNumber, m_page->bytes());
+    if (m_free) m_free->remove(m_pageNumber);
+    m_page.reset();
+}
+
+RowLocation LongValueWriter::placeRow(storage::Bytes row) {
+    if (m_page && !m_page->fits(row.size())) closeCurrentPage();
+    if (!m_page) {
+        m_pageNumber = m_allocator.allocate();
+        m_page = DataPageEditor::fresh(m_format, kLongValueOwner);
+        m_owned.add(m_pageNumber);
+        if (m_free) m_free->add(m_pageNumber);
+    }
+    return {m_pageNumber, m_page->appendRow(row)};
+}
+
+ByteString LongValueWriter::store(storage::Bytes data, bool allowInline) {
+    if (data.size() > kLongValueLengthMask) {
+        throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
+    }
+    auto length = static_cast<uint32_t>(data.size());
+    if (allowInline && data.size() <= kMaxInlineLongValue) {
+        ByteString bytes = descriptor(length | kLongValueInline, {});
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        return bytes;
+    }
+    if (data.size() <= kMaxSingleRowLongValue) {
+        return descriptor(length | kLongValueSingleRow, placeRow(data));
+    }
+    // A chain: written from its end, so every row can name the one after it.
+    const size_t chunk = kMaxSingleRowLongValue - kChainLinkSize;
+    size_t pieces = (data.size() + chunk - 1) / chunk;
+    RowLocation next{};
+    ByteString row;
+    for (size_t piece = pieces; piece-- > 0;) {
+        size_t from = piece * chunk;
+        size_t size = std::min(chunk, data.size() - from);
+        row.assign(kChainLinkSize, 0);
+        row[0] = next.row;
+        writeU24LE(row, 1, next.page);
+        row.insert(row.end(), data.begin() + static_cast<std::ptrdiff_t>(from),
+                   data.begin() + static_cast<std::ptrdiff_t>(from + size));
+        next = placeRow(row);
+    }
+    return descriptor(length, next);
+}
+
+void LongValueWriter::finish() {
+    if (m_page) {
+        m_pager.write(m_pageNumber, m_page->bytes());
+        m_page.reset();
+    }
+    m_owned.save();
+    if (m_free) m_free->save();
+}
+
+}  // namespace engine::format

@@ -1,0 +1,44 @@
+// Stores long values (Memo, OLE Object) for one column (layout in long_value.h): inline in the
+// row when small, else on the column's long-value pages, as one row or a chain of rows. The
+// column's owned and free-space maps follow every page it takes.
+#pragma once
+
+#include "engine/format/data_page_editor.h"
+#include "engine/format/row_location.h"
+#include "engine/format/usage_map_editor.h"
+#include "engine/format/value.h"
+
+#include <memory>
+#include <optional>
+
+namespace engine::format {
+
+// Values up to this size are kept inline in their row.
+inline constexpr size_t kMaxInlineLongValue = 64;
+// The largest long value kept in one row; larger ones are chained.
+inline constexpr size_t kMaxSingleRowLongValue = 4076;
+
+class LongValueWriter {
+public:
+    LongValueWriter(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
+                    const ColumnDefinition& column);
+
+    // Returns the 12-byte descriptor (plus the data when inline) to place in the row.
+    ByteString store(storage::Bytes data, bool allowInline);
+    // Writes the current page and both maps.
+    void finish();
+
+private:
+    RowLocation placeRow(storage::Bytes row);
+    void closeCurrentPage();
+
+    storage::Pager& m_pager;
+    const JetFormat& m_format;
+    PageAllocator& m_allocator;
+    UsageMapEditor m_owned;
+    std::optional<UsageMapEditor> m_free;
+    std::optional<DataPageEditor> m_page;
+    PageNumber m_pageNumber = 0;
+};
+
+}  // namespace engine::format

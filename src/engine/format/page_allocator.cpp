@@ -1,0 +1,159 @@
+#include "engine/format/page_allocator.h"
+
+#include "engine/format/data_page_editor.h"
+#include "engine/format/usage_map.h"
+
+#include <algorithm>
+
+namespace engine::format {
+
+using storage::readU32LE;
+using storage::writeU32LE;
+
+namespace {
+
+// The product grows the inline map 32 pages (4 bytes) at a time.
+constexpr size_t kInlineGrowthBytes = 4;
+constexpr size_t kReferenceSlotsMinimum = 17;  // the row length the product uses (69 bytes)
+
+std::vector<uint8_t> rowOf(const DataPageView& view, uint16_t row) {
+    auto bytes = view.rowBytes(view.slot(row));
+    return {bytes.begin(), bytes.end()};
+}
+
+}  // namespace
+
+PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
+    : m_pager(pager), m_format(format) {
+    m_pageCountAtStart = pager.pageCount();
+    m_nextNewPage = m_pageCountAtStart;
+    m_free.assign(m_pageCountAtStart, false);
+
+    auto contents = pager.read(kGlobalMapPage);
+    DataPageView page(*contents, format, kGlobalMapPage, pager.path());
+    std::vector<uint8_t> row = rowOf(page, 0);
+    auto mark = [&](storage::Bytes bitmap, uint64_t first) {
+        for (size_t bit = 0; bit < bitmap.size() * 8; ++bit) {
+            uint64_t number = first + bit;
+            if (number >= m_pageCountAtStart) break;
+            if ((bitmap[bit / 8] >> (bit % 8)) & 1) m_free[number] = true;
+        }
+    };
+    if (row.size() >= kInlineMapHeaderSize && row[0] == kInlineMap) {
+        m_inlineBitmapBytes = row.size() - kInlineMapHeaderSize;
+        mark(storage::Bytes(row).subspan(kInlineMapHeaderSize), readU32LE(row, 1));
+    } else if (!row.empty() && row[0] == kReferenceMap) {
+        const uint64_t perBitmap = (format.pageSize - kBitmapPageHeaderSize) * 8ull;
+        for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
+            PageNumber bitmapPage = readU32LE(row, 1 + slot * 4);
+            m_bitmapPages.push_back(bitmapPage);
+            if (bitmapPage == 0 || bitmapPage >= m_pageCountAtStart) continue;
+            auto bitmap = pager.read(bitmapPage);
+            if ((*bitmap)[0] != kBitmapPageType) continue;
+            mark(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize), slot * perBitmap);
+        }
+    }
+    // The header and the map's own page are never free, whatever the map says.
+    for (PageNumber page = 0; page <= kGlobalMapPage && page < m_free.size(); ++page) {
+        m_free[page] = false;
+    }
+    m_freeAtStart = m_free;
+}
+
+bool PageAllocator::wasFree(PageNumber page) const {
+    return page < m_freeAtStart.size() && m_freeAtStart[page];
+}
+
+bool PageAllocator::isFree(PageNumber page) const {
+    return page < m_free.size() ? m_free[page] : page >= m_nextNewPage;
+}
+
+void PageAllocator::setFree(PageNumber page, bool free) {
+    if (page >= m_free.size()) m_free.resize(page + 1, false);
+    m_free[page] = free;
+}
+
+PageNumber PageAllocator::allocate() {
+    for (PageNumber page = m_searchFrom; page < m_pageCountAtStart; ++page) {
+        if (m_freeAtStart[page] && m_free[page]) {
+            setFree(page, false);
+            m_searchFrom = page + 1;
+            return page;
+        }
+    }
+    m_searchFrom = m_pageCountAtStart;
+    PageNumber page = m_nextNewPage++;
+    // The largest file the format allows is 2 GiB.
+    if (static_cast<uint64_t>(m_nextNewPage) * m_format.pageSize > (1ull << 31)) {
+        throw EngineError(ErrorCode::DiskFull,
+                          "The database '" + m_pager.path() + "' has reached its size limit.");
+    }
+    setFree(page, false);
+    return page;
+}
+
+void PageAllocator::release(PageNumber page) {
+    if (page <= kGlobalMapPage) {
+        throw EngineError(ErrorCode::Internal, "page " + std::to_string(page) + " cannot be freed");
+    }
+    setFree(page, true);
+}
+
+void PageAllocator::save() {
+    auto contents = m_pager.read(kGlobalMapPage);
+    DataPageView oldPage(*contents, m_format, kGlobalMapPage, m_pager.path());
+    std::vector<uint8_t> secondRow;
+    if (oldPage.rowCount() > 1) secondRow = rowOf(oldPage, 1);
+
+    const size_t available = maxRowOnEmptyPage(m_format) - 2 - secondRow.size();
+    // Cover every page the file will have, with room to grow in the product's steps.
+    size_t neededBytes = std::max<size_t>(m_inlineBitmapBytes, (m_nextNewPage + 7) / 8);
+    neededBytes = (neededBytes + kInlineGrowthBytes - 1) / kInlineGrowthBytes * kInlineGrowthBytes;
+
+    std::vector<uint8_t> row;
+    if (m_bitmapPages.empty() && kInlineMapHeaderSize + neededBytes <= available) {
+        row.assign(kInlineMapHeaderSize + neededBytes, 0);
+        row[0] = kInlineMap;
+        writeU32LE(row, 1, 0);
+        for (size_t page = 0; page < neededBytes * 8; ++page) {
+            if (isFree(static_cast<PageNumber>(page)))
+                row[5 + page / 8] |= uint8_t(1u << (page % 8));
+        }
+    } else {
+        const uint64_t perBitmap = (m_format.pageSize - kBitmapPageHeaderSize) * 8ull;
+        // Bitmap pages are allocated first; allocating can extend the file they describe, so
+        // repeat until every page has a bitmap.
+        while (m_bitmapPages.size() * perBitmap <= m_nextNewPage ||
+               std::find(m_bitmapPages.begin(), m_bitmapPages.end(), 0u) != m_bitmapPages.end()) {
+            if (m_bitmapPages.size() * perBitmap <= m_nextNewPage) m_bitmapPages.push_back(0);
+            for (auto& bitmapPage : m_bitmapPages) {
+                if (bitmapPage == 0) bitmapPage = allocate();
+            }
+        }
+        size_t slots = std::max(m_bitmapPages.size(), kReferenceSlotsMinimum);
+        row.assign(1 + 4 * slots, 0);
+        row[0] = kReferenceMap;
+        for (size_t slot = 0; slot < m_bitmapPages.size(); ++slot) {
+            writeU32LE(row, 1 + slot * 4, m_bitmapPages[slot]);
+            storage::PageBuffer bitmap(m_format.pageSize, 0);
+            bitmap[0] = kBitmapPageType;
+            bitmap[1] = 0x01;
+            for (uint64_t bit = 0; bit < perBitmap; ++bit) {
+                auto page = static_cast<PageNumber>(slot * perBitmap + bit);
+                if (isFree(page))
+                    bitmap[kBitmapPageHeaderSize + bit / 8] |= uint8_t(1u << (bit % 8));
+            }
+            m_pager.write(m_bitmapPages[slot], bitmap);
+        }
+    }
+    if (row.size() + secondRow.size() + 4 > maxRowOnEmptyPage(m_format)) {
+        throw EngineError(ErrorCode::Internal, "the global page map does not fit on its page");
+    }
+
+    DataPageEditor page = DataPageEditor::fresh(m_format, kGlobalMapPage);
+    page.appendRow(row);
+    if (!secondRow.empty()) page.appendRow(secondRow);
+    m_pager.write(kGlobalMapPage, page.bytes());
+}
+
+}  // namespace engine::format

@@ -1,0 +1,50 @@
+// Page allocation through the global page map: row 0 of page 1, a usage map (usage_map.h) in
+// which a set bit means the page is free. Row 1 of page 1 is a second map that the product
+// leaves empty; it is kept as found.
+//
+// Invariants:
+//   (1) allocate() hands out only pages that were free when the current change began (or lie
+//       past the old end of the file), so a rolled-back change never loses a page in use.
+//   (2) A page released during a change becomes free for later changes only; it is not handed
+//       out again before the change commits.
+//   (3) save() writes a map that covers every page of the file; pages past the end are free.
+#pragma once
+
+#include "engine/format/jet_format.h"
+#include "engine/storage/pager.h"
+
+#include <vector>
+
+namespace engine::format {
+
+inline constexpr PageNumber kGlobalMapPage = 1;
+
+class PageAllocator {
+public:
+    // Reads the global map. Pages it does not describe count as in use.
+    PageAllocator(storage::Pager& pager, const JetFormat& format);
+
+    // Whether the page was free when the map was read (the current change may write it without
+    // keeping a copy).
+    bool wasFree(PageNumber page) const;
+    bool isFree(PageNumber page) const;
+    PageNumber allocate();
+    void release(PageNumber page);
+    // Writes page 1 (and any bitmap pages) with the map as it now stands.
+    void save();
+
+private:
+    void setFree(PageNumber page, bool free);
+
+    storage::Pager& m_pager;
+    const JetFormat& m_format;
+    std::vector<bool> m_free;               // now
+    std::vector<bool> m_freeAtStart;        // when read
+    std::vector<PageNumber> m_bitmapPages;  // bitmap pages of a reference map, by slot
+    PageNumber m_pageCountAtStart = 0;
+    PageNumber m_nextNewPage = 0;
+    PageNumber m_searchFrom = 2;
+    size_t m_inlineBitmapBytes = 0;  // the inline row's bitmap length as found
+};
+
+}  // namespace engine::format

@@ -1,0 +1,108 @@
+#include "engine/format/table_appender.h"
+
+#include "engine/format/text_codec.h"
+
+namespace engine::format {
+
+TableAppender::TableAppender(storage::Pager& pager, const JetFormat& format,
+                             PageAllocator& allocator, TableDefinition& table)
+    : m_pager(pager),
+      m_format(format),
+      m_allocator(allocator),
+      m_table(table),
+      m_encoder(format, table),
+      m_owned(pager, format, allocator, table.ownedPages),
+      m_free(pager, format, allocator, table.freeSpacePages) {
+    m_longValues.resize(table.columns.size());
+    for (size_t index = 0; index < table.columns.size(); ++index) {
+        const auto& column = table.columns[index];
+        if (isLongValueType(column.type) && !column.lvOwnedMap.empty()) {
+            m_longValues[index] =
+                std::make_unique<LongValueWriter>(pager, format, allocator, column);
+        }
+    }
+}
+
+TableAppender::~TableAppender() = default;
+
+void TableAppender::openPage() {
+    // Continue on the table's last page that still has room, else start a new one.
+    for (auto page = m_free.pages().rbegin(); page != m_free.pages().rend(); ++page) {
+        if (!m_owned.contains(*page)) continue;
+        auto contents = m_pager.read(*page);
+        if ((*contents)[0] != kDataPageType) continue;
+        DataPageView view(*contents, m_format, *page, m_pager.path());
+        if (view.owner() != m_table.firstPage) continue;
+        m_page = DataPageEditor::copyOf(*contents, m_format, *page, m_pager.path());
+        m_pageNumber = *page;
+        return;
+    }
+    m_pageNumber = m_allocator.allocate();
+    m_page = DataPageEditor::fresh(m_format, m_table.firstPage);
+    m_owned.add(m_pageNumber);
+    m_free.add(m_pageNumber);
+}
+
+void TableAppender::closePage() {
+    m_pager.write(m_pageNumber, m_page->bytes());
+    m_free.remove(m_pageNumber);
+    m_page.reset();
+}
+
+RowLocation TableAppender::append(const std::vector<Value>& values) {
+    if (values.size() != m_table.columns.size()) {
+        throw EngineError(ErrorCode::Internal, "a row was given the wrong number of values");
+    }
+    // Long values first: the row holds where they went.
+    auto storeLongValues = [&](bool allowInline) {
+        m_stored = values;
+        for (size_t index = 0; index < values.size(); ++index) {
+            if (!m_longValues[index] || isNull(values[index])) continue;
+            const auto& column = m_table.columns[index];
+            ByteString data;
+            if (std::holds_alternative<std::string>(values[index])) {
+                data = RowEncoder::encodeVariable(column, values[index], m_format.jet3);
+            } else if (const auto* bytes = std::get_if<ByteString>(&values[index])) {
+                data = *bytes;
+            } else {
+                throw EngineError(ErrorCode::InvalidArgument,
+                                  "The value for field '" + column.name + "' is not of type " +
+                                      columnTypeName(column.type) + ".");
+            }
+            m_stored[index] = m_longValues[index]->store(data, allowInline);
+        }
+    };
+    storeLongValues(true);
+    try {
+        m_encoder.encode(m_stored, m_row);
+    } catch (const EngineError& error) {
+        if (error.code() != ErrorCode::RecordTooLarge) throw;
+        // Small long values that made the row too large go to their pages instead.
+        storeLongValues(false);
+        m_encoder.encode(m_stored, m_row);
+    }
+
+    if (!m_page) openPage();
+    // Pages with some room left are tried in turn; a new page always takes a row that encoded.
+    while (!m_page->fits(m_row.size())) {
+        closePage();
+        openPage();
+    }
+    uint8_t row = m_page->appendRow(m_row);
+    ++m_table.rowCount;
+    return {m_pageNumber, row};
+}
+
+void TableAppender::finish() {
+    if (m_page) {
+        m_pager.write(m_pageNumber, m_page->bytes());
+        m_page.reset();
+    }
+    for (auto& writer : m_longValues) {
+        if (writer) writer->finish();
+    }
+    m_owned.save();
+    m_free.save();
+}
+
+}  // namespace engine::format

@@ -1,0 +1,50 @@
+// Appends rows to a table: encodes each row, stores its long values, places it on the table's
+// current data page (a new page when it is full), and keeps the owned-pages and free-space maps
+// and the definition's row count in step. The caller writes the definition afterwards and adds
+// index entries for the rows it is told about.
+#pragma once
+
+#include "engine/format/data_page_editor.h"
+#include "engine/format/long_value_writer.h"
+#include "engine/format/row_encoder.h"
+#include "engine/format/row_location.h"
+#include "engine/format/usage_map_editor.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace engine::format {
+
+class TableAppender {
+public:
+    // REQUIRES: a change is running on pager. table stays owned by the caller and is updated.
+    TableAppender(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
+                  TableDefinition& table);
+    ~TableAppender();
+
+    // Appends one row; values hold one value per column in the definition's order (Memo as
+    // text, OLE Object as bytes). Returns where the row was placed.
+    RowLocation append(const std::vector<Value>& values);
+    // Writes the last data page, the long values' pages and every map.
+    void finish();
+
+private:
+    void openPage();
+    void closePage();
+
+    storage::Pager& m_pager;
+    const JetFormat& m_format;
+    PageAllocator& m_allocator;
+    TableDefinition& m_table;
+    RowEncoder m_encoder;
+    UsageMapEditor m_owned;
+    UsageMapEditor m_free;
+    std::vector<std::unique_ptr<LongValueWriter>> m_longValues;  // by column position
+    std::optional<DataPageEditor> m_page;
+    PageNumber m_pageNumber = 0;
+    std::vector<Value> m_stored;
+    std::vector<uint8_t> m_row;
+};
+
+}  // namespace engine::format
