@@ -3,6 +3,8 @@
 #include "engine/error.h"
 #include "engine/storage/unicode.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 namespace engine::storage {
@@ -10,6 +12,13 @@ namespace engine::storage {
 namespace {
 
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+
+struct Entity {
+    std::string_view name;
+    char character;
+};
+constexpr std::array<Entity, 5> kEntities = {
+    {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}}};
 
 bool isSpace(char character) {
     return character == ' ' || character == '\t' || character == '\r' || character == '\n';
@@ -89,8 +98,9 @@ private:
 
     std::string name() {
         size_t start = m_position;
-        if (m_position >= m_text.size() || !isNameStart(m_text[m_position]))
+        if (m_position >= m_text.size() || !isNameStart(m_text[m_position])) {
             fail("expected a name");
+        }
         while (m_position < m_text.size() && isNameCharacter(m_text[m_position])) ++m_position;
         return std::string(m_text.substr(start, m_position - start));
     }
@@ -99,20 +109,15 @@ private:
         size_t end = m_text.find(';', m_position);
         if (end == std::string_view::npos || end - m_position > 10) fail("bad reference");
         std::string_view reference = m_text.substr(m_position + 1, end - m_position - 1);
-        if (reference == "amp")
-            out += '&';
-        else if (reference == "lt")
-            out += '<';
-        else if (reference == "gt")
-            out += '>';
-        else if (reference == "quot")
-            out += '"';
-        else if (reference == "apos")
-            out += '\'';
-        else if (reference.starts_with('#'))
+        if (reference.starts_with('#')) {
             appendUtf8(out, characterReference(reference));
-        else
-            fail("unknown entity");
+        } else {
+            auto entity =
+                std::find_if(kEntities.begin(), kEntities.end(),
+                             [&](const Entity& known) { return known.name == reference; });
+            if (entity == kEntities.end()) fail("unknown entity");
+            out += entity->character;
+        }
         m_position = end + 1;
     }
 
@@ -123,12 +128,13 @@ private:
         char32_t value = 0;
         for (char digit : digits) {
             int number = -1;
-            if (digit >= '0' && digit <= '9')
+            if (digit >= '0' && digit <= '9') {
                 number = digit - '0';
-            else if (hex && digit >= 'a' && digit <= 'f')
+            } else if (hex && digit >= 'a' && digit <= 'f') {
                 number = digit - 'a' + 10;
-            else if (hex && digit >= 'A' && digit <= 'F')
+            } else if (hex && digit >= 'A' && digit <= 'F') {
                 number = digit - 'A' + 10;
+            }
             if (number < 0) fail("bad character reference");
             value = value * (hex ? 16 : 10) + static_cast<char32_t>(number);
             if (value > 0x10FFFF) fail("character reference out of range");
@@ -206,8 +212,9 @@ private:
             skipSpace();
             std::string value = attributeValue();
             for (const RawAttribute& earlier : raw) {
-                if (earlier.name == attributeName)
+                if (earlier.name == attributeName) {
                     fail("duplicate attribute '" + attributeName + "'");
+                }
             }
             if (attributeName == "xmlns") {
                 m_scopes.emplace_back("", value);
