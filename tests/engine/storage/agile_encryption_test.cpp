@@ -22,7 +22,8 @@ HeaderPage fixtureHeader() {
 }
 
 std::string fixtureXml() {
-    Bytes description = fixtureHeader().encryptionDescription();
+    HeaderPage header = fixtureHeader();
+    Bytes description = header.encryptionDescription();
     return std::string(description.begin() + kXmlOffset, description.end());
 }
 
@@ -112,9 +113,11 @@ TEST(AgileEncryption, newDescriptionHasTheShapeAccessWrites) {
         "encryptedKeyValue)=\"[A-Za-z0-9+/=]+\"");
     EXPECT_EQ(std::regex_replace(xml, base64Value, "$1=\"\""),
               std::regex_replace(fixtureXml(), base64Value, "$1=\"\""));
-    EXPECT_EQ(created.description.size(), fixtureHeader().encryptionDescription().size());
+    HeaderPage access = fixtureHeader();
+    Bytes accessDescription = access.encryptionDescription();
+    EXPECT_EQ(created.description.size(), accessDescription.size());
     EXPECT_TRUE(std::equal(created.description.begin(), created.description.begin() + kXmlOffset,
-                           fixtureHeader().encryptionDescription().begin()));
+                           accessDescription.begin()));
 }
 
 TEST(AgileEncryption, everyTruncationIsReportedAsDamage) {
