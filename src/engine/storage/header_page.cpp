@@ -186,9 +186,11 @@ void HeaderPage::setEncryption(uint32_t encodingKey, Bytes description) {
     for (size_t index = 0; index < kHeaderPasswordLengthJet4; ++index) {
         page[kHeaderPasswordOffset + index] = filler ^ mask[index % 4];
     }
-    writeU16LE(page, kHeaderCryptoLengthOffset, static_cast<uint16_t>(description.size()));
+    // A copy first: description may be this header's own (encryptionDescription()).
+    std::vector<uint8_t> stored(description.begin(), description.end());
+    writeU16LE(page, kHeaderCryptoLengthOffset, static_cast<uint16_t>(stored.size()));
     std::fill(page.begin() + kHeaderCryptoDataOffset, page.begin() + kHeaderCryptoDataEnd, 0);
-    std::copy(description.begin(), description.end(), page.begin() + kHeaderCryptoDataOffset);
+    std::copy(stored.begin(), stored.end(), page.begin() + kHeaderCryptoDataOffset);
 }
 
 std::vector<uint8_t> HeaderPage::toRawPage() const {

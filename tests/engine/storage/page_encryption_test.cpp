@@ -143,6 +143,9 @@ TEST(PageEncryption, oldPasswordFieldHoldsTheFillerAccessWrites) {
     EXPECT_EQ(fillerOf(stored), std::vector<uint8_t>(40, 0x8D));
     EXPECT_TRUE(std::ranges::equal(stored.encryptionDescription(), description));
 
+    stored.setEncryption(0x11223344, stored.encryptionDescription());  // its own description
+    EXPECT_TRUE(std::ranges::equal(stored.encryptionDescription(), description));
+
     stored.setEncryption(0, {});
     EXPECT_EQ(stored.toRawPage(), original);  // back to the file as it was
 }
