@@ -189,6 +189,32 @@ Bytes HeaderPage::encryptionDescription() const {
     return page.subspan(kHeaderCryptoDataOffset, length);
 }
 
+void HeaderPage::setEncryption(uint32_t encodingKey, Bytes description) {
+    bool ace = isAce(m_format);
+    size_t room = kHeaderCryptoDataEnd - kHeaderCryptoDataOffset;
+    if ((!ace && !description.empty()) || (ace && description.empty() != (encodingKey == 0)) ||
+        description.size() > room) {
+        throw EngineError(ErrorCode::InvalidArgument,
+                          "An encryption description of " + std::to_string(description.size()) +
+                              " bytes does not suit this " + formatName(m_format) + " database" +
+                              (encodingKey == 0 ? " in the clear." : "."));
+    }
+    MutableBytes page = m_unmasked;
+    writeU32LE(page, kHeaderEncodingKeyOffset, encodingKey);
+    m_encodingKey = encodingKey;
+    if (!ace) return;
+    auto mask = passwordMask(m_creationDate);
+    auto filler = static_cast<uint8_t>(encodingKey);
+    for (size_t index = 0; index < kHeaderPasswordLengthJet4; ++index) {
+        page[kHeaderPasswordOffset + index] = filler ^ mask[index % 4];
+    }
+    // A copy first: description may be this header's own (encryptionDescription()).
+    std::vector<uint8_t> stored(description.begin(), description.end());
+    writeU16LE(page, kHeaderCryptoLengthOffset, static_cast<uint16_t>(stored.size()));
+    std::fill(page.begin() + kHeaderCryptoDataOffset, page.begin() + kHeaderCryptoDataEnd, 0);
+    std::copy(stored.begin(), stored.end(), page.begin() + kHeaderCryptoDataOffset);
+}
+
 std::vector<uint8_t> HeaderPage::toRawPage() const {
     std::vector<uint8_t> raw = m_unmasked;
     toggleHeaderMask(raw, m_format);

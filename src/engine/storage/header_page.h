@@ -11,11 +11,14 @@
 //   0x3C      2   code page
 //   0x3E      4   encoding key: 0 = pages stored in the clear, else pages are encrypted
 //   0x42  20/40   database password: Jet 3 code-page bytes; Jet 4+ UTF-16LE, further XORed with
-//                 the creation date truncated to a 32-bit integer, repeated
+//                 the creation date truncated to a 32-bit integer, repeated. In an ACE file
+//                 with Office encryption every byte is the encoding key's first byte instead
+//                 (before the same XOR).
 //   0x6E      4   Jet 4+: sort order: LCID (2), 0, sort version (0 General Legacy, 1 General)
 //   0x72      8   Jet 4+: creation date (days since 1899-12-30)
 // Outside the masked region:
-//   0x298...      ACE: encryption description (length at 0x299, data at 0x29B)
+//   0x299     2   ACE: length of the encryption description (0 when not encrypted)
+//   0x29B   ...   ACE: encryption description, zero-filled up to 0xE00
 #pragma once
 
 #include "engine/storage/byte_order.h"
@@ -56,6 +59,7 @@ inline constexpr size_t kHeaderSortOrderOffsetJet4 = 0x6E;
 inline constexpr size_t kHeaderCreationDateOffset = 0x72;
 inline constexpr size_t kHeaderCryptoLengthOffset = 0x299;
 inline constexpr size_t kHeaderCryptoDataOffset = 0x29B;
+inline constexpr size_t kHeaderCryptoDataEnd = 0xE00;
 
 // XORs the fixed RC4 key stream over the masked region (masking and unmasking alike).
 void toggleHeaderMask(MutableBytes page, FileFormat format);
@@ -82,6 +86,11 @@ public:
 
     // The Office encryption description (ACE files with an encoding key), else empty.
     Bytes encryptionDescription() const;
+    // Stores the encoding key and, for ACE, the description and the old password field's
+    // filler; key 0 with an empty description stores a database in the clear. Throws
+    // InvalidArgument for a description a Jet file cannot have (any) or an ACE file cannot
+    // hold (missing with a key, present without one, or longer than the room for it).
+    void setEncryption(uint32_t encodingKey, Bytes description);
 
     // The page's unmasked bytes; toRawPage() masks them again for writing.
     const std::vector<uint8_t>& unmasked() const { return m_unmasked; }

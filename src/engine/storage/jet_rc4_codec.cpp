@@ -1,0 +1,20 @@
+#include "engine/storage/jet_rc4_codec.h"
+
+#include "engine/storage/rc4.h"
+
+namespace engine::storage {
+
+std::array<uint8_t, 4> pageBlockKey(uint32_t encodingKey, PageNumber page) {
+    std::array<uint8_t, 4> key{};
+    writeU32LE(key, 0, encodingKey ^ page);
+    return key;
+}
+
+void JetRc4Codec::decode(PageNumber page, MutableBytes bytes) const {
+    Rc4 cipher(pageBlockKey(m_encodingKey, page));
+    cipher.apply(bytes);
+}
+
+void JetRc4Codec::encode(PageNumber page, MutableBytes bytes) const { decode(page, bytes); }
+
+}  // namespace engine::storage
