@@ -10,11 +10,18 @@ const char* const kUsage =
     "  columns FILE TABLE              one line per column: name, type, size\n"
     "  export FILE TABLE               the table's rows as CSV\n"
     "  definition FILE TABLE           the table's stored definition, field by field\n"
+    "  create FILE [--format F]        a new empty database; F: jet4 (default), ace12, ace14,\n"
+    "                                  ace16, ace17; -P protects it with a password\n"
+    "  copy SOURCE TABLE DEST [NEWNAME]  copy a table and its rows, as a make-table does\n"
+    "  drop FILE TABLE                 delete a table\n"
+    "  check FILE [--all]              verify every page, row and index; prints ok or the\n"
+    "                                  problems (--all: also harmless findings)\n"
     "\n"
     "options:\n"
     "  -p PASSWORD    the database's password (the source's, for copy)\n"
     "  -P PASSWORD    the destination's password (copy, create)\n"
     "  --all          tables: also objects the tables rowset does not list\n"
+    "                 check: also harmless findings\n"
     "  -h, --help     this text\n";
 
 Arguments parseArguments(const std::vector<std::string>& words) {

@@ -1,6 +1,8 @@
 #include "commands.h"
 
+#include "engine/catalog/integrity_check.h"
 #include "engine/database.h"
+#include "engine/table_copy.h"
 
 #include "value_text.h"
 
@@ -104,6 +106,63 @@ int exportTable(const Arguments& arguments, std::ostream& out) {
     return 0;
 }
 
+engine::storage::FileFormat formatNamed(const std::string& name) {
+    using engine::storage::FileFormat;
+    if (name == "jet4") return FileFormat::Jet4;
+    if (name == "ace12") return FileFormat::Ace12;
+    if (name == "ace14") return FileFormat::Ace14;
+    if (name == "ace16") return FileFormat::Ace16;
+    if (name == "ace17") return FileFormat::Ace17;
+    throw UsageError("unknown format '" + name + "' (jet4, ace12, ace14, ace16 or ace17)");
+}
+
+int createDatabase(const Arguments& arguments, std::ostream&) {
+    requirePositional(arguments, 1);
+    engine::Database::create(arguments.positional[0],
+                             {.format = formatNamed(arguments.format.value_or("jet4")),
+                              .password = arguments.destinationPassword.value_or("")});
+    return 0;
+}
+
+int copyTable(const Arguments& arguments, std::ostream&) {
+    if (arguments.positional.size() != 3 && arguments.positional.size() != 4) {
+        throw UsageError("'copy' takes SOURCE TABLE DEST [NEWNAME]");
+    }
+    const auto& table = arguments.positional[1];
+    auto source = openForReading(arguments);
+    auto destination = engine::Database::open(
+        arguments.positional[2], {.password = arguments.destinationPassword.value_or(""),
+                                  .mode = engine::AccessMode::ReadWrite});
+    std::string newName = arguments.positional.size() == 4 ? arguments.positional[3] : table;
+    engine::copyTable(*source, table, *destination, newName);
+    return 0;
+}
+
+int dropTable(const Arguments& arguments, std::ostream&) {
+    requirePositional(arguments, 2);
+    auto database = engine::Database::open(
+        arguments.positional[0],
+        {.password = arguments.password.value_or(""), .mode = engine::AccessMode::ReadWrite});
+    database->dropTable(arguments.positional[1]);
+    return 0;
+}
+
+int checkDatabase(const Arguments& arguments, std::ostream& out) {
+    requirePositional(arguments, 1);
+    auto database = openForReading(arguments);
+    auto report = engine::catalog::checkIntegrity(database->pager(), database->jetFormat(),
+                                                  database->header().codePage());
+    if (report.ok()) {
+        out << "ok\n";
+    } else {
+        for (const auto& problem : report.problems) out << problem << '\n';
+    }
+    if (arguments.all) {
+        for (const auto& notice : report.notices) out << "note: " << notice << '\n';
+    }
+    return report.ok() ? 0 : 1;
+}
+
 }  // namespace
 
 int runCommand(const Arguments& arguments, std::ostream& out) {
@@ -115,6 +174,10 @@ int runCommand(const Arguments& arguments, std::ostream& out) {
     if (arguments.command == "columns") return listColumns(arguments, out);
     if (arguments.command == "export") return exportTable(arguments, out);
     if (arguments.command == "definition") return showDefinition(arguments, out);
+    if (arguments.command == "create") return createDatabase(arguments, out);
+    if (arguments.command == "copy") return copyTable(arguments, out);
+    if (arguments.command == "drop") return dropTable(arguments, out);
+    if (arguments.command == "check") return checkDatabase(arguments, out);
     throw UsageError("unknown command '" + arguments.command + "'");
 }
 

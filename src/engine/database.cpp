@@ -1,21 +1,45 @@
 #include "engine/database.h"
 
+#include "engine/catalog/new_database.h"
+#include "engine/catalog/table_creator.h"
+#include "engine/catalog/table_dropper.h"
+#include "engine/catalog/table_editor.h"
+#include "engine/storage/journal.h"
+#include "engine/storage/page_encryption.h"
 #include "engine/storage/posix_page_file.h"
 
 namespace engine {
 
 namespace {
 
-std::unique_ptr<storage::PageFile> openFile(const std::string& path, AccessMode mode) {
+std::unique_ptr<storage::PageFile> openFile(storage::FileSystem& fileSystem,
+                                            const std::string& path, AccessMode mode) {
     using storage::OpenMode;
-    if (mode == AccessMode::ReadOnly) return storage::PosixPageFile::open(path, OpenMode::ReadOnly);
+    if (mode == AccessMode::ReadOnly) return fileSystem.open(path, OpenMode::ReadOnly);
     try {
-        return storage::PosixPageFile::open(path, OpenMode::ReadWrite);
+        return fileSystem.open(path, OpenMode::ReadWrite);
     } catch (const EngineError& error) {
         if (mode == AccessMode::ReadWriteIfAble && error.code() == ErrorCode::ReadOnly) {
-            return storage::PosixPageFile::open(path, OpenMode::ReadOnly);
+            return fileSystem.open(path, OpenMode::ReadOnly);
         }
         throw;
+    }
+}
+
+// A change that died left its journal: undo it before reading. A reader that cannot take the
+// write lock (a live writer holds it, or the file is read-only) reads the file as it stands.
+void recoverIfNeeded(storage::FileSystem& fileSystem, const std::string& path,
+                     storage::PageFile& file) {
+    if (!fileSystem.exists(storage::Journal::pathFor(path))) return;
+    if (file.writable()) {
+        storage::Journal::rollBack(fileSystem, path, file);
+        return;
+    }
+    try {
+        auto writer = fileSystem.open(path, storage::OpenMode::ReadWrite);
+        storage::Journal::rollBack(fileSystem, path, *writer);
+    } catch (const EngineError&) {
+        // Someone is writing it now, or it cannot be written: nothing to undo from here.
     }
 }
 
@@ -35,7 +59,13 @@ TableReader::TableReader(Database& database, format::TableDefinition definition)
 bool TableReader::next(std::vector<format::Value>& values) { return m_scan.next(values); }
 
 std::unique_ptr<Database> Database::open(const std::string& path, const OpenOptions& options) {
-    return open(openFile(path, options.mode), options);
+    storage::FileSystem& fileSystem =
+        options.fileSystem ? *options.fileSystem : storage::defaultFileSystem();
+    auto file = openFile(fileSystem, path, options.mode);
+    recoverIfNeeded(fileSystem, path, *file);
+    auto database = open(std::move(file), options);
+    database->m_fileSystem = &fileSystem;
+    return database;
 }
 
 std::unique_ptr<Database> Database::open(std::unique_ptr<storage::PageFile> file,
@@ -53,18 +83,17 @@ std::unique_ptr<Database> Database::open(std::unique_ptr<storage::PageFile> file
     if (header.hasPassword() && !header.passwordMatches(options.password)) {
         throw EngineError(ErrorCode::InvalidPassword, "Not a valid password.");
     }
-    if (header.encodingKey() != 0) {
-        throw EngineError(ErrorCode::NotSupported,
-                          "The database '" + path +
-                              "' is encrypted, and this engine cannot yet read encrypted pages.");
-    }
+    auto codec = storage::openPageCodec(header, options.password);
     auto pager = std::make_unique<storage::Pager>(std::move(file), header.pageSize());
-    return std::unique_ptr<Database>(new Database(std::move(pager), std::move(header)));
+    if (codec) pager->setCodec(std::move(codec));
+    return std::unique_ptr<Database>(new Database(std::move(pager), std::move(header), nullptr));
 }
 
-Database::Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header)
+Database::Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header,
+                   storage::FileSystem* fileSystem)
     : m_pager(std::move(pager)),
       m_header(std::move(header)),
+      m_fileSystem(fileSystem),
       m_jetFormat(&format::jetFormat(m_header.format())) {}
 
 Database::~Database() = default;
@@ -97,6 +126,130 @@ catalog::ComplexKind Database::complexKind(const format::ColumnDefinition& colum
 
 std::unique_ptr<TableReader> Database::readTable(std::string_view name) {
     return std::make_unique<TableReader>(*this, tableDefinition(name));
+}
+
+std::unique_ptr<Database> Database::create(const std::string& path, const CreateOptions& options) {
+    storage::FileSystem& fileSystem =
+        options.fileSystem ? *options.fileSystem : storage::defaultFileSystem();
+    if (fileSystem.exists(path)) {
+        throw EngineError(ErrorCode::IoError,
+                          "Cannot create '" + path + "': the file already exists.");
+    }
+    auto header = storage::HeaderPage::fresh(options.format, catalog::now().days);
+    std::unique_ptr<storage::PageCodec> codec;
+    if (!options.password.empty()) {
+        if (storage::isAce(options.format)) {
+            auto encryption = storage::createAgileEncryption(options.password);
+            header.setEncryption(encryption.encodingKey, encryption.description);
+            codec = std::move(encryption.codec);
+        } else {
+            header.setPassword(options.password);
+        }
+    }
+
+    // The file is built under a temporary name and renamed into place once whole, so a crash
+    // never leaves a half-made database under the name asked for.
+    std::string building = path + ".creating";
+    fileSystem.remove(building);
+    {
+        auto file = fileSystem.create(building);
+        file->write(0, header.toRawPage());
+        auto pager = std::make_unique<storage::Pager>(std::move(file), header.pageSize());
+        if (codec) pager->setCodec(std::move(codec));
+        Database database(std::move(pager), header, &fileSystem);
+        const format::JetFormat& jet = database.jetFormat();
+        database.m_pager->begin(
+            storage::Journal::create(fileSystem, building, header.pageSize(), header.pageSize()),
+            [](PageNumber) { return false; });
+        try {
+            catalog::writeGlobalMapPage(*database.m_pager, jet);
+            database.m_pager->commit();
+            database.change([&](const catalog::WriteContext& context) {
+                catalog::writeSystemCatalog(context, options.format);
+            });
+        } catch (...) {
+            database.m_pager->rollback();
+            fileSystem.remove(building);
+            throw;
+        }
+    }
+    fileSystem.rename(building, path);
+    return open(
+        path,
+        {.password = options.password, .mode = AccessMode::ReadWrite, .fileSystem = &fileSystem});
+}
+
+void Database::requireWritable() const {
+    if (!m_pager->writable() || !m_fileSystem || storage::isJet3(m_header.format())) {
+        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
+    }
+}
+
+void Database::change(const std::function<void(const catalog::WriteContext&)>& body) {
+    requireWritable();
+    format::PageAllocator allocator(*m_pager, *m_jetFormat);
+    m_pager->begin(storage::Journal::create(*m_fileSystem, path(), m_pager->pageSize(),
+                                            m_pager->file().size()),
+                   [&allocator](PageNumber page) { return allocator.wasFree(page); });
+    catalog::WriteContext context{*m_pager, *m_jetFormat, allocator, m_header.codePage(),
+                                  m_header.sortOrder()};
+    try {
+        body(context);
+        allocator.save();
+        m_pager->commit();
+    } catch (...) {
+        m_catalog.reset();
+        m_complexKinds.reset();
+        m_pager->rollback();
+        throw;
+    }
+    m_catalog.reset();
+    m_complexKinds.reset();
+}
+
+void Database::createTable(const std::string& name, const std::vector<catalog::ColumnSpec>& columns,
+                           const RowSource& rows) {
+    requireWritable();
+    catalog::validateName(name);
+    if (catalog().findInTables(name)) {
+        throw EngineError(ErrorCode::TableExists, "Table '" + name + "' already exists.");
+    }
+    auto definitions =
+        catalog::defineColumns(columns, format(), m_header.codePage(), m_header.sortOrder());
+    const catalog::Catalog& current = catalog();
+    change([&](const catalog::WriteContext& context) {
+        catalog::NewTable table(context, name, definitions);
+        std::vector<format::Value> row;
+        while (rows && rows(row)) {
+            if (row.size() != definitions.size()) {
+                throw EngineError(ErrorCode::InvalidArgument,
+                                  "A row for '" + name + "' has " + std::to_string(row.size()) +
+                                      " values; the table has " +
+                                      std::to_string(definitions.size()) + " fields.");
+            }
+            table.append(row);
+        }
+        table.finishStorage();
+        catalog::registerTable(context, current, name, table.definition().firstPage);
+    });
+}
+
+void Database::insertRows(std::string_view name, const RowSource& rows) {
+    requireWritable();
+    auto definition = tableDefinition(name);
+    change([&](const catalog::WriteContext& context) {
+        catalog::TableEditor editor(context, definition);
+        std::vector<format::Value> row;
+        while (rows(row)) editor.insert(row);
+        editor.finish();
+    });
+}
+
+void Database::dropTable(std::string_view name) {
+    requireWritable();
+    const catalog::Catalog& current = catalog();
+    change(
+        [&](const catalog::WriteContext& context) { catalog::dropTable(context, current, name); });
 }
 
 }  // namespace engine

@@ -1,4 +1,5 @@
-// The engine's front door: open a database file, list its objects, read its tables.
+// The engine's front door: open or create a database file, list its objects, read its tables,
+// create, fill and drop tables.
 //
 //   auto database = engine::Database::open("/data/sales.mdb", {.password = "secret"});
 //   for (const auto& object : database->catalog().objects()) ...
@@ -6,18 +7,25 @@
 //   std::vector<engine::format::Value> row;
 //   while (reader->next(row)) ...
 //
+// Every change (createTable, insertRows, dropTable) is all or nothing: it commits whole or leaves
+// the file as it was, also when the process dies in the middle (see storage/pager.h).
+//
 // Errors are engine::EngineError (error.h).
 #pragma once
 
 #include "engine/catalog/catalog.h"
+#include "engine/catalog/column_spec.h"
 #include "engine/catalog/complex_columns.h"
+#include "engine/catalog/write_context.h"
 #include "engine/format/table_definition.h"
 #include "engine/format/table_scan.h"
 #include "engine/format/value.h"
+#include "engine/storage/file_system.h"
 #include "engine/storage/header_page.h"
 #include "engine/storage/page_file.h"
 #include "engine/storage/pager.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,7 +42,18 @@ enum class AccessMode {
 struct OpenOptions {
     std::string password;  // UTF-8, used exactly as given; empty = none
     AccessMode mode = AccessMode::ReadOnly;
+    storage::FileSystem* fileSystem = nullptr;  // the operating system's when null
 };
+
+struct CreateOptions {
+    storage::FileFormat format = storage::FileFormat::Jet4;
+    std::string password;  // protects the new file when not empty
+    storage::FileSystem* fileSystem = nullptr;
+};
+
+// Gives the rows to store, one per call, as values in column order; false when there are none
+// left.
+using RowSource = std::function<bool(std::vector<format::Value>& row)>;
 
 class Database;
 
@@ -59,9 +78,11 @@ public:
     // Opens the file at path. Throws FileNotFound, UnrecognizedFormat, InvalidPassword,
     // FileInUse, ReadOnly, Corrupt or NotSupported.
     static std::unique_ptr<Database> open(const std::string& path, const OpenOptions& options = {});
-    // Opens a database held by any page file (tests use memory files and injected faults).
+    // Opens a database held by any page file, for reading only.
     static std::unique_ptr<Database> open(std::unique_ptr<storage::PageFile> file,
                                           const OpenOptions& options);
+    // Creates a new, empty database. Throws IoError when the file exists.
+    static std::unique_ptr<Database> create(const std::string& path, const CreateOptions& options);
     ~Database();
 
     Database(const Database&) = delete;
@@ -82,11 +103,25 @@ public:
     // What a complex column holds: attachments, several values, or a memo's history.
     catalog::ComplexKind complexKind(const format::ColumnDefinition& column);
 
+    // Creates a table and fills it with the rows given; the table exists only once all of them
+    // are stored. Throws TableExists ("Table 'x' already exists."), InvalidName, ReadOnly ...
+    void createTable(const std::string& name, const std::vector<catalog::ColumnSpec>& columns,
+                     const RowSource& rows = {});
+    // Appends rows to an existing table, keeping its indexes.
+    void insertRows(std::string_view name, const RowSource& rows);
+    // Throws TableNotFound ("Table 'x' does not exist.").
+    void dropTable(std::string_view name);
+
 private:
-    Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header);
+    Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header,
+             storage::FileSystem* fileSystem);
+    // Runs body as one change: journaled, committed whole, rolled back on any error.
+    void change(const std::function<void(const catalog::WriteContext&)>& body);
+    void requireWritable() const;
 
     std::unique_ptr<storage::Pager> m_pager;
     storage::HeaderPage m_header;
+    storage::FileSystem* m_fileSystem;
     const format::JetFormat* m_jetFormat;
     std::optional<catalog::Catalog> m_catalog;
     std::optional<std::map<int32_t, catalog::ComplexKind>> m_complexKinds;

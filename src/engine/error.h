@@ -30,6 +30,8 @@ enum class ErrorCode : int32_t {
     InvalidName = 3125,         // an identifier the engine cannot accept
     SyntaxError = 3131,         // a statement the parser cannot accept
     TooManyColumns = 3190,      // more than 255 columns
+    DuplicateKey = 3022,        // a unique index already holds the key
+    InRelationship = 3303,      // a table or field that a relationship refers to
     NotSupported = 3251,        // a valid request the engine does not implement
     UnrecognizedFormat = 3343,  // "Unrecognized database format 'path'."
     TableNotFound = 3376,       // "Table 'x' does not exist." (DROP)

@@ -125,6 +125,7 @@ Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, ui
     auto database = position("Database");
     auto connect = position("Connect");
     auto foreignName = position("ForeignName");
+    auto owner = position("Owner");
 
     std::vector<bool> wanted(definition.columns.size(), false);
     for (auto column : {id, parentId, name, type, flags, dateCreate, dateUpdate, database, connect,
@@ -147,6 +148,9 @@ Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, ui
         if (database) object.database = textOf(values[*database]);
         if (connect) object.connect = textOf(values[*connect]);
         if (foreignName) object.foreignName = textOf(values[*foreignName]);
+        if (owner) {
+            if (auto bytes = valueAs<format::ByteString>(values[*owner])) object.owner = *bytes;
+        }
         object.location = scan.location();
         catalog.m_objects.push_back(std::move(object));
     }

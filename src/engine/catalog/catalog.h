@@ -7,7 +7,8 @@
 //                     8 relationship, negative values for forms, reports, modules ...
 //   Flags (Long)      0x80000000 engine system object, 0x00000002 Access system object,
 //                     0x00000008 hidden; for queries bits 0xF0 give the kind (0 select)
-//   DateCreate, DateUpdate (Date/Time), Database, Connect (Memo), ForeignName (Text)
+//   DateCreate, DateUpdate (Date/Time), Database, Connect (Memo), ForeignName (Text),
+//   Owner (Binary)    the security id of the object's owner
 #pragma once
 
 #include "engine/format/jet_format.h"
@@ -54,9 +55,10 @@ struct CatalogObject {
     uint32_t flags = 0;
     std::optional<format::DateTime> dateCreate;
     std::optional<format::DateTime> dateUpdate;
-    std::string database;     // links: the file the table lives in
-    std::string connect;      // links: the connect string
-    std::string foreignName;  // links: the table's name there
+    std::string database;      // links: the file the table lives in
+    std::string connect;       // links: the connect string
+    std::string foreignName;   // links: the table's name there
+    format::ByteString owner;  // the owner's security id
     ObjectKind kind = ObjectKind::Other;
     format::RowLocation location;  // the object's row in MSysObjects
 

@@ -2,7 +2,23 @@
 
 #include "engine/format/text_codec.h"
 
+#include <openssl/rand.h>
+
 namespace engine::format {
+
+namespace {
+
+Guid randomGuid() {
+    Guid guid;
+    if (RAND_bytes(guid.bytes.data(), static_cast<int>(guid.bytes.size())) != 1) {
+        throw EngineError(ErrorCode::Internal, "no random numbers for a new GUID");
+    }
+    guid.bytes[7] = static_cast<uint8_t>((guid.bytes[7] & 0x0F) | 0x40);  // version 4
+    guid.bytes[8] = static_cast<uint8_t>((guid.bytes[8] & 0x3F) | 0x80);  // variant
+    return guid;
+}
+
+}  // namespace
 
 TableAppender::TableAppender(storage::Pager& pager, const JetFormat& format,
                              PageAllocator& allocator, TableDefinition& table)
@@ -53,16 +69,35 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
     if (values.size() != m_table.columns.size()) {
         throw EngineError(ErrorCode::Internal, "a row was given the wrong number of values");
     }
+    m_values = values;
+    for (size_t index = 0; index < m_values.size(); ++index) {
+        const auto& column = m_table.columns[index];
+        if (!isNull(m_values[index])) {
+            // A number given for an AutoNumber column moves the sequence past it.
+            if (column.isAutoNumber() && std::holds_alternative<int32_t>(m_values[index])) {
+                auto given = std::get<int32_t>(m_values[index]);
+                if (given > 0 && static_cast<uint32_t>(given) > m_table.lastAutoNumber) {
+                    m_table.lastAutoNumber = static_cast<uint32_t>(given);
+                }
+            }
+            continue;
+        }
+        if (column.isAutoNumber()) {
+            m_values[index] = static_cast<int32_t>(++m_table.lastAutoNumber);
+        } else if (column.isGuidAutoNumber()) {
+            m_values[index] = randomGuid();
+        }
+    }
     // Long values first: the row holds where they went.
     auto storeLongValues = [&](bool allowInline) {
-        m_stored = values;
+        m_stored = m_values;
         for (size_t index = 0; index < values.size(); ++index) {
-            if (!m_longValues[index] || isNull(values[index])) continue;
+            if (!m_longValues[index] || isNull(m_values[index])) continue;
             const auto& column = m_table.columns[index];
             ByteString data;
-            if (std::holds_alternative<std::string>(values[index])) {
-                data = RowEncoder::encodeVariable(column, values[index], m_format.jet3);
-            } else if (const auto* bytes = std::get_if<ByteString>(&values[index])) {
+            if (std::holds_alternative<std::string>(m_values[index])) {
+                data = RowEncoder::encodeVariable(column, m_values[index], m_format.jet3);
+            } else if (const auto* bytes = std::get_if<ByteString>(&m_values[index])) {
                 data = *bytes;
             } else {
                 throw EngineError(ErrorCode::InvalidArgument,

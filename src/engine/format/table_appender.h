@@ -24,8 +24,11 @@ public:
     ~TableAppender();
 
     // Appends one row; values hold one value per column in the definition's order (Memo as
-    // text, OLE Object as bytes). Returns where the row was placed.
+    // text, OLE Object as bytes). AutoNumber and GUID AutoNumber columns given NULL get their
+    // next value. Returns where the row was placed.
     RowLocation append(const std::vector<Value>& values);
+    // The row as last stored, AutoNumber values included.
+    const std::vector<Value>& lastRow() const { return m_values; }
     // Writes the last data page, the long values' pages and every map.
     void finish();
 
@@ -43,6 +46,7 @@ private:
     std::vector<std::unique_ptr<LongValueWriter>> m_longValues;  // by column position
     std::optional<DataPageEditor> m_page;
     PageNumber m_pageNumber = 0;
+    std::vector<Value> m_values;
     std::vector<Value> m_stored;
     std::vector<uint8_t> m_row;
 };

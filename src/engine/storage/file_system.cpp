@@ -1,6 +1,7 @@
 #include "engine/storage/file_system.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -41,6 +42,13 @@ public:
                                                       "': " + std::strerror(errno) + ".");
         }
         syncFolderOf(path);
+    }
+    void rename(const std::string& from, const std::string& to) override {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+            throw EngineError(ErrorCode::IoError,
+                              "Cannot create '" + to + "': " + std::strerror(errno) + ".");
+        }
+        syncFolderOf(to);
     }
 };
 

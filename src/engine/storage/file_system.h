@@ -20,6 +20,8 @@ public:
     virtual bool exists(const std::string& path) = 0;
     // Removes a file and makes the removal durable. A missing file is not an error.
     virtual void remove(const std::string& path) = 0;
+    // Gives a file a new name, durably; fails (IoError) rather than replace a file there.
+    virtual void rename(const std::string& from, const std::string& to) = 0;
 };
 
 // The operating system's files.

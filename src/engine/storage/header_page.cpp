@@ -119,6 +119,61 @@ HeaderPage HeaderPage::parse(Bytes rawPage, const std::string& path) {
     return header;
 }
 
+HeaderPage HeaderPage::fresh(FileFormat format, double creationDate) {
+    // The values the product writes into every new file (constants whose meaning is unknown are
+    // copied as found).
+    constexpr std::array<uint8_t, 24> kConstants = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00,
+                                                    0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+                                                    0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
+    constexpr uint16_t kCodePage = 1252;
+    constexpr uint16_t kEngineBuild = 4518;
+    constexpr size_t kEngineBuildOffset = 0x6A;
+    constexpr std::array<uint8_t, 8> kVersionBlock = {0x54, 0x06, 0x00, 0x00,
+                                                      0x34, 0x2E, 0x30, 0x00};
+    constexpr size_t kVersionBlockOffset = 0x98;
+    constexpr size_t kCommitSlotsOffset = 0xE00;
+    if (isJet3(format)) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "New databases in the Jet 3 format cannot be made.");
+    }
+
+    HeaderPage header;
+    header.m_format = format;
+    header.m_unmasked.assign(pageSizeOf(format), 0);
+    auto& page = header.m_unmasked;
+    std::copy(kMagic.begin(), kMagic.end(), page.begin());
+    const char* name = isAce(format) ? "Standard ACE DB" : "Standard Jet DB";
+    std::memcpy(page.data() + kEngineNameOffset, name, 15);
+    const uint8_t versions[] = {0, 1, 2, 3, 4, 5, 6};
+    page[kVersionOffset] = versions[static_cast<int>(format)];
+    if (format == FileFormat::Ace14) page[kVersionOffset + 1] = 1;
+    std::copy(kConstants.begin(), kConstants.end(), page.begin() + kHeaderMaskOffset);
+    writeU16LE(page, kHeaderCodePageOffset, kCodePage);
+    writeU16LE(page, kEngineBuildOffset, kEngineBuild);
+    // Access 2010 and 2016 sort text in the new General order; 2007, 2019 and Jet 4 in the
+    // legacy one.
+    uint8_t sortVersion =
+        format == FileFormat::Ace14 || format == FileFormat::Ace15 || format == FileFormat::Ace16
+            ? 1
+            : 0;
+    writeU16LE(page, kHeaderSortOrderOffsetJet4, 0x0409);
+    page[kHeaderSortOrderOffsetJet4 + 3] = sortVersion;
+    writeF64LE(page, kHeaderCreationDateOffset, creationDate);
+    std::copy(kVersionBlock.begin(), kVersionBlock.end(), page.begin() + kVersionBlockOffset);
+    // The commit slots of a closed file: every user slot "00 01", the first "01 01".
+    for (size_t slot = kCommitSlotsOffset; slot + 1 < page.size(); slot += 2) {
+        page[slot] = 0x00;
+        page[slot + 1] = 0x01;
+    }
+    page[kCommitSlotsOffset] = 0x01;
+
+    header.m_codePage = kCodePage;
+    header.m_sortOrder = {0x0409, sortVersion};
+    header.m_creationDate = creationDate;
+    header.setPassword("");
+    return header;
+}
+
 std::vector<uint8_t> HeaderPage::passwordBytes() const {
     bool jet3 = isJet3(m_format);
     size_t length = jet3 ? kHeaderPasswordLengthJet3 : kHeaderPasswordLengthJet4;

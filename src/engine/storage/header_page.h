@@ -69,6 +69,9 @@ public:
     // Parses a raw page 0 as read from the file. Throws UnrecognizedFormat naming path when the
     // bytes are not a database header this engine knows.
     static HeaderPage parse(Bytes rawPage, const std::string& path);
+    // The header of a new database of format (Jet 4 or later), made on creationDate, with code
+    // page 1252 and the General sort order in the version the product uses for that format.
+    static HeaderPage fresh(FileFormat format, double creationDate);
 
     FileFormat format() const { return m_format; }
     uint32_t pageSize() const { return pageSizeOf(m_format); }

@@ -46,8 +46,19 @@ std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::stri
     writeU32LE(header, 16, pageSize);
     writeU64LE(header, 20, originalLength);
     writeU32LE(header, 28, checksum(0, Bytes(header).first(28)));
-    file->write(0, header);
-    file->sync();
+    try {
+        file->write(0, header);
+        file->sync();
+    } catch (const EngineError&) {
+        // Nothing has changed yet; a journal without its header would only be thrown away.
+        file.reset();
+        try {
+            fileSystem.remove(path);
+        } catch (const EngineError&) {
+            // The next opener discards the headerless journal.
+        }
+        throw;
+    }
     return std::unique_ptr<Journal>(new Journal(fileSystem, path, std::move(file), pageSize));
 }
 

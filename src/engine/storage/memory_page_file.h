@@ -1,8 +1,12 @@
-// A database file held in memory: for tests, and for building a file before it is written out.
+// Database files held in memory: a page file over a shared byte buffer, and a file system of
+// such files (tests, and building a file before it is written out).
 #pragma once
 
+#include "engine/storage/file_system.h"
 #include "engine/storage/page_file.h"
 
+#include <map>
+#include <memory>
 #include <vector>
 
 namespace engine::storage {
@@ -11,22 +15,41 @@ class MemoryPageFile final : public PageFile {
 public:
     explicit MemoryPageFile(std::vector<uint8_t> bytes = {}, bool writable = true,
                             std::string path = "(memory)")
+        : MemoryPageFile(std::make_shared<std::vector<uint8_t>>(std::move(bytes)), writable,
+                         std::move(path)) {}
+    MemoryPageFile(std::shared_ptr<std::vector<uint8_t>> bytes, bool writable, std::string path)
         : m_path(std::move(path)), m_bytes(std::move(bytes)), m_writable(writable) {}
 
     const std::string& path() const override { return m_path; }
     bool writable() const override { return m_writable; }
-    uint64_t size() const override { return m_bytes.size(); }
+    uint64_t size() const override { return m_bytes->size(); }
     void read(uint64_t offset, MutableBytes out) override;
     void write(uint64_t offset, Bytes data) override;
     void sync() override {}
     void truncate(uint64_t size) override;
 
-    const std::vector<uint8_t>& bytes() const { return m_bytes; }
+    const std::vector<uint8_t>& bytes() const { return *m_bytes; }
 
 private:
     std::string m_path;
-    std::vector<uint8_t> m_bytes;
+    std::shared_ptr<std::vector<uint8_t>> m_bytes;
     bool m_writable;
+};
+
+// Files by path, in memory. Opening a file twice shares its bytes; there are no locks.
+class MemoryFileSystem final : public FileSystem {
+public:
+    std::unique_ptr<PageFile> open(const std::string& path, OpenMode mode) override;
+    std::unique_ptr<PageFile> create(const std::string& path) override;
+    bool exists(const std::string& path) override { return m_files.count(path) != 0; }
+    void remove(const std::string& path) override { m_files.erase(path); }
+    void rename(const std::string& from, const std::string& to) override;
+
+    // The bytes of a file (created empty when missing).
+    std::vector<uint8_t>& bytes(const std::string& path);
+
+private:
+    std::map<std::string, std::shared_ptr<std::vector<uint8_t>>> m_files;
 };
 
 }  // namespace engine::storage

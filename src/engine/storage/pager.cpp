@@ -66,7 +66,9 @@ void Pager::write(PageNumber page, Bytes data) {
     if (!m_journal) {
         throw EngineError(ErrorCode::Internal, "page write outside a change", page);
     }
-    if (data.size() != m_pageSize || page > pageCount()) {
+    // Pages may be written out of order past the end (allocation hands them out before they
+    // are filled); the file then grows with a gap that the later writes fill.
+    if (data.size() != m_pageSize || static_cast<uint64_t>(page) * m_pageSize >= (1ull << 31)) {
         throw EngineError(ErrorCode::Internal,
                           "page write out of range (page " + std::to_string(page) + ")", page);
     }

@@ -62,8 +62,8 @@ public:
     // Undoes everything written since begin(). Safe to call after a failed commit.
     void rollback();
 
-    // Writes a whole page (encoding it); a page just past the end grows the file by one page.
-    // REQUIRES: inTransaction(), data.size() == pageSize(), page <= pageCount().
+    // Writes a whole page (encoding it); a page past the end grows the file.
+    // REQUIRES: inTransaction(), data.size() == pageSize().
     void write(PageNumber page, Bytes data);
     void dropCache();
 

@@ -1,0 +1,38 @@
+// A column as a caller asks for it when creating a table. The engine turns specs into column
+// definitions (table_definition.h), choosing numbers, offsets and flags as the product does.
+#pragma once
+
+#include "engine/format/table_definition.h"
+
+#include <string>
+#include <vector>
+
+namespace engine::catalog {
+
+struct ColumnSpec {
+    std::string name;
+    format::ColumnType type = format::ColumnType::Text;
+    uint16_t size = 255;      // Text: characters (1-255); Binary: bytes (1-510); ignored otherwise
+    uint8_t precision = 18;   // Decimal
+    uint8_t scale = 0;        // Decimal
+    bool autoNumber = false;  // Long Integer: numbered 1, 2, 3 ... by the engine
+    bool guidAutoNumber = false;    // Replication ID: a new GUID for every row
+    bool hyperlink = false;         // Memo
+    bool compressedUnicode = true;  // Text and Memo
+
+    // The spec of an existing column (make-table keeps a source column's type and size).
+    static ColumnSpec of(const format::ColumnDefinition& column, bool jet3Source);
+};
+
+// Throws InvalidName when name cannot name a table or column: empty, longer than 64
+// characters, a leading blank, control characters, or any of . ! ` [ ].
+void validateName(std::string_view name);
+
+// Builds the column definitions of a new table (Jet 4 and later). Throws InvalidName,
+// TooManyColumns, InvalidArgument (a size out of range, a type the format lacks, two columns of
+// one name).
+std::vector<format::ColumnDefinition> defineColumns(const std::vector<ColumnSpec>& specs,
+                                                    storage::FileFormat format, uint16_t codePage,
+                                                    storage::SortOrder sortOrder);
+
+}  // namespace engine::catalog

@@ -1,0 +1,162 @@
+#include "engine/catalog/table_creator.h"
+
+#include "engine/catalog/table_editor.h"
+#include "engine/format/data_page_editor.h"
+#include "engine/format/index_updater.h"
+#include "engine/format/table_definition_writer.h"
+#include "engine/format/usage_map.h"
+#include "engine/format/usage_map_editor.h"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <set>
+
+namespace engine::catalog {
+
+using format::Value;
+
+namespace {
+
+// Full rights on a table, as granted to every account that holds rights on its container.
+constexpr int32_t kFullAccess = 0x000FFFFF;
+constexpr int16_t kLocalTableType = 1;
+
+}  // namespace
+
+format::DateTime now() {
+    auto clock = std::chrono::system_clock::now();
+    std::time_t seconds = std::chrono::system_clock::to_time_t(clock);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    // Days from 1899-12-30 to the local calendar date, plus the time of day.
+    std::tm epoch{};
+    epoch.tm_year = -1;
+    epoch.tm_mon = 11;
+    epoch.tm_mday = 30;
+    epoch.tm_hour = 12;
+    std::tm day = local;
+    day.tm_hour = 12;
+    day.tm_min = 0;
+    day.tm_sec = 0;
+    double days = std::round(std::difftime(timegm(&day), timegm(&epoch)) / 86400.0);
+    double fraction = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+    return {days + fraction};
+}
+
+namespace {
+
+format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns) {
+    format::TableDefinition shape;
+    shape.tableType = 'N';
+    shape.columns = std::move(columns);
+    return shape;
+}
+
+}  // namespace
+
+NewTable::NewTable(const WriteContext& context, std::string name,
+                   std::vector<format::ColumnDefinition> columns)
+    : NewTable(context, std::move(name), userTableShape(std::move(columns))) {}
+
+NewTable::NewTable(const WriteContext& context, std::string name, format::TableDefinition shape)
+    : m_context(context), m_name(std::move(name)), m_definition(std::move(shape)) {
+    auto& table = m_definition;
+    table.firstPage = context.allocator.allocate();
+    table.pages = {table.firstPage};
+    table.maxColumns = static_cast<uint16_t>(table.columns.size());
+    table.varColumns = 0;
+    for (const auto& column : table.columns) {
+        if (!column.isFixed() && column.varIndex + 1u > table.varColumns) {
+            table.varColumns = static_cast<uint16_t>(column.varIndex + 1u);
+        }
+    }
+
+    // The maps: owned and free pages of the table, one per index (its root marked), then the
+    // owned and free pages of each long-value column, all on one new page.
+    PageNumber mapPage = context.allocator.allocate();
+    auto page = format::DataPageEditor::fresh(context.format, 0);
+    table.ownedPages = {page.appendRow(format::newReferenceMapRow()), mapPage};
+    table.freeSpacePages = {page.appendRow(format::newInlineMapRow(0)), mapPage};
+    for (auto& real : table.realIndexes) {
+        real.rootPage = context.allocator.allocate();
+        auto row = format::newInlineMapRow(real.rootPage);
+        row[format::kInlineMapHeaderSize] = 0x01;
+        real.pagesMap = {page.appendRow(row), mapPage};
+        context.pager.write(real.rootPage, format::emptyIndexLeaf(context.format, table.firstPage));
+    }
+    for (auto& column : table.columns) {
+        if (!format::isLongValueType(column.type)) continue;
+        column.lvOwnedMap = {page.appendRow(format::newReferenceMapRow()), mapPage};
+        column.lvFreeMap = {page.appendRow(format::newInlineMapRow(0)), mapPage};
+    }
+    context.pager.write(mapPage, page.bytes());
+}
+
+NewTable::~NewTable() = default;
+
+format::RowLocation NewTable::append(const std::vector<Value>& row) {
+    if (!m_definition.realIndexes.empty()) {
+        throw EngineError(ErrorCode::Internal,
+                          "rows of an indexed table must go through its indexes");
+    }
+    if (!m_appender) {
+        m_appender = std::make_unique<format::TableAppender>(m_context.pager, m_context.format,
+                                                             m_context.allocator, m_definition);
+    }
+    return m_appender->append(row);
+}
+
+void NewTable::finishStorage() {
+    if (m_appender) m_appender->finish();
+    auto logical =
+        format::buildTableDefinition(m_definition, m_context.format, m_context.sortOrder.version);
+    format::writeTableDefinition(m_context.pager, m_context.allocator, logical, m_definition);
+}
+
+void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
+                   PageNumber definitionPage) {
+    format::ByteString owner;
+    for (const auto& object : catalog.objects()) {
+        if (object.type == static_cast<int16_t>(ObjectType::Database)) owner = object.owner;
+    }
+
+    TableEditor objects(context, format::readTableDefinition(context.pager, context.format,
+                                                             context.codePage, kCatalogTablePage));
+    std::vector<Value> row(objects.definition().columns.size());
+    format::DateTime stamp = now();
+    row[objects.columnPosition("Id")] = static_cast<int32_t>(definitionPage);
+    row[objects.columnPosition("ParentId")] = kTablesContainerId;
+    row[objects.columnPosition("Name")] = name;
+    row[objects.columnPosition("Type")] = kLocalTableType;
+    row[objects.columnPosition("DateCreate")] = stamp;
+    row[objects.columnPosition("DateUpdate")] = stamp;
+    if (!owner.empty()) row[objects.columnPosition("Owner")] = owner;
+    row[objects.columnPosition("Flags")] = int32_t{0};
+    objects.insert(row);
+    objects.finish();
+
+    const CatalogObject* aces = catalog.findTable("MSysACEs");
+    if (!aces) return;
+    TableEditor rights(context, format::readTableDefinition(context.pager, context.format,
+                                                            context.codePage, aces->tablePage()));
+    size_t objectId = rights.columnPosition("ObjectId");
+    size_t sid = rights.columnPosition("SID");
+    std::set<format::ByteString> accounts;
+    rights.forEachRow([&](const std::vector<Value>& ace) {
+        const auto* id = std::get_if<int32_t>(&ace[objectId]);
+        const auto* account = std::get_if<format::ByteString>(&ace[sid]);
+        if (id && *id == kTablesContainerId && account) accounts.insert(*account);
+    });
+    for (const auto& account : accounts) {
+        std::vector<Value> ace(rights.definition().columns.size());
+        ace[objectId] = static_cast<int32_t>(definitionPage);
+        ace[sid] = account;
+        ace[rights.columnPosition("ACM")] = kFullAccess;
+        ace[rights.columnPosition("FInheritable")] = false;
+        rights.insert(ace);
+    }
+    rights.finish();
+}
+
+}  // namespace engine::catalog

@@ -1,0 +1,48 @@
+// Creating a table: its storage first (definition page, usage maps, rows), then the catalogue
+// rows that make it exist (MSysObjects, MSysACEs). Until registerTable() runs, nothing in the
+// file refers to the new pages, so a change that stops halfway leaves the catalogue untouched.
+#pragma once
+
+#include "engine/catalog/catalog.h"
+#include "engine/catalog/column_spec.h"
+#include "engine/catalog/write_context.h"
+#include "engine/format/table_appender.h"
+
+#include <memory>
+
+namespace engine::catalog {
+
+class NewTable {
+public:
+    // Allocates the definition page and writes the usage maps. REQUIRES: a change is running.
+    NewTable(const WriteContext& context, std::string name,
+             std::vector<format::ColumnDefinition> columns);
+    // The same for a table of a given shape: its columns laid out, its type, and indexes (whose
+    // columns and flags are set; pages and maps are filled in here, each with an empty root).
+    NewTable(const WriteContext& context, std::string name, format::TableDefinition shape);
+    ~NewTable();
+
+    const format::TableDefinition& definition() const { return m_definition; }
+    // Appends a row (one value per column, in column order). REQUIRES: the table has no
+    // indexes (rows of an indexed table go in through TableEditor once the storage is
+    // finished).
+    format::RowLocation append(const std::vector<format::Value>& row);
+    // Writes the last pages and the definition.
+    void finishStorage();
+
+private:
+    const WriteContext& m_context;
+    std::string m_name;
+    format::TableDefinition m_definition;
+    std::unique_ptr<format::TableAppender> m_appender;
+};
+
+// Enters a table whose storage is written into the catalogue: its MSysObjects row (owned by the
+// database's owner) and one MSysACEs row per account that holds rights on the Tables container.
+void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
+                   PageNumber definitionPage);
+
+// The current local time as a Date/Time value.
+format::DateTime now();
+
+}  // namespace engine::catalog

@@ -1,0 +1,165 @@
+#include "engine/catalog/table_dropper.h"
+
+#include "engine/catalog/table_editor.h"
+#include "engine/format/data_page_editor.h"
+#include "engine/format/usage_map.h"
+#include "engine/storage/unicode.h"
+
+#include <map>
+#include <set>
+
+namespace engine::catalog {
+
+using format::Value;
+
+namespace {
+
+std::optional<int32_t> integerIn(const Value& value) {
+    if (const auto* number = std::get_if<int32_t>(&value)) return *number;
+    return std::nullopt;
+}
+
+bool textEquals(const Value& value, std::string_view name) {
+    const auto* text = std::get_if<std::string>(&value);
+    return text && storage::equalsIgnoringCase(*text, name);
+}
+
+format::TableDefinition definitionOf(const WriteContext& context, const CatalogObject& object) {
+    return format::readTableDefinition(context.pager, context.format, context.codePage,
+                                       object.tablePage());
+}
+
+// Removes the rows of a system table whose column holds id, if the table and column exist.
+void removeReferences(const WriteContext& context, const Catalog& catalog, const char* table,
+                      const char* column, int32_t id) {
+    const CatalogObject* object = catalog.findTable(table);
+    if (!object) return;
+    TableEditor editor(context, definitionOf(context, *object));
+    if (!editor.definition().findColumn(column)) return;
+    size_t position = editor.columnPosition(column);
+    editor.removeWhere(
+        [&](const std::vector<Value>& row) { return integerIn(row[position]) == id; });
+    editor.finish();
+}
+
+void dropObject(const WriteContext& context, const Catalog& catalog, const CatalogObject& object) {
+    auto definition = definitionOf(context, object);
+    removeReferences(context, catalog, "MSysObjects", "Id", object.id);
+    removeReferences(context, catalog, "MSysACEs", "ObjectId", object.id);
+    removeReferences(context, catalog, "MSysNavPaneObjectIDs", "Id", object.id);
+    removeReferences(context, catalog, "MSysNavPaneGroupToObjects", "ObjectID", object.id);
+    freeTableStorage(context, definition);
+}
+
+}  // namespace
+
+void freeTableStorage(const WriteContext& context, const format::TableDefinition& table) {
+    std::set<PageNumber> pages(table.pages.begin(), table.pages.end());
+    std::map<PageNumber, std::vector<uint8_t>> mapRows;  // map page -> rows to delete
+
+    auto collect = [&](format::UsageMapRef ref, auto belongs) {
+        if (ref.empty()) return;
+        std::vector<uint8_t> row = format::readUsageMapRow(context.pager, context.format, ref);
+        if (row[0] == format::kReferenceMap) {
+            for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
+                PageNumber bitmap = storage::readU32LE(row, 1 + slot * 4);
+                if (bitmap != 0) pages.insert(bitmap);
+            }
+        }
+        for (PageNumber page : format::readUsageMapPages(context.pager, context.format, ref)) {
+            if (belongs(*context.pager.read(page))) pages.insert(page);
+        }
+        mapRows[ref.page].push_back(ref.row);
+    };
+    auto dataPageOfTable = [&](const storage::PageBuffer& page) {
+        return page[0] == format::kDataPageType && storage::readU32LE(page, 4) == table.firstPage;
+    };
+    auto longValuePage = [&](const storage::PageBuffer& page) {
+        return page[0] == format::kDataPageType &&
+               storage::readU32LE(page, 4) == format::kLongValueOwner;
+    };
+    auto indexPageOfTable = [&](const storage::PageBuffer& page) {
+        return (page[0] == 0x03 || page[0] == 0x04) &&
+               storage::readU32LE(page, 4) == table.firstPage;
+    };
+    auto nothing = [](const storage::PageBuffer&) { return false; };
+
+    collect(table.ownedPages, dataPageOfTable);
+    collect(table.freeSpacePages, nothing);
+    for (const auto& real : table.realIndexes) {
+        collect(real.pagesMap, indexPageOfTable);
+        if (real.rootPage != 0) pages.insert(real.rootPage);
+    }
+    for (const auto& column : table.columns) {
+        collect(column.lvOwnedMap, longValuePage);
+        collect(column.lvFreeMap, nothing);
+    }
+
+    for (const auto& [mapPage, rows] : mapRows) {
+        auto contents = context.pager.read(mapPage);
+        auto editor = format::DataPageEditor::copyOf(*contents, context.format, mapPage,
+                                                     context.pager.path());
+        for (uint8_t row : rows) editor.markDeleted(row);
+        format::DataPageView view(editor.bytes(), context.format, mapPage, context.pager.path());
+        bool empty = view.owner() == 0;
+        for (uint16_t row = 0; row < view.rowCount() && empty; ++row) {
+            empty = view.slot(row).deleted;
+        }
+        if (empty) {
+            pages.insert(mapPage);
+        } else {
+            context.pager.write(mapPage, editor.bytes());
+        }
+    }
+    for (PageNumber page : pages) {
+        if (page > format::kGlobalMapPage) context.allocator.release(page);
+    }
+}
+
+void dropTable(const WriteContext& context, const Catalog& catalog, std::string_view name) {
+    const CatalogObject* object = catalog.findTable(name);
+    if (!object) {
+        throw EngineError(ErrorCode::TableNotFound,
+                          "Table '" + std::string(name) + "' does not exist.");
+    }
+    if (object->flags & (kSystemObjectFlag | kAccessObjectFlag)) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "'" + object->name + "' is a system table and cannot be deleted.");
+    }
+    if (const CatalogObject* relationships = catalog.findTable("MSysRelationships")) {
+        TableEditor editor(context, definitionOf(context, *relationships));
+        size_t from = editor.columnPosition("szObject");
+        size_t to = editor.columnPosition("szReferencedObject");
+        bool related = false;
+        editor.forEachRow([&](const std::vector<Value>& row) {
+            related =
+                related || textEquals(row[from], object->name) || textEquals(row[to], object->name);
+        });
+        if (related) {
+            throw EngineError(ErrorCode::InRelationship,
+                              "Could not delete; currently part of one or more relationships.");
+        }
+    }
+
+    // Attachments and multi-value columns keep their values in hidden tables of their own.
+    if (const CatalogObject* complex = catalog.findTable("MSysComplexColumns")) {
+        TableEditor editor(context, definitionOf(context, *complex));
+        size_t table = editor.columnPosition("ConceptualTableID");
+        size_t flat = editor.columnPosition("FlatTableID");
+        std::vector<int32_t> flatTables;
+        editor.removeWhere([&](const std::vector<Value>& row) {
+            if (integerIn(row[table]) != object->id) return false;
+            if (auto id = integerIn(row[flat])) flatTables.push_back(*id);
+            return true;
+        });
+        editor.finish();
+        for (int32_t id : flatTables) {
+            if (const CatalogObject* flatTable = catalog.findById(id)) {
+                dropObject(context, catalog, *flatTable);
+            }
+        }
+    }
+    dropObject(context, catalog, *object);
+}
+
+}  // namespace engine::catalog

@@ -1,0 +1,18 @@
+// Dropping a table: first the catalogue rows that make it exist and every system row that
+// refers to it, then its pages, given back as free space.
+#pragma once
+
+#include "engine/catalog/catalog.h"
+#include "engine/catalog/write_context.h"
+
+namespace engine::catalog {
+
+// Throws TableNotFound ("Table 'x' does not exist."), NotSupported for system tables and
+// InRelationship for a table that a relationship names.
+void dropTable(const WriteContext& context, const Catalog& catalog, std::string_view name);
+
+// Frees every page of a table: definition, data, long values, indexes, map bitmaps, and the
+// rows of its usage maps (a map page left without rows is freed too).
+void freeTableStorage(const WriteContext& context, const format::TableDefinition& table);
+
+}  // namespace engine::catalog

@@ -1,0 +1,74 @@
+#include "engine/catalog/table_editor.h"
+
+#include "engine/format/data_page_editor.h"
+#include "engine/format/table_definition_writer.h"
+#include "engine/format/table_scan.h"
+#include "engine/storage/unicode.h"
+
+namespace engine::catalog {
+
+TableEditor::TableEditor(const WriteContext& context, format::TableDefinition definition)
+    : m_context(context), m_definition(std::move(definition)) {
+    m_indexes = std::make_unique<format::IndexUpdater>(m_context.pager, m_context.format,
+                                                       m_context.allocator, m_definition);
+}
+
+TableEditor::~TableEditor() = default;
+
+size_t TableEditor::columnPosition(std::string_view name) const {
+    const auto* column = m_definition.findColumn(name);
+    if (!column) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + m_context.pager.path() + "' is damaged: a system " +
+                              "table lacks its column '" + std::string(name) + "'.",
+                          m_definition.firstPage);
+    }
+    return static_cast<size_t>(column - m_definition.columns.data());
+}
+
+format::RowLocation TableEditor::insert(const std::vector<format::Value>& row) {
+    if (!m_appender) {
+        m_appender = std::make_unique<format::TableAppender>(m_context.pager, m_context.format,
+                                                             m_context.allocator, m_definition);
+    }
+    format::RowLocation location = m_appender->append(row);
+    m_indexes->add(m_appender->lastRow(), location);
+    return location;
+}
+
+void TableEditor::forEachRow(const std::function<void(const std::vector<format::Value>&)>& visit) {
+    format::TableScan scan(m_context.pager, m_context.format, m_definition);
+    std::vector<format::Value> row;
+    while (scan.next(row)) visit(row);
+}
+
+size_t TableEditor::removeWhere(
+    const std::function<bool(const std::vector<format::Value>&)>& matches) {
+    // Collect first: the scan reads pages that the removals change.
+    std::vector<std::pair<format::RowLocation, std::vector<format::Value>>> doomed;
+    {
+        format::TableScan scan(m_context.pager, m_context.format, m_definition);
+        std::vector<format::Value> row;
+        while (scan.next(row)) {
+            if (matches(row)) doomed.emplace_back(scan.location(), row);
+        }
+    }
+    for (const auto& [location, row] : doomed) {
+        auto contents = m_context.pager.read(location.page);
+        auto page = format::DataPageEditor::copyOf(*contents, m_context.format, location.page,
+                                                   m_context.pager.path());
+        page.markDeleted(location.row);
+        m_context.pager.write(location.page, page.bytes());
+        m_indexes->remove(row, location);
+        if (m_definition.rowCount > 0) --m_definition.rowCount;
+    }
+    return doomed.size();
+}
+
+void TableEditor::finish() {
+    if (m_appender) m_appender->finish();
+    m_indexes->finish();
+    format::patchTableDefinitionCounts(m_context.pager, m_context.format, m_definition);
+}
+
+}  // namespace engine::catalog

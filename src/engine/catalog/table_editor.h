@@ -1,0 +1,39 @@
+// Adds and removes rows of an existing table, keeping its indexes, usage maps and row count in
+// step. Used for the system tables a change touches (MSysObjects, MSysACEs ...) and for
+// inserts into user tables.
+#pragma once
+
+#include "engine/catalog/write_context.h"
+#include "engine/format/index_updater.h"
+#include "engine/format/table_appender.h"
+
+#include <functional>
+#include <memory>
+
+namespace engine::catalog {
+
+class TableEditor {
+public:
+    TableEditor(const WriteContext& context, format::TableDefinition definition);
+    ~TableEditor();
+
+    const format::TableDefinition& definition() const { return m_definition; }
+    // The position of a column in the definition's column list. Throws Corrupt when missing.
+    size_t columnPosition(std::string_view name) const;
+
+    format::RowLocation insert(const std::vector<format::Value>& row);
+    // Removes every row for which matches returns true (given the decoded row).
+    size_t removeWhere(const std::function<bool(const std::vector<format::Value>&)>& matches);
+    // Calls visit with every live row.
+    void forEachRow(const std::function<void(const std::vector<format::Value>&)>& visit);
+    // Writes everything changed: pages, indexes, maps, and the definition's counters.
+    void finish();
+
+private:
+    const WriteContext& m_context;
+    format::TableDefinition m_definition;
+    std::unique_ptr<format::TableAppender> m_appender;
+    std::unique_ptr<format::IndexUpdater> m_indexes;
+};
+
+}  // namespace engine::catalog

@@ -1,0 +1,37 @@
+// Index keys: the bytes an index sorts a row by, one part per indexed column, compared as
+// unsigned bytes. Each part opens with a flag byte: ascending 0x7F (0x00 for NULL, which ends
+// the part), descending 0x80 (0xFF for NULL); then the value:
+//
+//   type                         ascending value bytes
+//   Byte                         the byte
+//   Integer, Long, Large Number, big-endian two's complement, sign bit flipped
+//   Currency, complex key
+//   Single, Double, Date/Time    big-endian IEEE 754; positive: sign bit flipped; negative:
+//                                every bit flipped
+//   Yes/No                       never NULL: 0x00 true, 0xFF false
+//   Replication ID, Binary,      8-byte groups, each followed by 0x09 when more follows, the
+//   Date/Time Extended           last zero-padded and followed by its length
+//   Text, Memo                   text_index_key.h
+// Descending parts invert every value byte (Binary and GUID keep their 0x09 markers).
+#pragma once
+
+#include "engine/format/table_definition.h"
+#include "engine/format/value.h"
+
+#include <vector>
+
+namespace engine::format {
+
+// Whether this engine can encode keys for every column of the index.
+bool canEncodeIndex(const TableDefinition& table, const RealIndex& index);
+
+// Appends the key of row for index to key. row holds one value per column of table, in the
+// definition's order.
+void encodeIndexKey(const TableDefinition& table, const RealIndex& index,
+                    const std::vector<Value>& row, bool jet3, std::vector<uint8_t>& key);
+
+// Whether every indexed column of the row is NULL.
+bool allIndexColumnsNull(const TableDefinition& table, const RealIndex& index,
+                         const std::vector<Value>& row);
+
+}  // namespace engine::format

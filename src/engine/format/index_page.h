@@ -1,0 +1,65 @@
+// Index pages: the leaves and nodes of an index's tree. Header integers little-endian, entry
+// bytes big-endian.
+//
+//   field                        size  Jet 3  Jet 4+
+//   type 0x03 node / 0x04 leaf     1     0      0
+//   01                             1     1      1
+//   free space                     2     2      2   page size minus the end of the entries
+//   owner                          4     4      4   first page of the table's definition
+//   unknown, 0                     4     -      8
+//   previous page at this level    4     8     12
+//   next page at this level        4    12     16
+//   tail page                      4    16     20   nodes: the last child, which has no entry
+//   shared prefix length         1/2    20     24   Jet 3: one byte
+//   unknown (0 or 1)               1    21     26
+//   entry mask                       22-247 27-479  bit b set = an entry ends at byte b
+//   entries                          248    480
+//
+// Entries follow each other without gaps. The first is stored whole; every later one leaves out
+// the prefix it shares with the first (the common start of the first and the last keys on the
+// page). A leaf entry is the key, then the row's page (3 bytes) and row (1 byte); a node entry
+// is the last leaf entry of a child (key and row) followed by the child's page (4 bytes). A node
+// with two or more children keeps its last child only as its tail page. Entries are in strictly
+// increasing byte order.
+#pragma once
+
+#include "engine/format/jet_format.h"
+#include "engine/format/row_location.h"
+#include "engine/storage/pager.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace engine::format {
+
+inline constexpr uint8_t kIndexNodePageType = 0x03;
+inline constexpr uint8_t kIndexLeafPageType = 0x04;
+
+struct IndexEntry {
+    std::vector<uint8_t> key;
+    RowLocation row;
+    PageNumber child = 0;  // node entries only
+
+    // Key, page and row as compared and stored (big-endian page).
+    std::vector<uint8_t> sortBytes() const;
+    bool operator<(const IndexEntry& other) const { return sortBytes() < other.sortBytes(); }
+};
+
+struct IndexPage {
+    bool leaf = true;
+    PageNumber owner = 0;
+    PageNumber previous = 0;
+    PageNumber next = 0;
+    PageNumber tail = 0;
+    std::vector<IndexEntry> entries;
+};
+
+// Parses an index page. Throws Corrupt (naming path and page) on any inconsistency.
+IndexPage parseIndexPage(storage::Bytes bytes, const JetFormat& format, PageNumber number,
+                         const std::string& path);
+
+// Lays out an index page; nullopt when the entries do not fit.
+std::optional<storage::PageBuffer> buildIndexPage(const IndexPage& page, const JetFormat& format);
+
+}  // namespace engine::format

@@ -1,0 +1,211 @@
+#include "engine/format/index_tree.h"
+
+#include "engine/format/usage_map_editor.h"
+
+#include <algorithm>
+#include <set>
+
+namespace engine::format {
+
+namespace {
+
+constexpr int kMaxDepth = 16;
+
+size_t entryCapacity(const JetFormat& format) { return format.indexMaxEntryBytes; }
+
+size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    size_t length = 0;
+    while (length < a.size() && length < b.size() && a[length] == b[length]) ++length;
+    return length;
+}
+
+// Packs entries into pages in order, as many to a page as fit.
+std::vector<std::vector<IndexEntry>> pack(const std::vector<IndexEntry>& entries, bool leaf,
+                                          const JetFormat& format) {
+    const size_t pointerBytes = leaf ? 4 : 8;
+    std::vector<std::vector<IndexEntry>> pages(1);
+    size_t sizes = 0;
+    for (const auto& entry : entries) {
+        auto& page = pages.back();
+        size_t size = entry.key.size() + pointerBytes;
+        if (!page.empty()) {
+            size_t prefix = commonPrefix(page.front().key, entry.key);
+            size_t total = sizes + size - (page.size() + 1) * prefix + prefix;
+            if (total > entryCapacity(format)) {
+                pages.emplace_back();
+                sizes = 0;
+            }
+        }
+        pages.back().push_back(entry);
+        sizes += size;
+    }
+    return pages;
+}
+
+[[noreturn]] void damaged(const storage::Pager& pager, PageNumber page, const std::string& what) {
+    throw EngineError(ErrorCode::Corrupt,
+                      "The database '" + pager.path() + "' is damaged: the index at page " +
+                          std::to_string(page) + " " + what + ".",
+                      page);
+}
+
+IndexPage readPage(storage::Pager& pager, const JetFormat& format, PageNumber number) {
+    auto contents = pager.read(number);
+    return parseIndexPage(*contents, format, number, pager.path());
+}
+
+}  // namespace
+
+std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
+                                         const RealIndex& index) {
+    PageNumber page = index.rootPage;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
+        IndexPage parsed = readPage(pager, format, page);
+        if (parsed.leaf) break;
+        page = parsed.entries.empty() ? parsed.tail : parsed.entries.front().child;
+        if (page == 0) damaged(pager, index.rootPage, "has a node without children");
+    }
+    std::vector<IndexEntry> entries;
+    std::set<PageNumber> seen;
+    while (page != 0) {
+        if (!seen.insert(page).second) damaged(pager, index.rootPage, "has leaves that loop");
+        IndexPage leaf = readPage(pager, format, page);
+        if (!leaf.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
+        for (auto& entry : leaf.entries) entries.push_back(std::move(entry));
+        page = leaf.next;
+    }
+    return entries;
+}
+
+void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
+                  const RealIndex& index, PageNumber owner,
+                  const std::vector<IndexEntry>& entries) {
+    UsageMapEditor map(pager, format, allocator, index.pagesMap);
+    std::vector<PageNumber> spare;
+    for (PageNumber page : map.pages()) {
+        if (page == index.rootPage) continue;
+        auto contents = pager.read(page);
+        uint8_t type = (*contents)[0];
+        if ((type == kIndexLeafPageType || type == kIndexNodePageType) &&
+            storage::readU32LE(*contents, 4) == owner) {
+            spare.push_back(page);
+        }
+    }
+    std::reverse(spare.begin(), spare.end());
+    std::vector<PageNumber> used = {index.rootPage};
+    auto takePage = [&] {
+        PageNumber page;
+        if (!spare.empty()) {
+            page = spare.back();
+            spare.pop_back();
+        } else {
+            page = allocator.allocate();
+            map.add(page);
+        }
+        used.push_back(page);
+        return page;
+    };
+
+    // One level at a time: the pages' contents, and each page's last entry (its summary in the
+    // level above).
+    bool leaf = true;
+    std::vector<std::vector<IndexEntry>> level = pack(entries, true, format);
+    while (true) {
+        bool top = level.size() == 1;
+        std::vector<PageNumber> numbers;
+        for (size_t index = 0; index < level.size(); ++index) {
+            numbers.push_back(top ? 0 : takePage());
+        }
+        std::vector<IndexEntry> summaries;
+        for (size_t position = 0; position < level.size(); ++position) {
+            IndexPage page;
+            page.leaf = leaf;
+            page.owner = owner;
+            page.entries = level[position];
+            if (!leaf && page.entries.size() >= 2) {
+                page.tail = page.entries.back().child;
+                page.entries.pop_back();
+            }
+            if (!top) {
+                page.previous = position > 0 ? numbers[position - 1] : 0;
+                page.next = position + 1 < level.size() ? numbers[position + 1] : 0;
+                IndexEntry summary = level[position].back();
+                summary.child = numbers[position];
+                summaries.push_back(std::move(summary));
+            }
+            auto bytes = buildIndexPage(page, format);
+            if (!bytes) {
+                throw EngineError(ErrorCode::Internal, "an index page was packed too full");
+            }
+            pager.write(top ? index.rootPage : numbers[position], *bytes);
+        }
+        if (top) break;
+        leaf = false;
+        level = pack(summaries, false, format);
+    }
+
+    for (PageNumber page : spare) {
+        map.remove(page);
+        allocator.release(page);
+    }
+    map.add(index.rootPage);
+    map.save();
+}
+
+std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& format,
+                                        const RealIndex& index, PageNumber owner) {
+    std::vector<std::string> problems;
+    std::set<PageNumber> seen;
+    // Returns the last entry of the subtree at page (empty key and page 0 when it has none).
+    std::function<std::optional<IndexEntry>(PageNumber, int)> walk =
+        [&](PageNumber number, int depth) -> std::optional<IndexEntry> {
+        if (depth > kMaxDepth || !seen.insert(number).second) {
+            problems.push_back("index page " + std::to_string(number) + " is reached twice");
+            return std::nullopt;
+        }
+        IndexPage page = readPage(pager, format, number);
+        if (page.owner != owner) {
+            problems.push_back("index page " + std::to_string(number) +
+                               " belongs to another table");
+        }
+        for (size_t entry = 1; entry < page.entries.size(); ++entry) {
+            if (!(page.entries[entry - 1] < page.entries[entry])) {
+                problems.push_back("index page " + std::to_string(number) + " is out of order");
+                break;
+            }
+        }
+        if (page.leaf) {
+            if (page.entries.empty()) return std::nullopt;
+            return page.entries.back();
+        }
+        std::optional<IndexEntry> last;
+        for (const auto& entry : page.entries) {
+            auto childLast = walk(entry.child, depth + 1);
+            if (!childLast || childLast->sortBytes() != entry.sortBytes()) {
+                problems.push_back("index page " + std::to_string(number) + " names child " +
+                                   std::to_string(entry.child) +
+                                   " by an entry that is not the child's last");
+            }
+            last = entry;
+        }
+        if (page.tail != 0) last = walk(page.tail, depth + 1);
+        return last;
+    };
+    try {
+        walk(index.rootPage, 0);
+        auto entries = readIndexEntries(pager, format, index);
+        for (size_t entry = 1; entry < entries.size(); ++entry) {
+            if (!(entries[entry - 1] < entries[entry])) {
+                problems.push_back("the leaves of the index at page " +
+                                   std::to_string(index.rootPage) + " are out of order");
+                break;
+            }
+        }
+    } catch (const EngineError& error) {
+        problems.push_back(error.what());
+    }
+    return problems;
+}
+
+}  // namespace engine::format

@@ -1,0 +1,376 @@
+#include "engine/format/text_index_key.h"
+
+#include "engine/format/sort_order_tables.h"
+#include "engine/storage/unicode.h"
+
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+namespace engine::format {
+
+namespace {
+
+// How one character sorts (kinds as in sort_order_tables.h).
+enum class Kind : uint8_t {
+    Ignored = 0,
+    Simple = 1,
+    International = 2,
+    Unprintable = 3,
+    ExtraModifier = 4,
+    InternationalFlagged = 5,
+    Significant = 6,
+};
+
+struct CharCode {
+    Kind kind = Kind::Ignored;
+    uint8_t inlineLength = 0;  // inline codes (Unprintable: its codes)
+    uint8_t extraLength = 0;   // extra codes (ExtraModifier: 1, the modifier)
+    uint8_t flag = 0;          // InternationalFlagged: 1 or 0
+    uint32_t offset = 0;       // into the table's pool: inline codes, then extra codes
+};
+
+struct CodeTable {
+    std::vector<CharCode> codes;
+    std::vector<uint8_t> pool;
+};
+
+constexpr size_t kMaxIndexedChars = 255;
+constexpr uint8_t kEndOfText = 0x01;
+constexpr uint8_t kEndOfExtra = 0x00;
+constexpr uint8_t kExtraPlaceholder = 0x02;
+constexpr uint16_t kUnprintableStart = 7;
+constexpr uint16_t kUnprintableStep = 4;
+constexpr uint16_t kUnprintableFlag = 0x8000;
+constexpr uint8_t kUnprintableMark = 0x06;
+constexpr uint8_t kFlagCodesStart = 0x80;
+constexpr uint8_t kFlagCodeOne = 0x02;
+constexpr uint8_t kFlagCodeOther = 0x03;
+constexpr uint8_t kFlagCodesEnd[] = {0xFF, 0x02, 0x80, 0xFF, 0x80};
+constexpr uint8_t kFlagCodesBeforeUnprintable = 0xFF;
+constexpr char16_t kSurrogateFirst = 0xD800;
+constexpr char16_t kLowSurrogateFirst = 0xDC00;
+constexpr char16_t kSurrogateLast = 0xDFFF;
+constexpr uint8_t kSurrogateExtra = 0x3F;
+
+std::vector<uint8_t> decodeBase64(const char* text) {
+    auto value = [](char c) -> int {
+        if (c >= 'A' && c <= 'Z') return c - 'A';
+        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+        if (c >= '0' && c <= '9') return c - '0' + 52;
+        if (c == '+') return 62;
+        if (c == '/') return 63;
+        return -1;
+    };
+    std::vector<uint8_t> out;
+    uint32_t bits = 0;
+    int count = 0;
+    for (const char* c = text; *c; ++c) {
+        int v = value(*c);
+        if (v < 0) continue;
+        bits = (bits << 6) | static_cast<uint32_t>(v);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out.push_back(static_cast<uint8_t>(bits >> count));
+        }
+    }
+    return out;
+}
+
+// Unpacks a table program into one code per character (surrogates excluded from the count).
+CodeTable unpack(const char* packed, size_t characters) {
+    std::vector<uint8_t> program = decodeBase64(packed);
+    CodeTable table;
+    table.codes.reserve(characters);
+    size_t at = 0;
+    auto next = [&]() -> uint8_t {
+        if (at >= program.size()) throw std::logic_error("sort table program ends early");
+        return program[at++];
+    };
+    auto bytes = [&](uint8_t count) {
+        for (uint8_t index = 0; index < count; ++index) table.pool.push_back(next());
+    };
+    CharCode last;
+    while (table.codes.size() < characters) {
+        uint8_t op = next();
+        if (op == 7 || op == 8 || op == 9) {
+            unsigned count = next() + 1u;
+            for (unsigned index = 0; index < count; ++index) {
+                if (op == 7) {
+                    table.codes.push_back(CharCode{});
+                    continue;
+                }
+                if (op == 8) {
+                    CharCode code = last;
+                    code.offset = static_cast<uint32_t>(table.pool.size());
+                    table.pool.insert(table.pool.end(), table.pool.begin() + last.offset,
+                                      table.pool.begin() + last.offset + last.inlineLength);
+                    table.pool.back() = static_cast<uint8_t>(table.pool.back() + 1);
+                    last = code;
+                }
+                table.codes.push_back(last);
+            }
+            continue;
+        }
+        CharCode code;
+        code.kind = static_cast<Kind>(op);
+        code.offset = static_cast<uint32_t>(table.pool.size());
+        switch (code.kind) {
+            case Kind::Simple:
+            case Kind::Unprintable:
+            case Kind::Significant:
+                code.inlineLength = next();
+                bytes(code.inlineLength);
+                break;
+            case Kind::ExtraModifier:
+                code.extraLength = 1;
+                bytes(1);
+                break;
+            case Kind::International:
+            case Kind::InternationalFlagged:
+                code.inlineLength = next();
+                bytes(code.inlineLength);
+                code.extraLength = next();
+                bytes(code.extraLength);
+                if (code.kind == Kind::InternationalFlagged) code.flag = next();
+                break;
+            default:
+                throw std::logic_error("sort table program holds an unknown op");
+        }
+        table.codes.push_back(code);
+        last = code;
+    }
+    return table;
+}
+
+const CodeTable& tableFor(TextSortOrder order) {
+    constexpr size_t kFullRange = 65536 - (kSurrogateLast - kSurrogateFirst + 1);
+    static std::once_flag once[3];
+    static CodeTable tables[3];
+    auto index = static_cast<size_t>(order);
+    std::call_once(once[index], [&] {
+        switch (order) {
+            case TextSortOrder::GeneralLegacy:
+                tables[index] = unpack(sort_tables::kGeneralLegacy, kFullRange);
+                break;
+            case TextSortOrder::General:
+                tables[index] = unpack(sort_tables::kGeneral, kFullRange);
+                break;
+            case TextSortOrder::General97:
+                tables[index] = unpack(sort_tables::kGeneral97, 256);
+                break;
+        }
+    });
+    return tables[index];
+}
+
+// The code of a character in a full-range table, surrogates computed as the product does.
+struct Lookup {
+    Kind kind;
+    std::vector<uint8_t> inlineCodes;
+    std::vector<uint8_t> extraCodes;
+    std::vector<uint8_t> unprintableCodes;
+    uint8_t modifier = 0;
+    uint8_t flag = 0;
+};
+
+Lookup lookUp(const CodeTable& table, char16_t c) {
+    Lookup found;
+    if (c >= kSurrogateFirst && c <= kSurrogateLast) {
+        int code;
+        if (c < kLowSurrogateFirst) {
+            code = c - 10238;
+        } else {
+            int position = (c - kLowSurrogateFirst) % 1024;
+            int shift = position < 8     ? 9992
+                        : position < 262 ? 9990
+                        : position < 516 ? 9988
+                        : position < 770 ? 9986
+                                         : 9984;
+            code = c - shift;
+        }
+        found.kind = Kind::International;
+        found.inlineCodes = {static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)};
+        found.extraCodes = {kSurrogateExtra};
+        return found;
+    }
+    size_t index = c < kSurrogateFirst ? c : c - (kSurrogateLast - kSurrogateFirst + 1);
+    const CharCode& code = table.codes[index];
+    found.kind = code.kind;
+    const uint8_t* pool = table.pool.data() + code.offset;
+    if (code.kind == Kind::ExtraModifier) {
+        found.modifier = pool[0];
+        return found;
+    }
+    if (code.kind == Kind::Unprintable) {
+        found.unprintableCodes.assign(pool, pool + code.inlineLength);
+        return found;
+    }
+    found.inlineCodes.assign(pool, pool + code.inlineLength);
+    found.extraCodes.assign(pool + code.inlineLength, pool + code.inlineLength + code.extraLength);
+    found.flag = code.flag;
+    return found;
+}
+
+std::u16string indexedText(std::string_view text) {
+    std::u16string units = storage::utf8ToUtf16(text);
+    if (units.size() > kMaxIndexedChars) units.resize(kMaxIndexedChars);
+    while (!units.empty() && units.back() == u' ') units.pop_back();
+    return units;
+}
+
+void invert(std::vector<uint8_t>& key, size_t from) {
+    for (size_t index = from; index < key.size(); ++index) {
+        key[index] = static_cast<uint8_t>(~key[index]);
+    }
+}
+
+// General and General Legacy: inline codes of every character, an end mark, then the extra
+// codes of accented characters, the flags of some international characters and the codes of
+// unprintable characters, each section only when needed.
+void appendGeneral(const CodeTable& table, std::u16string_view text, bool ascending,
+                   std::vector<uint8_t>& key) {
+    const size_t start = key.size();
+    std::vector<uint8_t> extra;
+    bool extraStarted = false;
+    size_t extraChars = 0;
+    size_t extraUnprintablePrefix = 0;
+    std::vector<uint8_t> unprintable;
+    std::vector<uint8_t> flags;
+    size_t position = 0;  // counts characters that have inline codes
+
+    for (char16_t c : text) {
+        Lookup code = lookUp(table, c);
+        size_t here = position;
+        if (!code.inlineCodes.empty()) {
+            key.insert(key.end(), code.inlineCodes.begin(), code.inlineCodes.end());
+            ++position;
+        }
+        if (code.kind == Kind::Simple || code.kind == Kind::Ignored) continue;
+
+        if (!code.extraCodes.empty() || code.modifier != 0) {
+            extraStarted = true;
+            if (extraChars < here) {
+                extra.insert(extra.end(), here - extraChars, kExtraPlaceholder);
+                extraChars = here;
+            }
+            if (!code.extraCodes.empty()) {
+                extra.insert(extra.end(), code.extraCodes.begin(), code.extraCodes.end());
+                ++extraChars;
+            } else if (!extra.empty()) {
+                extra.back() = static_cast<uint8_t>(extra.back() + code.modifier);
+            } else {
+                extra.push_back(code.modifier);
+                extraUnprintablePrefix = 1;
+            }
+        }
+        if (code.kind == Kind::Unprintable) {
+            size_t offset = here;
+            if (extraStarted) offset = extra.size() + (here - extraChars) - extraUnprintablePrefix;
+            auto mark = static_cast<uint16_t>((kUnprintableStart + kUnprintableStep * offset) |
+                                              kUnprintableFlag);
+            unprintable.push_back(static_cast<uint8_t>(mark >> 8));
+            unprintable.push_back(static_cast<uint8_t>(mark));
+            unprintable.push_back(kUnprintableMark);
+            unprintable.insert(unprintable.end(), code.unprintableCodes.begin(),
+                               code.unprintableCodes.end());
+        }
+        if (code.kind == Kind::InternationalFlagged) {
+            flags.push_back(code.flag == 1 ? kFlagCodeOne : kFlagCodeOther);
+        }
+    }
+
+    key.push_back(kEndOfText);
+    while (!extra.empty() && extra.back() <= kExtraPlaceholder) extra.pop_back();
+    bool hasFlags = !flags.empty();
+    bool hasUnprintable = !unprintable.empty();
+    key.insert(key.end(), extra.begin(), extra.end());
+    if (hasFlags || hasUnprintable) {
+        key.push_back(kEndOfText);
+        key.push_back(kEndOfText);
+        if (hasFlags) {
+            while (!flags.empty() && flags.back() == kFlagCodeOther) flags.pop_back();
+            // Three flags to a byte, two bits each, under a common high bit.
+            for (size_t index = 0; index < flags.size(); index += 3) {
+                uint8_t packed = kFlagCodesStart;
+                for (size_t part = 0; part < 3 && index + part < flags.size(); ++part) {
+                    packed |= static_cast<uint8_t>(flags[index + part] << ((2 - part) * 2));
+                }
+                key.push_back(packed);
+            }
+            key.insert(key.end(), std::begin(kFlagCodesEnd), std::end(kFlagCodesEnd));
+            if (hasUnprintable) key.push_back(kFlagCodesBeforeUnprintable);
+        }
+        if (hasUnprintable) {
+            key.push_back(kEndOfText);
+            key.insert(key.end(), unprintable.begin(), unprintable.end());
+        }
+    }
+    if (!ascending) {
+        key.push_back(kEndOfExtra);
+        invert(key, start);
+    }
+    key.push_back(kEndOfExtra);
+}
+
+// General 97 (Jet 3): inline codes, then the extra codes as nibbles (each accented character's
+// one extra code, after a placeholder nibble for every significant character before it),
+// opened and closed by a zero nibble; a single zero byte when there are none.
+void appendGeneral97(const CodeTable& table, std::u16string_view text, bool ascending,
+                     std::vector<uint8_t>& key) {
+    const size_t start = key.size();
+    std::vector<uint8_t> nibbles;
+    bool anyExtra = false;
+    size_t significant = 0;
+    for (char16_t c : text) {
+        size_t index = 0;
+        if (c <= 0xFF) {
+            index = c;
+        } else {
+            for (const auto& [from, to] : sort_tables::kGeneral97Mappings) {
+                if (from == c) index = to;
+            }
+        }
+        Lookup code = lookUp(table, static_cast<char16_t>(index));
+        key.insert(key.end(), code.inlineCodes.begin(), code.inlineCodes.end());
+        if (code.kind == Kind::Simple || code.kind == Kind::Ignored) continue;
+        if (code.kind == Kind::Significant) {
+            ++significant;
+            continue;
+        }
+        if (code.extraCodes.empty()) continue;
+        if (!anyExtra) {
+            anyExtra = true;
+            nibbles.push_back(0);
+        }
+        nibbles.insert(nibbles.end(), significant, kExtraPlaceholder);
+        nibbles.push_back(code.extraCodes.front() & 0x0F);
+        significant = 0;
+    }
+    if (anyExtra) {
+        nibbles.push_back(0);
+        for (size_t index = 0; index < nibbles.size(); index += 2) {
+            uint8_t high = static_cast<uint8_t>(nibbles[index] << 4);
+            uint8_t low = index + 1 < nibbles.size() ? nibbles[index + 1] : 0;
+            key.push_back(static_cast<uint8_t>(high | low));
+        }
+    } else {
+        key.push_back(kEndOfExtra);
+    }
+    if (!ascending) invert(key, start);
+}
+
+}  // namespace
+
+void appendTextKey(std::string_view text, TextSortOrder order, bool ascending,
+                   std::vector<uint8_t>& key) {
+    std::u16string units = indexedText(text);
+    if (order == TextSortOrder::General97) {
+        appendGeneral97(tableFor(order), units, ascending, key);
+    } else {
+        appendGeneral(tableFor(order), units, ascending, key);
+    }
+}
+
+}  // namespace engine::format

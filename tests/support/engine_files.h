@@ -1,0 +1,58 @@
+// Helpers for tests that write databases: new databases in a scratch folder, tables of every
+// column type, and the integrity check as an assertion.
+#pragma once
+
+#include "engine/catalog/column_spec.h"
+#include "engine/database.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace support {
+
+// Opens a file for writing.
+std::unique_ptr<engine::Database> openForWriting(const std::filesystem::path& path,
+                                                 const std::string& password = "");
+
+// The integrity check's problems, joined; empty when the file is sound.
+std::string integrityProblems(engine::Database& database);
+std::string integrityProblems(const std::filesystem::path& path, const std::string& password = "");
+
+// One column of every type a new table can have (Large Number and Date/Time Extended only when
+// the format has them).
+std::vector<engine::catalog::ColumnSpec> everyColumnType(engine::storage::FileFormat format);
+
+// A row for everyColumnType(format), varied by seed; some values NULL, memo and OLE values of
+// every storage size (inline, one page, chained).
+std::vector<engine::format::Value> sampleRow(
+    const std::vector<engine::catalog::ColumnSpec>& columns, uint32_t seed);
+
+// Every row of a table, read through the engine.
+std::vector<std::vector<engine::format::Value>> allRows(engine::Database& database,
+                                                        const std::string& table);
+
+// Feeds rows from a list, for Database::createTable and insertRows.
+class RowFeed {
+public:
+    explicit RowFeed(const std::vector<std::vector<engine::format::Value>>& rows) : m_rows(&rows) {}
+    bool operator()(std::vector<engine::format::Value>& row) {
+        if (m_next == m_rows->size()) return false;
+        row = (*m_rows)[m_next++];
+        return true;
+    }
+
+private:
+    const std::vector<std::vector<engine::format::Value>>* m_rows;
+    size_t m_next = 0;
+};
+
+// mdb-export of a table with fixed date and binary formats, its rows sorted (tables have no row
+// order; rows that moved come out elsewhere than they went in).
+std::string mdbExport(const std::filesystem::path& path, const std::string& table);
+
+// The rows, each made into a text that compares equal exactly when the values do, sorted.
+std::vector<std::string> sortedRows(const std::vector<std::vector<engine::format::Value>>& rows);
+
+}  // namespace support
