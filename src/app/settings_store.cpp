@@ -62,7 +62,11 @@ QString settingsFolder() {
     if (!replacedFolder().isEmpty()) {
         return replacedFolder();
     }
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (folder.isEmpty()) {
+        fail(QStringLiteral("There is no configuration folder for the settings."));
+    }
+    return folder;
 }
 
 void setSettingsFolder(const QString& folder) { replacedFolder() = folder; }

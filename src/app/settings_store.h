@@ -36,8 +36,8 @@ QString GetSetting(const QString& application, const QString& section, const QSt
 void SaveSetting(const QString& application, const QString& section, const QString& key,
                  const QString& value);
 
-// The folder that holds the settings files; tests point it elsewhere with setSettingsFolder
-// (an empty text returns to the user's configuration folder).
+// The folder that holds the settings files (a SettingsError when the user has none). Tests point
+// it elsewhere with setSettingsFolder; an empty text returns to the user's configuration folder.
 QString settingsFolder();
 void setSettingsFolder(const QString& folder);
 

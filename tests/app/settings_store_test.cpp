@@ -1,6 +1,8 @@
 #include "app/settings_store.h"
 
+#include "app/handler_guard.h"
 #include "support/app/replaced_folders.h"
+#include "support/app/scripted_modal_boxes.h"
 #include "support/fixtures.h"
 
 #include <QSettings>
@@ -107,6 +109,19 @@ TEST_F(SettingsStore, aRefusedWriteThrowsWithoutTheValue) {
     support::ReplacedSettingsFolder underAFile(m_folder / "plain" / "sub");
     EXPECT_THROW(SaveSetting(kApplication, kSection, QStringLiteral("k"), QStringLiteral("v")),
                  SettingsError);
+}
+
+TEST_F(SettingsStore, aRefusedWriteInATextChangeHandlerIsShownAndTheHandlerReturns) {
+    std::filesystem::create_directory(m_file);
+    support::ScriptedModalBoxes boxes;
+    boxes.answerMessage();
+    guardHandler(boxes, [] {
+        SaveSetting(kApplication, kSection, QString::fromLatin1(kAccessPasswordKey),
+                    QStringLiteral("hunter2"));
+    });
+    ASSERT_EQ(boxes.messages().size(), 1u);
+    EXPECT_TRUE(boxes.messages()[0].text.contains(QStringLiteral("Quillmere.conf")));
+    EXPECT_FALSE(boxes.messages()[0].text.contains(QStringLiteral("hunter2")));
 }
 
 TEST_F(SettingsStore, anApplicationNameCannotLeaveTheSettingsFolder) {
