@@ -118,10 +118,6 @@ private:
     QPalette m_saved;
 };
 
-TEST_F(DistinctFaceColour, faceColourIsThePalettesButtonColour) {
-    EXPECT_EQ(buttonFaceColor(), m_face);
-}
-
 TEST_F(DistinctFaceColour, applyFaceColorPaintsTheWindowFramesLabelsAndBoxesOnly) {
     DesignedWindow designed;
     ApplyFaceColor(designed.window);
