@@ -14,15 +14,19 @@ function(corvanta_library name dir)
     endif()
 endfunction()
 
-# corvanta_test(NAME DIR [DEPS ...]): one GoogleTest program of every *_test.cpp in DIR.
+# corvanta_test(NAME DIR [MAIN target] [DEPS ...]): one GoogleTest program of every *_test.cpp in
+# DIR. MAIN names the target that provides main() (GoogleTest's own by default).
 function(corvanta_test name dir)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "MAIN" "DEPS" ${ARGN})
+    if(NOT ARG_MAIN)
+        set(ARG_MAIN GTest::gtest_main)
+    endif()
     file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp)
     if(NOT sources)
         return()
     endif()
     add_executable(${name} ${sources})
-    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest ${ARG_MAIN})
     target_compile_definitions(${name} PRIVATE
         CORVANTA_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures"
         CORVANTA_BUILD_DIR="${PROJECT_BINARY_DIR}")
