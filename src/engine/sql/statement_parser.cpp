@@ -1,17 +1,12 @@
-#include "engine/sql/parser.h"
+#include "engine/sql/statement_parser.h"
 
 #include "engine/sql/connect_string.h"
 #include "engine/sql/data_type_names.h"
-#include "engine/sql/lexer.h"
 #include "engine/sql/literal_text.h"
 #include "engine/sql/reserved_words.h"
-#include "engine/sql/statement_text.h"
 #include "engine/sql/syntax_error.h"
 
-#include <algorithm>
 #include <limits>
-#include <utility>
-#include <vector>
 
 namespace engine::sql {
 namespace {
@@ -19,122 +14,19 @@ namespace {
 constexpr size_t kMaxNameCharacters = 64;
 constexpr int kMaxDecimalPrecision = 28;
 
-// A piece of a condition and the depth of its tree.
-struct Parsed {
-    ExpressionPtr node;
-    int depth = 1;
-};
-
-template <typename Node>
-ExpressionPtr makeExpression(Node node) {
-    auto expression = std::make_unique<Expression>();
-    expression->node = std::move(node);
-    return expression;
-}
-
 size_t countCharacters(std::string_view text) {
     return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
 }
 
-class Parser {
-public:
-    explicit Parser(std::string_view text) : m_text(text) {}
+}  // namespace
 
-    Statement parse();
-
-private:
-    // ---- tokens
-    const Token& current() const { return m_tokens[m_index]; }
-    const Token& ahead(size_t count) const {
-        return m_tokens[std::min(m_index + count, m_tokens.size() - 1)];
-    }
-    void advance() {
-        if (m_index + 1 < m_tokens.size()) ++m_index;
-    }
-    static bool isWord(const Token& token, std::string_view upperWord) {
-        return token.kind == TokenKind::Word && sameWord(token.value, upperWord);
-    }
-    bool atWord(std::string_view upperWord) const { return isWord(current(), upperWord); }
-    bool take(TokenKind kind) {
-        if (current().kind != kind) return false;
-        advance();
-        return true;
-    }
-    bool takeWord(std::string_view upperWord) {
-        if (!atWord(upperWord)) return false;
-        advance();
-        return true;
-    }
-    void expect(TokenKind kind, const std::string& expected) {
-        if (!take(kind)) fail(expected);
-    }
-    void expectWord(std::string_view upperWord, const std::string& expected) {
-        if (!takeWord(upperWord)) fail(expected);
-    }
-    void expectEnd(const std::string& expected);
-
-    // ---- errors
-    [[noreturn]] void fail(const std::string& expected) const;
-    [[noreturn]] void failWith(ErrorCode code, const std::string& detail) const;
-    [[noreturn]] void failLiteral(const std::string& kind, const Token& token,
-                                  const std::string& detail) const;
-    [[noreturn]] void failTooComplex() const;
-    std::string found() const;
-
-    // ---- names
-    bool atName() const;
-    std::string takeName(const std::string& expected);
-    std::string checkedName(const Token& token) const;
-
-    // ---- statements
-    SelectStatement parseSelect();
-    SelectItem parseSelectItem();
-    TableSource parseSource();
-    CreateTableStatement parseCreate();
-    ColumnDefinition parseColumn();
-    void parseDataType(ColumnDefinition& column);
-    uint32_t parseWholeNumber(uint32_t minimum, const std::string& expected);
-    DropTableStatement parseDrop();
-    InsertStatement parseInsert();
-    bool atLiteral() const;
-    Literal parseLiteral(const std::string& expected);
-
-    // ---- conditions
-    bool atExpression() const;
-    ExpressionPtr parseCondition();
-    Parsed parseOr();
-    Parsed parseAnd();
-    Parsed parseNot();
-    Parsed parsePredicate();
-    Parsed parseOperand();
-    Parsed wrap(ExpressionPtr node, int childDepth) const;
-
-    class NestingGuard {
-    public:
-        explicit NestingGuard(Parser& parser) : m_parser(parser) {
-            if (++m_parser.m_nesting > kMaxNesting) m_parser.failTooComplex();
-        }
-        ~NestingGuard() { --m_parser.m_nesting; }
-        NestingGuard(const NestingGuard&) = delete;
-        NestingGuard& operator=(const NestingGuard&) = delete;
-
-    private:
-        Parser& m_parser;
-    };
-
-    StatementText m_text;
-    std::vector<Token> m_tokens;
-    size_t m_index = 0;
-    ErrorCode m_code = ErrorCode::InvalidStatement;  // the error of the clause being read
-    size_t m_expressionStart = 0;  // offset of the condition being read, for its messages
-    int m_nesting = 0;
-};
+Statement parseStatement(std::string_view text) { return StatementParser(text).parse(); }
 
 // ---- errors ---------------------------------------------------------------------------------
 
-std::string Parser::found() const {
+std::string StatementParser::found() const {
     const Token& token = current();
     const std::string where = m_text.position(token.offset);
     switch (token.kind) {
@@ -180,12 +72,12 @@ std::string Parser::found() const {
     return "an unexpected character, " + m_text.describe(token.offset, token.length);
 }
 
-void Parser::fail(const std::string& expected) const {
+void StatementParser::fail(const std::string& expected) const {
     if (current().kind == TokenKind::Invalid) failWith(m_code, "Found " + found() + ".");
     failWith(m_code, "Expected " + expected + " but found " + found() + ".");
 }
 
-void Parser::failWith(ErrorCode code, const std::string& detail) const {
+void StatementParser::failWith(ErrorCode code, const std::string& detail) const {
     if (code != ErrorCode::ExpressionSyntax) throwSyntaxError(code, detail);
     // The engine names the expression as far as it was read, the offending token included.
     const Token& token = current();
@@ -202,8 +94,8 @@ void Parser::failWith(ErrorCode code, const std::string& detail) const {
     throw EngineError(code, "Syntax error (missing operator) " + expression + ". " + detail);
 }
 
-void Parser::failLiteral(const std::string& kind, const Token& token,
-                         const std::string& detail) const {
+void StatementParser::failLiteral(const std::string& kind, const Token& token,
+                                  const std::string& detail) const {
     const auto shown = m_text.quoted(token.offset, token.length);
     const std::string expression =
         shown ? "in query expression " + *shown
@@ -212,7 +104,7 @@ void Parser::failLiteral(const std::string& kind, const Token& token,
                       "Syntax error in " + kind + " " + expression + ". " + detail);
 }
 
-void Parser::failTooComplex() const {
+void StatementParser::failTooComplex() const {
     throwSyntaxError(ErrorCode::QueryTooComplex,
                      "Parentheses, NOT, AND and OR nest more than " + std::to_string(kMaxNesting) +
                          " levels deep at " + m_text.position(current().offset) + ".");
@@ -220,7 +112,7 @@ void Parser::failTooComplex() const {
 
 // ---- names ----------------------------------------------------------------------------------
 
-bool Parser::atName() const {
+bool StatementParser::atName() const {
     const Token& token = current();
     switch (token.kind) {
         case TokenKind::Word:
@@ -234,7 +126,7 @@ bool Parser::atName() const {
     }
 }
 
-std::string Parser::takeName(const std::string& expected) {
+std::string StatementParser::takeName(const std::string& expected) {
     if (current().kind == TokenKind::Word && isReservedWord(current().value)) {
         failWith(m_code, "Expected " + expected + " but found " + found() +
                              "; a name that is a reserved word must be written in brackets.");
@@ -245,7 +137,7 @@ std::string Parser::takeName(const std::string& expected) {
     return name;
 }
 
-std::string Parser::checkedName(const Token& token) const {
+std::string StatementParser::checkedName(const Token& token) const {
     const std::string& name = token.value;
     bool valid =
         !name.empty() && name.front() != ' ' && countCharacters(name) <= kMaxNameCharacters;
@@ -271,7 +163,7 @@ std::string Parser::checkedName(const Token& token) const {
 
 // ---- statements -----------------------------------------------------------------------------
 
-Statement Parser::parse() {
+Statement StatementParser::parse() {
     const std::string_view text = m_text.text();
     if (text.size() > 4 * kMaxStatementCharacters ||
         countCharacters(text) > kMaxStatementCharacters) {
@@ -292,7 +184,7 @@ Statement Parser::parse() {
     fail("SELECT, CREATE TABLE, DROP TABLE or INSERT INTO");
 }
 
-void Parser::expectEnd(const std::string& expected) {
+void StatementParser::expectEnd(const std::string& expected) {
     if (take(TokenKind::Semicolon)) {
         if (current().kind == TokenKind::End) return;
         failWith(ErrorCode::TrailingCharacters, "Found " + found() + " after the ';' at " +
@@ -302,7 +194,7 @@ void Parser::expectEnd(const std::string& expected) {
     if (current().kind != TokenKind::End) fail(expected);
 }
 
-SelectStatement Parser::parseSelect() {
+SelectStatement StatementParser::parseSelect() {
     advance();
     m_code = ErrorCode::SelectSyntax;
     SelectStatement select;
@@ -347,7 +239,7 @@ SelectStatement Parser::parseSelect() {
     return select;
 }
 
-SelectItem Parser::parseSelectItem() {
+SelectItem StatementParser::parseSelectItem() {
     if (take(TokenKind::Star)) return AllColumns{};
     if (atName() && ahead(1).kind == TokenKind::Dot && ahead(2).kind == TokenKind::Star) {
         AllColumns all{checkedName(current())};
@@ -364,7 +256,7 @@ SelectItem Parser::parseSelectItem() {
     return column;
 }
 
-TableSource Parser::parseSource() {
+TableSource StatementParser::parseSource() {
     TableSource source;
     const Token& first = current();
     if (first.kind == TokenKind::BracketName && first.value.find(';') != std::string::npos) {
@@ -388,7 +280,7 @@ TableSource Parser::parseSource() {
     return source;
 }
 
-CreateTableStatement Parser::parseCreate() {
+CreateTableStatement StatementParser::parseCreate() {
     advance();
     m_code = ErrorCode::CreateTableSyntax;
     expectWord("TABLE", "TABLE after CREATE (only CREATE TABLE is supported)");
@@ -404,7 +296,7 @@ CreateTableStatement Parser::parseCreate() {
     return create;
 }
 
-ColumnDefinition Parser::parseColumn() {
+ColumnDefinition StatementParser::parseColumn() {
     m_code = ErrorCode::FieldSyntax;
     ColumnDefinition column;
     column.name = takeName("a field name");
@@ -416,7 +308,7 @@ ColumnDefinition Parser::parseColumn() {
     return column;
 }
 
-void Parser::parseDataType(ColumnDefinition& column) {
+void StatementParser::parseDataType(ColumnDefinition& column) {
     if (current().kind != TokenKind::Word) fail("a data type");
     std::array<std::string_view, kLongestTypeName> words;
     for (size_t i = 0; i < words.size(); ++i) {
@@ -456,7 +348,7 @@ void Parser::parseDataType(ColumnDefinition& column) {
     expect(TokenKind::RightParen, "')' after the size");
 }
 
-uint32_t Parser::parseWholeNumber(uint32_t minimum, const std::string& expected) {
+uint32_t StatementParser::parseWholeNumber(uint32_t minimum, const std::string& expected) {
     const Token& token = current();
     if (token.kind == TokenKind::Number) {
         const auto number = readNumber(token.value, false);
@@ -469,7 +361,7 @@ uint32_t Parser::parseWholeNumber(uint32_t minimum, const std::string& expected)
     fail(expected);
 }
 
-DropTableStatement Parser::parseDrop() {
+DropTableStatement StatementParser::parseDrop() {
     advance();
     m_code = ErrorCode::DropSyntax;
     expectWord("TABLE", "TABLE after DROP (only DROP TABLE is supported)");
@@ -479,7 +371,7 @@ DropTableStatement Parser::parseDrop() {
     return drop;
 }
 
-InsertStatement Parser::parseInsert() {
+InsertStatement StatementParser::parseInsert() {
     advance();
     m_code = ErrorCode::InsertSyntax;
     expectWord("INTO", "INTO after INSERT");
@@ -501,169 +393,5 @@ InsertStatement Parser::parseInsert() {
     expectEnd("the end of the statement");
     return insert;
 }
-
-bool Parser::atLiteral() const {
-    switch (current().kind) {
-        case TokenKind::Number:
-        case TokenKind::String:
-        case TokenKind::Date:
-        case TokenKind::Guid:
-        case TokenKind::Plus:
-        case TokenKind::Minus:
-            return true;
-        default:
-            return atWord("NULL") || atWord("TRUE") || atWord("FALSE");
-    }
-}
-
-Literal Parser::parseLiteral(const std::string& expected) {
-    const Token& start = current();
-    const bool negative = start.kind == TokenKind::Minus;
-    if (take(TokenKind::Minus) || take(TokenKind::Plus)) {
-        if (current().kind != TokenKind::Number) fail("a number after the sign");
-    }
-    const Token& token = current();
-    Literal literal;
-    switch (token.kind) {
-        case TokenKind::Number: {
-            auto number = readNumber(token.value, negative);
-            if (!number) failLiteral("number", token, "The number is out of range.");
-            literal = std::move(*number);
-            break;
-        }
-        case TokenKind::String:
-            literal = token.value;
-            break;
-        case TokenKind::Date: {
-            const auto date = readDate(token.value);
-            if (!date) {
-                failLiteral("date", token,
-                            "Write dates as #yyyy-mm-dd#, #m/d/yyyy# or #hh:mm:ss#, each part "
-                            "in its range.");
-            }
-            literal = *date;
-            break;
-        }
-        case TokenKind::Guid:
-            literal = readGuid(token.value);
-            break;
-        default:
-            if (atWord("NULL")) {
-                literal = std::monostate{};
-            } else if (atWord("TRUE") || atWord("FALSE")) {
-                literal = atWord("TRUE");
-            } else {
-                fail(expected);
-            }
-    }
-    advance();
-    return literal;
-}
-
-// ---- conditions -----------------------------------------------------------------------------
-
-bool Parser::atExpression() const {
-    return current().kind == TokenKind::LeftParen || atWord("NOT") || atLiteral() || atName();
-}
-
-ExpressionPtr Parser::parseCondition() {
-    m_code = ErrorCode::ExpressionSyntax;
-    m_expressionStart = current().offset;
-    return parseOr().node;
-}
-
-Parsed Parser::wrap(ExpressionPtr node, int childDepth) const {
-    if (childDepth + 1 > kMaxNesting) failTooComplex();
-    return Parsed{std::move(node), childDepth + 1};
-}
-
-Parsed Parser::parseOr() {
-    Parsed left = parseAnd();
-    while (takeWord("OR")) {
-        Parsed right = parseAnd();
-        const int depth = std::max(left.depth, right.depth);
-        left = wrap(
-            makeExpression(Logical{LogicalOp::Or, std::move(left.node), std::move(right.node)}),
-            depth);
-    }
-    return left;
-}
-
-Parsed Parser::parseAnd() {
-    Parsed left = parseNot();
-    while (takeWord("AND")) {
-        Parsed right = parseNot();
-        const int depth = std::max(left.depth, right.depth);
-        left = wrap(
-            makeExpression(Logical{LogicalOp::And, std::move(left.node), std::move(right.node)}),
-            depth);
-    }
-    return left;
-}
-
-Parsed Parser::parseNot() {
-    if (!atWord("NOT")) return parsePredicate();
-    NestingGuard guard(*this);
-    advance();
-    Parsed operand = parseNot();
-    return wrap(makeExpression(Negation{std::move(operand.node)}), operand.depth);
-}
-
-Parsed Parser::parsePredicate() {
-    Parsed left = parseOperand();
-    static constexpr std::pair<TokenKind, CompareOp> kComparisons[] = {
-        {TokenKind::Equal, CompareOp::Equal},
-        {TokenKind::NotEqual, CompareOp::NotEqual},
-        {TokenKind::Less, CompareOp::Less},
-        {TokenKind::LessOrEqual, CompareOp::LessOrEqual},
-        {TokenKind::Greater, CompareOp::Greater},
-        {TokenKind::GreaterOrEqual, CompareOp::GreaterOrEqual},
-    };
-    for (const auto& [kind, op] : kComparisons) {
-        if (!take(kind)) continue;
-        Parsed right = parseOperand();
-        const int depth = std::max(left.depth, right.depth);
-        return wrap(makeExpression(Comparison{op, std::move(left.node), std::move(right.node)}),
-                    depth);
-    }
-    if (takeWord("IS")) {
-        const bool negated = takeWord("NOT");
-        expectWord("NULL", negated ? "NULL after IS NOT" : "NULL or NOT NULL after IS");
-        return wrap(makeExpression(NullTest{std::move(left.node), negated}), left.depth);
-    }
-    const bool negated = atWord("NOT") && isWord(ahead(1), "LIKE");
-    if (negated) advance();
-    if (takeWord("LIKE")) {
-        Parsed pattern = parseOperand();
-        const int depth = std::max(left.depth, pattern.depth);
-        return wrap(
-            makeExpression(LikeTest{std::move(left.node), std::move(pattern.node), negated}),
-            depth);
-    }
-    return left;
-}
-
-Parsed Parser::parseOperand() {
-    if (current().kind == TokenKind::LeftParen) {
-        NestingGuard guard(*this);
-        advance();
-        Parsed inner = parseOr();
-        expect(TokenKind::RightParen, "')'");
-        return inner;
-    }
-    if (atLiteral()) return Parsed{makeExpression(parseLiteral("a value")), 1};
-    if (!atName()) fail("a value, a column name or '('");
-    ColumnRef column;
-    column.column = takeName("a column name");
-    if (take(TokenKind::Dot)) {
-        column.qualifier = std::move(column.column);
-        column.column = takeName("a column name after '.'");
-    }
-    return Parsed{makeExpression(std::move(column)), 1};
-}
-
-}  // namespace
-
-Statement parseStatement(std::string_view text) { return Parser(text).parse(); }
 
 }  // namespace engine::sql
