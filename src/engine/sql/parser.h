@@ -17,8 +17,9 @@
 //   VARCHAR and the other text names make Text columns with or without a size.
 // - Unary + and - apply to numbers only. Comparisons do not chain: a = b = c is an error.
 // - Statements are at most 64,000 characters long; parentheses and NOT nest at most 100
-//   deep, and a condition has at most 100 levels (an AND or OR adds one): beyond that
-//   QueryTooComplex (3360).
+//   deep, and the tree of a condition is at most 100 levels deep (each AND, OR, NOT,
+//   comparison or test adds one): beyond that QueryTooComplex (3360). The tree's users may
+//   therefore walk it recursively.
 //
 // Errors are EngineError with the engine's number for the clause at fault (InvalidStatement
 // 3129, SyntaxError 3131 for the FROM clause, SelectSyntax 3141, InsertSyntax 3134, WhereSyntax
