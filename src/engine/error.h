@@ -18,6 +18,7 @@ enum class ErrorCode : int32_t {
     InvalidArgument = 3001,     // a caller passed something the operation cannot take
     TableExists = 3010,         // "Table 'x' already exists."
     ObjectNotFound = 3011,      // an object other than a table is missing
+    DuplicateKey = 3022,        // a unique index already holds the key
     FileNotFound = 3024,        // "Could not find file 'path'."
     DiskFull = 3026,            // no space left for a write
     ReadOnly = 3027,            // "Cannot update. Database or object is read-only."
@@ -26,14 +27,26 @@ enum class ErrorCode : int32_t {
     FileInUse = 3045,           // "Could not use 'path'; file already in use."
     RecordTooLarge = 3047,      // a row does not fit on a page
     Corrupt = 3049,             // a damaged file: a structure read from disk is inconsistent
+    ExpressionSyntax = 3075,    // "Syntax error (missing operator) in query expression 'x'."
     InputTableNotFound = 3078,  // a table named as a source is missing
     InvalidName = 3125,         // an identifier the engine cannot accept
-    SyntaxError = 3131,         // a statement the parser cannot accept
+    InvalidStatement = 3129,    // "Invalid SQL statement; expected 'DELETE', 'INSERT', ..."
+    SyntaxError = 3131,         // "Syntax error in FROM clause."; any statement it cannot accept
+    InsertSyntax = 3134,        // "Syntax error in INSERT INTO statement."
+    SelectSyntax = 3141,        // "The SELECT statement includes a reserved word ..."
+    TrailingCharacters = 3142,  // "Characters found after end of SQL statement."
+    WhereSyntax = 3145,         // "Syntax error in WHERE clause."
+    IsamNotFound = 3170,        // "Could not find installable ISAM."
     TooManyColumns = 3190,      // more than 255 columns
-    DuplicateKey = 3022,        // a unique index already holds the key
-    InRelationship = 3303,      // a table or field that a relationship refers to
     NotSupported = 3251,        // a valid request the engine does not implement
+    InvalidFieldType = 3259,    // "Invalid field data type."
+    CreateTableSyntax = 3290,   // "Syntax error in CREATE TABLE statement."
+    FieldSyntax = 3292,         // "Syntax error in field definition."
+    DropSyntax = 3295,          // "Syntax error in DROP TABLE or DROP INDEX."
+    InRelationship = 3303,      // a table or field that a relationship refers to
+    NoDatabaseNamed = 3321,     // "No database specified in connection string or IN clause."
     UnrecognizedFormat = 3343,  // "Unrecognized database format 'path'."
+    QueryTooComplex = 3360,     // "Query is too complex."
     TableNotFound = 3376,       // "Table 'x' does not exist." (DROP)
 };
 

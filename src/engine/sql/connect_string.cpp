@@ -1,0 +1,84 @@
+#include "engine/sql/connect_string.h"
+
+#include "engine/sql/lexer.h"
+#include "engine/sql/syntax_error.h"
+
+#include <optional>
+#include <string>
+
+namespace engine::sql {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// [begin, end) of text without the blanks at either end.
+std::pair<size_t, size_t> trimmed(std::string_view text, size_t begin, size_t end) {
+    while (begin < end && isBlank(text[begin])) ++begin;
+    while (end > begin && isBlank(text[end - 1])) --end;
+    return {begin, end};
+}
+
+}  // namespace
+
+ExternalDatabase readConnectString(std::string_view content, size_t contentOffset,
+                                   const StatementText& statement) {
+    const auto describe = [&](size_t begin, size_t end) {
+        return statement.describe(contentOffset + begin, end - begin);
+    };
+
+    size_t partEnd = content.find(';');
+    const auto [kindBegin, kindEnd] = trimmed(content, 0, partEnd);
+    const std::string_view kind = content.substr(kindBegin, kindEnd - kindBegin);
+    if (!kind.empty() && !sameWord(kind, "MS ACCESS")) {
+        throwSyntaxError(ErrorCode::IsamNotFound, "The connect string names the database kind " +
+                                                      describe(kindBegin, kindEnd) +
+                                                      "; only MS Access files can be read.");
+    }
+
+    std::optional<std::string> path;
+    std::optional<std::string> password;
+    while (partEnd != std::string_view::npos) {
+        const size_t partBegin = partEnd + 1;
+        partEnd = content.find(';', partBegin);
+        const size_t end = partEnd == std::string_view::npos ? content.size() : partEnd;
+        const auto [begin, trimmedEnd] = trimmed(content, partBegin, end);
+        if (begin == trimmedEnd) continue;
+
+        const size_t equals = content.find('=', begin);
+        const auto [keyBegin, keyEnd] =
+            trimmed(content, begin, equals < trimmedEnd ? equals : trimmedEnd);
+        if (equals >= trimmedEnd || keyBegin == keyEnd) {
+            throwSyntaxError(ErrorCode::SyntaxError, "The connect string part " +
+                                                         describe(begin, trimmedEnd) +
+                                                         " is not of the form KEYWORD=value.");
+        }
+        const std::string_view keyword = content.substr(keyBegin, keyEnd - keyBegin);
+        // The value runs verbatim from after the "=" to the ";" or the end: blanks included.
+        std::string value(content.substr(equals + 1, end - equals - 1));
+        std::optional<std::string>* slot = nullptr;
+        if (sameWord(keyword, "DATABASE")) {
+            slot = &path;
+        } else if (sameWord(keyword, "PWD")) {
+            slot = &password;
+        } else {
+            throwSyntaxError(ErrorCode::SyntaxError,
+                             "The connect string keyword " + describe(keyBegin, keyEnd) +
+                                 " is unknown; only DATABASE and PWD are understood.");
+        }
+        if (slot->has_value()) {
+            throwSyntaxError(ErrorCode::SyntaxError,
+                             "The connect string gives " +
+                                 std::string(slot == &path ? "DATABASE" : "PWD") + " twice.");
+        }
+        *slot = std::move(value);
+    }
+
+    if (!path || path->empty()) {
+        throwSyntaxError(ErrorCode::NoDatabaseNamed, "The connect string at " +
+                                                         statement.position(contentOffset - 1) +
+                                                         " has no DATABASE=path.");
+    }
+    return ExternalDatabase{std::move(*path), password.value_or(std::string())};
+}
+
+}  // namespace engine::sql

@@ -1,0 +1,188 @@
+// The statement tree: what the parser makes of one SQL statement, ready for the executor.
+//
+// Names are UTF-8 exactly as written between their quotes ([brackets], `backquotes`) or bare;
+// the tree no longer says how a name was quoted. Letter case is kept: the engine compares
+// names without regard to case when it looks them up.
+//
+//   SELECT [DISTINCT] items [INTO table [IN 'file']] FROM source [[AS] alias] [WHERE condition]
+//   CREATE TABLE name (column type [(size)] [NOT NULL], ...)
+//   DROP TABLE name
+//   INSERT INTO name [(column, ...)] VALUES (literal, ...)
+//
+// A source is a table of the statement's own database, or a table of another file named by a
+// connect string: [MS Access;DATABASE=path;PWD=password].[table]. The tree then holds that
+// password: whoever prints a tree must leave it out.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace engine::sql {
+
+// ---- Literals -----------------------------------------------------------------------------
+
+// A number as written, sign included ("-12.5", "1E3"): the text lets the executor convert
+// exactly to Currency or Decimal; value is the nearest double; integer is set when the text
+// is a whole number without point or exponent that fits in 64 bits.
+struct Number {
+    std::string text;
+    double value = 0;
+    std::optional<int64_t> integer;
+};
+
+// #date# literals: days since 1899-12-30 00:00, the time of day as the fraction. Before that
+// day the fraction counts away from zero (-1.25 is 1899-12-29 06:00), as the files store it.
+struct Date {
+    double days = 0;
+};
+
+// {guid {...}} literals, in the files' byte order: the first three groups little-endian.
+struct Guid {
+    std::array<uint8_t, 16> bytes{};
+};
+
+// NULL (monostate), TRUE/FALSE, a number, a 'string' or "string", a date or a GUID.
+using Literal = std::variant<std::monostate, bool, Number, std::string, Date, Guid>;
+
+// ---- Expressions --------------------------------------------------------------------------
+
+struct Expression;
+using ExpressionPtr = std::unique_ptr<Expression>;
+
+// column, or qualifier.column where the qualifier is a table's name or alias.
+struct ColumnRef {
+    std::string qualifier;  // empty when none
+    std::string column;
+};
+
+enum class CompareOp { Equal, NotEqual, Less, LessOrEqual, Greater, GreaterOrEqual };
+
+struct Comparison {
+    CompareOp op = CompareOp::Equal;
+    ExpressionPtr left;
+    ExpressionPtr right;
+};
+
+enum class LogicalOp { And, Or };
+
+struct Logical {
+    LogicalOp op = LogicalOp::And;
+    ExpressionPtr left;
+    ExpressionPtr right;
+};
+
+// NOT operand
+struct Negation {
+    ExpressionPtr operand;
+};
+
+// operand IS [NOT] NULL
+struct NullTest {
+    ExpressionPtr operand;
+    bool negated = false;
+};
+
+// operand [NOT] LIKE pattern; the pattern is an expression whose wildcards the executor reads.
+struct LikeTest {
+    ExpressionPtr operand;
+    ExpressionPtr pattern;
+    bool negated = false;
+};
+
+struct Expression {
+    std::variant<Literal, ColumnRef, Comparison, Logical, Negation, NullTest, LikeTest> node;
+};
+
+// ---- Tables and columns -------------------------------------------------------------------
+
+struct ExternalDatabase {
+    std::string path;      // verbatim, never empty
+    std::string password;  // verbatim; empty when none was given
+};
+
+struct TableReference {
+    std::string name;
+    std::optional<ExternalDatabase> database;  // unset: the statement's own database
+};
+
+// The column types of CREATE TABLE, after the engine's synonyms are resolved (INT is Long,
+// MONEY is Currency, ...). Counter is a Long Integer AutoNumber column.
+enum class DataType {
+    Boolean,
+    Byte,
+    Integer,
+    Long,
+    Counter,
+    BigInt,
+    Currency,
+    Single,
+    Double,
+    Decimal,
+    DateTime,
+    Guid,
+    Text,
+    Memo,
+    Binary,
+    OleObject,
+};
+
+struct ColumnDefinition {
+    std::string name;
+    DataType type = DataType::Text;
+    std::optional<uint32_t> size;  // Text and Binary: the size given in parentheses, if any
+    uint8_t precision = 18;        // Decimal only: DECIMAL(precision, scale), 18 and 0 if absent
+    uint8_t scale = 0;
+    bool notNull = false;
+};
+
+// ---- Statements ---------------------------------------------------------------------------
+
+struct AllColumns {
+    std::string qualifier;  // empty for *, else the table or alias of qualifier.*
+};
+
+struct OutputColumn {
+    Expression expression;
+    std::string alias;  // empty when no AS was given
+};
+
+using SelectItem = std::variant<AllColumns, OutputColumn>;
+
+struct TableSource {
+    TableReference table;
+    std::string alias;  // empty when none
+};
+
+// A plain SELECT returns rows; with `into` it is the make-table statement.
+struct SelectStatement {
+    bool distinct = false;
+    std::vector<SelectItem> items;
+    std::optional<TableReference> into;  // its database, if any, carries no password
+    TableSource from;
+    ExpressionPtr where;  // null when there is no WHERE clause
+};
+
+struct CreateTableStatement {
+    std::string table;
+    std::vector<ColumnDefinition> columns;  // at least one
+};
+
+struct DropTableStatement {
+    std::string table;
+};
+
+struct InsertStatement {
+    std::string table;
+    std::vector<std::string> columns;  // empty: the table's columns in order
+    std::vector<Literal> values;       // at least one
+};
+
+using Statement =
+    std::variant<SelectStatement, CreateTableStatement, DropTableStatement, InsertStatement>;
+
+}  // namespace engine::sql

@@ -1,0 +1,397 @@
+#include "engine/sql/statement_parser.h"
+
+#include "engine/sql/connect_string.h"
+#include "engine/sql/data_type_names.h"
+#include "engine/sql/literal_text.h"
+#include "engine/sql/reserved_words.h"
+#include "engine/sql/syntax_error.h"
+
+#include <limits>
+
+namespace engine::sql {
+namespace {
+
+constexpr size_t kMaxNameCharacters = 64;
+constexpr int kMaxDecimalPrecision = 28;
+
+size_t countCharacters(std::string_view text) {
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+}  // namespace
+
+Statement parseStatement(std::string_view text) { return StatementParser(text).parse(); }
+
+// ---- errors ---------------------------------------------------------------------------------
+
+std::string StatementParser::found() const {
+    const Token& token = current();
+    const std::string where = m_text.position(token.offset);
+    switch (token.kind) {
+        case TokenKind::End:
+            return "the end of the statement";
+        case TokenKind::Word:
+            if (isReservedWord(token.value)) {
+                return "the reserved word " + m_text.describe(token.offset, token.length);
+            }
+            return m_text.describe(token.offset, token.length);
+        case TokenKind::BracketName:
+            if (token.value.find(';') != std::string::npos) return "a connect string at " + where;
+            return m_text.describe(token.offset, token.length);
+        case TokenKind::Invalid:
+            break;
+        default:
+            return m_text.describe(token.offset, token.length);
+    }
+    switch (token.problem) {
+        case LexProblem::UnclosedBracket:
+            return "a '[' at " + where + " that is never closed";
+        case LexProblem::UnclosedBackquote:
+            return "a backquote at " + where + " that is never closed";
+        case LexProblem::UnclosedString:
+            return "a quote at " + where + " that is never closed";
+        case LexProblem::UnclosedDate:
+            return "a '#' at " + where + " that does not begin a #date#";
+        case LexProblem::MalformedGuid:
+            return "a '{' at " + where +
+                   " that does not begin a GUID written {guid {xxxxxxxx-xxxx-xxxx-xxxx-"
+                   "xxxxxxxxxxxx}}";
+        case LexProblem::ControlCharacter:
+            return "a control character at " + where;
+        case LexProblem::NotUtf8:
+            return "bytes that are not UTF-8 text at " + where;
+        case LexProblem::DigitStartsName:
+            return m_text.describe(token.offset, token.length) +
+                   ", a bare name that begins with a digit (write it in brackets)";
+        case LexProblem::UnexpectedCharacter:
+        case LexProblem::None:
+            break;
+    }
+    return "an unexpected character, " + m_text.describe(token.offset, token.length);
+}
+
+void StatementParser::fail(const std::string& expected) const {
+    if (current().kind == TokenKind::Invalid) failWith(m_code, "Found " + found() + ".");
+    failWith(m_code, "Expected " + expected + " but found " + found() + ".");
+}
+
+void StatementParser::failWith(ErrorCode code, const std::string& detail) const {
+    if (code != ErrorCode::ExpressionSyntax) throwSyntaxError(code, detail);
+    // The engine names the expression as far as it was read, the offending token included.
+    const Token& token = current();
+    size_t end = token.offset + token.length;
+    if (token.kind == TokenKind::Invalid) {
+        end = token.offset;  // what the lexer could not read is described, not shown
+    } else if (token.kind == TokenKind::End && m_index > 0) {
+        end = m_tokens[m_index - 1].offset + m_tokens[m_index - 1].length;
+    }
+    const size_t start = std::min(m_expressionStart, end);
+    const auto shown = m_text.quoted(start, end - start);
+    const std::string expression = shown ? "in query expression " + *shown
+                                         : "in the query expression at " + m_text.position(start);
+    throw EngineError(code, "Syntax error (missing operator) " + expression + ". " + detail);
+}
+
+void StatementParser::failLiteral(const std::string& kind, const Token& token,
+                                  const std::string& detail) const {
+    const auto shown = m_text.quoted(token.offset, token.length);
+    const std::string expression =
+        shown ? "in query expression " + *shown
+              : "in the query expression at " + m_text.position(token.offset);
+    throw EngineError(ErrorCode::ExpressionSyntax,
+                      "Syntax error in " + kind + " " + expression + ". " + detail);
+}
+
+void StatementParser::failTooComplex() const {
+    throwSyntaxError(ErrorCode::QueryTooComplex,
+                     "Parentheses, NOT, AND and OR nest more than " + std::to_string(kMaxNesting) +
+                         " levels deep at " + m_text.position(current().offset) + ".");
+}
+
+// ---- names ----------------------------------------------------------------------------------
+
+bool StatementParser::atName() const {
+    const Token& token = current();
+    switch (token.kind) {
+        case TokenKind::Word:
+            return !isReservedWord(token.value);
+        case TokenKind::BracketName:
+            return token.value.find(';') == std::string::npos;
+        case TokenKind::BackquoteName:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string StatementParser::takeName(const std::string& expected) {
+    if (current().kind == TokenKind::Word && isReservedWord(current().value)) {
+        failWith(m_code, "Expected " + expected + " but found " + found() +
+                             "; a name that is a reserved word must be written in brackets.");
+    }
+    if (!atName()) fail(expected);
+    std::string name = checkedName(current());
+    advance();
+    return name;
+}
+
+std::string StatementParser::checkedName(const Token& token) const {
+    const std::string& name = token.value;
+    bool valid =
+        !name.empty() && name.front() != ' ' && countCharacters(name) <= kMaxNameCharacters;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '.' || c == '!' || c == '`' || c == '[' ||
+            c == ']') {
+            valid = false;
+        }
+    }
+    if (valid) return name;
+    // Quoted names are shown without their quotes, as the engine shows them.
+    const bool quoted = token.kind != TokenKind::Word;
+    const size_t offset = quoted ? token.offset + 1 : token.offset;
+    const size_t length = quoted ? token.length - 2 : token.length;
+    const auto shown = m_text.quoted(offset, length);
+    const std::string subject = shown ? *shown : "The name at " + m_text.position(token.offset);
+    throw EngineError(ErrorCode::InvalidName,
+                      subject +
+                          " is not a valid name. Make sure that it does not include invalid "
+                          "characters or punctuation and that it is not too long.");
+}
+
+// ---- statements -----------------------------------------------------------------------------
+
+Statement StatementParser::parse() {
+    const std::string_view text = m_text.text();
+    if (text.size() > 4 * kMaxStatementCharacters ||
+        countCharacters(text) > kMaxStatementCharacters) {
+        throwSyntaxError(ErrorCode::QueryTooComplex, "The statement is longer than " +
+                                                         std::to_string(kMaxStatementCharacters) +
+                                                         " characters.");
+    }
+    Lexer lexer(text);
+    do {
+        m_tokens.push_back(lexer.next());
+    } while (m_tokens.back().kind != TokenKind::End);
+
+    if (current().kind == TokenKind::End) failWith(m_code, "The statement is empty.");
+    if (atWord("SELECT")) return parseSelect();
+    if (atWord("CREATE")) return parseCreate();
+    if (atWord("DROP")) return parseDrop();
+    if (atWord("INSERT")) return parseInsert();
+    fail("SELECT, CREATE TABLE, DROP TABLE or INSERT INTO");
+}
+
+void StatementParser::expectEnd(const std::string& expected) {
+    if (take(TokenKind::Semicolon)) {
+        if (current().kind == TokenKind::End) return;
+        failWith(ErrorCode::TrailingCharacters, "Found " + found() + " after the ';' at " +
+                                                    m_text.position(m_tokens[m_index - 1].offset) +
+                                                    "; only one statement may be given.");
+    }
+    if (current().kind != TokenKind::End) fail(expected);
+}
+
+SelectStatement StatementParser::parseSelect() {
+    advance();
+    m_code = ErrorCode::SelectSyntax;
+    SelectStatement select;
+    if (takeWord("DISTINCT")) {
+        select.distinct = true;
+    } else {
+        takeWord("ALL");
+    }
+    do {
+        select.items.push_back(parseSelectItem());
+    } while (take(TokenKind::Comma));
+
+    if (takeWord("INTO")) {
+        TableReference target;
+        target.name = takeName("a table name after INTO");
+        if (takeWord("IN")) {
+            const Token& file = current();
+            if (file.kind != TokenKind::String) fail("a quoted file name after IN");
+            if (file.value.empty()) {
+                failWith(ErrorCode::NoDatabaseNamed,
+                         "The IN clause at " + m_text.position(file.offset) + " names no file.");
+            }
+            target.database = ExternalDatabase{file.value, std::string()};
+            advance();
+        }
+        select.into = std::move(target);
+        expectWord("FROM", "FROM");
+    } else {
+        expectWord("FROM", "',', INTO or FROM");
+    }
+
+    m_code = ErrorCode::SyntaxError;
+    select.from = parseSource();
+    if (takeWord("WHERE")) {
+        m_code = ErrorCode::WhereSyntax;
+        if (!atExpression()) fail("a condition after WHERE");
+        select.where = parseCondition();
+        expectEnd("AND, OR or the end of the statement");
+    } else {
+        expectEnd("WHERE or the end of the statement");
+    }
+    return select;
+}
+
+SelectItem StatementParser::parseSelectItem() {
+    if (take(TokenKind::Star)) return AllColumns{};
+    if (atName() && ahead(1).kind == TokenKind::Dot && ahead(2).kind == TokenKind::Star) {
+        AllColumns all{checkedName(current())};
+        advance();
+        advance();
+        advance();
+        return all;
+    }
+    if (!atExpression()) fail("a column name, * or an expression");
+    OutputColumn column;
+    column.expression = std::move(*parseCondition());
+    m_code = ErrorCode::SelectSyntax;
+    if (takeWord("AS")) column.alias = takeName("a column name after AS");
+    return column;
+}
+
+TableSource StatementParser::parseSource() {
+    TableSource source;
+    const Token& first = current();
+    if (first.kind == TokenKind::BracketName && first.value.find(';') != std::string::npos) {
+        source.table.database = readConnectString(first.value, first.offset + 1, m_text);
+        advance();
+        expect(TokenKind::Dot, "'.' and the table name after the connect string");
+        source.table.name = takeName("the table name after the connect string");
+    } else {
+        source.table.name = takeName("a table name");
+        if (current().kind == TokenKind::Dot) {
+            fail(
+                "an alias, WHERE or the end of the statement (a table of another file is "
+                "named [MS Access;DATABASE=path].[table])");
+        }
+    }
+    if (takeWord("AS")) {
+        source.alias = takeName("an alias after AS");
+    } else if (atName()) {
+        source.alias = takeName("an alias");
+    }
+    return source;
+}
+
+CreateTableStatement StatementParser::parseCreate() {
+    advance();
+    m_code = ErrorCode::CreateTableSyntax;
+    expectWord("TABLE", "TABLE after CREATE (only CREATE TABLE is supported)");
+    CreateTableStatement create;
+    create.table = takeName("a table name");
+    expect(TokenKind::LeftParen, "'(' and the field definitions");
+    do {
+        create.columns.push_back(parseColumn());
+    } while (take(TokenKind::Comma));
+    expect(TokenKind::RightParen, "NOT NULL, ',' or ')'");
+    m_code = ErrorCode::CreateTableSyntax;
+    expectEnd("the end of the statement");
+    return create;
+}
+
+ColumnDefinition StatementParser::parseColumn() {
+    m_code = ErrorCode::FieldSyntax;
+    ColumnDefinition column;
+    column.name = takeName("a field name");
+    parseDataType(column);
+    if (takeWord("NOT")) {
+        expectWord("NULL", "NULL after NOT");
+        column.notNull = true;
+    }
+    return column;
+}
+
+void StatementParser::parseDataType(ColumnDefinition& column) {
+    if (current().kind != TokenKind::Word) fail("a data type");
+    std::array<std::string_view, kLongestTypeName> words;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (ahead(i).kind == TokenKind::Word) words[i] = ahead(i).value;
+    }
+    const auto name = findDataTypeName(words);
+    if (!name) {
+        failWith(ErrorCode::InvalidFieldType,
+                 m_text.describe(current().offset, current().length) + " is not a data type.");
+    }
+    for (size_t i = 0; i < name->wordCount; ++i) advance();
+    column.type = name->type;
+    if (current().kind != TokenKind::LeftParen) return;
+    if (name->sizeRule == SizeRule::None) {
+        failWith(ErrorCode::FieldSyntax, "A size in parentheses at " +
+                                             m_text.position(current().offset) +
+                                             " is allowed only for text, binary and decimal "
+                                             "fields.");
+    }
+    advance();
+    if (name->sizeRule == SizeRule::Length) {
+        column.size = parseWholeNumber(1, "a size: a whole number from 1");
+        column.type = name->sizedType;
+    } else {
+        const size_t at = current().offset;
+        const uint32_t precision = parseWholeNumber(1, "a precision: a whole number from 1");
+        const uint32_t scale =
+            take(TokenKind::Comma) ? parseWholeNumber(0, "a scale: a whole number") : 0;
+        if (precision > kMaxDecimalPrecision || scale > precision) {
+            failWith(ErrorCode::FieldSyntax,
+                     "DECIMAL(precision, scale) at " + m_text.position(at) +
+                         " needs a precision from 1 to 28 and a scale from 0 to the precision.");
+        }
+        column.precision = static_cast<uint8_t>(precision);
+        column.scale = static_cast<uint8_t>(scale);
+    }
+    expect(TokenKind::RightParen, "')' after the size");
+}
+
+uint32_t StatementParser::parseWholeNumber(uint32_t minimum, const std::string& expected) {
+    const Token& token = current();
+    if (token.kind == TokenKind::Number) {
+        const auto number = readNumber(token.value, false);
+        if (number && number->integer && *number->integer >= minimum &&
+            *number->integer <= std::numeric_limits<uint32_t>::max()) {
+            advance();
+            return static_cast<uint32_t>(*number->integer);
+        }
+    }
+    fail(expected);
+}
+
+DropTableStatement StatementParser::parseDrop() {
+    advance();
+    m_code = ErrorCode::DropSyntax;
+    expectWord("TABLE", "TABLE after DROP (only DROP TABLE is supported)");
+    DropTableStatement drop;
+    drop.table = takeName("a table name");
+    expectEnd("the end of the statement");
+    return drop;
+}
+
+InsertStatement StatementParser::parseInsert() {
+    advance();
+    m_code = ErrorCode::InsertSyntax;
+    expectWord("INTO", "INTO after INSERT");
+    InsertStatement insert;
+    insert.table = takeName("a table name");
+    if (take(TokenKind::LeftParen)) {
+        do {
+            insert.columns.push_back(takeName("a field name"));
+        } while (take(TokenKind::Comma));
+        expect(TokenKind::RightParen, "',' or ')'");
+    }
+    expectWord("VALUES", "VALUES and a list of values (INSERT INTO ... SELECT is not supported)");
+    expect(TokenKind::LeftParen, "'(' and the values");
+    do {
+        insert.values.push_back(parseLiteral(
+            "a value: a number, a quoted text, a #date#, a {guid {...}}, TRUE, FALSE or NULL"));
+    } while (take(TokenKind::Comma));
+    expect(TokenKind::RightParen, "',' or ')'");
+    expectEnd("the end of the statement");
+    return insert;
+}
+
+}  // namespace engine::sql
