@@ -11,7 +11,8 @@ const char* const kUsage =
     "  export FILE TABLE               the table's rows as CSV\n"
     "  definition FILE TABLE           the table's stored definition, field by field\n"
     "  create FILE [--format F]        a new empty database; F: jet4 (default), ace12, ace14,\n"
-    "                                  ace16, ace17; -P protects it with a password\n"
+    "                                  ace16, ace17; -P protects it with a password;\n"
+    "                                  --encode encodes a Jet 4 file's pages\n"
     "  copy SOURCE TABLE DEST [NEWNAME]  copy a table and its rows, as a make-table does\n"
     "  drop FILE TABLE                 delete a table\n"
     "  check FILE [--all]              verify every page, row and index; prints ok or the\n"
@@ -42,6 +43,8 @@ Arguments parseArguments(const std::vector<std::string>& words) {
             arguments.destinationPassword = value("-P");
         } else if (word == "--format") {
             arguments.format = value("--format");
+        } else if (word == "--encode") {
+            arguments.encode = true;
         } else if (word == "--all") {
             arguments.all = true;
         } else if (word.size() > 1 && word[0] == '-' && word != "-") {

@@ -120,7 +120,8 @@ int createDatabase(const Arguments& arguments, std::ostream&) {
     requirePositional(arguments, 1);
     engine::Database::create(arguments.positional[0],
                              {.format = formatNamed(arguments.format.value_or("jet4")),
-                              .password = arguments.destinationPassword.value_or("")});
+                              .password = arguments.destinationPassword.value_or(""),
+                              .encodePages = arguments.encode});
     return 0;
 }
 

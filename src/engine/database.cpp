@@ -137,14 +137,20 @@ std::unique_ptr<Database> Database::create(const std::string& path, const Create
     }
     auto header = storage::HeaderPage::fresh(options.format, catalog::now().days);
     std::unique_ptr<storage::PageCodec> codec;
-    if (!options.password.empty()) {
-        if (storage::isAce(options.format)) {
-            auto encryption = storage::createAgileEncryption(options.password);
-            header.setEncryption(encryption.encodingKey, encryption.description);
-            codec = std::move(encryption.codec);
-        } else {
-            header.setPassword(options.password);
+    std::optional<storage::NewEncryption> encryption;
+    if (storage::isAce(options.format)) {
+        if (!options.password.empty()) {
+            encryption = options.format == storage::FileFormat::Ace12
+                             ? storage::createRc4CryptoApiEncryption(options.password)
+                             : storage::createAgileEncryption(options.password);
         }
+    } else {
+        header.setPassword(options.password);
+        if (options.encodePages) encryption = storage::createJetEncoding();
+    }
+    if (encryption) {
+        header.setEncryption(encryption->encodingKey, encryption->description);
+        codec = std::move(encryption->codec);
     }
 
     // The file is built under a temporary name and renamed into place once whole, so a crash
