@@ -283,3 +283,68 @@ TEST(DatabaseWrite, everyFixtureTableCopiesIntact) {
 
 }  // namespace
 }  // namespace engine
+
+namespace engine {
+namespace {
+
+// Enough tables that the catalogue's indexes outgrow one page and grow node pages above their
+// leaves; dropping them again shrinks the indexes back.
+TEST(DatabaseWrite, catalogueIndexesGrowAndShrinkAcrossPages) {
+    support::TempDir folder;
+    auto path = folder / "many.accdb";
+    auto database = Database::create(path, {.format = storage::FileFormat::Ace14});
+    std::vector<catalog::ColumnSpec> one = {{.name = "A", .type = format::ColumnType::Long}};
+    std::string expected;
+    for (int index = 0; index < 120; ++index) {
+        std::string name = "Table number " + std::to_string(1000 + index) + " Ünïcödé";
+        database->createTable(name, one);
+        expected += name + "\n";
+    }
+    EXPECT_EQ(support::integrityProblems(*database), "");
+    auto catalogTable = database->tableDefinitionAt(catalog::kCatalogTablePage);
+    auto root = database->pager().read(catalogTable.realIndexes.at(0).rootPage);
+    EXPECT_EQ((*root)[0], 0x03) << "the name index did not grow a node page";
+    database.reset();
+    auto listed = support::runProcess({"mdb-tables", "-1", path.string()}).out;
+    EXPECT_EQ(listed, expected);
+    database = support::openForWriting(path);
+    for (int index = 0; index < 115; ++index) {
+        database->dropTable("Table number " + std::to_string(1000 + index) + " Ünïcödé");
+    }
+    EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
+// Rows added to tables that carry indexes of their own (unique ones among them) keep every index
+// exact; a duplicate in a unique index is refused and changes nothing.
+TEST(DatabaseWrite, insertsKeepUserIndexesExact) {
+    support::TempDir folder;
+    for (const char* fixture : {"jet4/indexTestV2000.mdb", "ace14/indexTestV2010.accdb",
+                                "jet4/compIndexTestV2003.mdb"}) {
+        SCOPED_TRACE(fixture);
+        auto path = folder.copyFixture(fixture);
+        auto database = support::openForWriting(path);
+        for (const auto& object : database->catalog().objects()) {
+            if (object.kind != catalog::ObjectKind::Table) continue;
+            auto rows = support::allRows(*database, object.name);
+            if (rows.empty()) continue;
+            auto before = rows.size();
+            std::vector<std::vector<format::Value>> duplicate = {rows.front()};
+            auto definition = database->tableDefinition(object.name);
+            bool unique = std::any_of(definition.realIndexes.begin(), definition.realIndexes.end(),
+                                      [](const auto& real) { return real.isUnique(); });
+            if (unique) {
+                EXPECT_EQ(errorOf([&] { database->insertRows(object.name, support::RowFeed(duplicate)); }),
+                          ErrorCode::DuplicateKey)
+                    << object.name;
+                EXPECT_EQ(support::allRows(*database, object.name).size(), before);
+            } else {
+                database->insertRows(object.name, support::RowFeed(duplicate));
+                EXPECT_EQ(support::allRows(*database, object.name).size(), before + 1);
+            }
+        }
+        EXPECT_EQ(support::integrityProblems(*database), "");
+    }
+}
+
+}  // namespace
+}  // namespace engine

@@ -46,6 +46,7 @@ void appendFloating(uint64_t bits, int bytes, std::vector<uint8_t>& key) {
 }
 
 void appendGroups(const std::vector<uint8_t>& bytes, bool ascending, std::vector<uint8_t>& key) {
+    if (bytes.empty()) return;
     size_t position = 0;
     while (bytes.size() - position > 8) {
         size_t from = key.size();
@@ -63,13 +64,24 @@ void appendGroups(const std::vector<uint8_t>& bytes, bool ascending, std::vector
     if (!ascending) invert(key, from);
 }
 
+void appendDecimal(const Decimal& value, bool ascending, bool ace, std::vector<uint8_t>& key) {
+    bool negative = value.negative && (value.high != 0 || value.low != 0);
+    bool invertMagnitude = negative == ascending;
+    bool highSign = ace ? !invertMagnitude : !negative;
+    key.push_back(highSign ? 0xFF : 0x00);
+    for (uint64_t half : {value.high, value.low}) {
+        appendBigEndian(invertMagnitude ? ~half : half, 8, key);
+    }
+}
+
 TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3) {
     if (jet3) return TextSortOrder::General97;
     return column.sortVersion == 1 ? TextSortOrder::General : TextSortOrder::GeneralLegacy;
 }
 
-void appendValue(const ColumnDefinition& column, const Value& value, bool ascending, bool jet3,
-                 std::vector<uint8_t>& key) {
+void appendValue(const ColumnDefinition& column, const Value& value, bool ascending,
+                 storage::FileFormat format, std::vector<uint8_t>& key) {
+    const bool jet3 = storage::isJet3(format);
     size_t from = key.size();
     switch (column.type) {
         case ColumnType::Byte:
@@ -115,6 +127,9 @@ void appendValue(const ColumnDefinition& column, const Value& value, bool ascend
         case ColumnType::Binary:
             appendGroups(std::get<ByteString>(value), ascending, key);
             return;
+        case ColumnType::Numeric:
+            appendDecimal(std::get<Decimal>(value), ascending, storage::isAce(format), key);
+            return;  // its order is in its bytes
         case ColumnType::ExtDateTime: {
             const auto& stored = std::get<ExtendedDateTime>(value).stored;
             appendGroups(std::vector<uint8_t>(stored.begin(), stored.end()), ascending, key);
@@ -172,7 +187,8 @@ bool allIndexColumnsNull(const TableDefinition& table, const RealIndex& index,
 }
 
 void encodeIndexKey(const TableDefinition& table, const RealIndex& index,
-                    const std::vector<Value>& row, bool jet3, std::vector<uint8_t>& key) {
+                    const std::vector<Value>& row, storage::FileFormat format,
+                    std::vector<uint8_t>& key) {
     for (const auto& part : index.columns) {
         auto column = std::find_if(table.columns.begin(), table.columns.end(),
                                    [&](const auto& c) { return c.number == part.columnNumber; });
@@ -193,7 +209,7 @@ void encodeIndexKey(const TableDefinition& table, const RealIndex& index,
             continue;
         }
         key.push_back(part.ascending ? kAscendingStart : kDescendingStart);
-        appendValue(*column, value, part.ascending, jet3, key);
+        appendValue(*column, value, part.ascending, format, key);
     }
 }
 

@@ -10,7 +10,13 @@
 //                                every bit flipped
 //   Yes/No                       never NULL: 0x00 true, 0xFF false
 //   Replication ID, Binary,      8-byte groups, each followed by 0x09 when more follows, the
-//   Date/Time Extended           last zero-padded and followed by its length
+//   Date/Time Extended           last zero-padded and followed by its length; nothing when
+//                                empty
+//   Decimal                      a sign byte (0xFF positive, 0x00 negative), then the 128-bit
+//                                magnitude big-endian, every bit flipped when negative.
+//                                Descending keys flip the magnitude of positive values; their
+//                                sign byte stays as ascending in Jet files and is flipped in
+//                                ACE files.
 //   Text, Memo                   text_index_key.h
 // Descending parts invert every value byte (Binary and GUID keep their 0x09 markers).
 #pragma once
@@ -28,7 +34,8 @@ bool canEncodeIndex(const TableDefinition& table, const RealIndex& index);
 // Appends the key of row for index to key. row holds one value per column of table, in the
 // definition's order.
 void encodeIndexKey(const TableDefinition& table, const RealIndex& index,
-                    const std::vector<Value>& row, bool jet3, std::vector<uint8_t>& key);
+                    const std::vector<Value>& row, storage::FileFormat format,
+                    std::vector<uint8_t>& key);
 
 // Whether every indexed column of the row is NULL.
 bool allIndexColumnsNull(const TableDefinition& table, const RealIndex& index,

@@ -105,9 +105,14 @@ std::optional<storage::PageBuffer> buildIndexPage(const IndexPage& page, const J
     const size_t capacity = std::min<size_t>(maskBytes * 8 - 1, format.pageSize - at.entries);
 
     std::vector<std::vector<uint8_t>> stored;
-    for (const auto& entry : page.entries) stored.push_back(storedBytes(entry, page.leaf));
+    size_t whole = 0;
+    for (const auto& entry : page.entries) {
+        stored.push_back(storedBytes(entry, page.leaf));
+        whole += stored.back().size();
+    }
+    // The product shares a prefix only when the entries would not fit without one.
     size_t prefixLength = 0;
-    if (stored.size() > 1) {
+    if (whole > capacity && stored.size() > 1) {
         const auto& first = page.entries.front().key;
         const auto& last = page.entries.back().key;
         while (prefixLength < first.size() && prefixLength < last.size() &&
@@ -131,6 +136,7 @@ std::optional<storage::PageBuffer> buildIndexPage(const IndexPage& page, const J
     } else {
         writeU16LE(out, at.prefix, static_cast<uint16_t>(prefixLength));
     }
+    out[at.mask - 1] = page.leaf ? 0 : 1;
     size_t position = at.entries;
     size_t end = prefixLength;
     if (!stored.empty()) {

@@ -11,13 +11,14 @@
 //   next page at this level        4    12     16
 //   tail page                      4    16     20   nodes: the last child, which has no entry
 //   shared prefix length         1/2    20     24   Jet 3: one byte
-//   unknown (0 or 1)               1    21     26
+//   node flag (1 node, 0 leaf)     1    21     26
 //   entry mask                       22-247 27-479  bit b set = an entry ends at byte b
 //   entries                          248    480
 //
 // Entries follow each other without gaps. The first is stored whole; every later one leaves out
 // the prefix it shares with the first (the common start of the first and the last keys on the
-// page). A leaf entry is the key, then the row's page (3 bytes) and row (1 byte); a node entry
+// page; the product shares one only when the entries would not fit whole). Jet 3 node pages
+// set byte 21 to 1, Jet 4 node pages byte 26. A leaf entry is the key, then the row's page (3 bytes) and row (1 byte); a node entry
 // is the last leaf entry of a child (key and row) followed by the child's page (4 bytes). A node
 // with two or more children keeps its last child only as its tail page. Entries are in strictly
 // increasing byte order.

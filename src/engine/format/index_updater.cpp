@@ -24,7 +24,7 @@ std::vector<std::vector<IndexEntry>> entriesFromRows(storage::Pager& pager, cons
                 continue;
             }
             IndexEntry entry;
-            encodeIndexKey(table, real, row, format.jet3, entry.key);
+            encodeIndexKey(table, real, row, format.format, entry.key);
             entry.row = scan.location();
             entries[index].push_back(std::move(entry));
         }
@@ -34,10 +34,11 @@ std::vector<std::vector<IndexEntry>> entriesFromRows(storage::Pager& pager, cons
 }
 
 // The key of a row whose indexed columns are all NULL; a unique index may hold it many times.
-std::vector<uint8_t> nullKeyOf(const TableDefinition& table, const RealIndex& real) {
+std::vector<uint8_t> nullKeyOf(const TableDefinition& table, const RealIndex& real,
+                               storage::FileFormat format) {
     std::vector<Value> nulls(table.columns.size());
     std::vector<uint8_t> key;
-    encodeIndexKey(table, real, nulls, false, key);
+    encodeIndexKey(table, real, nulls, format, key);
     return key;
 }
 
@@ -85,7 +86,7 @@ void IndexUpdater::Impl::finish() {
         }
         const auto& list = entries[index];
         uint32_t distinct = 0;
-        const std::vector<uint8_t> nullKey = nullKeyOf(m_table, real);
+        const std::vector<uint8_t> nullKey = nullKeyOf(m_table, real, m_format.format);
         for (size_t entry = 0; entry < list.size(); ++entry) {
             bool repeat = entry > 0 && list[entry].key == list[entry - 1].key;
             if (!repeat) ++distinct;

@@ -1,18 +1,84 @@
 #include "engine/format/text_codec.h"
 
+#include <bit>
+#include <cstring>
+
 #include "engine/storage/unicode.h"
 
 namespace engine::format {
+
+namespace {
+
+// Writes one code point as UTF-8 at out, returning the position after it. Out must have room
+// for four bytes.
+inline char* putUtf8(char* out, char32_t c) {
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+// Decodes UTF-16LE units (given as bytes) to UTF-8 at out; a lone surrogate becomes U+FFFD.
+char* putUtf16(char* out, const uint8_t* bytes, size_t units) {
+    for (size_t index = 0; index < units; ++index) {
+        // Plain ASCII, four units at a time (the test reads the units as one little-endian
+        // word).
+        while (std::endian::native == std::endian::little && index + 4 <= units) {
+            uint64_t chunk;
+            std::memcpy(&chunk, bytes + 2 * index, sizeof chunk);
+            if ((chunk & 0xFF80FF80FF80FF80ull) != 0) break;
+            out[0] = static_cast<char>(bytes[2 * index]);
+            out[1] = static_cast<char>(bytes[2 * index + 2]);
+            out[2] = static_cast<char>(bytes[2 * index + 4]);
+            out[3] = static_cast<char>(bytes[2 * index + 6]);
+            out += 4;
+            index += 4;
+        }
+        if (index >= units) break;
+        char32_t unit = bytes[2 * index] | (bytes[2 * index + 1] << 8);
+        if (unit < 0x80) {
+            *out++ = static_cast<char>(unit);
+            continue;
+        }
+        if (unit >= 0xD800 && unit <= 0xDFFF) {
+            char32_t low = index + 1 < units ? bytes[2 * index + 2] | (bytes[2 * index + 3] << 8) : 0;
+            if (unit <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                ++index;
+            } else {
+                unit = 0xFFFD;
+            }
+        }
+        out = putUtf8(out, unit);
+    }
+    return out;
+}
+
+}  // namespace
 
 std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage) {
     if (jet3) {
         return storage::codePageToUtf8(
             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), codePage);
     }
-    std::u16string units;
+    // UTF-8 takes at most twice the stored bytes: two for a compressed byte, three for a
+    // UTF-16 unit, four for a surrogate pair.
+    std::string text(bytes.size() * 2 + 4, '\0');
+    char* out = text.data();
     if (bytes.size() >= 2 && bytes[0] == kCompressedTextMarker0 &&
         bytes[1] == kCompressedTextMarker1) {
-        units.reserve(bytes.size());
         bool compressed = true;
         size_t index = 2;
         while (index < bytes.size()) {
@@ -20,21 +86,22 @@ std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage) {
                 compressed = !compressed;
                 ++index;
             } else if (compressed) {
-                units += static_cast<char16_t>(bytes[index++]);
-            } else if (index + 1 < bytes.size()) {
-                units += static_cast<char16_t>(bytes[index] | (bytes[index + 1] << 8));
-                index += 2;
+                out = putUtf8(out, bytes[index++]);
             } else {
-                break;  // a dangling half of a unit carries no character
+                // A run of UTF-16 units, up to the next switch byte or a dangling half unit
+                // (which carries no character).
+                size_t end = index;
+                while (end + 1 < bytes.size() && bytes[end] != 0) end += 2;
+                if (end == index) break;
+                out = putUtf16(out, bytes.data() + index, (end - index) / 2);
+                index = end;
             }
         }
     } else {
-        units.reserve(bytes.size() / 2);
-        for (size_t index = 0; index + 1 < bytes.size(); index += 2) {
-            units += static_cast<char16_t>(bytes[index] | (bytes[index + 1] << 8));
-        }
+        out = putUtf16(out, bytes.data(), bytes.size() / 2);
     }
-    return storage::utf16ToUtf8(units);
+    text.resize(static_cast<size_t>(out - text.data()));
+    return text;
 }
 
 std::vector<uint8_t> encodeText(std::string_view text, bool jet3, uint16_t codePage,
@@ -43,27 +110,58 @@ std::vector<uint8_t> encodeText(std::string_view text, bool jet3, uint16_t codeP
         std::string encoded = storage::utf8ToCodePage(text, codePage);
         return {encoded.begin(), encoded.end()};
     }
-    std::u16string units = storage::utf8ToUtf16(text);
-    bool compressible = compress && units.size() > 2;
-    for (char16_t unit : units) {
-        if (unit == 0 || unit > 0xFF) {
-            compressible = false;
-            break;
+    std::vector<uint8_t> out;
+    if (compress) {
+        // One byte a character, when every character is in U+0001-U+00FF and there are more
+        // than two of them.
+        out.resize(text.size() + 2);
+        out[0] = kCompressedTextMarker0;
+        out[1] = kCompressedTextMarker1;
+        size_t at = 2;
+        size_t index = 0;
+        bool fits = true;
+        while (index < text.size() && fits) {
+            auto byte = static_cast<uint8_t>(text[index]);
+            if (byte != 0 && byte < 0x80) {
+                out[at++] = byte;
+                ++index;
+                continue;
+            }
+            char32_t c = storage::nextCodePoint(text, index);
+            fits = c != 0 && c <= 0xFF;
+            out[at++] = static_cast<uint8_t>(c);
+        }
+        if (fits && at - 2 > 2) {
+            out.resize(at);
+            return out;
         }
     }
-    std::vector<uint8_t> out;
-    if (compressible) {
-        out.reserve(units.size() + 2);
-        out.push_back(kCompressedTextMarker0);
-        out.push_back(kCompressedTextMarker1);
-        for (char16_t unit : units) out.push_back(static_cast<uint8_t>(unit));
-        return out;
+    out.resize(text.size() * 2 + 4);
+    size_t at = 0;
+    size_t index = 0;
+    while (index < text.size()) {
+        auto byte = static_cast<uint8_t>(text[index]);
+        if (byte < 0x80) {
+            out[at++] = byte;
+            out[at++] = 0;
+            ++index;
+            continue;
+        }
+        char32_t c = storage::nextCodePoint(text, index);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            char16_t high = static_cast<char16_t>(0xD800 | (c >> 10));
+            char16_t low = static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+            out[at++] = static_cast<uint8_t>(high);
+            out[at++] = static_cast<uint8_t>(high >> 8);
+            out[at++] = static_cast<uint8_t>(low);
+            out[at++] = static_cast<uint8_t>(low >> 8);
+        } else {
+            out[at++] = static_cast<uint8_t>(c);
+            out[at++] = static_cast<uint8_t>(c >> 8);
+        }
     }
-    out.reserve(units.size() * 2);
-    for (char16_t unit : units) {
-        out.push_back(static_cast<uint8_t>(unit));
-        out.push_back(static_cast<uint8_t>(unit >> 8));
-    }
+    out.resize(at);
     return out;
 }
 

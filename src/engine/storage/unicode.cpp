@@ -75,6 +75,8 @@ std::string iconvConvert(std::string_view input, const std::string& from, const 
 
 }  // namespace
 
+char32_t nextCodePoint(std::string_view text, size_t& index) { return nextUtf8(text, index); }
+
 void appendUtf8(std::string& out, char32_t codePoint) {
     if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
         codePoint = kReplacement;

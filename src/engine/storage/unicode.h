@@ -10,6 +10,9 @@
 namespace engine::storage {
 
 std::u16string utf8ToUtf16(std::string_view text);
+// Decodes the code point at index (advancing it); malformed bytes give U+FFFD.
+// REQUIRES: index < text.size().
+char32_t nextCodePoint(std::string_view text, size_t& index);
 std::string utf16ToUtf8(std::u16string_view text);
 void appendUtf8(std::string& out, char32_t codePoint);
 
