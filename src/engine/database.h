@@ -101,6 +101,7 @@ public:
     bool writable() const { return m_pager->writable(); }
     storage::Pager& pager() { return *m_pager; }
 
+    // The catalogue as last read; valid until the next change to the database.
     const catalog::Catalog& catalog();
     // The definition of a local table. Throws InputTableNotFound when there is none.
     format::TableDefinition tableDefinition(std::string_view name);
