@@ -10,8 +10,8 @@ index_mappings_ext_gen_97.txt. Each code line describes one character (0-255 in 
 strings (see text_index_key.cpp).
 
 This script packs each order into a compact byte program (runs of ignored characters, runs that
-count a code up by one, runs that repeat a code) and writes it as base64 text, which the engine
-unpacks on first use.
+count a code up by one, runs that repeat a code) and writes it as base64 text, one string per
+line, which the engine unpacks on first use.
 
 Usage: scripts/generate_sort_tables.py CODES_DIR > src/engine/format/sort_order_tables.cpp
 """
@@ -110,10 +110,11 @@ def table(directory, base, extended):
 
 
 def literal(name, data):
+    # One string a line: compilers need not accept single literals past 64 KB.
     text = base64.b64encode(data).decode('ascii')
     lines = [text[i:i + 96] for i in range(0, len(text), 96)]
-    body = '\n'.join(f'    "{line}"' for line in lines)
-    return f'const char* const {name} =\n{body};\n'
+    body = '\n'.join(f'    "{line}",' for line in lines)
+    return f'const char* const {name}[] = {{\n{body}\n    nullptr}};\n'
 
 
 def main():

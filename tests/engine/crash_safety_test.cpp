@@ -84,7 +84,11 @@ void sweep(const Operation& operation, bool dropping) {
     }();
     uint64_t steps = stepsOf(base, folder / "count.mdb", operation);
     ASSERT_GT(steps, 10u);
-    for (uint64_t faultAt = 1; faultAt <= steps; ++faultAt) {
+    // Every write of the last stretch, where the catalogue is changed and the change commits,
+    // and every third one before it, where only new pages are written.
+    const uint64_t commitStretch = 80;
+    for (uint64_t faultAt = 1; faultAt <= steps;
+         faultAt += (faultAt + commitStretch >= steps ? 1 : 3)) {
         auto path = folder / ("crash-" + std::to_string(faultAt) + ".mdb");
         std::filesystem::copy_file(base, path);
         pid_t child = ::fork();
@@ -110,9 +114,9 @@ void sweep(const Operation& operation, bool dropping) {
     }
 }
 
-TEST(CrashSafety, makeTableKilledAtEveryWrite) { sweep(copyBase, false); }
+TEST(CrashSafety, makeTableKilledAtSweptWrites) { sweep(copyBase, false); }
 
-TEST(CrashSafety, dropKilledAtEveryWrite) { sweep(dropBase, true); }
+TEST(CrashSafety, dropKilledAtSweptWrites) { sweep(dropBase, true); }
 
 // A full disk at any write is reported, and the database stays as it was and usable.
 TEST(CrashSafety, fullDiskLeavesTheDatabaseAsItWas) {
@@ -120,7 +124,7 @@ TEST(CrashSafety, fullDiskLeavesTheDatabaseAsItWas) {
     auto base = makeBase(folder);
     uint64_t steps = stepsOf(base, folder / "count.mdb", copyBase);
     auto original = bytesOf(base);
-    for (uint64_t faultAt = 1; faultAt <= steps; faultAt += 3) {
+    for (uint64_t faultAt = 1; faultAt <= steps; faultAt += 7) {
         SCOPED_TRACE("full disk at step " + std::to_string(faultAt));
         auto path = folder / "full.mdb";
         std::filesystem::copy_file(base, path, std::filesystem::copy_options::overwrite_existing);

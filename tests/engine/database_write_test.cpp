@@ -318,8 +318,8 @@ TEST(DatabaseWrite, catalogueIndexesGrowAndShrinkAcrossPages) {
 // exact; a duplicate in a unique index is refused and changes nothing.
 TEST(DatabaseWrite, insertsKeepUserIndexesExact) {
     support::TempDir folder;
-    for (const char* fixture : {"jet4/indexTestV2000.mdb", "ace14/indexTestV2010.accdb",
-                                "jet4/compIndexTestV2003.mdb"}) {
+    for (const char* fixture :
+         {"jet4/indexTestV2000.mdb", "ace14/indexTestV2010.accdb", "jet4/compIndexTestV2003.mdb"}) {
         SCOPED_TRACE(fixture);
         auto path = folder.copyFixture(fixture);
         auto database = support::openForWriting(path);

@@ -1,18 +1,17 @@
 // Password-protected and encrypted databases: opened with the password exactly as typed,
 // written so that every page stays encrypted, read back in a new process.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-
 #include "engine/database.h"
+#include "engine/storage/unicode.h"
 #include "engine/table_copy.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"
-#include "engine/storage/unicode.h"
 #include "support/process.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace engine {
 namespace {
@@ -46,7 +45,8 @@ ErrorCode openError(const std::filesystem::path& path, const std::string& passwo
         Database::open(path, {.password = password});
     } catch (const EngineError& error) {
         const std::string text = error.what();
-        if (!password.empty() && std::string("Not a valid password.").find(password) == std::string::npos) {
+        if (!password.empty() &&
+            std::string("Not a valid password.").find(password) == std::string::npos) {
             EXPECT_EQ(text.find(password), std::string::npos) << "the error names the password";
         }
         return error.code();
@@ -57,7 +57,8 @@ ErrorCode openError(const std::filesystem::path& path, const std::string& passwo
 void writeMarkerTable(Database& database, const std::string& name) {
     std::vector<std::vector<Value>> rows;
     for (int index = 0; index < 50; ++index) {
-        rows.push_back({Value(int32_t{index}), Value(kMarker), Value(kMarker + " " + std::to_string(index))});
+        rows.push_back(
+            {Value(int32_t{index}), Value(kMarker), Value(kMarker + " " + std::to_string(index))});
     }
     database.createTable(name,
                          {{.name = "Id", .type = ColumnType::Long},
@@ -128,7 +129,8 @@ TEST(ProtectedDatabase, theJetPasswordFixtureCopiesOut) {
         if (object.kind != catalog::ObjectKind::Table) continue;
         copyTable(*sourceDatabase, object.name, *target, object.name);
         // mdbtools opens the protected file as it ignores the Jet password.
-        EXPECT_EQ(support::mdbExport(targetPath, object.name), support::mdbExport(source, object.name));
+        EXPECT_EQ(support::mdbExport(targetPath, object.name),
+                  support::mdbExport(source, object.name));
     }
 }
 
@@ -153,12 +155,14 @@ TEST(ProtectedDatabase, newProtectedFilesRoundTrip) {
         auto path = folder / test.name;
         {
             auto database = Database::create(
-                path, {.format = test.format, .password = password, .encodePages = test.encodePages});
+                path,
+                {.format = test.format, .password = password, .encodePages = test.encodePages});
             writeMarkerTable(*database, "Secret");
             EXPECT_EQ(support::integrityProblems(*database), "");
         }
         EXPECT_EQ(rowsSeenByAnotherProcess(path, password, "Secret"), 50);
-        for (const std::string& wrong : {std::string(""), password + " ", std::string("p@ss word; ]u€")}) {
+        for (const std::string& wrong :
+             {std::string(""), password + " ", std::string("p@ss word; ]u€")}) {
             EXPECT_EQ(openError(path, wrong), ErrorCode::InvalidPassword);
         }
         EXPECT_EQ(holdsInClear(path, kMarker), !test.encrypted);

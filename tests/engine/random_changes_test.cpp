@@ -111,7 +111,7 @@ TEST(RandomChanges, seededSequencesStaySoundAndCompact) {
         auto path = folder / ("random-" + std::to_string(seed) + ".db");
         auto database = Database::create(path, {.format = format});
         Model model(*database, format, seed);
-        for (int step = 0; step < 40; ++step) {
+        for (int step = 0; step < 25; ++step) {
             model.step();
             ASSERT_NO_FATAL_FAILURE(model.verify()) << "after step " << step;
         }
@@ -121,7 +121,7 @@ TEST(RandomChanges, seededSequencesStaySoundAndCompact) {
         // A second round of the same kind fits into the pages the first gave back (a page or
         // two of slack: the maps and definitions need not land where they did the first time).
         Model again(*database, format, seed);
-        for (int step = 0; step < 40; ++step) again.step();
+        for (int step = 0; step < 25; ++step) again.step();
         ASSERT_NO_FATAL_FAILURE(again.verify());
         EXPECT_LE(std::filesystem::file_size(path), grown + 4 * 4096);
     }

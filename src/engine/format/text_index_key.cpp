@@ -53,7 +53,7 @@ constexpr char16_t kLowSurrogateFirst = 0xDC00;
 constexpr char16_t kSurrogateLast = 0xDFFF;
 constexpr uint8_t kSurrogateExtra = 0x3F;
 
-std::vector<uint8_t> decodeBase64(const char* text) {
+std::vector<uint8_t> decodeBase64(const char* const* pieces) {
     auto value = [](char c) -> int {
         if (c >= 'A' && c <= 'Z') return c - 'A';
         if (c >= 'a' && c <= 'z') return c - 'a' + 26;
@@ -65,21 +65,23 @@ std::vector<uint8_t> decodeBase64(const char* text) {
     std::vector<uint8_t> out;
     uint32_t bits = 0;
     int count = 0;
-    for (const char* c = text; *c; ++c) {
-        int v = value(*c);
-        if (v < 0) continue;
-        bits = (bits << 6) | static_cast<uint32_t>(v);
-        count += 6;
-        if (count >= 8) {
-            count -= 8;
-            out.push_back(static_cast<uint8_t>(bits >> count));
+    for (; *pieces; ++pieces) {
+        for (const char* c = *pieces; *c; ++c) {
+            int v = value(*c);
+            if (v < 0) continue;
+            bits = ((bits << 6) | static_cast<uint32_t>(v)) & 0xFFFFFF;
+            count += 6;
+            if (count >= 8) {
+                count -= 8;
+                out.push_back(static_cast<uint8_t>(bits >> count));
+            }
         }
     }
     return out;
 }
 
 // Unpacks a table program into one code per character (surrogates excluded from the count).
-CodeTable unpack(const char* packed, size_t characters) {
+CodeTable unpack(const char* const* packed, size_t characters) {
     std::vector<uint8_t> program = decodeBase64(packed);
     CodeTable table;
     table.codes.reserve(characters);

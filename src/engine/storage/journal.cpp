@@ -26,12 +26,10 @@ uint32_t checksum(uint32_t seed, Bytes bytes) {
 
 std::string Journal::pathFor(const std::string& databasePath) { return databasePath + "-journal"; }
 
-Journal::Journal(FileSystem& fileSystem, std::string path, std::unique_ptr<PageFile> file,
-                 uint32_t pageSize)
+Journal::Journal(FileSystem& fileSystem, std::string path, std::unique_ptr<PageFile> file)
     : m_fileSystem(fileSystem),
       m_path(std::move(path)),
       m_file(std::move(file)),
-      m_pageSize(pageSize),
       m_length(kHeaderSize) {}
 
 std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::string& databasePath,
@@ -59,7 +57,7 @@ std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::stri
         }
         throw;
     }
-    return std::unique_ptr<Journal>(new Journal(fileSystem, path, std::move(file), pageSize));
+    return std::unique_ptr<Journal>(new Journal(fileSystem, path, std::move(file)));
 }
 
 void Journal::append(PageNumber page, Bytes storedBytes) {

@@ -44,13 +44,11 @@ public:
                          PageFile& database);
 
 private:
-    Journal(FileSystem& fileSystem, std::string path, std::unique_ptr<PageFile> file,
-            uint32_t pageSize);
+    Journal(FileSystem& fileSystem, std::string path, std::unique_ptr<PageFile> file);
 
     FileSystem& m_fileSystem;
     std::string m_path;
     std::unique_ptr<PageFile> m_file;
-    uint32_t m_pageSize;
     uint64_t m_length;
 };
 
