@@ -1,4 +1,5 @@
 #include "engine/database.h"
+#include "support/engine_files.h"
 #include "support/fixtures.h"
 #include "support/read_all.h"
 
@@ -20,15 +21,6 @@ const catalog::CatalogObject& objectNamed(Database& database, const std::string&
         if (object.name == name) return object;
     }
     throw std::runtime_error("no object " + name);
-}
-
-ErrorCode errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EngineError& error) {
-        return error.code();
-    }
-    return ErrorCode::Internal;
 }
 
 TEST(DatabaseRead, opensEveryFormatAndReportsIt) {
@@ -81,15 +73,15 @@ TEST(DatabaseRead, findsTablesIgnoringLetterCase) {
     }
     // Queries live in the same name space but are not tables.
     auto queries = openFixture("jet4/queryTestV2003.mdb");
-    EXPECT_EQ(errorOf([&] { queries->tableDefinition("SelectQuery"); }),
+    EXPECT_EQ(support::errorOf([&] { queries->tableDefinition("SelectQuery"); }),
               ErrorCode::InputTableNotFound);
 }
 
 TEST(DatabaseRead, checksTheJetDatabasePassword) {
     const std::string locked = "jet4/password-V2000_with-password.mdb";
-    EXPECT_EQ(errorOf([&] { openFixture(locked); }), ErrorCode::InvalidPassword);
-    EXPECT_EQ(errorOf([&] { openFixture(locked, "Password"); }), ErrorCode::InvalidPassword);
-    EXPECT_EQ(errorOf([&] { openFixture(locked, "password "); }), ErrorCode::InvalidPassword);
+    EXPECT_EQ(support::errorOf([&] { openFixture(locked); }), ErrorCode::InvalidPassword);
+    EXPECT_EQ(support::errorOf([&] { openFixture(locked, "Password"); }), ErrorCode::InvalidPassword);
+    EXPECT_EQ(support::errorOf([&] { openFixture(locked, "password "); }), ErrorCode::InvalidPassword);
     auto database = openFixture(locked, "password");
     EXPECT_FALSE(database->catalog().objects().empty());
     // A password given for a file without one is ignored.
@@ -150,7 +142,7 @@ TEST(DatabaseRead, reportsComplexColumnKinds) {
 }
 
 TEST(DatabaseRead, refusesEncryptedAceFilesClearly) {
-    auto code = errorOf([] { openFixture("ace14/encrypted-office-agile-4.4.accdb"); });
+    auto code = support::errorOf([] { openFixture("ace14/encrypted-office-agile-4.4.accdb"); });
     EXPECT_TRUE(code == ErrorCode::NotSupported || code == ErrorCode::InvalidPassword);
 }
 

@@ -20,15 +20,6 @@ using storage::FileFormat;
 const FileFormat kWritableFormats[] = {FileFormat::Jet4, FileFormat::Ace12, FileFormat::Ace14,
                                        FileFormat::Ace16, FileFormat::Ace17};
 
-ErrorCode errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EngineError& error) {
-        return error.code();
-    }
-    return ErrorCode::Internal;
-}
-
 std::string extensionOf(FileFormat format) { return storage::isAce(format) ? ".accdb" : ".mdb"; }
 
 TEST(DatabaseWrite, newDatabasesAreSoundAndReadableByOthers) {
@@ -53,7 +44,7 @@ TEST(DatabaseWrite, newDatabasesAreSoundAndReadableByOthers) {
         EXPECT_EQ(system.out.find("MSysComplexColumns") != std::string::npos,
                   storage::isAce(format));
     }
-    EXPECT_EQ(errorOf([&] { Database::create(folder / "new-JET4.mdb", {}); }), ErrorCode::IoError);
+    EXPECT_EQ(support::errorOf([&] { Database::create(folder / "new-JET4.mdb", {}); }), ErrorCode::IoError);
 }
 
 TEST(DatabaseWrite, tablesOfEveryColumnTypeReadBackExactly) {
@@ -93,7 +84,7 @@ TEST(DatabaseWrite, createRefusesWhatTheEngineRefuses) {
     auto database = Database::create(folder / "refuse.mdb", {});
     std::vector<ColumnSpec> one = {{.name = "A", .type = ColumnType::Long}};
     database->createTable("Existing", one);
-    EXPECT_EQ(errorOf([&] { database->createTable("existing", one); }), ErrorCode::TableExists);
+    EXPECT_EQ(support::errorOf([&] { database->createTable("existing", one); }), ErrorCode::TableExists);
     try {
         database->createTable("EXISTING", one);
     } catch (const EngineError& error) {
@@ -102,16 +93,16 @@ TEST(DatabaseWrite, createRefusesWhatTheEngineRefuses) {
     for (const char* bad :
          {"", " lead", "dot.name", "bang!", "back`quote", "[bracket]",
           "a name that is far longer than the sixty four characters it may have"}) {
-        EXPECT_EQ(errorOf([&] { database->createTable(bad, one); }), ErrorCode::InvalidName) << bad;
+        EXPECT_EQ(support::errorOf([&] { database->createTable(bad, one); }), ErrorCode::InvalidName) << bad;
     }
     std::vector<ColumnSpec> twice = {{.name = "A", .type = ColumnType::Long},
                                      {.name = "a", .type = ColumnType::Text}};
-    EXPECT_EQ(errorOf([&] { database->createTable("Twice", twice); }), ErrorCode::InvalidArgument);
+    EXPECT_EQ(support::errorOf([&] { database->createTable("Twice", twice); }), ErrorCode::InvalidArgument);
     std::vector<ColumnSpec> many;
     for (int index = 0; index < 256; ++index) {
         many.push_back({.name = "C" + std::to_string(index), .type = ColumnType::Byte});
     }
-    EXPECT_EQ(errorOf([&] { database->createTable("Wide", many); }), ErrorCode::TooManyColumns);
+    EXPECT_EQ(support::errorOf([&] { database->createTable("Wide", many); }), ErrorCode::TooManyColumns);
     many.pop_back();
     database->createTable("Widest", many, [&, done = false](std::vector<Value>& row) mutable {
         if (done) return false;
@@ -121,7 +112,7 @@ TEST(DatabaseWrite, createRefusesWhatTheEngineRefuses) {
     });
     EXPECT_EQ(support::allRows(*database, "Widest").at(0).size(), 255u);
     std::vector<ColumnSpec> big = {{.name = "N", .type = ColumnType::BigInt}};
-    EXPECT_EQ(errorOf([&] { database->createTable("Big", big); }), ErrorCode::InvalidArgument);
+    EXPECT_EQ(support::errorOf([&] { database->createTable("Big", big); }), ErrorCode::InvalidArgument);
     EXPECT_EQ(support::integrityProblems(*database), "");
 }
 
@@ -169,7 +160,7 @@ TEST(DatabaseWrite, droppedTablesVanishAndTheirPagesAreReused) {
     auto sizeWithBoth = std::filesystem::file_size(path);
     database->dropTable("temporary");
     EXPECT_EQ(support::integrityProblems(*database), "");
-    EXPECT_EQ(errorOf([&] { database->readTable("Temporary"); }), ErrorCode::InputTableNotFound);
+    EXPECT_EQ(support::errorOf([&] { database->readTable("Temporary"); }), ErrorCode::InputTableNotFound);
     try {
         database->dropTable("Temporary");
         FAIL() << "dropped a missing table";
@@ -182,7 +173,7 @@ TEST(DatabaseWrite, droppedTablesVanishAndTheirPagesAreReused) {
     EXPECT_EQ(std::filesystem::file_size(path), sizeWithBoth);
     EXPECT_EQ(support::integrityProblems(*database), "");
     EXPECT_EQ(support::allRows(*database, "Keep").size(), 20u);
-    EXPECT_EQ(errorOf([&] { database->dropTable("MSysObjects"); }), ErrorCode::NotSupported);
+    EXPECT_EQ(support::errorOf([&] { database->dropTable("MSysObjects"); }), ErrorCode::NotSupported);
     database.reset();
     EXPECT_EQ(support::runProcess({"mdb-tables", "-1", path.string()}).out, "Keep\nAgain\n");
 }
@@ -200,13 +191,13 @@ TEST(DatabaseWrite, jet3FilesAndReadOnlyOpensRefuseWrites) {
     }
     auto jet4 = folder.copyFixture("jet4/testV2003.mdb");
     auto reader = Database::open(jet4, {.mode = AccessMode::ReadOnly});
-    EXPECT_EQ(errorOf([&] { reader->dropTable("Table1"); }), ErrorCode::ReadOnly);
+    EXPECT_EQ(support::errorOf([&] { reader->dropTable("Table1"); }), ErrorCode::ReadOnly);
     std::filesystem::permissions(jet4, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
     if (::geteuid() != 0) {  // root writes any file, whatever its permissions
         auto readOnlyFile = Database::open(jet4, {.mode = AccessMode::ReadWriteIfAble});
         EXPECT_FALSE(readOnlyFile->writable());
-        EXPECT_EQ(errorOf([&] { readOnlyFile->dropTable("Table1"); }), ErrorCode::ReadOnly);
+        EXPECT_EQ(support::errorOf([&] { readOnlyFile->dropTable("Table1"); }), ErrorCode::ReadOnly);
     }
 }
 
@@ -246,7 +237,7 @@ TEST(DatabaseWrite, everyFixtureTableCopiesIntact) {
                         !(column.type == ColumnType::ExtDateTime && format < FileFormat::Ace17);
                 }
                 if (!copyable) {
-                    EXPECT_NE(errorOf([&] { copyTable(*source, table, *target, table); }),
+                    EXPECT_NE(support::errorOf([&] { copyTable(*source, table, *target, table); }),
                               ErrorCode::Internal);
                     continue;
                 }
@@ -336,7 +327,7 @@ TEST(DatabaseWrite, insertsKeepUserIndexesExact) {
             bool unique = std::any_of(definition.realIndexes.begin(), definition.realIndexes.end(),
                                       [](const auto& real) { return real.isUnique(); });
             if (unique) {
-                EXPECT_EQ(errorOf([&] { database->insertRows(name, support::RowFeed(duplicate)); }),
+                EXPECT_EQ(support::errorOf([&] { database->insertRows(name, support::RowFeed(duplicate)); }),
                           ErrorCode::DuplicateKey)
                     << name;
                 EXPECT_EQ(support::allRows(*database, name).size(), before);

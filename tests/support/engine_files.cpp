@@ -15,6 +15,15 @@ using engine::catalog::ColumnSpec;
 using engine::format::ColumnType;
 using engine::format::Value;
 
+engine::ErrorCode errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const engine::EngineError& error) {
+        return error.code();
+    }
+    return engine::ErrorCode::Internal;
+}
+
 std::unique_ptr<engine::Database> openForWriting(const std::filesystem::path& path,
                                                  const std::string& password) {
     return engine::Database::open(path,

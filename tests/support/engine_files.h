@@ -6,11 +6,15 @@
 #include "engine/database.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace support {
+
+// The code of the EngineError that action throws; Internal when it throws none.
+engine::ErrorCode errorOf(const std::function<void()>& action);
 
 // Opens a file for writing.
 std::unique_ptr<engine::Database> openForWriting(const std::filesystem::path& path,
