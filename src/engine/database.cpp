@@ -8,6 +8,8 @@
 #include "engine/storage/page_encryption.h"
 #include "engine/storage/posix_page_file.h"
 
+#include <sys/stat.h>
+
 namespace engine {
 
 namespace {
@@ -50,6 +52,12 @@ EngineError inputTableNotFound(std::string_view name) {
                        "The database engine cannot find the input table or query '" +
                            std::string(name) +
                            "'. Make sure it exists and that its name is spelled correctly.");
+}
+
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
 TableReader::TableReader(Database& database, format::TableDefinition definition)

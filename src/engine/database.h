@@ -25,6 +25,7 @@
 #include "engine/storage/page_file.h"
 #include "engine/storage/pager.h"
 
+#include <compare>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -129,5 +130,15 @@ private:
 
 // "The database engine cannot find the input table or query 'name'. ..."
 EngineError inputTableNotFound(std::string_view name);
+
+// Which file a path names, however the path spells it: its device and inode.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+
+// nullopt when no file is at path.
+std::optional<FileIdentity> fileIdentity(const std::string& path);
 
 }  // namespace engine

@@ -27,17 +27,21 @@ enum class ErrorCode : int32_t {
     FileInUse = 3045,           // "Could not use 'path'; file already in use."
     RecordTooLarge = 3047,      // a row does not fit on a page
     Corrupt = 3049,             // a damaged file: a structure read from disk is inconsistent
+    UnknownField = 3070,        // a statement names a field the table does not have
     ExpressionSyntax = 3075,    // "Syntax error (missing operator) in query expression 'x'."
     InputTableNotFound = 3078,  // a table named as a source is missing
     InvalidName = 3125,         // an identifier the engine cannot accept
+    UnknownInsertField = 3127,  // INSERT INTO names a field the table does not have
     InvalidStatement = 3129,    // "Invalid SQL statement; expected 'DELETE', 'INSERT', ..."
     SyntaxError = 3131,         // "Syntax error in FROM clause."; any statement it cannot accept
     InsertSyntax = 3134,        // "Syntax error in INSERT INTO statement."
     SelectSyntax = 3141,        // "The SELECT statement includes a reserved word ..."
     TrailingCharacters = 3142,  // "Characters found after end of SQL statement."
     WhereSyntax = 3145,         // "Syntax error in WHERE clause."
+    FieldTooSmall = 3163,       // a value longer than its field allows
     IsamNotFound = 3170,        // "Could not find installable ISAM."
     TooManyColumns = 3190,      // more than 255 columns
+    DuplicateField = 3191,      // "Cannot define field more than once."
     NotSupported = 3251,        // a valid request the engine does not implement
     InvalidFieldType = 3259,    // "Invalid field data type."
     CreateTableSyntax = 3290,   // "Syntax error in CREATE TABLE statement."
@@ -46,8 +50,10 @@ enum class ErrorCode : int32_t {
     InRelationship = 3303,      // a table or field that a relationship refers to
     NoDatabaseNamed = 3321,     // "No database specified in connection string or IN clause."
     UnrecognizedFormat = 3343,  // "Unrecognized database format 'path'."
+    ValueCountMismatch = 3346,  // INSERT INTO: as many values as fields are needed
     QueryTooComplex = 3360,     // "Query is too complex."
     TableNotFound = 3376,       // "Table 'x' does not exist." (DROP)
+    DataTypeMismatch = 3464,    // a value compared with or stored into a field of another type
 };
 
 class EngineError : public std::runtime_error {
