@@ -156,7 +156,7 @@ TEST_F(StartUp, opensTheMakersSiteOnlyOnADrawOfSeven) {
     }
 }
 
-TEST_F(StartUp, keepsThePlainLookWithoutASkinFileAndTakesTheFaceColourWithOne) {
+TEST_F(StartUp, keepsThePlainLookWithoutSkinOrPointerFilesAndTakesTheFaceColourWithASkin) {
     harness.start();
     EXPECT_EQ(harness.form1().palette().color(QPalette::Window), QColor(Qt::white));
     EXPECT_EQ(harness.in1<QLabel>("Label5").palette().color(QPalette::Window), QColor(Qt::white));
