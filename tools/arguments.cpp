@@ -16,6 +16,8 @@ const char* const kUsage =
     "  drop FILE TABLE                 delete a table\n"
     "  check FILE [--all]              verify every page, row and index; prints ok or the\n"
     "                                  problems (--all: also harmless findings)\n"
+    "  sql FILE STATEMENT              run one SQL statement (in quotes); a SELECT prints its\n"
+    "                                  rows as CSV\n"
     "\n"
     "options:\n"
     "  -p PASSWORD    the database's password (the source's, for copy)\n"

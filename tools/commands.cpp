@@ -2,9 +2,12 @@
 
 #include "engine/catalog/integrity_check.h"
 #include "engine/database.h"
+#include "engine/sql/executor.h"
 #include "engine/table_copy.h"
 
 #include "value_text.h"
+
+#include <functional>
 
 namespace tools {
 
@@ -82,19 +85,18 @@ int showDefinition(const Arguments& arguments, std::ostream& out) {
     return 0;
 }
 
-int exportTable(const Arguments& arguments, std::ostream& out) {
-    requirePositional(arguments, 2);
-    auto database = openForReading(arguments);
-    auto reader = database->readTable(arguments.positional[1]);
-    const auto& columns = reader->definition().columns;
+// Writes rows as CSV: a line of column names, then one line per row.
+void writeCsv(const std::vector<std::string>& names,
+              const std::function<bool(std::vector<engine::format::Value>&)>& next,
+              std::ostream& out) {
     std::string line;
-    for (size_t index = 0; index < columns.size(); ++index) {
+    for (size_t index = 0; index < names.size(); ++index) {
         if (index > 0) line += ',';
-        line += quoteCsv(columns[index].name);
+        line += quoteCsv(names[index]);
     }
     out << line << '\n';
     std::vector<engine::format::Value> values;
-    while (reader->next(values)) {
+    while (next(values)) {
         line.clear();
         for (size_t index = 0; index < values.size(); ++index) {
             if (index > 0) line += ',';
@@ -102,6 +104,30 @@ int exportTable(const Arguments& arguments, std::ostream& out) {
         }
         line += '\n';
         out << line;
+    }
+}
+
+int exportTable(const Arguments& arguments, std::ostream& out) {
+    requirePositional(arguments, 2);
+    auto database = openForReading(arguments);
+    auto reader = database->readTable(arguments.positional[1]);
+    std::vector<std::string> names;
+    for (const auto& column : reader->definition().columns) names.push_back(column.name);
+    writeCsv(
+        names, [&](std::vector<engine::format::Value>& row) { return reader->next(row); }, out);
+    return 0;
+}
+
+int runSql(const Arguments& arguments, std::ostream& out) {
+    requirePositional(arguments, 2);
+    auto database = engine::Database::open(
+        arguments.positional[0],
+        {.password = arguments.password.value_or(""), .mode = engine::AccessMode::ReadWriteIfAble});
+    auto rows = engine::sql::execute(*database, arguments.positional[1]);
+    if (rows) {
+        writeCsv(
+            rows->columnNames(),
+            [&](std::vector<engine::format::Value>& row) { return rows->next(row); }, out);
     }
     return 0;
 }
@@ -178,6 +204,7 @@ int runCommand(const Arguments& arguments, std::ostream& out) {
     if (arguments.command == "copy") return copyTable(arguments, out);
     if (arguments.command == "drop") return dropTable(arguments, out);
     if (arguments.command == "check") return checkDatabase(arguments, out);
+    if (arguments.command == "sql") return runSql(arguments, out);
     throw UsageError("unknown command '" + arguments.command + "'");
 }
 

@@ -4,6 +4,7 @@
 #include "ado/connection_string.h"
 #include "ado/provider.h"
 #include "ado/tables_rowset.h"
+#include "engine/sql/executor.h"
 
 namespace ado {
 
@@ -42,6 +43,7 @@ void Connection::open(const std::string& connectionString) {
     const auto connection = ConnectionString::parse(connectionString);
     const Provider provider = findProvider(connection);
     const OpenRequest request = prepareOpen(provider, connection);
+    m_provider = provider;
     m_database = asComErrors([&] {
         return openShared(request.path, request.password,
                           m_mode == kModeRead ? Access::Read : Access::WriteIfAble);
@@ -54,6 +56,25 @@ engine::Database& Connection::database() {
                        "Operation is not allowed when the object is closed.");
     }
     return m_database->database();
+}
+
+std::unique_ptr<Recordset> Connection::execute(const std::string& statement) {
+    engine::Database& open = database();
+    return asComErrors([&] {
+        engine::sql::ExecuteOptions options;
+        options.readOnly = m_mode == kModeRead;
+        options.opensAceFiles = m_provider == Provider::Ace12;
+        options.openDestination = [](const std::string& path) {
+            auto shared = openShared(path, "", Access::WriteIfAble);
+            // The database, keeping its share of the file for as long as it is used.
+            return std::shared_ptr<engine::Database>(shared, &shared->database());
+        };
+        auto rows = engine::sql::execute(open, statement, options);
+        if (!rows) return std::make_unique<Recordset>();
+        std::vector<Row> all;
+        for (Row row; rows->next(row);) all.push_back(row);
+        return std::make_unique<Recordset>(rows->columnNames(), std::move(all));
+    });
 }
 
 std::unique_ptr<Recordset> Connection::openSchema(int schema) {

@@ -15,10 +15,16 @@
 // file allows it and for reading otherwise; a read-only file's changes then fail with the
 // engine's read-only error. Mode 1 opens for reading: this connection changes nothing.
 //
+// Statements run on the provider's engine: on a Jet 4.0 connection, a statement naming an ACE
+// file fails as opening one does. A statement's IN 'file' destination is opened through the
+// same sharing, so a file another connection holds open can be written. The rows of a SELECT
+// are read whole into the recordset.
+//
 // Every failure raises ComError (com_error.h). The cursor location changes nothing here: rows
 // are always read on the connection's side.
 #pragma once
 
+#include "ado/provider.h"
 #include "ado/recordset.h"
 #include "ado/shared_databases.h"
 
@@ -56,6 +62,9 @@ public:
 
     // Throws 3705 when open already; see above for the rest.
     void open(const std::string& connectionString);
+    // Runs one SQL statement (engine/sql/executor.h). Returns the rows of a SELECT, and a
+    // closed recordset for every other statement. Throws 3704 when closed.
+    std::unique_ptr<Recordset> execute(const std::string& statement);
     // Only the tables rowset (kSchemaTables) is provided; others raise 3251. Throws 3704 when
     // closed.
     std::unique_ptr<Recordset> openSchema(int schema);
@@ -67,6 +76,7 @@ private:
 
     int m_cursorLocation = kUseServer;
     int m_mode = kModeUnknown;
+    Provider m_provider = Provider::Ace12;  // the open connection's
     std::shared_ptr<SharedDatabase> m_database;
 };
 

@@ -1,10 +1,6 @@
 #include "ado/provider.h"
 
 #include "ado/com_error.h"
-#include "engine/storage/file_system.h"
-#include "engine/storage/header_page.h"
-
-#include <algorithm>
 
 namespace ado {
 
@@ -13,15 +9,6 @@ namespace {
 constexpr std::string_view kProviderKeyword = "Provider";
 constexpr std::string_view kDataSourceKeyword = "Data Source";
 constexpr std::string_view kPasswordKeyword = "JET OLEDB:Database Password";
-
-// The header page holds the format; reading it needs no password.
-engine::storage::FileFormat formatOf(const std::string& path) {
-    auto file =
-        engine::storage::defaultFileSystem().open(path, engine::storage::OpenMode::ReadOnly);
-    std::vector<uint8_t> first(std::min<uint64_t>(file->size(), 4096));
-    file->read(0, first);
-    return engine::storage::HeaderPage::parse(first, path).format();
-}
 
 }  // namespace
 
@@ -50,7 +37,7 @@ OpenRequest prepareOpen(Provider provider, const ConnectionString& connection) {
     }
     if (provider == Provider::Jet4) {
         asComErrors([&] {
-            if (engine::storage::isAce(formatOf(request.path))) {
+            if (engine::storage::isAce(engine::fileFormatOf(request.path))) {
                 throw engine::EngineError(engine::ErrorCode::UnrecognizedFormat,
                                           "Unrecognized database format '" + request.path + "'.");
             }

@@ -8,6 +8,7 @@
 #include "engine/storage/page_encryption.h"
 #include "engine/storage/posix_page_file.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace engine {
@@ -58,6 +59,13 @@ std::optional<FileIdentity> fileIdentity(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return std::nullopt;
     return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+storage::FileFormat fileFormatOf(const std::string& path) {
+    auto file = storage::defaultFileSystem().open(path, storage::OpenMode::ReadOnly);
+    std::vector<uint8_t> first(std::min<uint64_t>(file->size(), 4096));
+    file->read(0, first);
+    return storage::HeaderPage::parse(first, path).format();
 }
 
 TableReader::TableReader(Database& database, format::TableDefinition definition)

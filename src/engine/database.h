@@ -141,4 +141,8 @@ struct FileIdentity {
 // nullopt when no file is at path.
 std::optional<FileIdentity> fileIdentity(const std::string& path);
 
+// The format of the database file at path, read from its header page, which needs no password.
+// Throws FileNotFound, UnrecognizedFormat.
+storage::FileFormat fileFormatOf(const std::string& path);
+
 }  // namespace engine

@@ -51,6 +51,7 @@ enum class ErrorCode : int32_t {
     NoDatabaseNamed = 3321,     // "No database specified in connection string or IN clause."
     UnrecognizedFormat = 3343,  // "Unrecognized database format 'path'."
     ValueCountMismatch = 3346,  // INSERT INTO: as many values as fields are needed
+    NumericOverflow = 3349,     // "Numeric field overflow."
     QueryTooComplex = 3360,     // "Query is too complex."
     TableNotFound = 3376,       // "Table 'x' does not exist." (DROP)
     DataTypeMismatch = 3464,    // a value compared with or stored into a field of another type

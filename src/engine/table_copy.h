@@ -1,20 +1,65 @@
-// Copying a table into a database, as a make-table statement does: the new table takes the
-// source's column names, order, types and sizes, and every row exactly. Nothing else of the
-// source's definition comes along: no indexes or keys, no defaults or validation, and
-// AutoNumber columns arrive as plain Long Integer (GUID AutoNumber as plain Replication ID) that
-// keep the numbers the rows had.
+// Copying a table into a database, as a make-table statement does, and reading the part of a
+// table a query selects.
+//
+// A copy's new table takes the selected source columns' types and sizes, in the order selected,
+// under the names given, and every selected row exactly. Nothing else of the source's
+// definition comes along: no indexes or keys, no defaults or validation, and AutoNumber columns
+// arrive as plain Long Integer (GUID AutoNumber as plain Replication ID) that keep the numbers
+// the rows had. The database engine's own make-table queries behave so, by the accounts
+// available; the engine copies no column properties in any case (it writes none).
 #pragma once
 
 #include "engine/database.h"
 
+#include <functional>
+#include <set>
 #include <string>
 
 namespace engine {
 
-// Copies table of source into destination as newName. source may be destination itself.
-// Throws InputTableNotFound, TableExists, NotSupported (attachment, multi-value or unknown
-// columns), and whatever creating the table throws.
+// Which part of a table to take.
+struct Selection {
+    struct Column {
+        size_t source = 0;  // position in the source definition's columns
+        std::string name;   // the name it takes
+    };
+    std::vector<Column> columns;  // empty: every column under its own name
+    // Keeps a row when it returns true. It is given the whole source row, of which only the
+    // columns listed in filterColumns are read (the others are NULL). Null keeps every row.
+    std::function<bool(const std::vector<format::Value>& row)> filter;
+    std::vector<size_t> filterColumns;
+    // Each row once: rows whose values are all equal (texts with letter case ignored, as the
+    // engine compares them) count once, the first one read standing for them.
+    bool distinct = false;
+};
+
+// The selected rows of one table, read one at a time in the table's order.
+class SelectedRows {
+public:
+    SelectedRows(Database& source, format::TableDefinition definition, Selection selection);
+
+    // The source columns selected, in order, and the names they take.
+    const std::vector<const format::ColumnDefinition*>& columns() const { return m_columns; }
+    const std::vector<std::string>& names() const { return m_names; }
+    // Moves to the next selected row; false at the end.
+    bool next(std::vector<format::Value>& row);
+
+private:
+    format::TableDefinition m_definition;
+    Selection m_selection;
+    std::vector<const format::ColumnDefinition*> m_columns;
+    std::vector<std::string> m_names;
+    std::vector<bool> m_wanted;
+    std::vector<bool> m_lastUse;  // per selected column: no later column takes its value
+    format::TableScan m_scan;
+    std::vector<format::Value> m_sourceRow;
+    std::set<std::string> m_seen;  // distinct: the rows given so far, as keys
+};
+
+// Copies the selection of table of source into destination as newName. source may be
+// destination itself. Throws InputTableNotFound, TableExists, NotSupported (attachment,
+// multi-value or unknown columns), and whatever creating the table throws.
 void copyTable(Database& source, std::string_view table, Database& destination,
-               const std::string& newName);
+               const std::string& newName, const Selection& selection = {});
 
 }  // namespace engine

@@ -5,6 +5,7 @@
 #include "ado/com_error.h"
 #include "ado/connection.h"
 
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -20,6 +21,16 @@ inline std::string aceString(const std::filesystem::path& path, const std::strin
 inline std::string jetString(const std::filesystem::path& path, const std::string& password = "") {
     return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + path.string() +
            ";JET OLEDB:Database Password=" + password;
+}
+
+// The string the program builds for a database when database #1 is at firstPath: the ACE
+// provider when that path ends in "accdb" in any letter case, else Jet.
+inline std::string programString(const std::filesystem::path& firstPath,
+                                 const std::filesystem::path& path, const std::string& password) {
+    std::string tail = firstPath.string();
+    tail = tail.substr(tail.size() < 5 ? 0 : tail.size() - 5);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == "accdb" ? aceString(path, password) : jetString(path, password);
 }
 
 struct Raised {

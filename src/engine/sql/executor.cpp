@@ -1,0 +1,154 @@
+#include "engine/sql/executor.h"
+
+#include "engine/sql/condition.h"
+#include "engine/sql/parser.h"
+#include "engine/sql/table_scope.h"
+#include "engine/sql/table_statements.h"
+#include "engine/storage/unicode.h"
+
+namespace engine::sql {
+
+namespace {
+
+bool sameFile(const std::string& left, const std::string& right) {
+    const auto leftIdentity = fileIdentity(left);
+    return leftIdentity && leftIdentity == fileIdentity(right);
+}
+
+[[noreturn]] void readOnly() {
+    throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
+}
+
+// A file a statement names, checked for a format the engine at work knows.
+void requireKnownFormat(const std::string& path, const ExecuteOptions& options) {
+    if (!options.opensAceFiles && storage::isAce(fileFormatOf(path))) {
+        throw EngineError(ErrorCode::UnrecognizedFormat,
+                          "Unrecognized database format '" + path + "'.");
+    }
+}
+
+// The database a statement reads its source table from.
+struct Source {
+    std::shared_ptr<Database> file;  // another file, open for the statement; null for the own
+    Database* database = nullptr;
+};
+
+Source openSource(Database& own, const TableReference& table, const ExecuteOptions& options) {
+    if (!table.database) return {nullptr, &own};
+    requireKnownFormat(table.database->path, options);
+    std::shared_ptr<Database> file = Database::open(
+        table.database->path, {.password = table.database->password, .mode = AccessMode::ReadOnly});
+    if (sameFile(table.database->path, own.path())) return {nullptr, &own};
+    return {file, file.get()};
+}
+
+Selection selectionFor(const SelectStatement& select, const TableScope& scope) {
+    const auto& columns = scope.definition().columns;
+    Selection selection;
+    for (const auto& item : select.items) {
+        if (const auto* all = std::get_if<AllColumns>(&item)) {
+            if (!scope.isNamedBy(all->qualifier)) throw unknownField(all->qualifier + ".*");
+            for (size_t index = 0; index < columns.size(); ++index) {
+                selection.columns.push_back({index, columns[index].name});
+            }
+            continue;
+        }
+        const auto& output = std::get<OutputColumn>(item);
+        const auto* reference = std::get_if<ColumnRef>(&output.expression.node);
+        if (!reference) {
+            throw EngineError(ErrorCode::NotSupported,
+                              "Only fields can be selected (*, table.*, a field or a field AS "
+                              "name); values calculated from them are not supported.");
+        }
+        const size_t index = scope.column(*reference);
+        selection.columns.push_back(
+            {index, output.alias.empty() ? columns[index].name : output.alias});
+    }
+    for (size_t index = 0; index < selection.columns.size(); ++index) {
+        for (size_t earlier = 0; earlier < index; ++earlier) {
+            if (storage::equalsIgnoringCase(selection.columns[earlier].name,
+                                            selection.columns[index].name)) {
+                throw EngineError(ErrorCode::DuplicateField,
+                                  "Cannot define field more than once: two fields of the result "
+                                  "are named '" +
+                                      selection.columns[index].name + "'.");
+            }
+        }
+    }
+    if (select.where) {
+        auto condition = std::make_shared<const Condition>(*select.where, scope);
+        selection.filterColumns = condition->columns();
+        selection.filter = [condition](const std::vector<format::Value>& row) {
+            return condition->holds(row);
+        };
+    }
+    selection.distinct = select.distinct;
+    return selection;
+}
+
+std::unique_ptr<QueryRows> runSelect(Database& own, const SelectStatement& select,
+                                     const ExecuteOptions& options) {
+    if (select.into && options.readOnly) readOnly();
+    Source source = openSource(own, select.from.table, options);
+    const std::string& table = select.from.table.name;
+    auto definition = storedTable(*source.database, table);
+    const TableScope scope(definition, table, select.from.alias);
+    Selection selection = selectionFor(select, scope);
+
+    if (!select.into) {
+        return std::make_unique<QueryRows>(
+            source.file, std::make_unique<SelectedRows>(*source.database, std::move(definition),
+                                                        std::move(selection)));
+    }
+
+    std::shared_ptr<Database> destinationFile;
+    Database* destination = &own;
+    if (const auto& file = select.into->database; file && !sameFile(file->path, own.path())) {
+        requireKnownFormat(file->path, options);
+        destinationFile = options.openDestination
+                              ? options.openDestination(file->path)
+                              : std::shared_ptr<Database>(
+                                    Database::open(file->path, {.mode = AccessMode::ReadWrite}));
+        destination = destinationFile.get();
+        if (source.file && sameFile(source.database->path(), destination->path())) {
+            source.database = destination;
+        }
+    }
+    copyTable(*source.database, table, *destination, select.into->name, selection);
+    return nullptr;
+}
+
+}  // namespace
+
+format::TableDefinition storedTable(Database& database, std::string_view name) {
+    const catalog::Catalog& catalog = database.catalog();
+    if (const catalog::CatalogObject* table = catalog.findTable(name)) {
+        return database.tableDefinitionAt(table->tablePage());
+    }
+    if (const catalog::CatalogObject* other = catalog.findInTables(name)) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "'" + other->name +
+                              "' is a linked table or a query; only tables stored in the file "
+                              "can be read.");
+    }
+    throw inputTableNotFound(name);
+}
+
+std::unique_ptr<QueryRows> execute(Database& database, std::string_view statement,
+                                   const ExecuteOptions& options) {
+    const Statement parsed = parseStatement(statement);
+    if (const auto* select = std::get_if<SelectStatement>(&parsed)) {
+        return runSelect(database, *select, options);
+    }
+    if (options.readOnly) readOnly();
+    if (const auto* create = std::get_if<CreateTableStatement>(&parsed)) {
+        createTable(database, *create);
+    } else if (const auto* insert = std::get_if<InsertStatement>(&parsed)) {
+        insertRow(database, *insert);
+    } else {
+        dropTable(database, std::get<DropTableStatement>(parsed));
+    }
+    return nullptr;
+}
+
+}  // namespace engine::sql

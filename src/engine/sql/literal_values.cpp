@@ -1,0 +1,151 @@
+#include "engine/sql/literal_values.h"
+
+#include "engine/error.h"
+#include "engine/sql/exact_number.h"
+#include "engine/storage/unicode.h"
+
+#include <cmath>
+#include <limits>
+
+namespace engine::sql {
+
+using format::ColumnType;
+using format::Value;
+
+namespace {
+
+// The day numbers of 100-01-01 and 9999-12-31, the engine's first and last dates.
+constexpr double kFirstDay = -657434;
+constexpr double kLastDay = 2958465;
+
+std::string fieldText(const format::ColumnDefinition& field) {
+    return "the field '" + field.name + "' (" + format::columnTypeName(field.type) + ")";
+}
+
+[[noreturn]] void mismatch(const format::ColumnDefinition& field, const Literal& literal) {
+    static const char* const kKinds[] = {"NULL",   "TRUE or FALSE", "a number",
+                                         "a text", "a date",        "a GUID"};
+    throw EngineError(ErrorCode::DataTypeMismatch, "Data type mismatch: " + fieldText(field) +
+                                                       " cannot take " + kKinds[literal.index()] +
+                                                       ".");
+}
+
+[[noreturn]] void overflow(const format::ColumnDefinition& field) {
+    throw EngineError(ErrorCode::NumericOverflow,
+                      "Numeric field overflow: the value does not fit " + fieldText(field) + ".");
+}
+
+// A number or TRUE/FALSE as an exact number; nullopt for other literals.
+std::optional<ExactNumber> exactOf(const Literal& literal) {
+    if (const bool* truth = std::get_if<bool>(&literal)) {
+        return ExactNumber::fromInteger(*truth ? -1 : 0);
+    }
+    if (const Number* number = std::get_if<Number>(&literal)) {
+        return ExactNumber::fromText(number->text);
+    }
+    return std::nullopt;
+}
+
+template <typename T>
+Value wholeNumber(const Literal& literal, const format::ColumnDefinition& field) {
+    const auto exact = exactOf(literal);
+    if (!exact) mismatch(field, literal);
+    const auto whole = exact->toScaledInteger(0);
+    if (!whole || *whole < std::numeric_limits<T>::min() ||
+        *whole > std::numeric_limits<T>::max()) {
+        overflow(field);
+    }
+    return static_cast<T>(*whole);
+}
+
+Value floatingNumber(const Literal& literal, const format::ColumnDefinition& field) {
+    double value = 0;
+    if (const bool* truth = std::get_if<bool>(&literal)) {
+        value = *truth ? -1 : 0;
+    } else if (const Number* number = std::get_if<Number>(&literal)) {
+        value = number->value;
+    } else {
+        mismatch(field, literal);
+    }
+    if (field.type == ColumnType::Double) return value;
+    if (std::fabs(value) > std::numeric_limits<float>::max()) overflow(field);
+    return static_cast<float>(value);
+}
+
+Value text(const Literal& literal, const format::ColumnDefinition& field) {
+    std::string text;
+    if (const std::string* string = std::get_if<std::string>(&literal)) {
+        text = *string;
+    } else if (const Number* number = std::get_if<Number>(&literal)) {
+        text = number->text;
+    } else {
+        mismatch(field, literal);
+    }
+    const size_t characters = storage::utf8ToUtf16(text).size();
+    const size_t room = field.length / 2u;
+    if (field.type == ColumnType::Text && characters > room) {
+        throw EngineError(ErrorCode::FieldTooSmall,
+                          "The field '" + field.name +
+                              "' is too small to accept the amount of data you attempted to "
+                              "add: it holds at most " +
+                              std::to_string(room) + " characters.");
+    }
+    return text;
+}
+
+}  // namespace
+
+Value valueForField(const Literal& literal, const format::ColumnDefinition& field) {
+    if (std::holds_alternative<std::monostate>(literal)) return Value();
+    switch (field.type) {
+        case ColumnType::Boolean: {
+            const auto exact = exactOf(literal);
+            if (!exact) mismatch(field, literal);
+            return !exact->isZero();
+        }
+        case ColumnType::Byte:
+            return wholeNumber<uint8_t>(literal, field);
+        case ColumnType::Integer:
+            return wholeNumber<int16_t>(literal, field);
+        case ColumnType::Long:
+            return wholeNumber<int32_t>(literal, field);
+        case ColumnType::BigInt:
+            return wholeNumber<int64_t>(literal, field);
+        case ColumnType::Currency: {
+            const auto exact = exactOf(literal);
+            if (!exact) mismatch(field, literal);
+            const auto scaled = exact->toScaledInteger(4);
+            if (!scaled) overflow(field);
+            return format::Currency{*scaled};
+        }
+        case ColumnType::Numeric: {
+            const auto exact = exactOf(literal);
+            if (!exact) mismatch(field, literal);
+            const auto decimal = exact->toDecimal(field.precision, field.scale);
+            if (!decimal) overflow(field);
+            return *decimal;
+        }
+        case ColumnType::Single:
+        case ColumnType::Double:
+            return floatingNumber(literal, field);
+        case ColumnType::DateTime:
+            if (const Date* date = std::get_if<Date>(&literal)) {
+                return format::DateTime{date->days};
+            }
+            if (const Number* number = std::get_if<Number>(&literal)) {
+                if (number->value < kFirstDay || number->value >= kLastDay + 1) overflow(field);
+                return format::DateTime{number->value};
+            }
+            mismatch(field, literal);
+        case ColumnType::Text:
+        case ColumnType::Memo:
+            return text(literal, field);
+        case ColumnType::Guid:
+            if (const Guid* guid = std::get_if<Guid>(&literal)) return format::Guid{guid->bytes};
+            mismatch(field, literal);
+        default:
+            mismatch(field, literal);
+    }
+}
+
+}  // namespace engine::sql

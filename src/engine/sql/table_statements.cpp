@@ -1,0 +1,187 @@
+#include "engine/sql/table_statements.h"
+
+#include "engine/sql/executor.h"
+#include "engine/sql/literal_values.h"
+#include "engine/sql/syntax_error.h"
+#include "engine/storage/unicode.h"
+
+namespace engine::sql {
+
+using format::ColumnType;
+
+namespace {
+
+constexpr size_t kMaxFields = 255;
+constexpr uint32_t kMaxTextSize = 255;
+constexpr uint32_t kMaxBinarySize = 510;
+constexpr uint32_t kDefaultSize = 255;
+
+[[noreturn]] void definedTwice(const std::string& name) {
+    throw EngineError(ErrorCode::DuplicateField,
+                      "Cannot define field more than once: '" + name + "' is given twice.");
+}
+
+uint16_t sizeOf(const ColumnDefinition& column, uint32_t largest, const char* unit) {
+    const uint32_t size = column.size.value_or(kDefaultSize);
+    if (size > largest) {
+        throwSyntaxError(ErrorCode::FieldSyntax,
+                         "The field '" + column.name + "' asks for " + std::to_string(size) + " " +
+                             unit + "; it can hold at most " + std::to_string(largest) + ".");
+    }
+    return static_cast<uint16_t>(size);
+}
+
+catalog::ColumnSpec specOf(const ColumnDefinition& column, storage::FileFormat format) {
+    if (column.notNull) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "The field '" + column.name +
+                              "' is declared NOT NULL, which this engine cannot store; create "
+                              "it without NOT NULL.");
+    }
+    catalog::ColumnSpec spec;
+    spec.name = column.name;
+    switch (column.type) {
+        case DataType::Boolean:
+            spec.type = ColumnType::Boolean;
+            break;
+        case DataType::Byte:
+            spec.type = ColumnType::Byte;
+            break;
+        case DataType::Integer:
+            spec.type = ColumnType::Integer;
+            break;
+        case DataType::Long:
+            spec.type = ColumnType::Long;
+            break;
+        case DataType::Counter:
+            spec.type = ColumnType::Long;
+            spec.autoNumber = true;
+            break;
+        case DataType::BigInt:
+            if (format < storage::FileFormat::Ace16) {
+                throw EngineError(ErrorCode::InvalidFieldType,
+                                  "Invalid field data type: the field '" + column.name +
+                                      "' is a Large Number (BIGINT), which needs a database of "
+                                      "the Access 2016 format or later.");
+            }
+            spec.type = ColumnType::BigInt;
+            break;
+        case DataType::Currency:
+            spec.type = ColumnType::Currency;
+            break;
+        case DataType::Single:
+            spec.type = ColumnType::Single;
+            break;
+        case DataType::Double:
+            spec.type = ColumnType::Double;
+            break;
+        case DataType::Decimal:
+            spec.type = ColumnType::Numeric;
+            spec.precision = column.precision;
+            spec.scale = column.scale;
+            break;
+        case DataType::DateTime:
+            spec.type = ColumnType::DateTime;
+            break;
+        case DataType::Guid:
+            spec.type = ColumnType::Guid;
+            break;
+        case DataType::Text:
+            spec.type = ColumnType::Text;
+            spec.size = sizeOf(column, kMaxTextSize, "characters");
+            break;
+        case DataType::Memo:
+            spec.type = ColumnType::Memo;
+            break;
+        case DataType::Binary:
+            spec.type = ColumnType::Binary;
+            spec.size = sizeOf(column, kMaxBinarySize, "bytes");
+            break;
+        case DataType::OleObject:
+            spec.type = ColumnType::Ole;
+            break;
+    }
+    return spec;
+}
+
+}  // namespace
+
+void createTable(Database& database, const CreateTableStatement& statement) {
+    if (statement.columns.size() > kMaxFields) {
+        throw EngineError(ErrorCode::TooManyColumns,
+                          "Too many fields defined: '" + statement.table + "' would have " +
+                              std::to_string(statement.columns.size()) + "; at most " +
+                              std::to_string(kMaxFields) + " are allowed.");
+    }
+    std::vector<catalog::ColumnSpec> specs;
+    for (const auto& column : statement.columns) {
+        for (const auto& earlier : specs) {
+            if (storage::equalsIgnoringCase(earlier.name, column.name)) definedTwice(column.name);
+        }
+        specs.push_back(specOf(column, database.format()));
+    }
+    database.createTable(statement.table, specs);
+}
+
+void insertRow(Database& database, const InsertStatement& statement) {
+    const format::TableDefinition definition = storedTable(database, statement.table);
+    const catalog::CatalogObject* object = database.catalog().findTable(statement.table);
+    if (object->flags & (catalog::kSystemObjectFlag | catalog::kAccessObjectFlag)) {
+        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only: '" +
+                                                   object->name + "' is a system table.");
+    }
+    for (const auto& column : definition.columns) {
+        if (column.type == ColumnType::Complex || column.isCalculated()) {
+            throw EngineError(ErrorCode::NotSupported,
+                              "Rows cannot be added to '" + object->name + "': its field '" +
+                                  column.name +
+                                  "' holds attachments, several values or a calculated value, "
+                                  "which this engine does not write.");
+        }
+    }
+
+    std::vector<size_t> targets;
+    if (statement.columns.empty()) {
+        for (size_t index = 0; index < definition.columns.size(); ++index) targets.push_back(index);
+    }
+    for (const auto& name : statement.columns) {
+        const format::ColumnDefinition* column = definition.findColumn(name);
+        if (!column) {
+            throw EngineError(ErrorCode::UnknownInsertField,
+                              "The INSERT INTO statement contains the following unknown field "
+                              "name: '" +
+                                  name +
+                                  "'. Make sure you have typed the name correctly, and try the "
+                                  "operation again.");
+        }
+        const auto index = static_cast<size_t>(column - definition.columns.data());
+        if (std::find(targets.begin(), targets.end(), index) != targets.end()) definedTwice(name);
+        targets.push_back(index);
+    }
+    if (targets.size() != statement.values.size()) {
+        throw EngineError(ErrorCode::ValueCountMismatch,
+                          "Number of query values and destination fields are not the same: " +
+                              std::to_string(statement.values.size()) + " values for " +
+                              std::to_string(targets.size()) + " fields.");
+    }
+
+    std::vector<format::Value> row(definition.columns.size());
+    for (size_t index = 0; index < targets.size(); ++index) {
+        row[targets[index]] =
+            valueForField(statement.values[index], definition.columns[targets[index]]);
+    }
+    const std::string table = object->name;
+    bool given = false;
+    database.insertRows(table, [&](std::vector<format::Value>& next) {
+        if (given) return false;
+        next = row;
+        given = true;
+        return true;
+    });
+}
+
+void dropTable(Database& database, const DropTableStatement& statement) {
+    database.dropTable(statement.table);
+}
+
+}  // namespace engine::sql

@@ -1,0 +1,29 @@
+// CREATE TABLE, INSERT INTO ... VALUES and DROP TABLE on a database.
+//
+// CREATE TABLE column types (data_type_names.h gives the names):
+//   Counter                a Long Integer AutoNumber
+//   BigInt (Large Number)  only in Access 2016 files and later (InvalidFieldType before)
+//   Text                   255 characters unless a size is given; at most 255
+//   Binary                 255 bytes unless a size is given; at most 510
+//   Decimal                precision and scale as given, else 18 and 0
+// NOT NULL is refused (NotSupported): the engine cannot store the Required property, and a field
+// that silently accepted NULL would not be what was asked for. More than 255 fields is
+// TooManyColumns, two of one name (letter case ignored) DuplicateField.
+//
+// INSERT INTO stores one row: the fields listed (all, in order, when none are) take the values
+// (literal_values.h), the others NULL (an AutoNumber field numbers itself). Unknown fields are
+// UnknownInsertField, a field listed twice DuplicateField, a count of values that differs from
+// the count of fields ValueCountMismatch. System tables, and tables with attachment,
+// multi-value or calculated fields, are refused.
+#pragma once
+
+#include "engine/database.h"
+#include "engine/sql/statement.h"
+
+namespace engine::sql {
+
+void createTable(Database& database, const CreateTableStatement& statement);
+void insertRow(Database& database, const InsertStatement& statement);
+void dropTable(Database& database, const DropTableStatement& statement);
+
+}  // namespace engine::sql
