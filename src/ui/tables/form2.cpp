@@ -116,7 +116,7 @@ void Form2::closeEvent(QCloseEvent* event) {
 
 void Form2::markEveryEntry(db::TableList& list, bool selected, const char* location) {
     app::TrappedProcedure procedure(m_session.boxes, QString::fromLatin1(location));
-    // Lists hold at most 32767 entries; the count is read once.
+    // The count is read once, before the first entry is marked.
     int count = 0;
     procedure.step(100, [&] { count = list.count(); });
     for (int index = 0; index < count; ++index) {
