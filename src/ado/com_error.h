@@ -51,13 +51,13 @@ inline constexpr int32_t kObjectOpen = 3705;
 inline constexpr int32_t kProviderNotFound = 3706;
 }  // namespace error_number
 
+// what() is the description.
 class ComError : public std::runtime_error {
 public:
     ComError(int32_t number, const std::string& description)
         : std::runtime_error(description), m_number(number) {}
 
     int32_t number() const { return m_number; }
-    const char* description() const { return what(); }
 
 private:
     int32_t m_number;

@@ -196,6 +196,8 @@ double ExactNumber::toDouble() const {
 }
 
 int ExactNumber::compareMagnitude(const ExactNumber& other) const {
+    // Zero's empty digits would gain leading zeros from the padding below.
+    if (isZero() || other.isZero()) return other.isZero() - isZero();
     const size_t scale = std::max(m_scale, other.m_scale);
     const std::string left = m_digits + std::string(scale - m_scale, '0');
     const std::string right = other.m_digits + std::string(scale - other.m_scale, '0');

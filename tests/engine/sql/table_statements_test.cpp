@@ -1,0 +1,219 @@
+// CREATE TABLE, INSERT INTO ... VALUES and DROP TABLE: the columns they make, the values they
+// store, and what they refuse.
+#include "engine/sql/executor.h"
+#include "support/engine_files.h"
+#include "support/fixtures.h"
+
+#include <gtest/gtest.h>
+
+namespace engine::sql {
+namespace {
+
+using format::ColumnType;
+using format::Value;
+using storage::FileFormat;
+
+ErrorCode errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const EngineError& error) {
+        return error.code();
+    }
+    return ErrorCode::Internal;
+}
+
+TEST(CreateTable, typesMapToTheEnginesColumns) {
+    support::TempDir folder;
+    auto database = Database::create(folder / "new.accdb", {.format = FileFormat::Ace16});
+    execute(*database,
+            "CREATE TABLE [Every Type] (a BIT, b BYTE, c SHORT, d LONG, e COUNTER, f BIGINT, "
+            "g MONEY, h REAL, i FLOAT, j DECIMAL(12, 3), k NUMERIC, l DATETIME, m GUID, "
+            "n TEXT(20), o VARCHAR, p TEXT, q BINARY, r VARBINARY(510), s IMAGE, t LONGTEXT);");
+    struct Expected {
+        ColumnType type;
+        uint16_t length;
+    };
+    const std::vector<Expected> expected = {
+        {ColumnType::Boolean, 1},  {ColumnType::Byte, 1},     {ColumnType::Integer, 2},
+        {ColumnType::Long, 4},     {ColumnType::Long, 4},     {ColumnType::BigInt, 8},
+        {ColumnType::Currency, 8}, {ColumnType::Single, 4},   {ColumnType::Double, 8},
+        {ColumnType::Numeric, 17}, {ColumnType::Numeric, 17}, {ColumnType::DateTime, 8},
+        {ColumnType::Guid, 16},    {ColumnType::Text, 40},    {ColumnType::Text, 510},
+        {ColumnType::Memo, 0},     {ColumnType::Binary, 255}, {ColumnType::Binary, 510},
+        {ColumnType::Ole, 0},      {ColumnType::Memo, 0},
+    };
+    const auto definition = database->tableDefinition("every type");
+    ASSERT_EQ(definition.columns.size(), expected.size());
+    for (size_t index = 0; index < expected.size(); ++index) {
+        const auto& column = definition.columns[index];
+        EXPECT_EQ(column.name, std::string(1, static_cast<char>('a' + index)));
+        EXPECT_EQ(column.type, expected[index].type) << column.name;
+        EXPECT_EQ(column.length, expected[index].length) << column.name;
+        EXPECT_EQ(column.isAutoNumber(), column.name == "e") << column.name;
+    }
+    EXPECT_EQ(definition.columns[9].precision, 12);
+    EXPECT_EQ(definition.columns[9].scale, 3);
+    EXPECT_EQ(definition.columns[10].precision, 18);
+    EXPECT_EQ(definition.columns[10].scale, 0);
+    EXPECT_TRUE(definition.realIndexes.empty());
+    EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
+TEST(CreateTable, refusesWhatItCannotMake) {
+    support::TempDir folder;
+    auto database = Database::create(folder / "new.accdb", {.format = FileFormat::Ace14});
+    std::string wide = "CREATE TABLE Wide (";
+    for (int index = 0; index < 256; ++index) {
+        wide += (index ? ", c" : "c") + std::to_string(index) + " LONG";
+    }
+    const std::vector<std::pair<std::string, ErrorCode>> refused = {
+        {"CREATE TABLE T (a BIGINT)", ErrorCode::InvalidFieldType},
+        {"CREATE TABLE T (a TEXT(10) NOT NULL)", ErrorCode::NotSupported},
+        {"CREATE TABLE T (a TEXT(256))", ErrorCode::FieldSyntax},
+        {"CREATE TABLE T (a BINARY(511))", ErrorCode::FieldSyntax},
+        {"CREATE TABLE T (a LONG, A TEXT)", ErrorCode::DuplicateField},
+        {wide + ")", ErrorCode::TooManyColumns},
+        {"CREATE TABLE [ T] (a LONG)", ErrorCode::InvalidName},
+        {"CREATE TABLE MSysObjects (a LONG)", ErrorCode::TableExists},
+    };
+    for (const auto& [statement, code] : refused) {
+        EXPECT_EQ(errorOf([&] { execute(*database, statement); }), code) << statement.substr(0, 80);
+        EXPECT_EQ(database->catalog().findTable("T"), nullptr);
+    }
+    execute(*database, "CREATE TABLE T (a LONG)");
+    EXPECT_EQ(errorOf([&] { execute(*database, "CREATE TABLE t (b LONG)"); }),
+              ErrorCode::TableExists);
+    EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
+struct Stored {
+    std::string column;
+    std::string literal;
+    Value expected;
+};
+
+struct Refused {
+    std::string statement;
+    ErrorCode code;
+};
+
+class InsertTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        database = Database::create(folder / "insert.mdb", {.format = FileFormat::Jet4});
+        execute(*database,
+                "CREATE TABLE T (Id COUNTER, Flag BIT, Small BYTE, Tally SHORT, Total LONG, "
+                "Price CURRENCY, Ratio REAL, Measure DOUBLE, Amount DECIMAL(6, 2), "
+                "Moment DATETIME, Label TEXT(5), Notes MEMO, Tag GUID, Raw BINARY(4))");
+    }
+
+    support::TempDir folder;
+    std::unique_ptr<Database> database;
+};
+
+TEST_F(InsertTest, literalsConvertIntoTheirFields) {
+    using format::Currency;
+    using format::DateTime;
+    using format::Decimal;
+    const std::vector<Stored> cases = {
+        {"Flag", "TRUE", true},
+        {"Flag", "0", false},
+        {"Flag", "-3.5", true},
+        {"Small", "255", uint8_t(255)},
+        {"Small", "2.5", uint8_t(2)},
+        {"Tally", "-32768", int16_t(-32768)},
+        {"Tally", "TRUE", int16_t(-1)},
+        {"Total", "3.5", int32_t(4)},
+        {"Total", "1E3", int32_t(1000)},
+        {"Price", "0.1", Currency{1000}},
+        {"Price", "-922337203685477.5808", Currency{INT64_MIN}},
+        {"Price", "1.00005", Currency{10000}},
+        {"Ratio", "0.5", 0.5f},
+        {"Measure", "-1.25E-3", -1.25e-3},
+        {"Amount", "1234.565", Decimal{false, 0, 123456, 2}},
+        {"Amount", "-0.5", Decimal{true, 0, 50, 2}},
+        {"Moment", "#2020-02-29 13:30#", DateTime{43890 + 13.5 / 24}},
+        {"Moment", "36526", DateTime{36526}},
+        {"Label", "'héllo'", "héllo"},
+        {"Label", "'it''s'", "it's"},
+        {"Label", "12.50", "12.50"},
+        {"Notes", "'" + std::string(3000, 'n') + "'", std::string(3000, 'n')},
+        {"Tag", "{guid {11111101-1111-1111-1111-111111111111}}",
+         format::Guid{{0x01, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                       0x11, 0x11, 0x11}}},
+        {"Raw", "NULL", Value()},
+        {"Label", "NULL", Value()},
+    };
+    for (const auto& [column, literal, expected] : cases) {
+        SCOPED_TRACE(column + " = " + literal.substr(0, 40));
+        execute(*database, "INSERT INTO T (" + column + ") VALUES (" + literal + ")");
+        const auto rows = support::allRows(*database, "T");
+        const auto definition = database->tableDefinition("T");
+        const auto* field = definition.findColumn(column);
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(rows.back()[static_cast<size_t>(field - definition.columns.data())], expected);
+    }
+    // The AutoNumber numbered every row, and a number given moves it on.
+    execute(*database, "INSERT INTO T (Id, Total) VALUES (100, 1)");
+    execute(*database, "INSERT INTO T (Total) VALUES (2)");
+    const auto rows = support::allRows(*database, "T");
+    EXPECT_EQ(rows.front()[0], Value(int32_t(1)));
+    EXPECT_EQ(rows.back()[0], Value(int32_t(101)));
+    EXPECT_EQ(rows.size(), cases.size() + 2);
+    EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
+TEST_F(InsertTest, refusesValuesThatDoNotFitAndRowsItCannotAdd) {
+    support::TempDir other;
+    const auto complex = other.copyFixture("ace12/complexDataTestV2007.accdb");
+    const std::vector<Refused> refused = {
+        {"INSERT INTO T (Small) VALUES (256)", ErrorCode::NumericOverflow},
+        {"INSERT INTO T (Small) VALUES (-1)", ErrorCode::NumericOverflow},
+        {"INSERT INTO T (Small) VALUES (TRUE)", ErrorCode::NumericOverflow},
+        {"INSERT INTO T (Tally) VALUES (32767.5)", ErrorCode::NumericOverflow},
+        {"INSERT INTO T (Total) VALUES (1E20)", ErrorCode::NumericOverflow},
+        {"INSERT INTO T (Price) VALUES (922337203685477.5808)", ErrorCode::NumericOverflow},
+        {"INSERT INTO T (Ratio) VALUES (1E39)", ErrorCode::NumericOverflow},
+        {"INSERT INTO T (Amount) VALUES (10000)", ErrorCode::NumericOverflow},
+        {"INSERT INTO T (Moment) VALUES (3000000)", ErrorCode::NumericOverflow},
+        {"INSERT INTO T (Label) VALUES ('toolong')", ErrorCode::FieldTooSmall},
+        {"INSERT INTO T (Total) VALUES ('1')", ErrorCode::DataTypeMismatch},
+        {"INSERT INTO T (Flag) VALUES ('yes')", ErrorCode::DataTypeMismatch},
+        {"INSERT INTO T (Moment) VALUES ('2020-01-01')", ErrorCode::DataTypeMismatch},
+        {"INSERT INTO T (Label) VALUES (#2020-01-01#)", ErrorCode::DataTypeMismatch},
+        {"INSERT INTO T (Label) VALUES (TRUE)", ErrorCode::DataTypeMismatch},
+        {"INSERT INTO T (Tag) VALUES ('x')", ErrorCode::DataTypeMismatch},
+        {"INSERT INTO T (Raw) VALUES ('x')", ErrorCode::DataTypeMismatch},
+        {"INSERT INTO T (Nothing) VALUES (1)", ErrorCode::UnknownInsertField},
+        {"INSERT INTO T (Total, total) VALUES (1, 2)", ErrorCode::DuplicateField},
+        {"INSERT INTO T (Total, Small) VALUES (1)", ErrorCode::ValueCountMismatch},
+        {"INSERT INTO T VALUES (1, 2)", ErrorCode::ValueCountMismatch},
+        {"INSERT INTO Nobody VALUES (1)", ErrorCode::InputTableNotFound},
+        {"INSERT INTO MSysObjects (Id) VALUES (1)", ErrorCode::ReadOnly},
+        {"INSERT INTO MSysACEs (ACM) VALUES (1)", ErrorCode::ReadOnly},
+    };
+    for (const auto& [statement, code] : refused) {
+        EXPECT_EQ(errorOf([&] { execute(*database, statement); }), code) << statement;
+    }
+    EXPECT_TRUE(support::allRows(*database, "T").empty());
+    EXPECT_EQ(support::integrityProblems(*database), "");
+
+    auto withComplex = Database::open(complex, {.mode = AccessMode::ReadWrite});
+    const auto before = support::allRows(*withComplex, "Table1");
+    EXPECT_EQ(errorOf([&] { execute(*withComplex, "INSERT INTO Table1 (id) VALUES ('x')"); }),
+              ErrorCode::NotSupported);
+    EXPECT_EQ(support::allRows(*withComplex, "Table1"), before);
+}
+
+TEST_F(InsertTest, dropTableRemovesOnlyTheTableNamed) {
+    execute(*database, "CREATE TABLE U (a LONG)");
+    execute(*database, "DROP TABLE t;");
+    EXPECT_EQ(database->catalog().findTable("T"), nullptr);
+    EXPECT_NE(database->catalog().findTable("U"), nullptr);
+    EXPECT_EQ(errorOf([&] { execute(*database, "DROP TABLE T"); }), ErrorCode::TableNotFound);
+    EXPECT_EQ(errorOf([&] { execute(*database, "DROP TABLE MSysACEs"); }), ErrorCode::NotSupported);
+    EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
+}  // namespace
+}  // namespace engine::sql

@@ -1,0 +1,72 @@
+// corvanta-db sql: one statement on a file, a SELECT's rows as CSV like export, errors as
+// "error NUMBER: TEXT".
+#include "support/fixtures.h"
+#include "support/process.h"
+
+#include "commands.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome run(const std::vector<std::string>& words) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = tools::runCommandLine(words, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(SqlCommand, runsOneStatementAndPrintsRowsAsExportDoes) {
+    support::TempDir folder;
+    const std::string path = folder.copyFixture("jet4/password-V2000_with-password.mdb").string();
+    const std::string source = support::fixture("jet4/testV2003.mdb").string();
+
+    Outcome copy = run({"sql", path, "-p", "password",
+                        "SELECT  * INTO Copied FROM [MS Access;DATABASE=" + source + "].[Table1]"});
+    EXPECT_EQ(copy.status, 0) << copy.err;
+    EXPECT_EQ(copy.out, "");
+    // The copy exports as its source does, through the tool and through mdbtools.
+    const Outcome exported = run({"export", path, "-p", "password", "Copied"});
+    EXPECT_EQ(exported.out, run({"export", source, "Table1"}).out);
+    EXPECT_EQ(support::runProcess({"mdb-export", path, "Copied"}).out,
+              support::runProcess({"mdb-export", source, "Table1"}).out);
+    // SELECT * prints what export prints.
+    Outcome selected = run({"sql", path, "-p", "password", "SELECT * FROM Copied"});
+    EXPECT_EQ(selected.status, 0);
+    EXPECT_EQ(selected.out, exported.out);
+
+    Outcome some = run({"sql", path, "-p", "password",
+                        "SELECT C AS Count1, A FROM Copied WHERE A LIKE 'a*' AND C > 1"});
+    EXPECT_EQ(some.out, "\"Count1\",\"A\"\n2,\"abcdefg\"\n") << some.err;
+
+    Outcome drop = run({"sql", path, "-p", "password", "DROP TABLE `Copied`;"});
+    EXPECT_EQ(drop.status, 0);
+    Outcome gone = run({"sql", path, "-p", "password", "DROP TABLE `Copied`"});
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_EQ(gone.err, "error 3376: Table 'Copied' does not exist.\n");
+    EXPECT_EQ(run({"check", path, "-p", "password"}).out, "ok\n");
+}
+
+TEST(SqlCommand, reportsErrorsAndUsage) {
+    support::TempDir folder;
+    const std::string path = folder.copyFixture("jet4/password-V2000_with-password.mdb").string();
+    EXPECT_EQ(run({"sql", path, "SELECT * FROM Table1"}).err,
+              "error 3031: Not a valid password.\n");
+    const Outcome wrong =
+        run({"sql", path, "-p", "password", "SELECT * FROM Table1; DROP TABLE x"});
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_EQ(wrong.err.rfind("error 3142: Characters found after end of SQL statement.", 0), 0u)
+        << wrong.err;
+    EXPECT_EQ(run({"sql", path}).status, 2);
+    EXPECT_EQ(run({"sql", path, "-p", "password", "SELECT * FROM Table1", "extra"}).status, 2);
+    EXPECT_EQ(run({"check", path, "-p", "password"}).out, "ok\n");
+}
+
+}  // namespace
