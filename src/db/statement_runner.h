@@ -1,0 +1,30 @@
+// Running one SQL statement with its own failure message, and looking names up in a table list.
+// The look-ups consult the list only, never the database: the list stands for the database's
+// tables as last read, or as the commands have changed them since.
+#pragma once
+
+#include "app/modal_boxes.h"
+#include "db/table_list.h"
+
+#include <QString>
+
+namespace ado {
+class Connection;
+}
+
+namespace db {
+
+// Runs the statement on the open connection. When it fails, shows "Run-time error: ", the error
+// number, a blank and the description, and returns false; the failure goes no further.
+bool ExecuteStatement(app::ModalBoxes& boxes, ado::Connection& connection,
+                      const QString& statement);
+
+// True when an entry of the list equals the name apart from letter case.
+bool IsInListbox(const QString& name, const TableList& list);
+
+// Removes the entries that equal the name exactly, letter case included. The list is scanned
+// once, from the first entry to the number of entries it had at the start: after a removal the
+// entry that moves into the freed place is not looked at.
+void RemoveFromListbox(TableList& list, const QString& name);
+
+}  // namespace db

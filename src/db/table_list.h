@@ -1,0 +1,45 @@
+// A table list of the table manager window: the table names of one database, in order, any
+// number of them selected, and one current entry (or none). The current entry and the selection
+// are different things: making an entry current does not select it. Indexes start at 0.
+#pragma once
+
+#include <QString>
+
+namespace db {
+
+inline constexpr int kNoEntry = -1;
+
+class TableList {
+public:
+    virtual ~TableList() = default;
+
+    virtual int count() const = 0;
+    virtual QString text(int index) const = 0;
+
+    // The current entry's index, or kNoEntry.
+    virtual int currentIndex() const = 0;
+    // Makes the entry current without selecting it.
+    virtual void setCurrentIndex(int index) = 0;
+
+    virtual bool isSelected(int index) const = 0;
+    virtual void setSelected(int index, bool selected) = 0;
+    virtual int selectedCount() const = 0;
+
+    // Appends an entry at the end.
+    virtual void addItem(const QString& text) = 0;
+    virtual void removeItem(int index) = 0;
+    // Removes every entry; no entry is current afterwards.
+    virtual void clear() = 0;
+};
+
+// The two table lists. The table manager window holds them and is created on the first
+// reference to either, so asking for a list may create that window (hidden).
+class TableLists {
+public:
+    virtual ~TableLists() = default;
+
+    virtual TableList& List1() = 0;  // tables of database #1
+    virtual TableList& List2() = 0;  // tables of database #2
+};
+
+}  // namespace db

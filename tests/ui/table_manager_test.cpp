@@ -1,0 +1,154 @@
+#include "app/error_locations.h"
+#include "app/window_helpers.h"
+#include "support/app/database_files.h"
+#include "ui/layouts/twips.h"
+
+#include "program_harness.h"
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace ui {
+namespace {
+
+std::vector<bool> selection(const QListWidget& list) {
+    std::vector<bool> selected;
+    for (int row = 0; row < list.count(); ++row) selected.push_back(list.item(row)->isSelected());
+    return selected;
+}
+
+class TableManager : public ::testing::Test {
+protected:
+    void SetUp() override {
+        support::makeDatabase(one, {"Customers", "Orders", "Products"});
+        support::makeDatabase(two, {"Archive", "Invoices"});
+        harness.remember(app::kAccessMDBFileKey, harness.qpath(one));
+        harness.remember(app::kAccessMDBFile2Key, harness.qpath(two));
+    }
+
+    QListWidget& list(const char* name) { return harness.in2<QListWidget>(name); }
+    void click(const char* button) {
+        QTest::mouseClick(&harness.in2<QPushButton>(button), Qt::LeftButton);
+    }
+
+    support::ProgramHarness harness;
+    std::filesystem::path one = harness.folder / "one.mdb";
+    std::filesystem::path two = harness.folder / "two.mdb";
+};
+
+TEST_F(TableManager, loadsCentredWithItsCaptionIconAndHeightBelowTheBottomRow) {
+    harness.start();
+    Form2& window = harness.form2();
+    ASSERT_TRUE(window.isVisible());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Corvanta"));
+    EXPECT_EQ(window.windowIcon().availableSizes(),
+              (QList<QSize>{{256, 256}, {128, 128}, {48, 48}, {32, 32}}));
+    const TwipScale scale = TwipScale::of(window);
+    EXPECT_EQ(window.frameGeometry().height(), scale.pixelsDown(4980 + 405 + 580));
+    // Centred with its designed size, before the height was set and before the platform put a
+    // frame around it.
+    const QRect screen = window.screen()->geometry();
+    const QPointF centred = app::centredPosition(
+        screen.size(), QSizeF(scale.pixelsAcross(8040), scale.pixelsDown(5520)));
+    EXPECT_EQ(window.frameGeometry().topLeft(),
+              screen.topLeft() + QPoint(static_cast<int>(std::floor(centred.x())),
+                                        static_cast<int>(std::floor(centred.y()))));
+    EXPECT_EQ(window.palette().color(QPalette::Window), app::buttonFaceColor());
+}
+
+TEST_F(TableManager, selectAllAndDeselectAllMarkOnlyTheirOwnList) {
+    harness.start();
+    click("PushButton1");
+    EXPECT_EQ(selection(list("List1")), (std::vector{true, true, true}));
+    EXPECT_EQ(selection(list("List2")), (std::vector{false, false}));
+    click("PushButton6");
+    click("PushButton2");
+    EXPECT_EQ(selection(list("List1")), (std::vector{false, false, false}));
+    EXPECT_EQ(selection(list("List2")), (std::vector{true, true}));
+    click("PushButton7");
+    EXPECT_EQ(selection(list("List2")), (std::vector{false, false}));
+    EXPECT_EQ(list("List1").count(), 3);
+    EXPECT_EQ(list("List2").count(), 2);
+    EXPECT_TRUE(harness.boxes.shown().empty());
+}
+
+TEST_F(TableManager, selectAllAndDeselectAllOnEmptyListsDoNothing) {
+    for (const char* button : {"PushButton1", "PushButton2", "PushButton6", "PushButton7"}) {
+        click(button);
+    }
+    EXPECT_EQ(list("List1").count(), 0);
+    EXPECT_EQ(list("List2").count(), 0);
+    EXPECT_TRUE(harness.boxes.shown().empty());
+}
+
+TEST_F(TableManager, backShowsTheSelectionWindowAndNextRefillsTheLists) {
+    harness.start();
+    list("List1").item(1)->setSelected(true);
+    list("List2").addItem(QStringLiteral("Stale"));
+
+    click("PushButton11");
+    EXPECT_TRUE(harness.form1().isVisible());
+    EXPECT_FALSE(harness.form2().isVisible());
+    EXPECT_EQ(list("List1").count(), 3) << "the lists stay while the window is hidden";
+
+    QTest::mouseClick(&harness.in1<QPushButton>("PushButton2"), Qt::LeftButton);
+    EXPECT_TRUE(harness.form2().isVisible());
+    EXPECT_FALSE(harness.form1().isVisible());
+    EXPECT_EQ(selection(list("List1")), (std::vector{false, false, false}));
+    EXPECT_EQ(list("List2").count(), 2);
+    EXPECT_EQ(list("List1").currentRow(), 0);
+}
+
+TEST_F(TableManager, helpNamesTheContactForm) {
+    harness.boxes.answerMessage();
+    click("PushButton12");
+    EXPECT_EQ(harness.boxes.messages(),
+              std::vector{app::MessageBoxRequest{
+                  .text = QStringLiteral("Questions? Please contact Team Quillmere at "
+                                         "https://www.quillmere.example/contact")}});
+}
+
+TEST_F(TableManager, showsTheHandOverButtonsOnlyWhenThePointerFileIsThere) {
+    harness.besideProgram("HAND-M.CUR");
+    Form2& withHand = harness.form2();
+    support::ProgramHarness::moveOver(harness.in2<QPushButton>("PushButton3"));
+    EXPECT_EQ(withHand.cursor().shape(), Qt::BitmapCursor);
+    support::ProgramHarness::moveOver(*list("List2").viewport());
+    EXPECT_EQ(withHand.cursor().shape(), Qt::ArrowCursor);
+
+    support::ProgramHarness without;
+    Form2& plain = without.form2();
+    support::ProgramHarness::moveOver(without.in2<QPushButton>("PushButton3"));
+    EXPECT_EQ(plain.cursor().shape(), Qt::ArrowCursor);
+}
+
+// Runs the event loop until the program ends it; a program that does not end fails the test.
+int runUntilTheProgramEnds(const std::function<void()>& action) {
+    QTimer::singleShot(0, action);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
+    guard.start(10000);
+    return QCoreApplication::exec();
+}
+
+TEST_F(TableManager, closingEitherWindowEndsTheProgram) {
+    harness.start();
+    ASSERT_TRUE(harness.form2().isVisible());
+    EXPECT_EQ(runUntilTheProgramEnds([&] { harness.form2().close(); }), 0);
+    EXPECT_FALSE(harness.form1().isVisible()) << "the selection window does not reappear";
+    EXPECT_FALSE(harness.form2().isVisible());
+
+    support::ProgramHarness first;
+    first.start();
+    ASSERT_TRUE(first.form1().isVisible());
+    EXPECT_EQ(runUntilTheProgramEnds([&] { first.form1().close(); }), 0);
+    EXPECT_FALSE(first.form1().isVisible());
+}
+
+}  // namespace
+}  // namespace ui
