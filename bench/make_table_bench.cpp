@@ -35,7 +35,7 @@ constexpr int kRuns = 3;
 void makeSource(const std::filesystem::path& path, uint32_t rows) {
     using engine::format::ColumnType;
     auto database = engine::Database::create(path, {.format = engine::storage::FileFormat::Jet4});
-    const std::vector<engine::catalog::ColumnSpec> columns = {
+    const std::vector<engine::catalog::NewColumn> columns = {
         {.name = "Id", .type = ColumnType::Long},
         {.name = "Name", .type = ColumnType::Text, .size = 40},
         {.name = "City", .type = ColumnType::Text, .size = 30},

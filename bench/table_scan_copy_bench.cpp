@@ -4,18 +4,17 @@
 // Each measured step runs in a child process, so its peak memory is its own.
 //
 // Usage: table_scan_copy_bench [ROWS]   (default 100000; the full-size run is 1000000)
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "engine/database.h"
+#include "engine/table_copy.h"
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
-
-#include "engine/database.h"
-#include "engine/table_copy.h"
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,7 +65,7 @@ std::string memo(uint32_t row) {
 
 void buildTable(const std::filesystem::path& path, uint32_t rows) {
     auto database = engine::Database::create(path, {});
-    std::vector<engine::catalog::ColumnSpec> columns = {
+    std::vector<engine::catalog::NewColumn> columns = {
         {.name = "Id", .type = ColumnType::Long},
         {.name = "Name", .type = ColumnType::Text, .size = 50},
         {.name = "Amount", .type = ColumnType::Currency},
@@ -79,10 +78,13 @@ void buildTable(const std::filesystem::path& path, uint32_t rows) {
     database->createTable("Big", columns, [&](std::vector<Value>& row) {
         if (next == rows) return false;
         ++next;
-        row = {Value(static_cast<int32_t>(next)), Value("Customer " + std::to_string(next * 7919 % 100000)),
+        row = {Value(static_cast<int32_t>(next)),
+               Value("Customer " + std::to_string(next * 7919 % 100000)),
                Value(engine::format::Currency{static_cast<int64_t>(next) * 12345}),
-               Value(next / 3.0), Value(engine::format::DateTime{40000.0 + next % 5000 + 0.25}),
-               Value(next % 2 == 0), Value(memo(next))};
+               Value(next / 3.0),
+               Value(engine::format::DateTime{40000.0 + next % 5000 + 0.25}),
+               Value(next % 2 == 0),
+               Value(memo(next))};
         return true;
     });
 }
@@ -91,8 +93,8 @@ void buildTable(const std::filesystem::path& path, uint32_t rows) {
 
 int main(int argc, char** argv) {
     uint32_t rows = argc > 1 ? static_cast<uint32_t>(std::stoul(argv[1])) : 100000;
-    auto folder = std::filesystem::temp_directory_path() /
-                  ("corvanta-bench-" + std::to_string(::getpid()));
+    auto folder =
+        std::filesystem::temp_directory_path() / ("corvanta-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     auto source = folder / "source.mdb";
 
@@ -108,16 +110,16 @@ int main(int argc, char** argv) {
         while (reader->next(row)) values += row.size();
         if (values != static_cast<size_t>(rows) * 7) throw std::runtime_error("rows missing");
     });
-    Measure exported = inChild([&] {
-        runCommand("mdb-export '" + source.string() + "' Big > /dev/null");
-    });
+    Measure exported =
+        inChild([&] { runCommand("mdb-export '" + source.string() + "' Big > /dev/null"); });
     Measure copy = inChild([&] {
         auto from = engine::Database::open(source);
         auto to = engine::Database::create(folder / "copy.mdb", {});
         engine::copyTable(*from, "Big", *to, "Big");
     });
     Measure plainCopy = inChild([&] {
-        runCommand("cp '" + source.string() + "' '" + (folder / "plain.mdb").string() + "' && sync");
+        runCommand("cp '" + source.string() + "' '" + (folder / "plain.mdb").string() +
+                   "' && sync");
     });
 
     std::printf("scan:  engine %.2f s, mdb-export %.2f s: engine is %.1fx faster\n", scan.seconds,

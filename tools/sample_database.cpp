@@ -12,7 +12,7 @@
 namespace tools {
 namespace {
 
-using engine::catalog::ColumnSpec;
+using engine::catalog::NewColumn;
 using engine::format::ColumnType;
 using engine::format::Currency;
 using engine::format::DateTime;
@@ -124,7 +124,7 @@ std::string productDescription(const Product& product, Draw& draw) {
     return text;
 }
 
-std::vector<ColumnSpec> customerColumns() {
+std::vector<NewColumn> customerColumns() {
     return {{.name = "CustomerID", .type = ColumnType::Long, .autoNumber = true},
             {.name = "CompanyName", .type = ColumnType::Text, .size = 60},
             {.name = "ContactName", .type = ColumnType::Text, .size = 40},
@@ -164,7 +164,7 @@ Rows customerRows(Draw& draw) {
     return rows;
 }
 
-std::vector<ColumnSpec> productColumns() {
+std::vector<NewColumn> productColumns() {
     return {{.name = "ProductID", .type = ColumnType::Long, .autoNumber = true},
             {.name = "ProductName", .type = ColumnType::Text, .size = 60},
             {.name = "Category", .type = ColumnType::Text, .size = 30},
@@ -186,7 +186,7 @@ Rows productRows(Draw& draw) {
     return rows;
 }
 
-std::vector<ColumnSpec> orderColumns() {
+std::vector<NewColumn> orderColumns() {
     return {{.name = "OrderID", .type = ColumnType::Long, .autoNumber = true},
             {.name = "CustomerID", .type = ColumnType::Long},
             {.name = "OrderDate", .type = ColumnType::DateTime},
@@ -195,7 +195,7 @@ std::vector<ColumnSpec> orderColumns() {
             {.name = "Freight", .type = ColumnType::Currency}};
 }
 
-std::vector<ColumnSpec> orderDetailColumns() {
+std::vector<NewColumn> orderDetailColumns() {
     return {{.name = "OrderID", .type = ColumnType::Long},
             {.name = "ProductID", .type = ColumnType::Long},
             {.name = "Quantity", .type = ColumnType::Integer},

@@ -18,9 +18,7 @@ char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
 
 [[noreturn]] void malformed(const std::string& why) {
     throw ComError(error_number::kBadConnectionString,
-                   "Format of the initialization string does not conform to the OLE DB "
-                   "specification: " +
-                       why);
+                   "The connection string is malformed: " + why);
 }
 
 }  // namespace

@@ -229,7 +229,7 @@ void Database::change(const std::function<void(const catalog::WriteContext&)>& b
     m_complexKinds.reset();
 }
 
-void Database::createTable(const std::string& name, const std::vector<catalog::ColumnSpec>& columns,
+void Database::createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
                            const RowSource& rows) {
     requireWritable();
     catalog::validateName(name);

@@ -14,8 +14,8 @@
 #pragma once
 
 #include "engine/catalog/catalog.h"
-#include "engine/catalog/column_spec.h"
 #include "engine/catalog/complex_columns.h"
+#include "engine/catalog/new_column.h"
 #include "engine/catalog/write_context.h"
 #include "engine/format/table_definition.h"
 #include "engine/format/table_scan.h"
@@ -113,7 +113,7 @@ public:
 
     // Creates a table and fills it with the rows given; the table exists only once all of them
     // are stored. Throws TableExists ("Table 'x' already exists."), InvalidName, ReadOnly ...
-    void createTable(const std::string& name, const std::vector<catalog::ColumnSpec>& columns,
+    void createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
                      const RowSource& rows = {});
     // Appends rows to an existing table, keeping its indexes.
     void insertRows(std::string_view name, const RowSource& rows);

@@ -106,7 +106,7 @@ bool SelectedRows::next(std::vector<format::Value>& row) {
 void copyTable(Database& source, std::string_view table, Database& destination,
                const std::string& newName, const Selection& selection) {
     SelectedRows rows(source, source.tableDefinition(table), selection);
-    std::vector<catalog::ColumnSpec> columns;
+    std::vector<catalog::NewColumn> columns;
     for (size_t index = 0; index < rows.columns().size(); ++index) {
         const format::ColumnDefinition& column = *rows.columns()[index];
         if (column.type == format::ColumnType::Complex) {
@@ -121,7 +121,7 @@ void copyTable(Database& source, std::string_view table, Database& destination,
             throw EngineError(ErrorCode::NotSupported, "The field '" + column.name +
                                                            "' has a type this engine cannot copy.");
         }
-        columns.push_back(catalog::ColumnSpec::of(column, storage::isJet3(source.format())));
+        columns.push_back(catalog::NewColumn::of(column, storage::isJet3(source.format())));
         columns.back().name = rows.names()[index];
     }
     destination.createTable(newName, columns,

@@ -114,8 +114,7 @@ TEST(ConnectionString, malformedStringsAndUnknownKeywordsAreRefused) {
     };
     const std::vector<Case> cases = {
         {provider + "Data Source=" + file + ";garbage", error_number::kBadConnectionString,
-         "Format of the initialization string does not conform to the OLE DB specification: "
-         "part 3 is not of the form KEYWORD=value."},
+         "The connection string is malformed: part 3 is not of the form KEYWORD=value."},
         {provider + "=x;Data Source=" + file, error_number::kBadConnectionString, "part 2"},
         {provider + "Data Source=" + file + ";DATA SOURCE=" + file,
          error_number::kBadConnectionString, "part 3 gives a keyword that an earlier part"},

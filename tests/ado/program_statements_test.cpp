@@ -58,8 +58,8 @@ void expectSameShape(Database& source, const std::string& table, Database& copy,
     ASSERT_EQ(from.columns.size(), to.columns.size());
     const bool jet3 = engine::storage::isJet3(source.format());
     for (size_t index = 0; index < from.columns.size(); ++index) {
-        const auto expected = engine::catalog::ColumnSpec::of(from.columns[index], jet3);
-        const auto actual = engine::catalog::ColumnSpec::of(to.columns[index], false);
+        const auto expected = engine::catalog::NewColumn::of(from.columns[index], jet3);
+        const auto actual = engine::catalog::NewColumn::of(to.columns[index], false);
         EXPECT_EQ(actual.name, expected.name);
         EXPECT_EQ(actual.type, expected.type) << expected.name;
         EXPECT_EQ(actual.size, expected.size) << expected.name;

@@ -12,7 +12,7 @@
 namespace engine {
 namespace {
 
-using catalog::ColumnSpec;
+using catalog::NewColumn;
 using format::ColumnType;
 using format::Value;
 using storage::FileFormat;
@@ -44,7 +44,8 @@ TEST(DatabaseWrite, newDatabasesAreSoundAndReadableByOthers) {
         EXPECT_EQ(system.out.find("MSysComplexColumns") != std::string::npos,
                   storage::isAce(format));
     }
-    EXPECT_EQ(support::errorOf([&] { Database::create(folder / "new-JET4.mdb", {}); }), ErrorCode::IoError);
+    EXPECT_EQ(support::errorOf([&] { Database::create(folder / "new-JET4.mdb", {}); }),
+              ErrorCode::IoError);
 }
 
 TEST(DatabaseWrite, tablesOfEveryColumnTypeReadBackExactly) {
@@ -82,9 +83,10 @@ TEST(DatabaseWrite, tablesOfEveryColumnTypeReadBackExactly) {
 TEST(DatabaseWrite, createRefusesWhatTheEngineRefuses) {
     support::TempDir folder;
     auto database = Database::create(folder / "refuse.mdb", {});
-    std::vector<ColumnSpec> one = {{.name = "A", .type = ColumnType::Long}};
+    std::vector<NewColumn> one = {{.name = "A", .type = ColumnType::Long}};
     database->createTable("Existing", one);
-    EXPECT_EQ(support::errorOf([&] { database->createTable("existing", one); }), ErrorCode::TableExists);
+    EXPECT_EQ(support::errorOf([&] { database->createTable("existing", one); }),
+              ErrorCode::TableExists);
     try {
         database->createTable("EXISTING", one);
     } catch (const EngineError& error) {
@@ -93,16 +95,20 @@ TEST(DatabaseWrite, createRefusesWhatTheEngineRefuses) {
     for (const char* bad :
          {"", " lead", "dot.name", "bang!", "back`quote", "[bracket]",
           "a name that is far longer than the sixty four characters it may have"}) {
-        EXPECT_EQ(support::errorOf([&] { database->createTable(bad, one); }), ErrorCode::InvalidName) << bad;
+        EXPECT_EQ(support::errorOf([&] { database->createTable(bad, one); }),
+                  ErrorCode::InvalidName)
+            << bad;
     }
-    std::vector<ColumnSpec> twice = {{.name = "A", .type = ColumnType::Long},
-                                     {.name = "a", .type = ColumnType::Text}};
-    EXPECT_EQ(support::errorOf([&] { database->createTable("Twice", twice); }), ErrorCode::InvalidArgument);
-    std::vector<ColumnSpec> many;
+    std::vector<NewColumn> twice = {{.name = "A", .type = ColumnType::Long},
+                                    {.name = "a", .type = ColumnType::Text}};
+    EXPECT_EQ(support::errorOf([&] { database->createTable("Twice", twice); }),
+              ErrorCode::InvalidArgument);
+    std::vector<NewColumn> many;
     for (int index = 0; index < 256; ++index) {
         many.push_back({.name = "C" + std::to_string(index), .type = ColumnType::Byte});
     }
-    EXPECT_EQ(support::errorOf([&] { database->createTable("Wide", many); }), ErrorCode::TooManyColumns);
+    EXPECT_EQ(support::errorOf([&] { database->createTable("Wide", many); }),
+              ErrorCode::TooManyColumns);
     many.pop_back();
     database->createTable("Widest", many, [&, done = false](std::vector<Value>& row) mutable {
         if (done) return false;
@@ -111,8 +117,9 @@ TEST(DatabaseWrite, createRefusesWhatTheEngineRefuses) {
         return true;
     });
     EXPECT_EQ(support::allRows(*database, "Widest").at(0).size(), 255u);
-    std::vector<ColumnSpec> big = {{.name = "N", .type = ColumnType::BigInt}};
-    EXPECT_EQ(support::errorOf([&] { database->createTable("Big", big); }), ErrorCode::InvalidArgument);
+    std::vector<NewColumn> big = {{.name = "N", .type = ColumnType::BigInt}};
+    EXPECT_EQ(support::errorOf([&] { database->createTable("Big", big); }),
+              ErrorCode::InvalidArgument);
     EXPECT_EQ(support::integrityProblems(*database), "");
 }
 
@@ -160,7 +167,8 @@ TEST(DatabaseWrite, droppedTablesVanishAndTheirPagesAreReused) {
     auto sizeWithBoth = std::filesystem::file_size(path);
     database->dropTable("temporary");
     EXPECT_EQ(support::integrityProblems(*database), "");
-    EXPECT_EQ(support::errorOf([&] { database->readTable("Temporary"); }), ErrorCode::InputTableNotFound);
+    EXPECT_EQ(support::errorOf([&] { database->readTable("Temporary"); }),
+              ErrorCode::InputTableNotFound);
     try {
         database->dropTable("Temporary");
         FAIL() << "dropped a missing table";
@@ -173,7 +181,8 @@ TEST(DatabaseWrite, droppedTablesVanishAndTheirPagesAreReused) {
     EXPECT_EQ(std::filesystem::file_size(path), sizeWithBoth);
     EXPECT_EQ(support::integrityProblems(*database), "");
     EXPECT_EQ(support::allRows(*database, "Keep").size(), 20u);
-    EXPECT_EQ(support::errorOf([&] { database->dropTable("MSysObjects"); }), ErrorCode::NotSupported);
+    EXPECT_EQ(support::errorOf([&] { database->dropTable("MSysObjects"); }),
+              ErrorCode::NotSupported);
     database.reset();
     EXPECT_EQ(support::runProcess({"mdb-tables", "-1", path.string()}).out, "Keep\nAgain\n");
 }
@@ -197,7 +206,8 @@ TEST(DatabaseWrite, jet3FilesAndReadOnlyOpensRefuseWrites) {
     if (::geteuid() != 0) {  // root writes any file, whatever its permissions
         auto readOnlyFile = Database::open(jet4, {.mode = AccessMode::ReadWriteIfAble});
         EXPECT_FALSE(readOnlyFile->writable());
-        EXPECT_EQ(support::errorOf([&] { readOnlyFile->dropTable("Table1"); }), ErrorCode::ReadOnly);
+        EXPECT_EQ(support::errorOf([&] { readOnlyFile->dropTable("Table1"); }),
+                  ErrorCode::ReadOnly);
     }
 }
 
@@ -284,7 +294,7 @@ TEST(DatabaseWrite, catalogueIndexesGrowAndShrinkAcrossPages) {
     support::TempDir folder;
     auto path = folder / "many.accdb";
     auto database = Database::create(path, {.format = storage::FileFormat::Ace14});
-    std::vector<catalog::ColumnSpec> one = {{.name = "A", .type = format::ColumnType::Long}};
+    std::vector<catalog::NewColumn> one = {{.name = "A", .type = format::ColumnType::Long}};
     std::string expected;
     for (int index = 0; index < 120; ++index) {
         std::string name = "Table number " + std::to_string(1000 + index) + " Ünïcödé";
@@ -327,7 +337,8 @@ TEST(DatabaseWrite, insertsKeepUserIndexesExact) {
             bool unique = std::any_of(definition.realIndexes.begin(), definition.realIndexes.end(),
                                       [](const auto& real) { return real.isUnique(); });
             if (unique) {
-                EXPECT_EQ(support::errorOf([&] { database->insertRows(name, support::RowFeed(duplicate)); }),
+                EXPECT_EQ(support::errorOf(
+                              [&] { database->insertRows(name, support::RowFeed(duplicate)); }),
                           ErrorCode::DuplicateKey)
                     << name;
                 EXPECT_EQ(support::allRows(*database, name).size(), before);

@@ -12,7 +12,7 @@
 namespace engine {
 namespace {
 
-using catalog::ColumnSpec;
+using catalog::NewColumn;
 using format::Value;
 using storage::FileFormat;
 
@@ -58,11 +58,11 @@ public:
 
 private:
     struct Table {
-        std::vector<ColumnSpec> columns;
+        std::vector<NewColumn> columns;
         Rows rows;
     };
 
-    Rows makeRows(const std::vector<ColumnSpec>& columns, size_t count) {
+    Rows makeRows(const std::vector<NewColumn>& columns, size_t count) {
         Rows rows;
         for (size_t index = 0; index < count; ++index) {
             rows.push_back(support::sampleRow(columns, static_cast<uint32_t>(m_random())));
@@ -71,7 +71,7 @@ private:
     }
 
     void create() {
-        std::vector<ColumnSpec> columns;
+        std::vector<NewColumn> columns;
         for (const auto& column : m_all) {
             if (m_random() % 2 == 0 || columns.empty()) columns.push_back(column);
         }
@@ -97,7 +97,7 @@ private:
     }
 
     Database& m_database;
-    std::vector<ColumnSpec> m_all;
+    std::vector<NewColumn> m_all;
     std::mt19937 m_random;
     std::map<std::string, Table> m_tables;
     int m_nextName = 0;

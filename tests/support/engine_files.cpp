@@ -11,7 +11,7 @@
 
 namespace support {
 
-using engine::catalog::ColumnSpec;
+using engine::catalog::NewColumn;
 using engine::format::ColumnType;
 using engine::format::Value;
 
@@ -43,8 +43,8 @@ std::string integrityProblems(const std::filesystem::path& path, const std::stri
     return integrityProblems(*database);
 }
 
-std::vector<ColumnSpec> everyColumnType(engine::storage::FileFormat format) {
-    std::vector<ColumnSpec> columns = {
+std::vector<NewColumn> everyColumnType(engine::storage::FileFormat format) {
+    std::vector<NewColumn> columns = {
         {.name = "Number", .type = ColumnType::Long, .autoNumber = true},
         {.name = "Flag", .type = ColumnType::Boolean},
         {.name = "Small", .type = ColumnType::Byte},
@@ -72,7 +72,7 @@ std::vector<ColumnSpec> everyColumnType(engine::storage::FileFormat format) {
     return columns;
 }
 
-std::vector<Value> sampleRow(const std::vector<ColumnSpec>& columns, uint32_t seed) {
+std::vector<Value> sampleRow(const std::vector<NewColumn>& columns, uint32_t seed) {
     std::mt19937 random(seed);
     auto pick = [&](int range) {
         return static_cast<int>(random() % static_cast<unsigned>(range));

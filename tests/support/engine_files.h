@@ -2,7 +2,7 @@
 // column type, and the integrity check as an assertion.
 #pragma once
 
-#include "engine/catalog/column_spec.h"
+#include "engine/catalog/new_column.h"
 #include "engine/database.h"
 
 #include <filesystem>
@@ -26,12 +26,12 @@ std::string integrityProblems(const std::filesystem::path& path, const std::stri
 
 // One column of every type a new table can have (Large Number and Date/Time Extended only when
 // the format has them).
-std::vector<engine::catalog::ColumnSpec> everyColumnType(engine::storage::FileFormat format);
+std::vector<engine::catalog::NewColumn> everyColumnType(engine::storage::FileFormat format);
 
 // A row for everyColumnType(format), varied by seed; some values NULL, memo and OLE values of
 // every storage size (inline, one page, chained).
-std::vector<engine::format::Value> sampleRow(
-    const std::vector<engine::catalog::ColumnSpec>& columns, uint32_t seed);
+std::vector<engine::format::Value> sampleRow(const std::vector<engine::catalog::NewColumn>& columns,
+                                             uint32_t seed);
 
 // Every row of a table, read through the engine.
 std::vector<std::vector<engine::format::Value>> allRows(engine::Database& database,

@@ -181,38 +181,38 @@ format::TableDefinition shapeOf(const SystemTable& table, storage::SortOrder sor
     format::TableDefinition shape;
     shape.tableType = table.tableType;
     for (size_t index = 0; index < table.columns.size(); ++index) {
-        const auto& spec = table.columns[index];
+        const auto& request = table.columns[index];
         format::ColumnDefinition column;
-        column.name = spec.name;
-        column.type = spec.type;
+        column.name = request.name;
+        column.type = request.type;
         column.number = static_cast<uint16_t>(index);
-        column.flags = spec.flags;
-        column.length = spec.length;
+        column.flags = request.flags;
+        column.length = request.length;
         if (column.isFixed()) {
-            column.fixedOffset = spec.place;
+            column.fixedOffset = request.place;
         } else {
-            column.varIndex = spec.place;
+            column.varIndex = request.place;
         }
-        if (format::isTextType(spec.type)) {
+        if (format::isTextType(request.type)) {
             column.sortLcid = sortOrder.lcid;
             column.sortVersion = sortOrder.version;
             column.codePage = codePage;
         }
-        if (spec.type == ColumnType::Numeric) column.precision = 18;
+        if (request.type == ColumnType::Numeric) column.precision = 18;
         shape.columns.push_back(column);
     }
     for (size_t index = 0; index < table.indexes.size(); ++index) {
-        const auto& spec = table.indexes[index];
+        const auto& request = table.indexes[index];
         format::RealIndex real;
         real.number = static_cast<uint32_t>(index);
-        for (uint16_t column : spec.columns) real.columns.push_back({column, true});
-        real.flags = spec.flags;
+        for (uint16_t column : request.columns) real.columns.push_back({column, true});
+        real.flags = request.flags;
         shape.realIndexes.push_back(real);
         format::LogicalIndex logical;
-        logical.name = spec.name;
+        logical.name = request.name;
         logical.number = static_cast<uint32_t>(index);
         logical.realIndexNumber = static_cast<uint32_t>(index);
-        logical.indexType = spec.kind;
+        logical.indexType = request.kind;
         logical.cascadeUpdates = 4;  // what the product stores for indexes outside relationships
         logical.cascadeDeletes = 4;
         shape.logicalIndexes.push_back(logical);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/catalog/catalog.h"
-#include "engine/catalog/column_spec.h"
+#include "engine/catalog/new_column.h"
 #include "engine/catalog/write_context.h"
 #include "engine/format/table_appender.h"
 

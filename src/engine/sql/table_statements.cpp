@@ -31,31 +31,31 @@ uint16_t sizeOf(const ColumnDefinition& column, uint32_t largest, const char* un
     return static_cast<uint16_t>(size);
 }
 
-catalog::ColumnSpec specOf(const ColumnDefinition& column, storage::FileFormat format) {
+catalog::NewColumn specOf(const ColumnDefinition& column, storage::FileFormat format) {
     if (column.notNull) {
         throw EngineError(ErrorCode::NotSupported,
                           "The field '" + column.name +
                               "' is declared NOT NULL, which this engine cannot store; create "
                               "it without NOT NULL.");
     }
-    catalog::ColumnSpec spec;
-    spec.name = column.name;
+    catalog::NewColumn request;
+    request.name = column.name;
     switch (column.type) {
         case DataType::Boolean:
-            spec.type = ColumnType::Boolean;
+            request.type = ColumnType::Boolean;
             break;
         case DataType::Byte:
-            spec.type = ColumnType::Byte;
+            request.type = ColumnType::Byte;
             break;
         case DataType::Integer:
-            spec.type = ColumnType::Integer;
+            request.type = ColumnType::Integer;
             break;
         case DataType::Long:
-            spec.type = ColumnType::Long;
+            request.type = ColumnType::Long;
             break;
         case DataType::Counter:
-            spec.type = ColumnType::Long;
-            spec.autoNumber = true;
+            request.type = ColumnType::Long;
+            request.autoNumber = true;
             break;
         case DataType::BigInt:
             if (format < storage::FileFormat::Ace16) {
@@ -64,44 +64,44 @@ catalog::ColumnSpec specOf(const ColumnDefinition& column, storage::FileFormat f
                                       "' is a Large Number (BIGINT), which needs a database of "
                                       "the Access 2016 format or later.");
             }
-            spec.type = ColumnType::BigInt;
+            request.type = ColumnType::BigInt;
             break;
         case DataType::Currency:
-            spec.type = ColumnType::Currency;
+            request.type = ColumnType::Currency;
             break;
         case DataType::Single:
-            spec.type = ColumnType::Single;
+            request.type = ColumnType::Single;
             break;
         case DataType::Double:
-            spec.type = ColumnType::Double;
+            request.type = ColumnType::Double;
             break;
         case DataType::Decimal:
-            spec.type = ColumnType::Numeric;
-            spec.precision = column.precision;
-            spec.scale = column.scale;
+            request.type = ColumnType::Numeric;
+            request.precision = column.precision;
+            request.scale = column.scale;
             break;
         case DataType::DateTime:
-            spec.type = ColumnType::DateTime;
+            request.type = ColumnType::DateTime;
             break;
         case DataType::Guid:
-            spec.type = ColumnType::Guid;
+            request.type = ColumnType::Guid;
             break;
         case DataType::Text:
-            spec.type = ColumnType::Text;
-            spec.size = sizeOf(column, kMaxTextSize, "characters");
+            request.type = ColumnType::Text;
+            request.size = sizeOf(column, kMaxTextSize, "characters");
             break;
         case DataType::Memo:
-            spec.type = ColumnType::Memo;
+            request.type = ColumnType::Memo;
             break;
         case DataType::Binary:
-            spec.type = ColumnType::Binary;
-            spec.size = sizeOf(column, kMaxBinarySize, "bytes");
+            request.type = ColumnType::Binary;
+            request.size = sizeOf(column, kMaxBinarySize, "bytes");
             break;
         case DataType::OleObject:
-            spec.type = ColumnType::Ole;
+            request.type = ColumnType::Ole;
             break;
     }
-    return spec;
+    return request;
 }
 
 }  // namespace
@@ -113,14 +113,14 @@ void createTable(Database& database, const CreateTableStatement& statement) {
                               std::to_string(statement.columns.size()) + "; at most " +
                               std::to_string(kMaxFields) + " are allowed.");
     }
-    std::vector<catalog::ColumnSpec> specs;
+    std::vector<catalog::NewColumn> newColumns;
     for (const auto& column : statement.columns) {
-        for (const auto& earlier : specs) {
+        for (const auto& earlier : newColumns) {
             if (storage::equalsIgnoringCase(earlier.name, column.name)) definedTwice(column.name);
         }
-        specs.push_back(specOf(column, database.format()));
+        newColumns.push_back(specOf(column, database.format()));
     }
-    database.createTable(statement.table, specs);
+    database.createTable(statement.table, newColumns);
 }
 
 void insertRow(Database& database, const InsertStatement& statement) {

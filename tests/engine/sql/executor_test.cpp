@@ -11,7 +11,7 @@
 namespace engine::sql {
 namespace {
 
-using catalog::ColumnSpec;
+using catalog::NewColumn;
 using format::ColumnType;
 using format::Value;
 using storage::FileFormat;
@@ -38,7 +38,7 @@ protected:
     void SetUp() override {
         path = folder / "people.mdb";
         database = Database::create(path, {.format = FileFormat::Jet4});
-        const std::vector<ColumnSpec> columns = {
+        const std::vector<NewColumn> columns = {
             {.name = "Id", .type = ColumnType::Long, .autoNumber = true},
             {.name = "Name", .type = ColumnType::Text, .size = 50},
             {.name = "Amount", .type = ColumnType::Currency},

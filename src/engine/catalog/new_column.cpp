@@ -1,4 +1,4 @@
-#include "engine/catalog/column_spec.h"
+#include "engine/catalog/new_column.h"
 
 #include "engine/format/table_definition_writer.h"
 #include "engine/storage/unicode.h"
@@ -19,9 +19,9 @@ constexpr size_t kMaxColumns = 255;
                           "characters or punctuation and that it isn't too long.");
 }
 
-[[noreturn]] void invalidColumn(const ColumnSpec& spec, const std::string& why) {
+[[noreturn]] void invalidColumn(const NewColumn& request, const std::string& why) {
     throw EngineError(ErrorCode::InvalidArgument,
-                      "The field '" + spec.name + "' cannot be created: " + why + ".");
+                      "The field '" + request.name + "' cannot be created: " + why + ".");
 }
 
 }  // namespace
@@ -39,74 +39,76 @@ void validateName(std::string_view name) {
     }
 }
 
-ColumnSpec ColumnSpec::of(const format::ColumnDefinition& column, bool jet3Source) {
-    ColumnSpec spec;
-    spec.name = column.name;
-    spec.type = column.type;
+NewColumn NewColumn::of(const format::ColumnDefinition& column, bool jet3Source) {
+    NewColumn request;
+    request.name = column.name;
+    request.type = column.type;
     if (column.type == ColumnType::Text) {
-        spec.size = static_cast<uint16_t>(jet3Source ? column.length : column.length / 2);
+        request.size = static_cast<uint16_t>(jet3Source ? column.length : column.length / 2);
     } else if (column.type == ColumnType::Binary) {
-        spec.size = column.length;
+        request.size = column.length;
     }
-    spec.precision = column.precision;
-    spec.scale = column.scale;
-    spec.hyperlink = column.isHyperlink();
-    spec.compressedUnicode = jet3Source || column.isCompressedUnicode();
-    return spec;
+    request.precision = column.precision;
+    request.scale = column.scale;
+    request.hyperlink = column.isHyperlink();
+    request.compressedUnicode = jet3Source || column.isCompressedUnicode();
+    return request;
 }
 
-std::vector<format::ColumnDefinition> defineColumns(const std::vector<ColumnSpec>& specs,
+std::vector<format::ColumnDefinition> defineColumns(const std::vector<NewColumn>& newColumns,
                                                     storage::FileFormat fileFormat,
                                                     uint16_t codePage,
                                                     storage::SortOrder sortOrder) {
-    if (specs.empty()) {
+    if (newColumns.empty()) {
         throw EngineError(ErrorCode::InvalidArgument, "A table needs at least one field.");
     }
-    if (specs.size() > kMaxColumns) {
+    if (newColumns.size() > kMaxColumns) {
         throw EngineError(ErrorCode::TooManyColumns, "Too many fields defined.");
     }
     std::vector<format::ColumnDefinition> columns;
-    for (const auto& spec : specs) {
-        validateName(spec.name);
+    for (const auto& request : newColumns) {
+        validateName(request.name);
         for (const auto& earlier : columns) {
-            if (storage::equalsIgnoringCase(earlier.name, spec.name)) {
-                invalidColumn(spec, "another field has the same name");
+            if (storage::equalsIgnoringCase(earlier.name, request.name)) {
+                invalidColumn(request, "another field has the same name");
             }
         }
         format::ColumnDefinition column;
-        column.name = spec.name;
-        column.type = spec.type;
+        column.name = request.name;
+        column.type = request.type;
         column.flags = format::column_flags::kNullable;
-        switch (spec.type) {
+        switch (request.type) {
             case ColumnType::Text:
-                if (spec.size == 0 || spec.size > 255)
-                    invalidColumn(spec, "its size must be 1 to 255");
-                column.length = static_cast<uint16_t>(spec.size * 2);
+                if (request.size == 0 || request.size > 255)
+                    invalidColumn(request, "its size must be 1 to 255");
+                column.length = static_cast<uint16_t>(request.size * 2);
                 break;
             case ColumnType::Binary:
-                if (spec.size == 0 || spec.size > 510)
-                    invalidColumn(spec, "its size must be 1 to 510");
-                column.length = spec.size;
+                if (request.size == 0 || request.size > 510)
+                    invalidColumn(request, "its size must be 1 to 510");
+                column.length = request.size;
                 break;
             case ColumnType::Numeric:
-                if (spec.precision == 0 || spec.precision > 28 || spec.scale > spec.precision) {
-                    invalidColumn(spec, "its precision must be 1 to 28 and its scale at most that");
+                if (request.precision == 0 || request.precision > 28 ||
+                    request.scale > request.precision) {
+                    invalidColumn(request,
+                                  "its precision must be 1 to 28 and its scale at most that");
                 }
-                column.precision = spec.precision;
-                column.scale = spec.scale;
+                column.precision = request.precision;
+                column.scale = request.scale;
                 break;
             case ColumnType::BigInt:
                 if (fileFormat < storage::FileFormat::Ace16) {
-                    invalidColumn(spec, "Large Number needs the Access 2016 format or later");
+                    invalidColumn(request, "Large Number needs the Access 2016 format or later");
                 }
                 break;
             case ColumnType::ExtDateTime:
                 if (fileFormat < storage::FileFormat::Ace17) {
-                    invalidColumn(spec, "Date/Time Extended needs the Access 2019 format");
+                    invalidColumn(request, "Date/Time Extended needs the Access 2019 format");
                 }
                 break;
             case ColumnType::Complex:
-                invalidColumn(spec, "attachment and multi-value fields cannot be created");
+                invalidColumn(request, "attachment and multi-value fields cannot be created");
             case ColumnType::Boolean:
             case ColumnType::Byte:
             case ColumnType::Integer:
@@ -120,27 +122,28 @@ std::vector<format::ColumnDefinition> defineColumns(const std::vector<ColumnSpec
             case ColumnType::Guid:
                 break;
             default:
-                invalidColumn(spec, "its type is not supported");
+                invalidColumn(request, "its type is not supported");
         }
-        if (spec.autoNumber) {
-            if (spec.type != ColumnType::Long)
-                invalidColumn(spec, "only Long Integer can number rows");
+        if (request.autoNumber) {
+            if (request.type != ColumnType::Long)
+                invalidColumn(request, "only Long Integer can number rows");
             column.flags |= format::column_flags::kAutoNumber;
         }
-        if (spec.guidAutoNumber) {
-            if (spec.type != ColumnType::Guid)
-                invalidColumn(spec, "only Replication ID can take GUIDs");
+        if (request.guidAutoNumber) {
+            if (request.type != ColumnType::Guid)
+                invalidColumn(request, "only Replication ID can take GUIDs");
             column.flags |= format::column_flags::kGuidAutoNumber;
         }
-        if (spec.hyperlink) {
-            if (spec.type != ColumnType::Memo) invalidColumn(spec, "only Memo can be a hyperlink");
+        if (request.hyperlink) {
+            if (request.type != ColumnType::Memo)
+                invalidColumn(request, "only Memo can be a hyperlink");
             column.flags |= format::column_flags::kHyperlink;
         }
-        if (format::isTextType(spec.type)) {
+        if (format::isTextType(request.type)) {
             column.codePage = codePage;
             column.sortLcid = sortOrder.lcid;
             column.sortVersion = sortOrder.version;
-            if (spec.compressedUnicode)
+            if (request.compressedUnicode)
                 column.extFlags = format::column_ext_flags::kCompressedUnicode;
         }
         columns.push_back(column);

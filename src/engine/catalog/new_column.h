@@ -1,4 +1,4 @@
-// A column as a caller asks for it when creating a table. The engine turns specs into column
+// A column as a caller asks for it when creating a table. The engine turns newColumns into column
 // definitions (table_definition.h), choosing numbers, offsets and flags as the product does.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 namespace engine::catalog {
 
-struct ColumnSpec {
+struct NewColumn {
     std::string name;
     format::ColumnType type = format::ColumnType::Text;
     uint16_t size = 255;      // Text: characters (1-255); Binary: bytes (1-510); ignored otherwise
@@ -20,8 +20,8 @@ struct ColumnSpec {
     bool hyperlink = false;         // Memo
     bool compressedUnicode = true;  // Text and Memo
 
-    // The spec of an existing column (make-table keeps a source column's type and size).
-    static ColumnSpec of(const format::ColumnDefinition& column, bool jet3Source);
+    // The request of an existing column (make-table keeps a source column's type and size).
+    static NewColumn of(const format::ColumnDefinition& column, bool jet3Source);
 };
 
 // Throws InvalidName when name cannot name a table or column: empty, longer than 64
@@ -31,7 +31,7 @@ void validateName(std::string_view name);
 // Builds the column definitions of a new table (Jet 4 and later). Throws InvalidName,
 // TooManyColumns, InvalidArgument (a size out of range, a type the format lacks, two columns of
 // one name).
-std::vector<format::ColumnDefinition> defineColumns(const std::vector<ColumnSpec>& specs,
+std::vector<format::ColumnDefinition> defineColumns(const std::vector<NewColumn>& newColumns,
                                                     storage::FileFormat format, uint16_t codePage,
                                                     storage::SortOrder sortOrder);
 
