@@ -7,6 +7,8 @@
 #include "app/window_helpers.h"
 #include "ui/layouts/application_icon.h"
 #include "ui/layouts/twips.h"
+#include "ui/tables/list_commands.h"
+#include "ui/tables/table_transfer.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -140,13 +142,21 @@ void Form2::PushButton7_Click() {
     markEveryEntry(m_list2, false, app::location::kForm2PushButton7Click);
 }
 
-// The transfer, delete and rename commands come with the table commands.
-void Form2::PushButton3_Click() {}
-void Form2::PushButton4_Click() {}
-void Form2::PushButton5_Click() {}
-void Form2::PushButton8_Click() {}
-void Form2::PushButton9_Click() {}
-void Form2::PushButton10_Click() {}
+void Form2::PushButton3_Click() {
+    transferTables(m_session, TransferDirection::ToDatabase2, m_pointer, *m_layout.ProgressBar1);
+}
+
+void Form2::PushButton4_Click() { deleteTables(m_session, ListSide::Database1, m_pointer); }
+
+void Form2::PushButton5_Click() { renameTable(m_session, ListSide::Database1, m_pointer); }
+
+void Form2::PushButton8_Click() {
+    transferTables(m_session, TransferDirection::ToDatabase1, m_pointer, *m_layout.ProgressBar1);
+}
+
+void Form2::PushButton9_Click() { deleteTables(m_session, ListSide::Database2, m_pointer); }
+
+void Form2::PushButton10_Click() { renameTable(m_session, ListSide::Database2, m_pointer); }
 
 void Form2::PushButton11_Click() {
     app::TrappedProcedure procedure(m_session.boxes,
