@@ -81,6 +81,9 @@ void ScriptedModalBoxes::answerOpenFile(std::optional<QString> answer) {
 
 bool ScriptedModalBoxes::take(Kind kind, const ShownBox& box, Scripted& answer) {
     m_shown.push_back(box);
+    if (whileShown) {
+        whileShown();
+    }
     if (m_script.empty() || m_script.front().kind != kind) {
         ADD_FAILURE() << "unexpected " << describe(box)
                       << (m_script.empty() ? " (no answer scripted)"

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <variant>
@@ -39,6 +40,9 @@ public:
         m_shown.clear();
         m_messages.clear();
     }
+
+    // Called whenever a box is shown, to look at the program while the box waits for its answer.
+    std::function<void()> whileShown;
 
     app::MessageAnswer message(const app::MessageBoxRequest& request) override;
     std::optional<QString> input(const app::InputBoxRequest& request) override;
