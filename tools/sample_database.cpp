@@ -262,7 +262,7 @@ void writeSampleDatabase(const std::string& path) {
     database->createTable("Customers", customerColumns(), feed(customers));
     database->createTable("Products", productColumns(), feed(products));
     database->createTable("Orders", orderColumns(), feed(orders));
-    database->createTable("Order Details", orderDetailColumns(), feed(details));
+    database->createTable("OrderDetails", orderDetailColumns(), feed(details));
 }
 
 }  // namespace tools

@@ -158,7 +158,7 @@ TEST_F(SelectionWindow, theSampleBesideTheProgramListsItsTablesInBothLists) {
     ASSERT_TRUE(tableManagerShown());
     QStringList tables = entries(harness.in2<QListWidget>("List1"));
     tables.sort();
-    EXPECT_EQ(tables, (QStringList{"Customers", "Order Details", "Orders", "Products"}));
+    EXPECT_EQ(tables, (QStringList{"Customers", "OrderDetails", "Orders", "Products"}));
     EXPECT_EQ(entries(harness.in2<QListWidget>("List2")),
               entries(harness.in2<QListWidget>("List1")));
 }
