@@ -145,7 +145,8 @@ void transferTables(const db::Session& session, TransferDirection which,
                                [&] { session.boxes.message({.text = ontoItselfMessage(name)}); });
                 goAhead = false;
             } else {
-                app::MessageAnswer answer = app::MessageAnswer::Yes;
+                // A question that could not be asked replaces nothing.
+                app::MessageAnswer answer = app::MessageAnswer::No;
                 procedure.step(line(146), [&] {
                     answer = session.boxes.message(
                         {.text = QStringLiteral("Would you like to overwrite ") + name +
