@@ -273,12 +273,6 @@ TEST_F(TransferOntoItself, aTableMissingFromAStaleDestinationListIsNotReplaced) 
     expectNothingLost();
 }
 
-}  // namespace
-}  // namespace ui
-
-namespace ui {
-namespace {
-
 using engine::storage::FileFormat;
 
 struct Side {
