@@ -15,15 +15,7 @@ using catalog::NewColumn;
 using format::ColumnType;
 using format::Value;
 using storage::FileFormat;
-
-ErrorCode errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EngineError& error) {
-        return error.code();
-    }
-    return ErrorCode::Internal;
-}
+using support::errorOf;
 
 format::Guid guidOf(uint8_t first) {
     format::Guid guid;

@@ -12,15 +12,7 @@ namespace {
 using format::ColumnType;
 using format::Value;
 using storage::FileFormat;
-
-ErrorCode errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EngineError& error) {
-        return error.code();
-    }
-    return ErrorCode::Internal;
-}
+using support::errorOf;
 
 TEST(CreateTable, typesMapToTheEnginesColumns) {
     support::TempDir folder;
