@@ -129,7 +129,6 @@ void transferTables(const db::Session& session, TransferDirection which,
         QString name;
         procedure.step(line(140), [&] { name = sourceList().text(index); });
         bool goAhead = true;
-        procedure.step(line(142), [&] { goAhead = true; });
 
         if (procedure.test(line(144), [&] { return db::IsInListbox(name, destinationList()); })) {
             // When both databases are one file, the destination table of that name is the
