@@ -19,15 +19,26 @@ for package in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
+# Node.js runs the npm package mdb-reader, the tests' second independent reader. A machine that
+# has node and npm already (from any source) keeps them.
+if ! command -v node > /dev/null || ! command -v npm > /dev/null; then
+    missing+=(nodejs npm)
 fi
 
-echo "Installing missing packages: ${missing[*]}"
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-    as_root=(sudo)
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    as_root=()
+    if [ "$(id -u)" -ne 0 ]; then
+        as_root=(sudo)
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    "${as_root[@]}" apt-get update -q
+    "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -q
-"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+# mdb-reader at the version its lock file pins, installed beside the script that runs it.
+reader="$(dirname "$0")/../tests/support/mdb_reader"
+if [ ! -d "$reader/node_modules/mdb-reader" ]; then
+    echo "Installing the npm package mdb-reader for the tests"
+    npm ci --prefix "$reader" --no-audit --no-fund --loglevel=error
+fi
