@@ -8,7 +8,9 @@
 //   while (reader->next(row)) ...
 //
 // Every change (createTable, insertRows, dropTable) is all or nothing: it commits whole or leaves
-// the file as it was, also when the process dies in the middle (see storage/pager.h).
+// the file as it was, also when the process dies in the middle (see storage/pager.h). A change
+// whose failure could not be undone leaves the database refusing every further change; the
+// next open undoes it. Readers in other processes see the state before a change or after it.
 //
 // Errors are engine::EngineError (error.h).
 #pragma once
@@ -25,6 +27,7 @@
 #include "engine/storage/page_file.h"
 #include "engine/storage/pager.h"
 
+#include <chrono>
 #include <compare>
 #include <functional>
 #include <memory>
@@ -44,6 +47,9 @@ struct OpenOptions {
     std::string password;  // UTF-8, used exactly as given; empty = none
     AccessMode mode = AccessMode::ReadOnly;
     storage::FileSystem* fileSystem = nullptr;  // the operating system's when null
+    // How long to wait for other programs to let go of the file: a reader for a commit to end,
+    // a writer for readers to finish before it overwrites pages they read. Then FileInUse.
+    std::chrono::milliseconds lockTimeout{20000};
 };
 
 struct CreateOptions {
@@ -88,7 +94,9 @@ public:
     // Opens a database held by any page file, for reading only.
     static std::unique_ptr<Database> open(std::unique_ptr<storage::PageFile> file,
                                           const OpenOptions& options);
-    // Creates a new, empty database. Throws IoError when the file exists.
+    // Creates a new, empty database and opens it for writing. The file appears under path only
+    // once it is whole; a failure leaves nothing behind. Throws IoError when anything is at path
+    // (a link to nothing too), DiskFull ...
     static std::unique_ptr<Database> create(const std::string& path, const CreateOptions& options);
     ~Database();
 
@@ -121,16 +129,17 @@ public:
     void dropTable(std::string_view name);
 
 private:
-    Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header,
-             storage::FileSystem* fileSystem);
+    Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header);
+    static std::unique_ptr<Database> onPager(std::unique_ptr<storage::Pager> pager,
+                                             const OpenOptions& options);
     // Runs body as one change: journaled, committed whole, rolled back on any error.
     void change(const std::function<void(const catalog::WriteContext&)>& body);
     void requireWritable() const;
 
     std::unique_ptr<storage::Pager> m_pager;
     storage::HeaderPage m_header;
-    storage::FileSystem* m_fileSystem;
     const format::JetFormat* m_jetFormat;
+    bool m_readingOnly = false;
     std::optional<catalog::Catalog> m_catalog;
     std::optional<std::map<int32_t, catalog::ComplexKind>> m_complexKinds;
 };

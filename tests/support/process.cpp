@@ -1,6 +1,7 @@
 #include "support/process.h"
 
 #include <array>
+#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -60,5 +61,29 @@ ProcessResult runProcess(const std::vector<std::string>& command) {
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
+
+pid_t startChild(const std::function<int()>& action) {
+    pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        int status = 2;
+        try {
+            status = action();
+        } catch (...) {
+        }
+        _exit(status);
+    }
+    return child;
+}
+
+int waitForChild(pid_t child) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int inChild(const std::function<int()>& action) { return waitForChild(startChild(action)); }
 
 }  // namespace support

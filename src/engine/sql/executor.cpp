@@ -111,7 +111,9 @@ std::unique_ptr<QueryRows> runSelect(Database& own, const SelectStatement& selec
                                     Database::open(file->path, {.mode = AccessMode::ReadWrite}));
         destination = destinationFile.get();
         if (source.file && sameFile(source.database->path(), destination->path())) {
+            // A reader of the file being written would hold up its commit: let it go.
             source.database = destination;
+            source.file.reset();
         }
     }
     copyTable(*source.database, table, *destination, select.into->name, selection);
