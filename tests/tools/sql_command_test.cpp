@@ -4,9 +4,11 @@
 #include "support/process.h"
 
 #include "commands.h"
+#include "engine/database.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +69,36 @@ TEST(SqlCommand, reportsErrorsAndUsage) {
     EXPECT_EQ(run({"sql", path}).status, 2);
     EXPECT_EQ(run({"sql", path, "-p", "password", "SELECT * FROM Table1", "extra"}).status, 2);
     EXPECT_EQ(run({"check", path, "-p", "password"}).out, "ok\n");
+}
+
+// A statement that only reads needs no more than reading, so it runs while another process
+// writes the file; one that writes is refused then.
+TEST(SqlCommand, aSelectRunsWhileAnotherProcessWrites) {
+    support::TempDir folder;
+    const std::string path = folder.copyFixture("jet4/testV2003.mdb").string();
+    const std::string expected = run({"export", path, "Table1"}).out;
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    pid_t writer = support::startChild([&] {
+        ::close(release[1]);
+        auto database = engine::Database::open(path, {.mode = engine::AccessMode::ReadWrite});
+        char signal = 'x';
+        if (::write(ready[1], &signal, 1) != 1) return 1;
+        (void)::read(release[0], &signal, 1);
+        return 0;
+    });
+    char signal = 0;
+    ASSERT_EQ(::read(ready[0], &signal, 1), 1);
+    const Outcome selected = run({"sql", path, "SELECT * FROM Table1"});
+    EXPECT_EQ(selected.status, 0) << selected.err;
+    EXPECT_EQ(selected.out, expected);
+    EXPECT_EQ(run({"sql", path, "DROP TABLE Table1"}).err,
+              "error 3045: Could not use '" + path + "'; file already in use.\n");
+    ::close(release[1]);
+    EXPECT_EQ(support::waitForChild(writer), 0);
+    for (int fd : {ready[0], ready[1], release[0]}) ::close(fd);
 }
 
 }  // namespace

@@ -136,6 +136,16 @@ format::TableDefinition storedTable(Database& database, std::string_view name) {
     throw inputTableNotFound(name);
 }
 
+bool onlyReads(std::string_view statement) {
+    try {
+        const Statement parsed = parseStatement(statement);
+        const auto* select = std::get_if<SelectStatement>(&parsed);
+        return select && !select->into;
+    } catch (const EngineError&) {
+        return false;
+    }
+}
+
 std::unique_ptr<QueryRows> execute(Database& database, std::string_view statement,
                                    const ExecuteOptions& options) {
     const Statement parsed = parseStatement(statement);
