@@ -95,10 +95,11 @@ std::unique_ptr<PageFile> FaultyFileSystem::open(const std::string& path,
     return std::make_unique<FaultyPageFile>(real().open(path, mode), *this);
 }
 
-std::unique_ptr<PageFile> FaultyFileSystem::create(const std::string& path, const FileInfo* like) {
+std::unique_ptr<PageFile> FaultyFileSystem::create(const std::string& path, const FileInfo* like,
+                                                   engine::storage::Naming naming) {
     refuseIfReadOnly();
     step(Action::Create, path);
-    return std::make_unique<FaultyPageFile>(real().create(path, like), *this);
+    return std::make_unique<FaultyPageFile>(real().create(path, like, naming), *this);
 }
 
 std::unique_ptr<NewFile> FaultyFileSystem::createNew(const std::string& path) {
@@ -109,10 +110,10 @@ std::unique_ptr<NewFile> FaultyFileSystem::createNew(const std::string& path) {
 
 bool FaultyFileSystem::exists(const std::string& path) { return real().exists(path); }
 
-void FaultyFileSystem::remove(const std::string& path) {
+void FaultyFileSystem::remove(const std::string& path, engine::storage::Naming naming) {
     refuseIfReadOnly();
     step(Action::Remove, path);
-    real().remove(path);
+    real().remove(path, naming);
 }
 
 std::string FaultyFileSystem::resolve(const std::string& path) { return real().resolve(path); }

@@ -28,11 +28,12 @@ public:
 
     std::unique_ptr<engine::storage::PageFile> open(const std::string& path,
                                                     engine::storage::OpenMode mode) override;
-    std::unique_ptr<engine::storage::PageFile> create(
-        const std::string& path, const engine::storage::FileInfo* like) override;
+    std::unique_ptr<engine::storage::PageFile> create(const std::string& path,
+                                                      const engine::storage::FileInfo* like,
+                                                      engine::storage::Naming naming) override;
     std::unique_ptr<engine::storage::NewFile> createNew(const std::string& path) override;
     bool exists(const std::string& path) override;
-    void remove(const std::string& path) override;
+    void remove(const std::string& path, engine::storage::Naming naming) override;
     std::string resolve(const std::string& path) override;
     std::vector<std::string> list(const std::string& folder) override;
 

@@ -60,7 +60,7 @@ std::unique_ptr<AccessLockFile> AccessLockFile::acquire(FileSystem& fileSystem,
         }
         if (error.code() != ErrorCode::FileNotFound) throw;
         FileInfo like = database.info();
-        file = fileSystem.create(path, &like);
+        file = fileSystem.create(path, &like, Naming::Passing);
         made = true;
     }
     std::unique_ptr<AccessLockFile> kept(
@@ -80,7 +80,7 @@ AccessLockFile::~AccessLockFile() {
     try {
         if (heldByOthers(*m_file)) return;
         m_file.reset();
-        m_fileSystem.remove(m_path);
+        m_fileSystem.remove(m_path, Naming::Passing);
     } catch (const EngineError&) {
         // A lock file left behind is stale, not harmful: the next opener finds no locks on it.
     }

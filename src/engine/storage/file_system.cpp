@@ -145,9 +145,10 @@ public:
     std::unique_ptr<PageFile> open(const std::string& path, OpenMode mode) override {
         return PosixPageFile::open(path, mode);
     }
-    std::unique_ptr<PageFile> create(const std::string& path, const FileInfo* like) override {
+    std::unique_ptr<PageFile> create(const std::string& path, const FileInfo* like,
+                                     Naming naming) override {
         auto file = PosixPageFile::create(path, like);
-        syncFolderOf(path);
+        if (naming == Naming::Durable) syncFolderOf(path);
         return file;
     }
     std::unique_ptr<NewFile> createNew(const std::string& path) override {
@@ -183,12 +184,12 @@ public:
         struct stat info {};
         return ::lstat(path.c_str(), &info) == 0;
     }
-    void remove(const std::string& path) override {
+    void remove(const std::string& path, Naming naming) override {
         if (::unlink(path.c_str()) != 0) {
             if (errno == ENOENT) return;
             throwFileError("removing", path, errno);
         }
-        syncFolderOf(path);
+        if (naming == Naming::Durable) syncFolderOf(path);
     }
     std::string resolve(const std::string& path) override {
         char resolved[PATH_MAX];
@@ -198,7 +199,7 @@ public:
     std::vector<std::string> list(const std::string& folder) override {
         std::vector<std::string> names;
         std::error_code error;
-        for (std::filesystem::directory_iterator entry(folder, error), end;
+        for (std::filesystem::directory_iterator entry(folder.empty() ? "." : folder, error), end;
              !error && entry != end; entry.increment(error)) {
             names.push_back(entry->path().filename().string());
         }

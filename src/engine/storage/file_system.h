@@ -22,6 +22,10 @@ public:
     virtual void publish() = 0;
 };
 
+// Whether a file's creation or removal must survive a crash (the folder is flushed after it),
+// or may be lost in one (a lock file, which says something only while its maker lives).
+enum class Naming { Durable, Passing };
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -31,14 +35,14 @@ public:
     // Creates a new, empty file; fails (IoError) if anything is there. With like, the new file
     // gets like's permission bits and owner before anything is written to it. Throws ReadOnly
     // when the folder cannot be written.
-    virtual std::unique_ptr<PageFile> create(const std::string& path,
-                                             const FileInfo* like = nullptr) = 0;
+    virtual std::unique_ptr<PageFile> create(const std::string& path, const FileInfo* like,
+                                             Naming naming) = 0;
     // A file that is to be named path once it is whole (see NewFile).
     virtual std::unique_ptr<NewFile> createNew(const std::string& path) = 0;
     // Whether anything is at path; a symbolic link counts, even one to nothing.
     virtual bool exists(const std::string& path) = 0;
-    // Removes a file and makes the removal durable. A missing file is not an error.
-    virtual void remove(const std::string& path) = 0;
+    // Removes a file. A missing file is not an error.
+    virtual void remove(const std::string& path, Naming naming) = 0;
     // path with every symbolic link and "." or ".." resolved; path itself when that fails.
     virtual std::string resolve(const std::string& path) = 0;
     // The names in a folder; none when it cannot be read.

@@ -70,7 +70,7 @@ std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::stri
     writeU32LE(header, 56, firstPageChecksum(database, pageSize).value_or(0));
     writeU32LE(header, 60, checksum(0, Bytes(header).first(60)));
 
-    auto file = fileSystem.create(path, &info);
+    auto file = fileSystem.create(path, &info, Naming::Durable);
     try {
         file->write(0, header);
         file->sync();
@@ -79,7 +79,7 @@ std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::stri
         // next writer removes it; this failure is the one to report.
         file.reset();
         try {
-            fileSystem.remove(path);
+            fileSystem.remove(path, Naming::Durable);
         } catch (const EngineError&) {
         }
         throw;
@@ -98,7 +98,7 @@ void Journal::append(PageNumber page, Bytes storedBytes) {
 
 void Journal::remove() {
     m_file.reset();
-    m_fileSystem.remove(m_path);
+    m_fileSystem.remove(m_path, Naming::Durable);
 }
 
 FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSize) {
@@ -203,7 +203,7 @@ void FoundJournal::rollBack(PageFile& database) {
         database.sync();
     }
     m_file.reset();
-    m_fileSystem.remove(m_path);
+    m_fileSystem.remove(m_path, Naming::Durable);
 }
 
 }  // namespace engine::storage

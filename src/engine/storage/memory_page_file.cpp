@@ -76,8 +76,8 @@ std::unique_ptr<PageFile> MemoryFileSystem::open(const std::string& path, OpenMo
                                             path, found->second.info);
 }
 
-std::unique_ptr<PageFile> MemoryFileSystem::create(const std::string& path,
-                                                   const FileInfo* like) {
+std::unique_ptr<PageFile> MemoryFileSystem::create(const std::string& path, const FileInfo* like,
+                                                   Naming) {
     Entry& entry = add(path, like);
     return std::make_unique<MemoryPageFile>(entry.bytes, true, path, entry.info);
 }

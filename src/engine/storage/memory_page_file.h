@@ -44,10 +44,11 @@ private:
 class MemoryFileSystem final : public FileSystem {
 public:
     std::unique_ptr<PageFile> open(const std::string& path, OpenMode mode) override;
-    std::unique_ptr<PageFile> create(const std::string& path, const FileInfo* like) override;
+    std::unique_ptr<PageFile> create(const std::string& path, const FileInfo* like,
+                                     Naming naming) override;
     std::unique_ptr<NewFile> createNew(const std::string& path) override;
     bool exists(const std::string& path) override { return m_files.count(path) != 0; }
-    void remove(const std::string& path) override { m_files.erase(path); }
+    void remove(const std::string& path, Naming) override { m_files.erase(path); }
     std::string resolve(const std::string& path) override { return path; }
     std::vector<std::string> list(const std::string& folder) override;
 

@@ -105,7 +105,7 @@ std::unique_ptr<PosixPageFile> PosixPageFile::create(const std::string& path,
         if (::fchown(fd, like->owner, like->group) != 0) {
             (void)::fchown(fd, static_cast<uid_t>(-1), like->group);
         }
-        if (::fchmod(fd, like->mode & 07777) != 0) {
+        if (::fchmod(fd, like->mode & 0777) != 0) {
             int error = errno;
             ::close(fd);
             ::unlink(path.c_str());
