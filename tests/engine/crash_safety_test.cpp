@@ -19,11 +19,6 @@ using support::FaultyFileSystem;
 
 constexpr int kStoppedByFault = 77;
 
-std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 void sweep(Change change) {
     support::TempDir folder;
     auto base = support::makeTwoTables(folder);
@@ -62,7 +57,7 @@ TEST(CrashSafety, fullDiskLeavesTheDatabaseAsItWas) {
     support::TempDir folder;
     auto base = support::makeTwoTables(folder);
     const auto steps = support::stepsOf(base, folder / "count.mdb", Change::MakeTable);
-    auto original = bytesOf(base);
+    auto original = support::bytesOf(base);
     for (uint64_t faultAt = steps.opened + 1; faultAt <= steps.log.size(); faultAt += 7) {
         SCOPED_TRACE("full disk at step " + std::to_string(faultAt));
         auto path = folder / "full.mdb";
@@ -78,7 +73,7 @@ TEST(CrashSafety, fullDiskLeavesTheDatabaseAsItWas) {
         EXPECT_EQ(database->catalog().findTable("Copied"), nullptr);
         database.reset();
         // Nothing was free in the file, so undoing restores it byte for byte.
-        EXPECT_EQ(bytesOf(path), original);
+        EXPECT_EQ(support::bytesOf(path), original);
         EXPECT_TRUE(support::journalsIn(folder.path()).empty());
     }
     // After a failed change the same connection goes on working.

@@ -32,11 +32,6 @@ int tryToWrite(const std::string& path) {
     }
 }
 
-std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(Locking, aSecondWriterIsRefusedWhileReadersRead) {
     support::TempDir folder;
     std::string path = folder.copyFixture("jet4/testV2003.mdb");
@@ -108,8 +103,8 @@ TEST(AccessLockFile, aLockFileHeldByAnotherProgramRefusesEveryWrite) {
     auto lockFile = folder / "shared.ldb";
     std::ofstream(lockFile) << std::string("OTHERPC") + std::string(25, '\0') + "Admin" +
                                    std::string(27, '\0');
-    const auto before = bytesOf(path);
-    const auto lockFileBefore = bytesOf(lockFile);
+    const auto before = support::bytesOf(path);
+    const auto lockFileBefore = support::bytesOf(lockFile);
     {
         // Access's user lock of slot 0.
         LockHolder access(lockFile, 0x10000001);
@@ -117,26 +112,26 @@ TEST(AccessLockFile, aLockFileHeldByAnotherProgramRefusesEveryWrite) {
         auto reader = Database::open(path);
         EXPECT_NE(reader->catalog().findTable("Table1"), nullptr);
     }
-    EXPECT_EQ(bytesOf(path), before);
-    EXPECT_EQ(bytesOf(lockFile), lockFileBefore);
+    EXPECT_EQ(support::bytesOf(path), before);
+    EXPECT_EQ(support::bytesOf(lockFile), lockFileBefore);
 
     // Left by a program that has gone: stale, so writing goes on, and it stays where it was.
     {
         auto writer = Database::open(path, {.mode = AccessMode::ReadWrite});
         writer->dropTable("Table1");
     }
-    EXPECT_EQ(bytesOf(lockFile), lockFileBefore);
+    EXPECT_EQ(support::bytesOf(lockFile), lockFileBefore);
 }
 
 TEST(AccessLockFile, locksOnTheDatabaseItselfRefuseWrites) {
     support::TempDir folder;
     auto path = folder.copyFixture("ace14/testV2010.accdb", "shared.accdb");
-    const auto before = bytesOf(path);
+    const auto before = support::bytesOf(path);
     {
         LockHolder access(path, 0x10000001);
         EXPECT_EQ(tryToWrite(path.string()), kRefusedInUse);
     }
-    EXPECT_EQ(bytesOf(path), before);
+    EXPECT_EQ(support::bytesOf(path), before);
     EXPECT_FALSE(std::filesystem::exists(folder / "shared.laccdb"));
 }
 
@@ -165,7 +160,7 @@ TEST(AccessLockFile, isKeptWhileWritingAndRemovedAfter) {
                       0);
             char host[256] = {};
             ::gethostname(host, sizeof host - 1);
-            auto entry = bytesOf(lockFile);
+            auto entry = support::bytesOf(lockFile);
             ASSERT_EQ(entry.size(), 64u);
             EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry.data())),
                       std::string(host).substr(0, 31));
