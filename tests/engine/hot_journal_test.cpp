@@ -225,6 +225,9 @@ TEST_F(ForeignJournal, aPlantedFileIsNotTouched) {
     std::filesystem::copy_file(m_base, m_path);
     std::ofstream(m_journal) << std::string(5000, 'x');
     expectLeftAlone();
+    // Shorter than a journal's header, too.
+    std::ofstream(m_journal) << "notes";
+    expectLeftAlone();
 }
 
 TEST_F(ForeignJournal, theJournalOfARenamedFileFollowsIt) {

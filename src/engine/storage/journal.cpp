@@ -1,5 +1,6 @@
 #include "engine/storage/journal.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -112,8 +113,17 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
                 readU32LE(header, 60) == checksum(0, Bytes(header).first(60));
     }
     // A journal no longer than its header holds nothing to undo: its writer died, or is still
-    // writing it, before touching a page.
-    if (!whole) return size <= kHeaderSize ? Verdict::Empty : Verdict::Foreign;
+    // writing it, before touching a page. What it holds is then zeros (not yet written out) or
+    // the start of a header; anything else is some other file, which stays where it is.
+    if (!whole) {
+        if (size > kHeaderSize) return Verdict::Foreign;
+        header.resize(std::min<uint64_t>(size, sizeof kMagic));
+        m_file->read(0, header);
+        const bool zeros =
+            std::all_of(header.begin(), header.end(), [](uint8_t byte) { return byte == 0; });
+        const bool ours = std::equal(header.begin(), header.end(), kMagic);
+        return zeros || ours ? Verdict::Empty : Verdict::Foreign;
+    }
 
     FileInfo named;
     named.device = readU64LE(header, 32);
