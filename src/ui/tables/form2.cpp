@@ -118,12 +118,9 @@ void Form2::closeEvent(QCloseEvent* event) {
 
 void Form2::markEveryEntry(db::TableList& list, bool selected, const char* location) {
     app::TrappedProcedure procedure(m_session.boxes, QString::fromLatin1(location));
-    // The count is read once, before the first entry is marked.
-    int count = 0;
-    procedure.step(100, [&] { count = list.count(); });
-    for (int index = 0; index < count; ++index) {
-        procedure.step(102, [&] { list.setSelected(index, selected); });
-    }
+    // Every entry in one step, reported as the marking statement of a loop over the entries: the
+    // widget then tells of the change once, not once an entry.
+    procedure.step(102, [&] { list.setAllSelected(selected); });
 }
 
 void Form2::PushButton1_Click() {
