@@ -159,6 +159,27 @@ TEST_F(ListCommands, renameOntoAnotherTableAsksFirst) {
     expectSound();
 }
 
+// The replaced table's entry goes whatever its letter case, so the list keeps one entry per
+// table, and deleting an entry can only drop the table it names.
+TEST_F(ListCommands, renameOntoATableNamedInOtherLetterCaseTakesItsEntryAway) {
+    const std::string orders = exported(file1, "Orders");
+    select("List1", {"Orders"});
+    harness.boxes.answerInput(QStringLiteral("products"));
+    harness.boxes.answerMessage(MessageAnswer::Yes);
+    click("PushButton5");
+    EXPECT_EQ(harness.boxes.messages(), std::vector{overwrite(QStringLiteral("products"))});
+    EXPECT_EQ(entries("List1"), (std::vector<QString>{"Customers", "products"}));
+    EXPECT_EQ(userTables(file1), (std::vector<std::string>{"Customers", "products"}));
+    EXPECT_EQ(exported(file1, "products"), orders);
+
+    select("List1", {"Customers"});
+    click("PushButton4");
+    EXPECT_EQ(entries("List1"), std::vector<QString>{"products"});
+    EXPECT_EQ(userTables(file1), std::vector<std::string>{"products"});
+    EXPECT_EQ(exported(file1, "products"), orders) << "the renamed table is kept";
+    expectSound();
+}
+
 TEST_F(ListCommands, aNameTheCopyCannotCarryIsReportedAndStillListed) {
     select("List1", {"Orders"});
     harness.boxes.answerInput(QStringLiteral("Or`ders"));

@@ -157,8 +157,9 @@ void transferTables(const db::Session& session, TransferDirection which,
                     procedure.step(line(150), [&] {
                         db::objectOf(destination).execute(dropStatement(name).toStdString());
                     });
+                    // Every entry of the dropped table goes, whatever its letter case.
                     procedure.step(line(152),
-                                   [&] { db::RemoveFromListbox(destinationList(), name); });
+                                   [&] { db::RemoveTableFromListbox(destinationList(), name); });
                 } else {
                     procedure.step(line(154), [&] { goAhead = false; });
                 }
