@@ -3,6 +3,7 @@
 #include "app/error_locations.h"
 
 #include "two_databases.h"
+#include <QProgressBar>
 
 namespace ui {
 namespace {
@@ -53,8 +54,16 @@ TEST_F(ListCommands, deleteWithACurrentEntryButNoSelectionDropsNothingSilently) 
 TEST_F(ListCommands, deleteDropsEverySelectedTableWithoutAQuestion) {
     select("List1", {"Customers", "Products"});
     select("List2", {"Archive"});
+    auto& progress = harness.in2<QProgressBar>("ProgressBar1");
+    std::vector<int> values;
+    QObject::connect(&progress, &QProgressBar::valueChanged,
+                     [&](int value) { values.push_back(value); });
     click("PushButton4");
     EXPECT_TRUE(harness.boxes.shown().empty());
+    ASSERT_FALSE(values.empty());
+    EXPECT_EQ(values.front(), 50) << "one table of two done";
+    EXPECT_EQ(values.back(), 0);
+    EXPECT_EQ(progress.value(), 0);
     EXPECT_EQ(entries("List1"), std::vector<QString>{"Orders"});
     EXPECT_EQ(userTables(file1), std::vector<std::string>{"Orders"});
     EXPECT_EQ(entries("List2"), (std::vector<QString>{"Archive", "Invoices"}));

@@ -143,7 +143,9 @@ void Form2::PushButton3_Click() {
     transferTables(m_session, TransferDirection::ToDatabase2, m_pointer, *m_layout.ProgressBar1);
 }
 
-void Form2::PushButton4_Click() { deleteTables(m_session, ListSide::Database1, m_pointer); }
+void Form2::PushButton4_Click() {
+    deleteTables(m_session, ListSide::Database1, m_pointer, *m_layout.ProgressBar1);
+}
 
 void Form2::PushButton5_Click() { renameTable(m_session, ListSide::Database1, m_pointer); }
 
@@ -151,7 +153,9 @@ void Form2::PushButton8_Click() {
     transferTables(m_session, TransferDirection::ToDatabase1, m_pointer, *m_layout.ProgressBar1);
 }
 
-void Form2::PushButton9_Click() { deleteTables(m_session, ListSide::Database2, m_pointer); }
+void Form2::PushButton9_Click() {
+    deleteTables(m_session, ListSide::Database2, m_pointer, *m_layout.ProgressBar1);
+}
 
 void Form2::PushButton10_Click() { renameTable(m_session, ListSide::Database2, m_pointer); }
 

@@ -8,6 +8,7 @@
 #include "db/object_variable.h"
 #include "db/statement_runner.h"
 #include "db/table_catalogue.h"
+#include "ui/tables/command_progress.h"
 
 #include <QProgressBar>
 
@@ -121,7 +122,16 @@ void transferTables(const db::Session& session, TransferDirection which,
     });
 
     int count = 0;
-    procedure.step(line(124), [&] { count = sourceList().count(); });
+    int selected = 0;
+    procedure.step(line(124), [&] {
+        count = sourceList().count();
+        selected = sourceList().selectedCount();
+    });
+    CommandProgress tablesDone(progress, selected);
+    if (destination != nullptr) {
+        destination->setCopyProgress(
+            [&](uint64_t rows, uint64_t total) { tablesDone.rowsDone(rows, total); });
+    }
     for (int index = count - 1; index >= 0; --index) {
         if (!procedure.test(line(138), [&] { return sourceList().isSelected(index); })) {
             continue;
@@ -185,6 +195,7 @@ void transferTables(const db::Session& session, TransferDirection which,
             });
             procedure.step(line(174), [&] { destinationList().addItem(name); });
         }
+        tablesDone.tableDone();
     }
 
     procedure.step(line(182), [&] { direction.refillSourceList(session); });

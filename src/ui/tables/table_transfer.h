@@ -26,8 +26,9 @@ namespace ui {
 
 enum class TransferDirection { ToDatabase2, ToDatabase1 };
 
-// The window's pointer shows the hourglass while the command runs; the progress bar is set to 0
-// at the end. Every failing step is reported and the command goes on.
+// The window's pointer shows the hourglass while the command runs; the progress bar shows the
+// selected tables done and the rows of the table being copied (command_progress.h), and is set
+// to 0 at the end. Every failing step is reported and the command goes on.
 void transferTables(const db::Session& session, TransferDirection direction,
                     app::WindowPointer& pointer, QProgressBar& progress);
 
