@@ -101,7 +101,8 @@ QPushButton* addPushButton(QWidget& container, const QString& name, const QStrin
                            const TwipRect& rect, DesignedFont font) {
     auto* button = place(new QPushButton(caption, &container), name, rect);
     button->setFont(designedFont(font));
-    button->setAutoDefault(false);
+    // Enter, like Space, presses the button that has the focus.
+    button->setAutoDefault(true);
     return button;
 }
 
