@@ -53,6 +53,16 @@ void keepLinesWhole(QMessageBox& box) {
     label->setMinimumWidth(std::max(0, std::min(wanted, boxLimit - beside)));
 }
 
+// Gives a message box its title, text and icon.
+void fillIn(QMessageBox& box, const QString& title, const QString& text, MessageIcon icon) {
+    box.setWindowTitle(title);
+    // Descriptions of failures come from databases and files; they are never markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(displayedMessageText(text));
+    box.setIcon(icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
+    keepLinesWhole(box);
+}
+
 // Hands the keyboard back to the window that had it when a notice came up, should the platform
 // make the notice the active window on its own (a window manager that ignores the request to
 // show it inactive, or a platform that activates every window it shows). Once the user presses
@@ -99,13 +109,7 @@ QString qtNameFilter(const FileFilter& filter) {
 
 MessageAnswer QtModalBoxes::message(const MessageBoxRequest& request) {
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(request.title);
-    // Descriptions of failures come from databases and files; they are never markup.
-    box.setTextFormat(Qt::PlainText);
-    box.setText(displayedMessageText(request.text));
-    box.setIcon(request.icon == MessageIcon::Exclamation ? QMessageBox::Warning
-                                                         : QMessageBox::NoIcon);
-    keepLinesWhole(box);
+    fillIn(box, request.title, request.text, request.icon);
     if (request.buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
@@ -126,12 +130,7 @@ void QtModalBoxes::notice(const NoticeRequest& request) {
     box->setAttribute(Qt::WA_ShowWithoutActivating);
     new KeyboardKeeper(*box, typingWindow);
     box->setWindowModality(Qt::NonModal);
-    box->setWindowTitle(request.title);
-    box->setTextFormat(Qt::PlainText);
-    box->setText(displayedMessageText(request.text));
-    box->setIcon(request.icon == MessageIcon::Exclamation ? QMessageBox::Warning
-                                                          : QMessageBox::NoIcon);
-    keepLinesWhole(*box);
+    fillIn(*box, request.title, request.text, request.icon);
     box->setStandardButtons(QMessageBox::Ok);
     box->setEscapeButton(QMessageBox::Ok);
     box->show();

@@ -67,7 +67,7 @@ void deleteTables(const db::Session& session, ListSide which, app::WindowPointer
             count = list().count();
             selected = list().selectedCount();
         });
-        CommandProgress tablesDone(progress, selected);
+        CommandProgress commandProgress(progress, selected);
         for (int index = count - 1; index >= 0; --index) {
             if (procedure.test(114, [&] { return list().isSelected(index); })) {
                 procedure.step(116, [&] {
@@ -75,7 +75,7 @@ void deleteTables(const db::Session& session, ListSide which, app::WindowPointer
                         .execute(dropStatement(list().text(index)).toStdString());
                 });
                 procedure.step(118, [&] { list().removeItem(index); });
-                tablesDone.tableDone();
+                commandProgress.tableDone();
             }
         }
     } else {

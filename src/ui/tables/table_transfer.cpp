@@ -127,10 +127,10 @@ void transferTables(const db::Session& session, TransferDirection which,
         count = sourceList().count();
         selected = sourceList().selectedCount();
     });
-    CommandProgress tablesDone(progress, selected);
+    CommandProgress commandProgress(progress, selected);
     if (destination != nullptr) {
         destination->setCopyProgress(
-            [&](uint64_t rows, uint64_t total) { tablesDone.rowsDone(rows, total); });
+            [&](uint64_t rows, uint64_t total) { commandProgress.rowsDone(rows, total); });
     }
     for (int index = count - 1; index >= 0; --index) {
         if (!procedure.test(line(138), [&] { return sourceList().isSelected(index); })) {
@@ -195,7 +195,7 @@ void transferTables(const db::Session& session, TransferDirection which,
             });
             procedure.step(line(174), [&] { destinationList().addItem(name); });
         }
-        tablesDone.tableDone();
+        commandProgress.tableDone();
     }
 
     procedure.step(line(182), [&] { direction.refillSourceList(session); });
