@@ -163,7 +163,8 @@ int copyTable(const Arguments& arguments, std::ostream&) {
     // A copy within one file reads through its writer: a second open for reading would hold
     // up the writer's commit.
     const auto sourceFile = engine::fileIdentity(arguments.positional[0]);
-    const bool withinOneFile = sourceFile && sourceFile == engine::fileIdentity(arguments.positional[2]);
+    const bool withinOneFile =
+        sourceFile && sourceFile == engine::fileIdentity(arguments.positional[2]);
     std::unique_ptr<engine::Database> source;
     if (!withinOneFile) source = openForReading(arguments);
     auto destination = engine::Database::open(

@@ -13,8 +13,8 @@ namespace engine {
 
 namespace {
 
-std::unique_ptr<storage::Pager> openPager(storage::FileSystem& fileSystem,
-                                          const std::string& path, const OpenOptions& options) {
+std::unique_ptr<storage::Pager> openPager(storage::FileSystem& fileSystem, const std::string& path,
+                                          const OpenOptions& options) {
     using storage::OpenMode;
     auto open = [&](OpenMode mode) {
         return storage::Pager::open(fileSystem, path, mode, options.lockTimeout);

@@ -56,8 +56,8 @@ std::string readingProblems(Database& database, const std::vector<std::vector<Va
     int32_t expected = 1;
     for (const auto& [batch, count] : lines) {
         if (batch != expected++ || count != kBatchRows) {
-            problems += "batch " + std::to_string(batch) + " has " + std::to_string(count) +
-                        " rows\n";
+            problems +=
+                "batch " + std::to_string(batch) + " has " + std::to_string(count) + " rows\n";
         }
     }
     for (const auto& object : database.catalog().objects()) {

@@ -56,9 +56,8 @@ TEST(Create, worksWhereTheFileSystemRefusesTheEasyWays) {
         auto fileSystem = storage::posixFileSystem(refused);
         auto path = folder / "new.accdb";
         {
-            auto database =
-                Database::create(path, {.format = storage::FileFormat::Ace12,
-                                        .fileSystem = fileSystem.get()});
+            auto database = Database::create(
+                path, {.format = storage::FileFormat::Ace12, .fileSystem = fileSystem.get()});
             database->createTable("Table", {{.name = "Id", .type = format::ColumnType::Long}});
         }
         EXPECT_EQ(namesIn(folder.path()), std::vector<std::string>{"new.accdb"});

@@ -1,8 +1,8 @@
 // A change whose commit fails on an I/O error (at the first, middle and last of each kind of
-// step a commit takes) is reported and undone, and the same database object goes on working. When undoing it fails too, the object refuses every later change with
-// a clear error, still reads the state before the change, and leaves the journal for the next
-// open, which plays it back. Either way the file ends with the change whole or absent and every
-// other table as it was.
+// step a commit takes) is reported and undone, and the same database object goes on working. When
+// undoing it fails too, the object refuses every later change with a clear error, still reads the
+// state before the change, and leaves the journal for the next open, which plays it back. Either
+// way the file ends with the change whole or absent and every other table as it was.
 #include "engine/database.h"
 #include "support/durability.h"
 #include "support/engine_files.h"
@@ -58,8 +58,7 @@ protected:
         // would change the count of steps.
         std::filesystem::remove(m_folder / "failed.ldb");
         auto path = m_folder / "failed.mdb";
-        std::filesystem::copy_file(m_base, path,
-                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(m_base, path, std::filesystem::copy_options::overwrite_existing);
         return path;
     }
 

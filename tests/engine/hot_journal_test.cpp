@@ -38,7 +38,8 @@ bool showsTheStateBefore(Database& database, const support::Tables& before) {
     const auto& catalog = database.catalog();
     return catalog.findTable("Base") && !catalog.findTable("Copied") &&
            support::allRows(database, "Base") == before.base &&
-           (!catalog.findTable("Renamed") || support::allRows(database, "Renamed") == before.base) &&
+           (!catalog.findTable("Renamed") ||
+            support::allRows(database, "Renamed") == before.base) &&
            support::integrityProblems(database).empty();
 }
 
@@ -50,7 +51,8 @@ void addTableAfter(Database& database) {
 }
 
 bool hasTableAfter(Database& database) {
-    return database.catalog().findTable("After") && support::allRows(database, "After").size() == 1 &&
+    return database.catalog().findTable("After") &&
+           support::allRows(database, "After").size() == 1 &&
            support::integrityProblems(database).empty();
 }
 
@@ -87,7 +89,9 @@ protected:
 TEST_P(HotJournal, isFoundThroughEveryNameAndPlayedBackOnce) {
     using Spelling = std::filesystem::path Names::*;
     const std::vector<std::pair<std::string, Spelling>> spellings = {
-        {"hard link", &Names::hard}, {"real path", &Names::real}, {"symbolic link", &Names::symbolic}};
+        {"hard link", &Names::hard},
+        {"real path", &Names::real},
+        {"symbolic link", &Names::symbolic}};
     // Every order; under the sanitizers one order for each name the writer died through.
     std::vector<std::vector<size_t>> orders;
     std::vector<size_t> order = {0, 1, 2};
@@ -99,16 +103,16 @@ TEST_P(HotJournal, isFoundThroughEveryNameAndPlayedBackOnce) {
         for (size_t which = 0; which < orders.size(); ++which) {
             if (support::underSanitizers() && which != crash % orders.size()) continue;
             const auto& order = orders[which];
-            std::string trace = support::nameOf(GetParam()) + " died through the " + crashName +
-                                "; opened through";
+            std::string trace =
+                support::nameOf(GetParam()) + " died through the " + crashName + "; opened through";
             for (size_t index : order) trace += " the " + spellings[index].first + ",";
             SCOPED_TRACE(trace);
             support::TempDir folder;
             Names names = namesFor(folder, m_base);
             dieHalfway(names.*crashThrough, GetParam(), m_step);
             // Beside the file's own name, however it was reached.
-            const std::string journal = crashThrough == &Names::hard ? "hard.mdb-journal"
-                                                                     : "real.mdb-journal";
+            const std::string journal =
+                crashThrough == &Names::hard ? "hard.mdb-journal" : "real.mdb-journal";
             EXPECT_EQ(support::journalsIn(folder.path()), std::vector<std::string>{journal});
             for (size_t position = 0; position < order.size(); ++position) {
                 const auto& [name, spelling] = spellings[order[position]];
@@ -246,8 +250,9 @@ TEST(JournalFile, hasTheDatabasesModeAndOwner) {
     if (root) {
         ASSERT_EQ(::chown(path.c_str(), 4242, 4343), 0);
     }
-    dieHalfway(path, Change::Drop,
-               support::halfwayThroughCommit(support::stepsOf(base, folder / "count.mdb", Change::Drop)));
+    dieHalfway(
+        path, Change::Drop,
+        support::halfwayThroughCommit(support::stepsOf(base, folder / "count.mdb", Change::Drop)));
     struct stat journal {};
     ASSERT_EQ(::stat((path.string() + "-journal").c_str(), &journal), 0);
     EXPECT_EQ(journal.st_mode & 07777, 0640u);

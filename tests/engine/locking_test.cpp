@@ -139,9 +139,8 @@ TEST(AccessLockFile, isKeptWhileWritingAndRemovedAfter) {
     support::TempDir folder;
     for (const std::string name : {"own.mdb", "own.accdb"}) {
         SCOPED_TRACE(name);
-        auto path = folder.copyFixture(name.ends_with(".mdb") ? "jet4/testV2003.mdb"
-                                                              : "ace14/testV2010.accdb",
-                                       name);
+        auto path = folder.copyFixture(
+            name.ends_with(".mdb") ? "jet4/testV2003.mdb" : "ace14/testV2010.accdb", name);
         auto lockFile = path;
         lockFile.replace_extension(name.ends_with(".mdb") ? ".ldb" : ".laccdb");
         {
@@ -188,7 +187,8 @@ TEST(Opening, onlyRegularFilesOpen) {
     support::TempDir folder;
     auto fifo = folder / "pipe.mdb";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    for (const std::filesystem::path& path : {fifo, folder.path(), std::filesystem::path("/dev/zero")}) {
+    for (const std::filesystem::path& path :
+         {fifo, folder.path(), std::filesystem::path("/dev/zero")}) {
         SCOPED_TRACE(path.string());
         for (auto mode : {AccessMode::ReadOnly, AccessMode::ReadWrite}) {
             int status = inChild([&] {

@@ -18,7 +18,9 @@ std::filesystem::path makeTwoTables(const TempDir& folder, const std::string& na
     });
     using engine::format::ColumnType;
     database->createTable(
-        "Other", {{.name = "Id", .type = ColumnType::Long}, {.name = "Name", .type = ColumnType::Text, .size = 50}},
+        "Other",
+        {{.name = "Id", .type = ColumnType::Long},
+         {.name = "Name", .type = ColumnType::Text, .size = 50}},
         [next = 0](std::vector<Value>& row) mutable {
             if (next == 25) return false;
             ++next;

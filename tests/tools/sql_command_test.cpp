@@ -1,10 +1,10 @@
 // corvanta-db sql: one statement on a file, a SELECT's rows as CSV like export, errors as
 // "error NUMBER: TEXT".
+#include "engine/database.h"
 #include "support/fixtures.h"
 #include "support/process.h"
 
 #include "commands.h"
-#include "engine/database.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

@@ -47,7 +47,10 @@ public:
 private:
     AccessLockFile(FileSystem& fileSystem, std::string path, std::unique_ptr<PageFile> file,
                    bool made)
-        : m_fileSystem(fileSystem), m_path(std::move(path)), m_file(std::move(file)), m_made(made) {}
+        : m_fileSystem(fileSystem),
+          m_path(std::move(path)),
+          m_file(std::move(file)),
+          m_made(made) {}
 
     FileSystem& m_fileSystem;
     std::string m_path;

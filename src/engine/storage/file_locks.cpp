@@ -45,11 +45,11 @@ void takeSharedLock(PageFile& file, std::chrono::milliseconds timeout) {
 
 void takeExclusiveLock(PageFile& file, std::chrono::milliseconds timeout) {
     const Deadline deadline = std::chrono::steady_clock::now() + timeout;
-    bool taken = keepTrying(deadline, [&file] {
-        return file.lock(lock_bytes::kPending, 1, LockMode::Exclusive);
-    }) && keepTrying(deadline, [&file] {
-        return file.lock(lock_bytes::kShared, 1, LockMode::Exclusive);
-    });
+    bool taken =
+        keepTrying(deadline,
+                   [&file] { return file.lock(lock_bytes::kPending, 1, LockMode::Exclusive); }) &&
+        keepTrying(deadline,
+                   [&file] { return file.lock(lock_bytes::kShared, 1, LockMode::Exclusive); });
     if (!taken) {
         file.lock(lock_bytes::kPending, 1, LockMode::Unlocked);
         throw fileInUse(file.path());

@@ -55,9 +55,9 @@ FileSystem& defaultFileSystem();
 // The operating system's files, with some of the system's calls treated as refused, as some
 // network and older file systems refuse them: for tests of the ways around them.
 struct RefusedCalls {
-    bool unnamedFiles = false;      // open(O_TMPFILE)
-    bool hardLinks = false;         // link()
-    bool renameNoReplace = false;   // renameat2(RENAME_NOREPLACE)
+    bool unnamedFiles = false;     // open(O_TMPFILE)
+    bool hardLinks = false;        // link()
+    bool renameNoReplace = false;  // renameat2(RENAME_NOREPLACE)
 };
 std::unique_ptr<FileSystem> posixFileSystem(RefusedCalls refused);
 

@@ -157,14 +157,14 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
 
 std::unique_ptr<FoundJournal> FoundJournal::find(FileSystem& fileSystem,
                                                  const std::string& resolvedPath,
-                                                 const std::string& shownPath,
-                                                 PageFile& database, uint32_t pageSize) {
+                                                 const std::string& shownPath, PageFile& database,
+                                                 uint32_t pageSize) {
     const std::string own = Journal::pathFor(resolvedPath);
     std::unique_ptr<FoundJournal> found;
     if (fileSystem.exists(own)) {
         try {
-            found.reset(new FoundJournal(fileSystem, own,
-                                         fileSystem.open(own, OpenMode::ReadOnly)));
+            found.reset(
+                new FoundJournal(fileSystem, own, fileSystem.open(own, OpenMode::ReadOnly)));
         } catch (const EngineError& error) {
             // Gone since: a live writer ended a change that had not touched a page in use.
             if (error.code() != ErrorCode::FileNotFound) {
@@ -184,14 +184,15 @@ std::unique_ptr<FoundJournal> FoundJournal::find(FileSystem& fileSystem,
         if (path == own || name.size() <= kSuffix.size() || !name.ends_with(kSuffix)) continue;
         std::unique_ptr<FoundJournal> other;
         try {
-            other.reset(new FoundJournal(fileSystem, path, fileSystem.open(path, OpenMode::ReadOnly)));
+            other.reset(
+                new FoundJournal(fileSystem, path, fileSystem.open(path, OpenMode::ReadOnly)));
             if (other->examine(database, pageSize) != Verdict::Matches) continue;
         } catch (const EngineError&) {
             continue;  // not a journal this file can use
         }
         if (found && !found->empty()) {
-            throw notItsJournal(shownPath, path, "names this file as the journal '" +
-                                                     found->path() + "' does too");
+            throw notItsJournal(shownPath, path,
+                                "names this file as the journal '" + found->path() + "' does too");
         }
         found = std::move(other);
     }

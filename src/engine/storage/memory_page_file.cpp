@@ -72,8 +72,8 @@ std::unique_ptr<PageFile> MemoryFileSystem::open(const std::string& path, OpenMo
     if (found == m_files.end()) {
         throw EngineError(ErrorCode::FileNotFound, "Could not find file '" + path + "'.");
     }
-    return std::make_unique<MemoryPageFile>(found->second.bytes, mode == OpenMode::ReadWrite,
-                                            path, found->second.info);
+    return std::make_unique<MemoryPageFile>(found->second.bytes, mode == OpenMode::ReadWrite, path,
+                                            found->second.info);
 }
 
 std::unique_ptr<PageFile> MemoryFileSystem::create(const std::string& path, const FileInfo* like,
@@ -87,9 +87,8 @@ std::unique_ptr<NewFile> MemoryFileSystem::createNew(const std::string& path) {
         throw EngineError(ErrorCode::IoError,
                           "Cannot create '" + path + "': the file already exists.");
     }
-    return std::make_unique<MemoryNewFile>(path, [this, path](MemoryPageFile& file) {
-        *add(path, nullptr).bytes = file.bytes();
-    });
+    return std::make_unique<MemoryNewFile>(
+        path, [this, path](MemoryPageFile& file) { *add(path, nullptr).bytes = file.bytes(); });
 }
 
 std::vector<std::string> MemoryFileSystem::list(const std::string& folder) {

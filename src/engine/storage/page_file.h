@@ -15,7 +15,7 @@ namespace engine::storage {
 struct FileInfo {
     uint64_t device = 0;
     uint64_t inode = 0;
-    int64_t birth = 0;  // nanoseconds since 1970; 0 where the file system keeps no birth time
+    int64_t birth = 0;     // nanoseconds since 1970; 0 where the file system keeps no birth time
     uint32_t mode = 0644;  // permission bits
     uint32_t owner = 0;
     uint32_t group = 0;

@@ -15,8 +15,8 @@ Pager::Pager(std::unique_ptr<PageFile> file, uint32_t pageSize)
     checkLength();
 }
 
-std::unique_ptr<Pager> Pager::open(FileSystem& fileSystem, const std::string& path,
-                                   OpenMode mode, std::chrono::milliseconds lockTimeout) {
+std::unique_ptr<Pager> Pager::open(FileSystem& fileSystem, const std::string& path, OpenMode mode,
+                                   std::chrono::milliseconds lockTimeout) {
     auto file = fileSystem.open(path, mode);
     std::string resolvedPath = fileSystem.resolve(path);
     std::unique_ptr<AccessLockFile> lockFile;
@@ -46,17 +46,16 @@ Pager::~Pager() {
 void Pager::checkLength() const {
     uint64_t length = m_committedLength.value_or(m_file->size());
     if (length == 0 || length % m_pageSize != 0) {
-        throw EngineError(ErrorCode::Corrupt, "The database '" + path() +
-                                                  "' is damaged: its length (" +
-                                                  std::to_string(length) +
-                                                  " bytes) is not a whole number of pages.");
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + path() + "' is damaged: its length (" +
+                              std::to_string(length) + " bytes) is not a whole number of pages.");
     }
 }
 
 void Pager::recover() {
     if (m_state == State::Reading) {
-        auto journal = FoundJournal::find(*m_fileSystem, m_resolvedPath, path(), *m_file,
-                                          m_pageSize);
+        auto journal =
+            FoundJournal::find(*m_fileSystem, m_resolvedPath, path(), *m_file, m_pageSize);
         if (journal && !journal->empty()) {
             m_committedLength = journal->originalLength();
             m_foundJournal = std::move(journal);
@@ -64,8 +63,8 @@ void Pager::recover() {
         return;
     }
     // Each pass plays back (or, when it holds nothing, removes) one journal.
-    while (auto journal = FoundJournal::find(*m_fileSystem, m_resolvedPath, path(), *m_file,
-                                             m_pageSize)) {
+    while (auto journal =
+               FoundJournal::find(*m_fileSystem, m_resolvedPath, path(), *m_file, m_pageSize)) {
         takeExclusiveLock(*m_file, m_lockTimeout);
         journal->rollBack(*m_file);
         releaseExclusiveLock(*m_file);

@@ -113,9 +113,7 @@ public:
     // Starts a change. wasFree tells which pages were free at this moment. Throws ReadOnly for a
     // reader, IoError in the error state.
     void begin(std::function<bool(PageNumber)> wasFree);
-    bool inTransaction() const {
-        return m_state == State::Writing || m_state == State::Committing;
-    }
+    bool inTransaction() const { return m_state == State::Writing || m_state == State::Committing; }
     void commit();
     // Undoes everything written since begin(), also after a failed commit. Never throws: when
     // undoing fails, the pager is in the error state.

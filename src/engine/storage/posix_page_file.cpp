@@ -11,7 +11,8 @@ namespace engine::storage {
 namespace {
 
 [[noreturn]] void notADatabase(const std::string& path) {
-    throw EngineError(ErrorCode::UnrecognizedFormat, "Unrecognized database format '" + path + "'.");
+    throw EngineError(ErrorCode::UnrecognizedFormat,
+                      "Unrecognized database format '" + path + "'.");
 }
 
 FileInfo infoOf(int fd, const std::string& path) {
@@ -58,8 +59,8 @@ std::unique_ptr<PosixPageFile> PosixPageFile::open(const std::string& path, Open
     struct stat before {};
     if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) notADatabase(path);
     bool writable = mode == OpenMode::ReadWrite;
-    int fd = ::open(path.c_str(),
-                    (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int fd =
+        ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         int error = errno;
         if (error == ENOENT || error == ENOTDIR || path.empty()) {
@@ -84,8 +85,8 @@ std::unique_ptr<PosixPageFile> PosixPageFile::create(const std::string& path,
                                                      const FileInfo* like) {
     // Made owner-only, then given like's owner and mode, so that no one else can read what is
     // written until it has the database's own protection.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
-                    like ? 0600 : 0644);
+    int fd =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, like ? 0600 : 0644);
     if (fd < 0) {
         int error = errno;
         if (error == EEXIST) {
