@@ -115,7 +115,7 @@ void NewTable::finishStorage() {
 }
 
 void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
-                   PageNumber definitionPage) {
+                   PageNumber definitionPage, const format::ByteString& properties) {
     format::ByteString owner;
     for (const auto& object : catalog.objects()) {
         if (object.type == static_cast<int16_t>(ObjectType::Database)) owner = object.owner;
@@ -133,6 +133,7 @@ void registerTable(const WriteContext& context, const Catalog& catalog, const st
     row[objects.columnPosition("DateUpdate")] = stamp;
     if (!owner.empty()) row[objects.columnPosition("Owner")] = owner;
     row[objects.columnPosition("Flags")] = int32_t{0};
+    if (!properties.empty()) row[objects.columnPosition("LvProp")] = properties;
     objects.insert(row);
     objects.finish();
 
