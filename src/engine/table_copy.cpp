@@ -83,7 +83,8 @@ void chooseDecimalScales(SelectedRows& scan, const std::vector<size_t>& position
     }
     for (size_t at = 0; at < positions.size(); ++at) {
         auto& column = columns[positions[at]];
-        size_t room = column.precision > integerDigits[at] ? column.precision - integerDigits[at] : 0;
+        size_t room =
+            column.precision > integerDigits[at] ? column.precision - integerDigits[at] : 0;
         column.scale = static_cast<uint8_t>(std::min<size_t>(scales[at], room));
     }
 }

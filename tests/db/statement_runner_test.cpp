@@ -87,10 +87,10 @@ TEST(IsInListbox, findsANameWhateverItsLetterCase) {
 // The look-up takes two names for one exactly when the database engine does: letter case in
 // every script, and the sort order's own equalities, but not accents or the Turkish i.
 TEST(IsInListbox, comparesNamesAsTheDatabaseDoes) {
-    const support::MemoryTableList list{
-        {QStringLiteral("Ấp Bắc"), QStringLiteral("ΟΔΟΣ"), QStringLiteral("Москва"),
-         QStringLiteral("ＡＢＣ"), QStringLiteral("Straße"), QStringLiteral("Izmir"),
-         QStringLiteral("Résumé"), QStringLiteral("😀")}};
+    const support::MemoryTableList list{{QStringLiteral("Ấp Bắc"), QStringLiteral("ΟΔΟΣ"),
+                                         QStringLiteral("Москва"), QStringLiteral("ＡＢＣ"),
+                                         QStringLiteral("Straße"), QStringLiteral("Izmir"),
+                                         QStringLiteral("Résumé"), QStringLiteral("😀")}};
     for (const char* same : {"ấp bắc", "οδος", "МОСКВА", "ａｂｃ", "ABC", "STRASSE", "IZMIR"}) {
         EXPECT_TRUE(IsInListbox(QString::fromUtf8(same), list)) << same;
     }

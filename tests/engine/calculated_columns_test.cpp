@@ -13,8 +13,8 @@
 
 #include <cmath>
 #include <fstream>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace engine {
 namespace {
@@ -46,9 +46,9 @@ Value decoded(ColumnType type, const std::string& wrappedHex) {
 TEST(CalculatedColumns, resultsDecodeAsAccessStoresThem) {
     const std::string header = "00000000000000000000000000000000";
     // [LastName] & ", " & [FirstName]
-    EXPECT_EQ(decoded(ColumnType::Text,
-                      header + "0e000000" + "fffe5761796e652c204272756365" + "000000"),
-              Value(std::string("Wayne, Bruce")));
+    EXPECT_EQ(
+        decoded(ColumnType::Text, header + "0e000000" + "fffe5761796e652c204272756365" + "000000"),
+        Value(std::string("Wayne, Bruce")));
     // Len([LastFirst])
     EXPECT_EQ(decoded(ColumnType::Long, header + "04000000" + "0c000000" + "000000"),
               Value(int32_t{12}));
@@ -81,46 +81,51 @@ TEST(CalculatedColumns, resultsDecodeAsAccessStoresThem) {
 
 struct Calculated {
     catalog::NewColumn column;
+    std::vector<Value> results;  // per row: the expression's result
     // The code the product may store such a column under (none: its result's type), and the
     // length it then declares.
-    std::optional<ColumnType> storedAs;
-    std::optional<uint16_t> storedLength;
-    std::vector<Value> results;  // per row: the expression's result
+    std::optional<ColumnType> storedAs = {};
+    std::optional<uint16_t> storedLength = {};
 };
 
 // Salary 1000000, -1 and NULL; Last "Wayne", "Simpson" and NULL; First "Bruce", "Bart", NULL.
 std::vector<Calculated> calculatedColumns() {
+    using catalog::NewColumn;
     const std::string stars(80, '*');
     return {
-        {{.name = "LastFirst", .type = ColumnType::Text, .size = 100,
-          .expression = "[Last] & \", \" & [First]"},
-         {}, {}, {std::string("Wayne, Bruce"), std::string("Simpson, Bart"), Value()}},
+        {NewColumn{.name = "LastFirst",
+                   .type = ColumnType::Text,
+                   .size = 100,
+                   .expression = "[Last] & \", \" & [First]"},
+         {std::string("Wayne, Bruce"), std::string("Simpson, Bart"), Value()}},
         {{.name = "LastLength", .type = ColumnType::Long, .expression = "Len([Last])"},
-         {}, {}, {int32_t{5}, int32_t{7}, Value()}},
+         {int32_t{5}, int32_t{7}, Value()}},
         {{.name = "Monthly", .type = ColumnType::Currency, .expression = "[Salary]/12"},
-         ColumnType::Double, {}, {Currency{833333333}, Currency{-833}, Value()}},
+         {Currency{833333333}, Currency{-833}, Value()},
+         ColumnType::Double},
         {{.name = "Rich", .type = ColumnType::Boolean, .expression = "[Salary]>100000"},
-         ColumnType::Integer, {}, {true, false, Value()}},
-        {{.name = "Banner", .type = ColumnType::Memo,
-          .expression = "String(80, \"*\") & [Last]"},
-         ColumnType::Text, uint16_t{0},
-         {stars + "Wayne", stars + "Simpson", Value()}},
+         {true, false, Value()},
+         ColumnType::Integer},
+        {{.name = "Banner", .type = ColumnType::Memo, .expression = "String(80, \"*\") & [Last]"},
+         {stars + "Wayne", stars + "Simpson", Value()},
+         ColumnType::Text,
+         uint16_t{0}},
         {{.name = "Weekly", .type = ColumnType::Numeric, .expression = "[Salary]/52"},
-         ColumnType::Double, {},
-         {Decimal{false, 0, 192307692307692, 10}, Decimal{true, 0, 192307692307692, 16},
-          Value()}},
+         {Decimal{false, 0, 192307692307692, 10}, Decimal{true, 0, 192307692307692, 16}, Value()},
+         ColumnType::Double},
         {{.name = "Share", .type = ColumnType::Single, .expression = "[Salary]*0.13/1000"},
-         ColumnType::Numeric, {}, {130.0f, -0.00013f, Value()}},
+         {130.0f, -0.00013f, Value()},
+         ColumnType::Numeric},
         {{.name = "Third", .type = ColumnType::Double, .expression = "[Salary]/3"},
-         {}, {}, {1000000.0 / 3, -1.0 / 3, Value()}},
+         {1000000.0 / 3, -1.0 / 3, Value()}},
         {{.name = "FirstLength", .type = ColumnType::Integer, .expression = "Len([First])"},
-         {}, {}, {int16_t{5}, int16_t{4}, Value()}},
+         {int16_t{5}, int16_t{4}, Value()}},
         {{.name = "LastLengthByte", .type = ColumnType::Byte, .expression = "Len([Last])"},
-         {}, {}, {uint8_t{5}, uint8_t{7}, Value()}},
+         {uint8_t{5}, uint8_t{7}, Value()}},
         {{.name = "Due", .type = ColumnType::DateTime, .expression = "[Hired]+30"},
-         {}, {}, {format::DateTime{40374.5}, format::DateTime{36556.25}, Value()}},
+         {format::DateTime{40374.5}, format::DateTime{36556.25}, Value()}},
         {{.name = "Millions", .type = ColumnType::BigInt, .expression = "[Salary]*1000000"},
-         {}, {}, {int64_t{1000000000000}, int64_t{-1000000}, Value()}},
+         {int64_t{1000000000000}, int64_t{-1000000}, Value()}},
     };
 }
 
@@ -240,10 +245,10 @@ TEST_F(CalculatedTable, makeTableCopiesResultsAsPlainColumns) {
     EXPECT_EQ(rows[1][weeklyAt], Value(Decimal{true, 0, 192307692307692, 16}));
     database.reset();
 
-    auto exported = support::parseCsv(support::runProcess({"mdb-export", "-D", "%Y-%m-%d",
-                                                           "-T", "%Y-%m-%d %H:%M:%S",
-                                                           path.string(), "Plain"})
-                                          .out);
+    auto exported =
+        support::parseCsv(support::runProcess({"mdb-export", "-D", "%Y-%m-%d", "-T",
+                                               "%Y-%m-%d %H:%M:%S", path.string(), "Plain"})
+                              .out);
     ASSERT_EQ(exported.size(), 4u);
     std::map<std::string, std::vector<std::string>> byColumn;
     for (size_t column = 0; column < exported[0].size(); ++column) {
@@ -258,14 +263,15 @@ TEST_F(CalculatedTable, makeTableCopiesResultsAsPlainColumns) {
         }
         return values;
     };
-    EXPECT_EQ(byColumn["LastFirst"], (std::vector<std::string>{"Wayne, Bruce", "Simpson, Bart", ""}));
+    EXPECT_EQ(byColumn["LastFirst"],
+              (std::vector<std::string>{"Wayne, Bruce", "Simpson, Bart", ""}));
     EXPECT_EQ(byColumn["LastLength"], (std::vector<std::string>{"5", "7", ""}));
     EXPECT_EQ(byColumn["Monthly"], (std::vector<std::string>{"83333.3333", "-0.0833", ""}));
     EXPECT_EQ(byColumn["Rich"], (std::vector<std::string>{"1", "0", "0"}));
     EXPECT_EQ(byColumn["Banner"], (std::vector<std::string>{std::string(80, '*') + "Wayne",
                                                             std::string(80, '*') + "Simpson", ""}));
-    EXPECT_EQ(byColumn["Weekly"], (std::vector<std::string>{"19230.7692307692000000",
-                                                            "-0.0192307692307692", ""}));
+    EXPECT_EQ(byColumn["Weekly"],
+              (std::vector<std::string>{"19230.7692307692000000", "-0.0192307692307692", ""}));
     EXPECT_NEAR(numbers("Share")[0], 130.0, 1e-4);
     EXPECT_NEAR(numbers("Share")[1], -0.00013, 1e-9);
     EXPECT_NEAR(numbers("Third")[0], 333333.333333333, 1e-6);

@@ -77,8 +77,8 @@ TEST(EveryTableDropped, readersAgreeAfterEveryRenameAndDrop) {
         const std::string extension = std::filesystem::path(fixture).extension().string();
         auto work = folder.copyFixture(fixture, "work" + std::to_string(fixtures) + extension);
         auto database = Database::open(work, {.password = passwordOf(fixture),
-                                               .mode = AccessMode::ReadWrite,
-                                               .fileSystem = &support::unsyncedFileSystem()});
+                                              .mode = AccessMode::ReadWrite,
+                                              .fileSystem = &support::unsyncedFileSystem()});
         // Files this engine does not write (Jet 3, for now) refuse every change.
         if (support::errorOf([&] { sql::execute(*database, "DROP TABLE `no such table`"); }) ==
             ErrorCode::ReadOnly) {

@@ -56,7 +56,8 @@ size_t slotOffset(format::RowLocation location) {
 TEST(IntegrityFindings, everyUntouchedFixturePasses) {
     for (const auto& fixture : support::allFixtures()) {
         SCOPED_TRACE(fixture);
-        auto database = Database::open(support::fixture(fixture), {.password = passwordOf(fixture)});
+        auto database =
+            Database::open(support::fixture(fixture), {.password = passwordOf(fixture)});
         auto report = catalog::checkIntegrity(database->pager(), database->jetFormat(),
                                               database->header().codePage());
         EXPECT_TRUE(report.ok()) << report.problems.front();

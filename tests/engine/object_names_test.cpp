@@ -24,13 +24,13 @@ struct NamePair {
 
 // One name apart from letter case, in several scripts, and the sort order's own equalities.
 const NamePair kSameName[] = {
-    {"Ấp Bắc", "ấp bắc"},      // Vietnamese: letters with two accents
-    {"ΟΔΟΣ", "οδος"},          // Greek: final sigma against capital sigma
-    {"Москва", "МОСКВА"},      // Cyrillic
-    {"ＡＢＣ", "ａｂｃ"},        // full-width Latin
-    {"ＡＢＣ", "abc"},          // full-width against plain Latin
-    {"Straße", "STRASSE"},     // German sharp s against double s
-    {"Orders ", "orders"},     // trailing blanks do not count
+    {"Ấp Bắc", "ấp bắc"},   // Vietnamese: letters with two accents
+    {"ΟΔΟΣ", "οδος"},       // Greek: final sigma against capital sigma
+    {"Москва", "МОСКВА"},   // Cyrillic
+    {"ＡＢＣ", "ａｂｃ"},   // full-width Latin
+    {"ＡＢＣ", "abc"},      // full-width against plain Latin
+    {"Straße", "STRASSE"},  // German sharp s against double s
+    {"Orders ", "orders"},  // trailing blanks do not count
 };
 
 // Names the index keeps apart: accents, the Turkish dotted and dotless i, different emoji.
@@ -64,8 +64,9 @@ TEST(ObjectNames, oneNameInAnyLetterCaseOfAnyScript) {
             const std::string asked = std::string("[") + pair.asked + "]";
             run(*database, "CREATE TABLE " + stored + " (Id INT)");
             run(*database, "INSERT INTO " + stored + " VALUES (7)");
-            EXPECT_EQ(support::errorOf([&] { run(*database, "CREATE TABLE " + asked + " (A INT)"); }),
-                      ErrorCode::TableExists);
+            EXPECT_EQ(
+                support::errorOf([&] { run(*database, "CREATE TABLE " + asked + " (A INT)"); }),
+                ErrorCode::TableExists);
             auto rows = sql::execute(*database, "SELECT " + asked + ".* FROM " + asked);
             std::vector<format::Value> row;
             ASSERT_TRUE(rows && rows->next(row));

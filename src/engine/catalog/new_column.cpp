@@ -74,11 +74,11 @@ NewColumn NewColumn::of(const format::ColumnDefinition& column, bool jet3Source)
     if (column.isCalculated()) {
         // The declared length counts the wrapping of the stored results.
         if (column.type == ColumnType::Text) {
-            size_t characters =
-                column.length > format::kCalculatedOverhead
-                    ? (column.length - format::kCalculatedOverhead) / 2
-                    : kMaxTextCharacters;
-            request.size = static_cast<uint16_t>(std::clamp<size_t>(characters, 1, kMaxTextCharacters));
+            size_t characters = column.length > format::kCalculatedOverhead
+                                    ? (column.length - format::kCalculatedOverhead) / 2
+                                    : kMaxTextCharacters;
+            request.size =
+                static_cast<uint16_t>(std::clamp<size_t>(characters, 1, kMaxTextCharacters));
         }
         request.precision = kMaxDecimalPrecision;
         request.scale = 0;

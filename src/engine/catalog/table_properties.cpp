@@ -229,8 +229,9 @@ format::TableDefinition readTableOf(storage::Pager& pager, const format::JetForm
         auto type = format::columnTypeFromCode(resultType->value[0]);
         if (!type || !format::isCalculatedResultType(*type)) {
             throw EngineError(ErrorCode::Corrupt,
-                              "The database '" + pager.path() + "' is damaged: the calculated "
-                              "column '" + column.name + "' of '" + table.name +
+                              "The database '" + pager.path() +
+                                  "' is damaged: the calculated column '" + column.name +
+                                  "' of '" + table.name +
                                   "' gives results of the unknown type " +
                                   std::to_string(resultType->value[0]) + ".",
                               table.tablePage());

@@ -73,8 +73,7 @@ format::TableDefinition readTableOf(storage::Pager& pager, const format::JetForm
                                     uint16_t codePage, const CatalogObject& table);
 
 // The properties a new table's calculated columns need. Jet 4 and later.
-TableProperties calculatedColumnProperties(
-    const std::vector<format::ColumnDefinition>& columns,
-    const std::vector<std::string>& expressions);
+TableProperties calculatedColumnProperties(const std::vector<format::ColumnDefinition>& columns,
+                                           const std::vector<std::string>& expressions);
 
 }  // namespace engine::catalog
