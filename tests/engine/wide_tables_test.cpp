@@ -115,6 +115,10 @@ TEST(WideTables, twoHundredFiftyFiveMemoColumnsCopyIntoEveryFormat) {
 TEST(WideTables, twoHundredFiftyFiveColumnsOfEveryTypeCopyIntoEveryFormat) {
     support::TempDir folder;
     for (FileFormat format : kWritableFormats) {
+        // Under the sanitizers the oldest and the newest format are enough.
+#if defined(__SANITIZE_ADDRESS__)
+        if (format != FileFormat::Jet4 && format != FileFormat::Ace17) continue;
+#endif
         SCOPED_TRACE(storage::formatName(format));
         auto source = newFile(folder, "mixed", format);
         auto columns = mixedColumns(format);
