@@ -76,7 +76,7 @@ TEST(EveryTableDropped, readersAgreeAfterEveryRenameAndDrop) {
         // mdbtools cannot read the encrypted file.
         if (fixture.find("encrypted") != std::string::npos) continue;
         const std::string extension = std::filesystem::path(fixture).extension().string();
-        auto work = folder.copyFixture(fixture, "work" + std::to_string(fixtures) + extension);
+        auto work = folder.copyFixture(fixture, std::filesystem::path(fixture).filename());
         auto database = Database::open(work, {.password = passwordOf(fixture),
                                               .mode = AccessMode::ReadWrite,
                                               .fileSystem = &support::unsyncedFileSystem()});
