@@ -43,7 +43,8 @@ TableAppender::~TableAppender() = default;
 
 void TableAppender::openPage() {
     // Continue on the table's last page that still has room, else start a new one.
-    for (auto page = m_free.pages().rbegin(); page != m_free.pages().rend(); ++page) {
+    const std::vector<PageNumber> withRoom = m_free.pages();
+    for (auto page = withRoom.rbegin(); page != withRoom.rend(); ++page) {
         if (!m_owned.contains(*page)) continue;
         auto contents = m_pager.read(*page);
         if ((*contents)[0] != kDataPageType) continue;
