@@ -230,28 +230,40 @@ void Database::change(const std::function<void(const catalog::WriteContext&)>& b
 }
 
 void Database::createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
-                           const RowSource& rows) {
+                           const RowSource& rows, const std::vector<catalog::NewIndex>& indexes) {
     requireWritable();
     catalog::validateName(name);
     if (catalog().findInTables(name)) {
         throw EngineError(ErrorCode::TableExists, "Table '" + name + "' already exists.");
     }
-    auto definitions =
-        catalog::defineColumns(columns, format(), m_header.codePage(), m_header.sortOrder());
+    auto shape = catalog::userTableShape(
+        catalog::defineColumns(columns, format(), m_header.codePage(), m_header.sortOrder()),
+        indexes);
+    const size_t fields = shape.columns.size();
     const catalog::Catalog& current = catalog();
     change([&](const catalog::WriteContext& context) {
-        catalog::NewTable table(context, name, definitions);
-        std::vector<format::Value> row;
-        while (rows && rows(row)) {
-            if (row.size() != definitions.size()) {
+        catalog::NewTable table(context, name, shape);
+        auto nextRow = [&](std::vector<format::Value>& row) {
+            if (!rows || !rows(row)) return false;
+            if (row.size() != fields) {
                 throw EngineError(ErrorCode::InvalidArgument,
                                   "A row for '" + name + "' has " + std::to_string(row.size()) +
-                                      " values; the table has " +
-                                      std::to_string(definitions.size()) + " fields.");
+                                      " values; the table has " + std::to_string(fields) +
+                                      " fields.");
             }
-            table.append(row);
+            return true;
+        };
+        std::vector<format::Value> row;
+        if (indexes.empty()) {
+            while (nextRow(row)) table.append(row);
+            table.finishStorage();
+        } else {
+            // Rows of an indexed table go in through its indexes once its storage exists.
+            table.finishStorage();
+            catalog::TableEditor editor(context, table.definition());
+            while (nextRow(row)) editor.insert(row);
+            editor.finish();
         }
-        table.finishStorage();
         catalog::registerTable(context, current, name, table.definition().firstPage);
     });
 }
@@ -265,6 +277,19 @@ void Database::insertRows(std::string_view name, const RowSource& rows) {
         while (rows(row)) editor.insert(row);
         editor.finish();
     });
+}
+
+size_t Database::deleteRows(std::string_view name,
+                            const std::function<bool(const std::vector<format::Value>&)>& matches) {
+    requireWritable();
+    auto definition = tableDefinition(name);
+    size_t removed = 0;
+    change([&](const catalog::WriteContext& context) {
+        catalog::TableEditor editor(context, definition);
+        removed = editor.removeWhere(matches);
+        editor.finish();
+    });
+    return removed;
 }
 
 void Database::dropTable(std::string_view name) {

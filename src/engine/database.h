@@ -111,12 +111,18 @@ public:
     // What a complex column holds: attachments, several values, or a memo's history.
     catalog::ComplexKind complexKind(const format::ColumnDefinition& column);
 
-    // Creates a table and fills it with the rows given; the table exists only once all of them
-    // are stored. Throws TableExists ("Table 'x' already exists."), InvalidName, ReadOnly ...
+    // Creates a table with the indexes asked for and fills it with the rows given; the table
+    // exists only once all of them are stored. Throws TableExists ("Table 'x' already
+    // exists."), InvalidName, ReadOnly, DuplicateKey ...
     void createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
-                     const RowSource& rows = {});
+                     const RowSource& rows = {},
+                     const std::vector<catalog::NewIndex>& indexes = {});
     // Appends rows to an existing table, keeping its indexes.
     void insertRows(std::string_view name, const RowSource& rows);
+    // Removes the rows of a table for which matches returns true (given the whole row), keeping
+    // its indexes. Returns how many went.
+    size_t deleteRows(std::string_view name,
+                      const std::function<bool(const std::vector<format::Value>&)>& matches);
     // Throws TableNotFound ("Table 'x' does not exist.").
     void dropTable(std::string_view name);
 

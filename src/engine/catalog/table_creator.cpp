@@ -6,6 +6,7 @@
 #include "engine/format/table_definition_writer.h"
 #include "engine/format/usage_map.h"
 #include "engine/format/usage_map_editor.h"
+#include "engine/storage/unicode.h"
 
 #include <chrono>
 #include <cmath>
@@ -21,6 +22,7 @@ namespace {
 // Full rights on a table, as granted to every account that holds rights on its container.
 constexpr int32_t kFullAccess = 0x000FFFFF;
 constexpr int16_t kLocalTableType = 1;
+constexpr size_t kMaxIndexColumns = 10;
 
 }  // namespace
 
@@ -44,20 +46,59 @@ format::DateTime now() {
     return {days + fraction};
 }
 
-namespace {
+void addIndex(format::TableDefinition& shape, const std::string& name,
+              const std::vector<uint16_t>& columns, uint8_t flags, uint8_t kind) {
+    const auto number = static_cast<uint32_t>(shape.realIndexes.size());
+    format::RealIndex real;
+    real.number = number;
+    for (uint16_t column : columns) real.columns.push_back({column, true});
+    real.flags = flags;
+    shape.realIndexes.push_back(real);
+    format::LogicalIndex logical;
+    logical.name = name;
+    logical.number = number;
+    logical.realIndexNumber = number;
+    logical.indexType = kind;
+    logical.cascadeUpdates = 4;  // what the product stores for indexes outside relationships
+    logical.cascadeDeletes = 4;
+    shape.logicalIndexes.push_back(logical);
+}
 
-format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns) {
+format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns,
+                                       const std::vector<NewIndex>& indexes) {
     format::TableDefinition shape;
     shape.tableType = 'N';
     shape.columns = std::move(columns);
+    for (const auto& request : indexes) {
+        auto refuse = [&](const std::string& why) {
+            throw EngineError(ErrorCode::InvalidArgument,
+                              "The index '" + request.name + "' cannot be created: " + why + ".");
+        };
+        validateName(request.name);
+        if (request.columns.empty() || request.columns.size() > kMaxIndexColumns) {
+            refuse("an index takes 1 to " + std::to_string(kMaxIndexColumns) + " fields");
+        }
+        for (const auto& other : shape.logicalIndexes) {
+            if (storage::equalsIgnoringCase(other.name, request.name)) refuse("the name is taken");
+        }
+        std::vector<uint16_t> numbers;
+        for (const auto& name : request.columns) {
+            const auto* column = shape.findColumn(name);
+            if (!column) refuse("the table has no field '" + name + "'");
+            numbers.push_back(column->number);
+        }
+        uint8_t flags = 0;
+        if (request.unique || request.primaryKey) flags |= format::index_flags::kUnique;
+        if (request.ignoreNulls) flags |= format::index_flags::kIgnoreNulls;
+        if (request.primaryKey) flags |= format::index_flags::kRequired;
+        addIndex(shape, request.name, numbers, flags, request.primaryKey ? 1 : 0);
+    }
     return shape;
 }
 
-}  // namespace
-
 NewTable::NewTable(const WriteContext& context, std::string name,
                    std::vector<format::ColumnDefinition> columns)
-    : NewTable(context, std::move(name), userTableShape(std::move(columns))) {}
+    : NewTable(context, std::move(name), userTableShape(std::move(columns), {})) {}
 
 NewTable::NewTable(const WriteContext& context, std::string name, format::TableDefinition shape)
     : m_context(context), m_name(std::move(name)), m_definition(std::move(shape)) {
