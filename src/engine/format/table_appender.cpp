@@ -30,8 +30,10 @@ TableAppender::TableAppender(storage::Pager& pager, const JetFormat& format,
       m_owned(pager, format, allocator, table.ownedPages),
       m_free(pager, format, allocator, table.freeSpacePages) {
     m_longValues.resize(table.columns.size());
+    m_longValueBytes.resize(table.columns.size());
     for (size_t index = 0; index < table.columns.size(); ++index) {
         const auto& column = table.columns[index];
+        if (column.isAutoNumber() || column.isGuidAutoNumber()) m_numbersRows = true;
         if (isLongValueType(column.type) && !column.lvOwnedMap.empty()) {
             m_longValues[index] =
                 std::make_unique<LongValueWriter>(pager, format, allocator, column);
@@ -70,52 +72,65 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
     if (values.size() != m_table.columns.size()) {
         throw EngineError(ErrorCode::Internal, "a row was given the wrong number of values");
     }
-    m_values = values;
-    for (size_t index = 0; index < m_values.size(); ++index) {
-        const auto& column = m_table.columns[index];
-        if (!isNull(m_values[index])) {
-            // A number given for an AutoNumber column moves the sequence past it.
-            if (column.isAutoNumber() && std::holds_alternative<int32_t>(m_values[index])) {
-                auto given = std::get<int32_t>(m_values[index]);
-                if (given > 0 && static_cast<uint32_t>(given) > m_table.lastAutoNumber) {
-                    m_table.lastAutoNumber = static_cast<uint32_t>(given);
+    m_last = &values;
+    if (m_numbersRows) {
+        m_values = values;
+        m_last = &m_values;
+        for (size_t index = 0; index < m_values.size(); ++index) {
+            const auto& column = m_table.columns[index];
+            if (!isNull(m_values[index])) {
+                // A number given for an AutoNumber column moves the sequence past it.
+                if (column.isAutoNumber() && std::holds_alternative<int32_t>(m_values[index])) {
+                    auto given = std::get<int32_t>(m_values[index]);
+                    if (given > 0 && static_cast<uint32_t>(given) > m_table.lastAutoNumber) {
+                        m_table.lastAutoNumber = static_cast<uint32_t>(given);
+                    }
                 }
+                continue;
             }
-            continue;
-        }
-        if (column.isAutoNumber()) {
-            m_values[index] = static_cast<int32_t>(++m_table.lastAutoNumber);
-        } else if (column.isGuidAutoNumber()) {
-            m_values[index] = randomGuid();
+            if (column.isAutoNumber()) {
+                m_values[index] = static_cast<int32_t>(++m_table.lastAutoNumber);
+            } else if (column.isGuidAutoNumber()) {
+                m_values[index] = randomGuid();
+            }
         }
     }
+    const std::vector<Value>& row = *m_last;
     // Long values first: the row holds where they went.
     auto storeLongValues = [&](bool allowInline) {
-        m_stored = m_values;
-        for (size_t index = 0; index < values.size(); ++index) {
-            if (!m_longValues[index] || isNull(m_values[index])) continue;
+        for (size_t index = 0; index < row.size(); ++index) {
+            ByteString& stored = m_longValueBytes[index];
+            stored.clear();
             const auto& column = m_table.columns[index];
-            ByteString data;
-            if (std::holds_alternative<std::string>(m_values[index])) {
-                data = RowEncoder::encodeVariable(column, m_values[index], m_format.jet3);
-            } else if (const auto* bytes = std::get_if<ByteString>(&m_values[index])) {
+            if (!isLongValueType(column.type) || isNull(row[index])) continue;
+            if (!m_longValues[index]) {
+                throw EngineError(ErrorCode::NotSupported,
+                                  "The field '" + column.name +
+                                      "' has no pages for long values that this engine can write.");
+            }
+            storage::Bytes data;
+            if (std::holds_alternative<std::string>(row[index])) {
+                m_data.clear();
+                RowEncoder::appendVariable(column, row[index], m_format.jet3, m_data);
+                data = m_data;
+            } else if (const auto* bytes = std::get_if<ByteString>(&row[index])) {
                 data = *bytes;
             } else {
                 throw EngineError(ErrorCode::InvalidArgument,
                                   "The value for field '" + column.name + "' is not of type " +
                                       columnTypeName(column.type) + ".");
             }
-            m_stored[index] = m_longValues[index]->store(data, allowInline);
+            m_longValues[index]->store(data, allowInline, stored);
         }
     };
     storeLongValues(true);
     try {
-        m_encoder.encode(m_stored, m_row);
+        m_encoder.encode(row, m_longValueBytes, m_row);
     } catch (const EngineError& error) {
         if (error.code() != ErrorCode::RecordTooLarge) throw;
         // Small long values that made the row too large go to their pages instead.
         storeLongValues(false);
-        m_encoder.encode(m_stored, m_row);
+        m_encoder.encode(row, m_longValueBytes, m_row);
     }
 
     if (!m_page) openPage();
@@ -124,9 +139,9 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
         closePage();
         openPage();
     }
-    uint8_t row = m_page->appendRow(m_row);
+    uint8_t slot = m_page->appendRow(m_row);
     ++m_table.rowCount;
-    return {m_pageNumber, row};
+    return {m_pageNumber, slot};
 }
 
 void TableAppender::finish() {

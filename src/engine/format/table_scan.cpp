@@ -27,6 +27,7 @@ bool TableScan::loadPage() {
         DataPageView view(*contents, m_format, number, m_pager.path());
         if (view.owner() != m_table.firstPage) continue;
         m_page = std::move(contents);
+        m_view.emplace(*m_page, m_format, number, m_pager.path());
         m_pageNumber = number;
         m_rowCount = view.rowCount();
         m_nextRow = 0;
@@ -64,12 +65,11 @@ bool TableScan::nextRaw() {
             if (!loadPage()) return false;
             continue;
         }
-        DataPageView view(*m_page, m_format, m_pageNumber, m_pager.path());
         uint16_t row = m_nextRow++;
-        RowSlot slot = view.slot(row);
+        RowSlot slot = m_view->slot(row);
         if (slot.deleted) continue;
         m_location = {m_pageNumber, static_cast<uint8_t>(row)};
-        m_rowBytes = view.rowBytes(slot);
+        m_rowBytes = m_view->rowBytes(slot);
         if (slot.lookup) m_rowBytes = followLookup(m_rowBytes, m_pageNumber);
         if (m_rowBytes.empty()) continue;
         return true;
