@@ -80,6 +80,50 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
     return entries;
 }
 
+size_t searchSlot(const IndexPage& page, const IndexEntry& entry) {
+    const auto& entries = page.entries;
+    auto found = std::lower_bound(
+        entries.begin(), entries.end(), entry,
+        [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
+    auto slot = static_cast<size_t>(found - entries.begin());
+    if (!page.leaf && slot == entries.size() && page.tail == 0 && slot > 0) --slot;
+    return slot;
+}
+
+std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
+                                         const RealIndex& index,
+                                         const std::vector<uint8_t>& keyPrefix) {
+    IndexEntry probe;  // sorts before every entry whose key starts with the prefix
+    probe.key = keyPrefix;
+    PageNumber number = index.rootPage;
+    IndexPage page;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
+        page = readPage(pager, format, number);
+        if (page.leaf) break;
+        size_t slot = searchSlot(page, probe);
+        number = slot < page.entries.size() ? page.entries[slot].child : page.tail;
+        if (number == 0) damaged(pager, index.rootPage, "has a node without children");
+    }
+    std::vector<IndexEntry> found;
+    std::set<PageNumber> seen;
+    for (size_t slot = searchSlot(page, probe);;) {
+        for (; slot < page.entries.size(); ++slot) {
+            const auto& key = page.entries[slot].key;
+            if (key.size() < keyPrefix.size() ||
+                !std::equal(keyPrefix.begin(), keyPrefix.end(), key.begin())) {
+                return found;
+            }
+            found.push_back(page.entries[slot]);
+        }
+        if (page.next == 0) return found;
+        if (!seen.insert(page.next).second) damaged(pager, index.rootPage, "has leaves that loop");
+        page = readPage(pager, format, page.next);
+        if (!page.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
+        slot = 0;
+    }
+}
+
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                   const RealIndex& index, PageNumber owner,
                   const std::vector<IndexEntry>& entries) {

@@ -30,6 +30,15 @@ namespace engine::format {
 // Every leaf entry of the index in order. Throws Corrupt on a damaged tree (loops included).
 std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
                                          const RealIndex& index);
+// The leaf entries whose key starts with keyPrefix, in order, found from the root.
+std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
+                                         const RealIndex& index,
+                                         const std::vector<uint8_t>& keyPrefix);
+
+// Where a search for entry goes on a page: in a leaf, the position of the first entry not
+// below it; in a node, the child to follow (the number of entries for the tail; the last child
+// when entry lies past every entry of a node without a tail). A node without children gives 0.
+size_t searchSlot(const IndexPage& page, const IndexEntry& entry);
 
 // Rewrites the index from entries (sorted, no two equal). owner is the table's first page.
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,

@@ -1,5 +1,7 @@
 #include "engine/format/index_tree_editor.h"
 
+#include "engine/format/index_tree.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -68,20 +70,11 @@ IndexTreeEditor::Path IndexTreeEditor::descend(const IndexEntry& entry) {
         if (path.size() > kMaxDepth) damaged(page, "is deeper than any real index");
         const IndexPage& current = node(page).page;
         const auto& entries = current.entries;
-        auto found = std::lower_bound(
-            entries.begin(), entries.end(), entry,
-            [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
-        auto slot = static_cast<size_t>(found - entries.begin());
-        if (current.leaf) {
-            path.push_back({page, slot});
-            return path;
-        }
-        // Past every entry: the tail child, or else the last child, whose range grows.
-        if (slot == entries.size() && current.tail == 0) {
-            if (entries.empty()) damaged(page, "has a node without children");
-            slot = entries.size() - 1;
-        }
+        // Past every entry of a node: the tail child, or else the last child, whose range grows.
+        const size_t slot = searchSlot(current, entry);
         path.push_back({page, slot});
+        if (current.leaf) return path;
+        if (entries.empty() && current.tail == 0) damaged(page, "has a node without children");
         page = slot < entries.size() ? entries[slot].child : current.tail;
     }
 }

@@ -31,7 +31,6 @@ public:
 
 private:
     bool loadPage();
-    storage::Bytes followLookup(storage::Bytes pointer, PageNumber from);
 
     storage::Pager& m_pager;
     const JetFormat& m_format;
