@@ -102,8 +102,12 @@ public:
     bool writable() const { return m_pager->writable(); }
     storage::Pager& pager() { return *m_pager; }
 
-    // The catalogue as last read; valid until the next change to the database.
+    // The catalogue as last read; valid until the next change to the database (creating a
+    // table keeps it up to date).
     const catalog::Catalog& catalog();
+    // The object of the Tables container with this name, letter case ignored: from the
+    // catalogue when it has been read, else through its index, without reading it whole.
+    std::optional<catalog::CatalogObject> findInTables(std::string_view name);
     // The definition of a local table. Throws InputTableNotFound when there is none.
     format::TableDefinition tableDefinition(std::string_view name);
     format::TableDefinition tableDefinitionAt(PageNumber page);
@@ -129,8 +133,10 @@ public:
 private:
     Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header,
              storage::FileSystem* fileSystem);
-    // Runs body as one change: journaled, committed whole, rolled back on any error.
-    void change(const std::function<void(const catalog::WriteContext&)>& body);
+    // Runs body as one change: journaled, committed whole, rolled back on any error. The
+    // catalogue as read is dropped unless keepCatalog says the caller brings it up to date.
+    void change(const std::function<void(const catalog::WriteContext&)>& body,
+                bool keepCatalog = false);
     void requireWritable() const;
 
     std::unique_ptr<storage::Pager> m_pager;

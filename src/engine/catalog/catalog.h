@@ -81,10 +81,24 @@ public:
     const CatalogObject* findTable(std::string_view name) const;
     const CatalogObject* findById(int32_t id) const;
 
+    // Keeps the catalogue in step with a change that entered an object (the change's own
+    // record of the row it wrote), in its row's place.
+    void add(CatalogObject object);
+
 private:
     std::vector<CatalogObject> m_objects;
 };
 
 ObjectKind classify(const CatalogObject& object, bool queryHasParameters);
+
+// One object of a container by name, letter case ignored, found through the catalogue's index
+// on (ParentId, Name): only the rows the index names are read, so the cost does not grow with
+// the catalogue. A catalogue without that index is read whole, and so is one whose index has no
+// match for a name with letters beyond ASCII (a few such letters get index keys that differ from
+// their other case's). nullopt when there is none. The object's kind is told as for a query
+// without parameters.
+std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::JetFormat& format,
+                                          uint16_t codePage, int32_t parentId,
+                                          std::string_view name);
 
 }  // namespace engine::catalog

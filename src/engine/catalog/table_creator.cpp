@@ -155,11 +155,13 @@ void NewTable::finishStorage() {
     format::writeTableDefinition(m_context.pager, m_context.allocator, logical, m_definition);
 }
 
-void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
-                   PageNumber definitionPage) {
+CatalogObject registerTable(const WriteContext& context, const std::string& name,
+                            PageNumber definitionPage) {
     format::ByteString owner;
-    for (const auto& object : catalog.objects()) {
-        if (object.type == static_cast<int16_t>(ObjectType::Database)) owner = object.owner;
+    auto database = lookUpObject(context.pager, context.format, context.codePage,
+                                 kDatabasesContainerId, "MSysDb");
+    if (database && database->type == static_cast<int16_t>(ObjectType::Database)) {
+        owner = database->owner;
     }
 
     TableEditor objects(context, format::readTableDefinition(context.pager, context.format,
@@ -174,20 +176,30 @@ void registerTable(const WriteContext& context, const Catalog& catalog, const st
     row[objects.columnPosition("DateUpdate")] = stamp;
     if (!owner.empty()) row[objects.columnPosition("Owner")] = owner;
     row[objects.columnPosition("Flags")] = int32_t{0};
-    objects.insert(row);
+    CatalogObject entered;
+    entered.id = static_cast<int32_t>(definitionPage);
+    entered.parentId = kTablesContainerId;
+    entered.name = name;
+    entered.type = kLocalTableType;
+    entered.dateCreate = stamp;
+    entered.dateUpdate = stamp;
+    entered.owner = owner;
+    entered.kind = classify(entered, false);
+    entered.location = objects.insert(row);
     objects.finish();
 
-    const CatalogObject* aces = catalog.findTable("MSysACEs");
-    if (!aces) return;
+    auto aces = lookUpObject(context.pager, context.format, context.codePage, kTablesContainerId,
+                             "MSysACEs");
+    if (!aces || !aces->isLocalTable()) return entered;
     TableEditor rights(context, format::readTableDefinition(context.pager, context.format,
                                                             context.codePage, aces->tablePage()));
     size_t objectId = rights.columnPosition("ObjectId");
     size_t sid = rights.columnPosition("SID");
     std::set<format::ByteString> accounts;
-    rights.forEachRow([&](const std::vector<Value>& ace) {
-        const auto* id = std::get_if<int32_t>(&ace[objectId]);
-        const auto* account = std::get_if<format::ByteString>(&ace[sid]);
-        if (id && *id == kTablesContainerId && account) accounts.insert(*account);
+    rights.forEachRowWhere(objectId, Value(kTablesContainerId), [&](const std::vector<Value>& ace) {
+        if (const auto* account = std::get_if<format::ByteString>(&ace[sid])) {
+            accounts.insert(*account);
+        }
     });
     for (const auto& account : accounts) {
         std::vector<Value> ace(rights.definition().columns.size());
@@ -198,6 +210,7 @@ void registerTable(const WriteContext& context, const Catalog& catalog, const st
         rights.insert(ace);
     }
     rights.finish();
+    return entered;
 }
 
 }  // namespace engine::catalog

@@ -51,8 +51,9 @@ format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> col
 
 // Enters a table whose storage is written into the catalogue: its MSysObjects row (owned by the
 // database's owner) and one MSysACEs row per account that holds rights on the Tables container.
-void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
-                   PageNumber definitionPage);
+// Returns the object as the catalogue now lists it.
+CatalogObject registerTable(const WriteContext& context, const std::string& name,
+                            PageNumber definitionPage);
 
 // The current local time as a Date/Time value.
 format::DateTime now();
