@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -92,6 +93,15 @@ inline Measure inChild(const std::function<void()>& work) {
 // Runs a shell command; throws when it fails.
 inline void run(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+}
+
+// Flushes a file built through a file system that does not flush, so that the first measured
+// flush does not write it out.
+inline void flushFile(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool flushed = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!flushed) throw std::runtime_error("cannot flush " + path.string());
 }
 
 // The folder of this program (the build folder, where corvanta-db lives too).

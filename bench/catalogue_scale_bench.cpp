@@ -48,6 +48,8 @@ void makeTables(const std::filesystem::path& path, int count, const std::string&
                 return true;
             });
     }
+    database.reset();
+    bench::flushFile(path);
 }
 
 std::string connectionString(const std::filesystem::path& path) {

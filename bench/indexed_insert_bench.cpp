@@ -55,6 +55,8 @@ void makeTable(const std::filesystem::path& path, uint32_t rows) {
             return true;
         },
         kIndexes);
+    database.reset();
+    bench::flushFile(path);
 }
 
 // An INSERT whose keys land in the middle of every index.
