@@ -4,6 +4,14 @@
 #include "ado/connection.h"
 
 namespace db {
+namespace {
+
+// Whether two names stand for one table of a database.
+bool sameTable(const QString& first, const QString& second) {
+    return first.toLower() == second.toLower();
+}
+
+}  // namespace
 
 bool ExecuteStatement(app::ModalBoxes& boxes, ado::Connection& connection,
                       const QString& statement) {
@@ -19,15 +27,23 @@ bool ExecuteStatement(app::ModalBoxes& boxes, ado::Connection& connection,
 }
 
 bool IsInListbox(const QString& name, const TableList& list) {
-    const QString wanted = name.toLower();
     bool found = false;
     const int count = list.count();
     for (int index = 0; index < count; ++index) {
-        if (list.text(index).toLower() == wanted) {
+        if (sameTable(list.text(index), name)) {
             found = true;
         }
     }
     return found;
+}
+
+void RemoveTableFromListbox(TableList& list, const QString& name) {
+    // From the last entry, so that the entries still to be looked at keep their indexes.
+    for (int index = list.count() - 1; index >= 0; --index) {
+        if (sameTable(list.text(index), name)) {
+            list.removeItem(index);
+        }
+    }
 }
 
 void RemoveFromListbox(TableList& list, const QString& name) {

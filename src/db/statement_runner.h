@@ -22,6 +22,12 @@ bool ExecuteStatement(app::ModalBoxes& boxes, ado::Connection& connection,
 // True when an entry of the list equals the name apart from letter case.
 bool IsInListbox(const QString& name, const TableList& list);
 
+// Removes every entry that IsInListbox finds for the name: after the table of that name has been
+// dropped, none of its entries may stay, whatever their letter case, since the database drops
+// the table whatever the case it is named in, and deleting a leftover entry would drop the next
+// table of that name.
+void RemoveTableFromListbox(TableList& list, const QString& name);
+
 // Removes the entries that equal the name exactly, letter case included. The list is scanned
 // once, from the first entry to the number of entries it had at the start: after a removal the
 // entry that moves into the freed place is not looked at.

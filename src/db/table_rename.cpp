@@ -87,7 +87,7 @@ bool RenameAccessTable(const Session& session, const QString& oldName, const QSt
              .buttons = app::MessageButtons::YesNo});
         if (answer == app::MessageAnswer::Yes) {
             execute(*connection, dropStatement(newName));
-            RemoveFromListbox(list, newName);
+            RemoveTableFromListbox(list, newName);
         } else {
             goAhead = false;
         }

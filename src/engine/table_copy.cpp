@@ -110,8 +110,11 @@ bool SelectedRows::next(std::vector<format::Value>& row) {
 }
 
 void copyTable(Database& source, std::string_view table, Database& destination,
-               const std::string& newName, const Selection& selection) {
-    SelectedRows rows(source, source.tableDefinition(table), selection);
+               const std::string& newName, const Selection& selection,
+               const CopyProgress& progress) {
+    format::TableDefinition definition = source.tableDefinition(table);
+    const uint64_t rowsInTable = definition.rowCount;
+    SelectedRows rows(source, std::move(definition), selection);
     std::vector<catalog::NewColumn> columns;
     for (size_t index = 0; index < rows.columns().size(); ++index) {
         const format::ColumnDefinition& column = *rows.columns()[index];
@@ -130,8 +133,12 @@ void copyTable(Database& source, std::string_view table, Database& destination,
         columns.push_back(catalog::NewColumn::of(column, storage::isJet3(source.format())));
         columns.back().name = rows.names()[index];
     }
-    destination.createTable(newName, columns,
-                            [&rows](std::vector<format::Value>& row) { return rows.next(row); });
+    uint64_t rowsRead = 0;
+    destination.createTable(newName, columns, [&](std::vector<format::Value>& row) {
+        if (!rows.next(row)) return false;
+        if (progress) progress(++rowsRead, rowsInTable);
+        return true;
+    });
 }
 
 }  // namespace engine

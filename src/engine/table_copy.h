@@ -11,6 +11,7 @@
 
 #include "engine/database.h"
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -56,10 +57,17 @@ private:
     std::set<std::string> m_seen;  // distinct: the rows given so far, as keys
 };
 
+// Told how far a copy is, once for each row read for it (before the row is written): the rows
+// read so far and the rows the source table holds by its definition's count. A selection that
+// leaves rows out ends below that count. What it throws ends the copy, which then changes
+// nothing.
+using CopyProgress = std::function<void(uint64_t rowsRead, uint64_t rowsInTable)>;
+
 // Copies the selection of table of source into destination as newName. source may be
 // destination itself. Throws InputTableNotFound, TableExists, NotSupported (attachment,
 // multi-value or unknown columns), and whatever creating the table throws.
 void copyTable(Database& source, std::string_view table, Database& destination,
-               const std::string& newName, const Selection& selection = {});
+               const std::string& newName, const Selection& selection = {},
+               const CopyProgress& progress = {});
 
 }  // namespace engine

@@ -103,5 +103,15 @@ TEST(RemoveFromListbox, doesNotLookAtTheEntryThatMovesIntoAFreedPlace) {
     EXPECT_EQ(trailing.entries(), (QStringList{"A", "B", "X"}));
 }
 
+TEST(RemoveTableFromListbox, removesEveryEntryOfTheTableWhateverItsLetterCase) {
+    support::MemoryTableList list{{"Orders", "Customers", "ORDERS", "orders", "Order", "B"}};
+    list.setCurrentIndex(1);
+    RemoveTableFromListbox(list, QStringLiteral("oRdErS"));
+    EXPECT_EQ(list.entries(), (QStringList{"Customers", "Order", "B"}));
+    EXPECT_EQ(list.currentIndex(), 0) << "the current entry stays the same entry";
+    RemoveTableFromListbox(list, QStringLiteral("Invoices"));
+    EXPECT_EQ(list.entries(), (QStringList{"Customers", "Order", "B"}));
+}
+
 }  // namespace
 }  // namespace db

@@ -114,7 +114,8 @@ std::unique_ptr<QueryRows> runSelect(Database& own, const SelectStatement& selec
             source.database = destination;
         }
     }
-    copyTable(*source.database, table, *destination, select.into->name, selection);
+    copyTable(*source.database, table, *destination, select.into->name, selection,
+              options.progress);
     return nullptr;
 }
 
