@@ -32,7 +32,7 @@ const std::vector<engine::catalog::NewColumn> kColumns = {
 
 // A database of count one-row tables named prefix0, prefix1 ...
 void makeTables(const std::filesystem::path& path, int count, const std::string& prefix) {
-    support::UnsyncedFileSystem files;
+    auto& files = support::unsyncedFileSystem();
     engine::Database::create(path,
                              {.format = engine::storage::FileFormat::Jet4, .fileSystem = &files});
     auto database =

@@ -39,7 +39,7 @@ std::string nameOf(uint32_t number) {
 }
 
 void makeTable(const std::filesystem::path& path, uint32_t rows) {
-    support::UnsyncedFileSystem files;
+    auto& files = support::unsyncedFileSystem();
     engine::Database::create(path, {.fileSystem = &files});
     auto database =
         engine::Database::open(path, {.mode = engine::AccessMode::ReadWrite, .fileSystem = &files});

@@ -271,6 +271,9 @@ std::string quoteCsv(std::string_view text) {
 void appendCsvField(const Value& value, std::string& out) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         appendQuotedCsv(*text, out);
+    } else if (const auto* bytes = std::get_if<ByteString>(&value); bytes && bytes->empty()) {
+        // A value of no bytes must not read as NULL, the empty field.
+        appendQuotedCsv("", out);
     } else {
         appendValueText(value, out);
     }

@@ -4,6 +4,7 @@
 #include "engine/catalog/table_creator.h"
 #include "engine/catalog/table_dropper.h"
 #include "engine/catalog/table_editor.h"
+#include "engine/catalog/table_properties.h"
 #include "engine/storage/journal.h"
 #include "engine/storage/page_encryption.h"
 #include "engine/storage/posix_page_file.h"
@@ -134,10 +135,15 @@ std::optional<catalog::CatalogObject> Database::findInTables(std::string_view na
 format::TableDefinition Database::tableDefinition(std::string_view name) {
     auto table = findInTables(name);
     if (!table || !table->isLocalTable()) throw inputTableNotFound(name);
-    return tableDefinitionAt(table->tablePage());
+    return catalog::readTableOf(*m_pager, *m_jetFormat, m_header.codePage(), *table);
 }
 
 format::TableDefinition Database::tableDefinitionAt(PageNumber page) {
+    for (const auto& object : catalog().objects()) {
+        if (object.isLocalTable() && object.tablePage() == page) {
+            return catalog::readTableOf(*m_pager, *m_jetFormat, m_header.codePage(), object);
+        }
+    }
     return format::readTableDefinition(*m_pager, *m_jetFormat, m_header.codePage(), page);
 }
 
@@ -278,11 +284,16 @@ void Database::createTable(const std::string& name, const std::vector<catalog::N
                 while (nextRow(row)) editor.insert(row);
                 editor.finish();
             }
-            entered = catalog::registerTable(context, name, table.definition().firstPage);
+            std::vector<std::string> expressions;
+            for (const auto& column : columns) expressions.push_back(column.expression);
+            auto properties = catalog::calculatedColumnProperties(shape.columns, expressions);
+            entered = catalog::registerTable(
+                context, name, table.definition().firstPage,
+                properties.empty() ? format::ByteString() : properties.toBlob());
         },
         true);
-    // A catalogue read before stays good with the new table added (a plain table adds no
-    // complex columns either).
+    // A catalogue read before stays good with the new table added (its calculated columns'
+    // properties are read from its row when asked for).
     if (m_catalog) m_catalog->add(std::move(entered));
 }
 

@@ -105,10 +105,12 @@ public:
     // The catalogue as last read; valid until the next change to the database (creating a
     // table keeps it up to date).
     const catalog::Catalog& catalog();
-    // The object of the Tables container with this name, letter case ignored: from the
-    // catalogue when it has been read, else through its index, without reading it whole.
+    // The object of the Tables container with this name (names compare as the catalogue's
+    // index compares them): from the catalogue when it has been read, else through its index,
+    // without reading it whole.
     std::optional<catalog::CatalogObject> findInTables(std::string_view name);
-    // The definition of a local table. Throws InputTableNotFound when there is none.
+    // The definition of a local table, its calculated columns typed by their results
+    // (catalog/table_properties.h). Throws InputTableNotFound when there is none.
     format::TableDefinition tableDefinition(std::string_view name);
     format::TableDefinition tableDefinitionAt(PageNumber page);
     std::unique_ptr<TableReader> readTable(std::string_view name);

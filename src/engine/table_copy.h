@@ -5,8 +5,9 @@
 // under the names given, and every selected row exactly. Nothing else of the source's
 // definition comes along: no indexes or keys, no defaults or validation, and AutoNumber columns
 // arrive as plain Long Integer (GUID AutoNumber as plain Replication ID) that keep the numbers
-// the rows had. The database engine's own make-table queries behave so, by the accounts
-// available; the engine copies no column properties in any case (it writes none).
+// the rows had, and calculated columns as plain columns of their results' type that keep the
+// stored results. The database engine's own make-table queries behave so, by the accounts
+// available; the engine copies no column properties in any case.
 #pragma once
 
 #include "engine/database.h"

@@ -156,7 +156,7 @@ private:
 
 TEST(IndexChurn, tenThousandChangesKeepEveryIndexEqualToItsRebuild) {
     support::TempDir folder;
-    support::UnsyncedFileSystem files;
+    auto& files = support::unsyncedFileSystem();
     auto path = folder / "churn.mdb";
     Database::create(path, {.format = FileFormat::Jet4, .fileSystem = &files});
     auto database = Database::open(path, {.mode = AccessMode::ReadWrite, .fileSystem = &files});

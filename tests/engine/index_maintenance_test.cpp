@@ -139,7 +139,7 @@ TEST(IndexMaintenance, randomEditsMatchTheRebuildUnderEverySortOrder) {
     for (auto [format, seed] : {std::pair{FileFormat::Jet4, 11u}, std::pair{FileFormat::Ace14, 12u},
                                 std::pair{FileFormat::Ace17, 13u}}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
-        support::UnsyncedFileSystem files;
+        auto& files = support::unsyncedFileSystem();
         auto path = folder / ("random-" + std::to_string(seed) + ".db");
         Database::create(path, {.format = format, .fileSystem = &files});
         auto database = Database::open(path, {.mode = AccessMode::ReadWrite, .fileSystem = &files});
@@ -205,7 +205,7 @@ TEST(IndexMaintenance, aDuplicateKeyLeavesTheFileAsItWas) {
 // (give or take a page split).
 TEST(IndexMaintenance, aChangeWritesAsMuchInALargeDatabaseAsInAnEmptyOne) {
     support::TempDir folder;
-    support::UnsyncedFileSystem files;
+    auto& files = support::unsyncedFileSystem();
     auto small = folder / "small.mdb";
     auto large = folder / "large.mdb";
     const std::vector<NewColumn> one = {{.name = "A", .type = ColumnType::Long}};

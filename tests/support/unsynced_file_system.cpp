@@ -4,9 +4,11 @@
 
 namespace support {
 
-using engine::storage::PageFile;
-
 namespace {
+
+using engine::storage::Bytes;
+using engine::storage::MutableBytes;
+using engine::storage::PageFile;
 
 class UnsyncedPageFile final : public PageFile {
 public:
@@ -15,12 +17,8 @@ public:
     const std::string& path() const override { return m_inner->path(); }
     bool writable() const override { return m_inner->writable(); }
     uint64_t size() const override { return m_inner->size(); }
-    void read(uint64_t offset, engine::storage::MutableBytes out) override {
-        m_inner->read(offset, out);
-    }
-    void write(uint64_t offset, engine::storage::Bytes data) override {
-        m_inner->write(offset, data);
-    }
+    void read(uint64_t offset, MutableBytes out) override { m_inner->read(offset, out); }
+    void write(uint64_t offset, Bytes data) override { m_inner->write(offset, data); }
     void sync() override {}
     void truncate(uint64_t size) override { m_inner->truncate(size); }
 
@@ -28,31 +26,34 @@ private:
     std::unique_ptr<PageFile> m_inner;
 };
 
-engine::storage::FileSystem& real() { return engine::storage::defaultFileSystem(); }
+class UnsyncedFileSystem final : public engine::storage::FileSystem {
+public:
+    std::unique_ptr<PageFile> open(const std::string& path,
+                                   engine::storage::OpenMode mode) override {
+        return std::make_unique<UnsyncedPageFile>(real().open(path, mode));
+    }
+    std::unique_ptr<PageFile> create(const std::string& path) override {
+        return std::make_unique<UnsyncedPageFile>(real().create(path));
+    }
+    bool exists(const std::string& path) override { return real().exists(path); }
+    // Removed, but not flushed from the folder.
+    void remove(const std::string& path) override {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+    void rename(const std::string& from, const std::string& to) override {
+        real().rename(from, to);
+    }
+
+private:
+    static engine::storage::FileSystem& real() { return engine::storage::defaultFileSystem(); }
+};
 
 }  // namespace
 
-std::unique_ptr<PageFile> UnsyncedFileSystem::open(const std::string& path,
-                                                   engine::storage::OpenMode mode) {
-    return std::make_unique<UnsyncedPageFile>(real().open(path, mode));
-}
-
-std::unique_ptr<PageFile> UnsyncedFileSystem::create(const std::string& path) {
-    return std::make_unique<UnsyncedPageFile>(engine::storage::PosixPageFile::create(path));
-}
-
-bool UnsyncedFileSystem::exists(const std::string& path) { return real().exists(path); }
-
-// The real file system flushes the folder after these and after create; here they only
-// happen.
-void UnsyncedFileSystem::remove(const std::string& path) { std::filesystem::remove(path); }
-
-void UnsyncedFileSystem::rename(const std::string& from, const std::string& to) {
-    if (std::filesystem::exists(to)) {
-        throw engine::EngineError(engine::ErrorCode::IoError,
-                                  "Cannot rename '" + from + "': '" + to + "' exists.");
-    }
-    std::filesystem::rename(from, to);
+engine::storage::FileSystem& unsyncedFileSystem() {
+    static UnsyncedFileSystem fileSystem;
+    return fileSystem;
 }
 
 }  // namespace support

@@ -1,5 +1,6 @@
 #include "engine/catalog/catalog.h"
 
+#include "engine/catalog/object_name.h"
 #include "engine/format/index_key.h"
 #include "engine/format/index_tree.h"
 #include "engine/format/row_fetch.h"
@@ -144,9 +145,9 @@ struct CatalogColumns {
         foreignName = position("ForeignName");
         owner = position("Owner");
         wanted.assign(definition.columns.size(), false);
-        for (auto column :
-             {std::optional(id), std::optional(parentId), std::optional(name), std::optional(type),
-              std::optional(flags), dateCreate, dateUpdate, database, connect, foreignName}) {
+        for (auto column : {std::optional(id), std::optional(parentId), std::optional(name),
+                            std::optional(type), std::optional(flags), dateCreate, dateUpdate,
+                            database, connect, foreignName, owner}) {
             if (column) wanted[*column] = true;
         }
     }
@@ -178,6 +179,7 @@ Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, ui
     auto definition = format::readTableDefinition(pager, format, codePage, kCatalogTablePage);
     const CatalogColumns columns(definition, pager.path());
     Catalog catalog;
+    catalog.m_nameOrder = format::sortOrderOf(definition.columns[columns.name], format.jet3);
     format::TableScan scan(pager, format, definition);
     std::vector<format::Value> values;
     while (scan.next(columns.wanted, values)) {
@@ -203,12 +205,16 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
     const CatalogColumns columns(definition, pager.path());
     const uint16_t parentColumn = definition.columns[columns.parentId].number;
     const uint16_t nameColumn = definition.columns[columns.name].number;
+    const auto order = format::sortOrderOf(definition.columns[columns.name], format.jet3);
+    const std::vector<uint8_t> wanted = objectNameKey(name, order);
     for (const auto& real : definition.realIndexes) {
         if (real.columns.size() != 2 || real.columns[0].columnNumber != parentColumn ||
             real.columns[1].columnNumber != nameColumn ||
             !format::canEncodeIndex(definition, real)) {
             continue;
         }
+        // Names are one name exactly when their keys are equal, so the entries with the probe's
+        // key are all the candidates there are.
         std::vector<format::Value> probe(definition.columns.size());
         probe[columns.parentId] = parentId;
         probe[columns.name] = std::string(name);
@@ -219,23 +225,17 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
         for (const auto& entry : format::readIndexEntries(pager, format, real, key)) {
             if (!fetcher.fetch(entry.row, values)) continue;
             CatalogObject object = columns.objectOf(values, entry.row);
-            if (object.parentId == parentId && storage::equalsIgnoringCase(object.name, name)) {
+            if (object.parentId == parentId && objectNameKey(object.name, order) == wanted) {
                 // Only plain tables are looked up this way; a query's kind needs MSysQueries.
                 object.kind = classify(object, false);
                 return object;
             }
         }
-        // Letter case is folded alike by the index and by name comparison for ASCII; a few
-        // other letters get keys that differ from their other case's, so a miss on such a name
-        // is confirmed by reading the catalogue whole.
-        const bool ascii = std::all_of(name.begin(), name.end(),
-                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        if (ascii) return std::nullopt;
-        break;
+        return std::nullopt;
     }
     Catalog catalog = Catalog::read(pager, format, codePage);
     for (const auto& object : catalog.objects()) {
-        if (object.parentId == parentId && storage::equalsIgnoringCase(object.name, name)) {
+        if (object.parentId == parentId && objectNameKey(object.name, order) == wanted) {
             return object;
         }
     }
@@ -243,13 +243,18 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
 }
 
 const CatalogObject* Catalog::findInTables(std::string_view name) const {
+    const std::vector<uint8_t> wanted = objectNameKey(name, m_nameOrder);
     for (const auto& object : m_objects) {
         if (object.parentId == kTablesContainerId &&
-            storage::equalsIgnoringCase(object.name, name)) {
+            objectNameKey(object.name, m_nameOrder) == wanted) {
             return &object;
         }
     }
     return nullptr;
+}
+
+bool Catalog::sameName(std::string_view left, std::string_view right) const {
+    return sameObjectName(left, right, m_nameOrder);
 }
 
 const CatalogObject* Catalog::findTable(std::string_view name) const {

@@ -13,6 +13,7 @@
 
 #include "engine/format/jet_format.h"
 #include "engine/format/table_scan.h"
+#include "engine/format/text_index_key.h"
 #include "engine/format/value.h"
 #include "engine/storage/pager.h"
 
@@ -74,12 +75,15 @@ public:
 
     // Every object, in the order of the catalogue's rows.
     const std::vector<CatalogObject>& objects() const { return m_objects; }
-    // The object of the Tables container with this name, letter case ignored (tables, links
-    // and queries share one name space there).
+    // The object of the Tables container with this name (tables, links and queries share one
+    // name space there). Names compare as the catalogue's index compares them (object_name.h).
     const CatalogObject* findInTables(std::string_view name) const;
-    // The local table with this name, letter case ignored.
+    // The local table with this name.
     const CatalogObject* findTable(std::string_view name) const;
     const CatalogObject* findById(int32_t id) const;
+    // Whether two names are one name in this catalogue (object_name.h).
+    bool sameName(std::string_view left, std::string_view right) const;
+    format::TextSortOrder nameOrder() const { return m_nameOrder; }
 
     // Keeps the catalogue in step with a change that entered an object (the change's own
     // record of the row it wrote), in its row's place.
@@ -87,16 +91,15 @@ public:
 
 private:
     std::vector<CatalogObject> m_objects;
+    format::TextSortOrder m_nameOrder = format::TextSortOrder::GeneralLegacy;
 };
 
 ObjectKind classify(const CatalogObject& object, bool queryHasParameters);
 
-// One object of a container by name, letter case ignored, found through the catalogue's index
-// on (ParentId, Name): only the rows the index names are read, so the cost does not grow with
-// the catalogue. A catalogue without that index is read whole, and so is one whose index has no
-// match for a name with letters beyond ASCII (a few such letters get index keys that differ from
-// their other case's). nullopt when there is none. The object's kind is told as for a query
-// without parameters.
+// One object of a container by name (names compare as in findInTables), found through the
+// catalogue's index on (ParentId, Name): only the rows the index names are read, so the cost
+// does not grow with the catalogue. A catalogue without that index is read whole. nullopt when
+// there is none. The object's kind is told as for a query without parameters.
 std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::JetFormat& format,
                                           uint16_t codePage, int32_t parentId,
                                           std::string_view name);

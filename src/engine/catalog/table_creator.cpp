@@ -12,6 +12,7 @@
 #include <cmath>
 #include <ctime>
 #include <set>
+#include <tuple>
 
 namespace engine::catalog {
 
@@ -64,6 +65,45 @@ void addIndex(format::TableDefinition& shape, const std::string& name,
     shape.logicalIndexes.push_back(logical);
 }
 
+namespace {
+
+// Places the rows of a new table's usage maps on new pages of their own (owner 0), taking a
+// further page whenever the current one is full: a page holds some 57 map rows, and a table of
+// many long-value columns needs two for each.
+class MapRows {
+public:
+    explicit MapRows(const WriteContext& context)
+        : m_context(context),
+          m_page(format::DataPageEditor::fresh(context.format, 0)),
+          m_number(context.allocator.allocate()) {}
+
+    format::UsageMapRef place(const std::vector<uint8_t>& row) { return placePair(row, {}).first; }
+    // Both rows on one page; the second is left out when empty.
+    std::pair<format::UsageMapRef, format::UsageMapRef> placePair(
+        const std::vector<uint8_t>& first, const std::vector<uint8_t>& second) {
+        // Two rows need their bytes and two slots.
+        size_t needed = first.size() + second.size() + (second.empty() ? 0 : 2);
+        if (!m_page.fits(needed)) {
+            finish();
+            m_page = format::DataPageEditor::fresh(m_context.format, 0);
+            m_number = m_context.allocator.allocate();
+        }
+        format::UsageMapRef firstRef{m_page.appendRow(first), m_number};
+        format::UsageMapRef secondRef;
+        if (!second.empty()) secondRef = {m_page.appendRow(second), m_number};
+        return {firstRef, secondRef};
+    }
+    // Writes the current page.
+    void finish() { m_context.pager.write(m_number, m_page.bytes()); }
+
+private:
+    const WriteContext& m_context;
+    format::DataPageEditor m_page;
+    PageNumber m_number;
+};
+
+}  // namespace
+
 format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns,
                                        const std::vector<NewIndex>& indexes) {
     format::TableDefinition shape;
@@ -114,24 +154,23 @@ NewTable::NewTable(const WriteContext& context, std::string name, format::TableD
     }
 
     // The maps: owned and free pages of the table, one per index (its root marked), then the
-    // owned and free pages of each long-value column, all on one new page.
-    PageNumber mapPage = context.allocator.allocate();
-    auto page = format::DataPageEditor::fresh(context.format, 0);
-    table.ownedPages = {page.appendRow(format::newReferenceMapRow()), mapPage};
-    table.freeSpacePages = {page.appendRow(format::newInlineMapRow(0)), mapPage};
+    // owned and free pages of each long-value column, pairs on one page.
+    MapRows maps(context);
+    std::tie(table.ownedPages, table.freeSpacePages) =
+        maps.placePair(format::newReferenceMapRow(), format::newInlineMapRow(0));
     for (auto& real : table.realIndexes) {
         real.rootPage = context.allocator.allocate();
         auto row = format::newInlineMapRow(real.rootPage);
         row[format::kInlineMapHeaderSize] = 0x01;
-        real.pagesMap = {page.appendRow(row), mapPage};
+        real.pagesMap = maps.place(row);
         context.pager.write(real.rootPage, format::emptyIndexLeaf(context.format, table.firstPage));
     }
     for (auto& column : table.columns) {
         if (!format::isLongValueType(column.type)) continue;
-        column.lvOwnedMap = {page.appendRow(format::newReferenceMapRow()), mapPage};
-        column.lvFreeMap = {page.appendRow(format::newInlineMapRow(0)), mapPage};
+        std::tie(column.lvOwnedMap, column.lvFreeMap) =
+            maps.placePair(format::newReferenceMapRow(), format::newInlineMapRow(0));
     }
-    context.pager.write(mapPage, page.bytes());
+    maps.finish();
 }
 
 NewTable::~NewTable() = default;
@@ -156,7 +195,7 @@ void NewTable::finishStorage() {
 }
 
 CatalogObject registerTable(const WriteContext& context, const std::string& name,
-                            PageNumber definitionPage) {
+                            PageNumber definitionPage, const format::ByteString& properties) {
     format::ByteString owner;
     auto database = lookUpObject(context.pager, context.format, context.codePage,
                                  kDatabasesContainerId, "MSysDb");
@@ -176,6 +215,7 @@ CatalogObject registerTable(const WriteContext& context, const std::string& name
     row[objects.columnPosition("DateUpdate")] = stamp;
     if (!owner.empty()) row[objects.columnPosition("Owner")] = owner;
     row[objects.columnPosition("Flags")] = int32_t{0};
+    if (!properties.empty()) row[objects.columnPosition("LvProp")] = properties;
     CatalogObject entered;
     entered.id = static_cast<int32_t>(definitionPage);
     entered.parentId = kTablesContainerId;

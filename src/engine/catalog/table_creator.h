@@ -50,10 +50,11 @@ format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> col
                                        const std::vector<NewIndex>& indexes);
 
 // Enters a table whose storage is written into the catalogue: its MSysObjects row (owned by the
-// database's owner) and one MSysACEs row per account that holds rights on the Tables container.
-// Returns the object as the catalogue now lists it.
+// database's owner, with the table's properties when it has any) and one MSysACEs row per
+// account that holds rights on the Tables container. Returns the object as the catalogue now
+// lists it.
 CatalogObject registerTable(const WriteContext& context, const std::string& name,
-                            PageNumber definitionPage);
+                            PageNumber definitionPage, const format::ByteString& properties = {});
 
 // The current local time as a Date/Time value.
 format::DateTime now();

@@ -32,6 +32,8 @@ private:
     // Each decodes into value, reusing the storage a text value already holds.
     void decodeColumn(size_t index, storage::Bytes row, PageNumber page, Value& value);
     void decodeBytes(size_t index, storage::Bytes bytes, PageNumber page, Value& value);
+    Value decodeCalculatedColumn(const ColumnDefinition& column, storage::Bytes bytes,
+                                 PageNumber page);
     [[noreturn]] void damaged(PageNumber page, const std::string& what) const;
 
     storage::Pager& m_pager;

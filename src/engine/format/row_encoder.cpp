@@ -1,5 +1,6 @@
 #include "engine/format/row_encoder.h"
 
+#include "engine/format/calculated_value.h"
 #include "engine/format/text_codec.h"
 #include "engine/format/value_codec.h"
 
@@ -64,7 +65,7 @@ RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
     m_columnBySlot.resize(table.varColumns);
     for (size_t index = 0; index < table.columns.size(); ++index) {
         const auto& column = table.columns[index];
-        if (column.type == ColumnType::Boolean) continue;
+        if (column.type == ColumnType::Boolean && !column.isCalculated()) continue;
         if (column.isFixed()) {
             uint32_t size = fixedSizeOf(column.type);
             if (size == 0) size = column.length;
@@ -80,9 +81,19 @@ RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
 void RowEncoder::appendVariable(const ColumnDefinition& column, const Value& value, bool jet3,
                                 std::vector<uint8_t>& out) {
     if (const auto* text = std::get_if<std::string>(&value)) {
-        bool compress = column.isCompressedUnicode() &&
+        bool compress = (column.isCompressedUnicode() || column.isCalculated()) &&
                         (column.type == ColumnType::Text || text->size() <= kMaxCompressedChars);
-        encodeText(*text, jet3, column.codePage, compress, out);
+        if (column.isCalculated()) {
+            ByteString result;
+            encodeText(*text, jet3, column.codePage, compress, result);
+            const ByteString wrapped = wrapCalculated(result);
+            out.insert(out.end(), wrapped.begin(), wrapped.end());
+        } else {
+            encodeText(*text, jet3, column.codePage, compress, out);
+        }
+    } else if (column.isCalculated()) {
+        const ByteString wrapped = wrapCalculated(encodeCalculated(column.type, value));
+        out.insert(out.end(), wrapped.begin(), wrapped.end());
     } else if (const auto* bytes = std::get_if<ByteString>(&value)) {
         out.insert(out.end(), bytes->begin(), bytes->end());
     } else {
@@ -109,7 +120,7 @@ void RowEncoder::encode(const std::vector<Value>& values, const std::vector<Byte
     for (size_t index = 0; index < m_table.columns.size(); ++index) {
         const auto& column = m_table.columns[index];
         const Value& value = values[index];
-        if (column.type == ColumnType::Boolean) {
+        if (column.type == ColumnType::Boolean && !column.isCalculated()) {
             if (!isNull(value) && !std::holds_alternative<bool>(value)) {
                 unsuitable(column, "is not Yes/No");
             }
@@ -144,7 +155,7 @@ void RowEncoder::encode(const std::vector<Value>& values, const std::vector<Byte
             m_offsets.push_back(static_cast<uint16_t>(row.size()));
             if (!slot) continue;
             const auto& column = m_table.columns[*slot];
-            if (column.type == ColumnType::Boolean) continue;
+            if (column.type == ColumnType::Boolean && !column.isCalculated()) continue;
             if (isLongValueType(column.type)) {
                 const ByteString& stored = longValues[*slot];
                 row.insert(row.end(), stored.begin(), stored.end());
