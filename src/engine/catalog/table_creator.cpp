@@ -10,7 +10,8 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
-#include <set>
+#include <map>
+#include <optional>
 
 namespace engine::catalog {
 
@@ -73,24 +74,45 @@ NewTable::NewTable(const WriteContext& context, std::string name, format::TableD
     }
 
     // The maps: owned and free pages of the table, one per index (its root marked), then the
-    // owned and free pages of each long-value column, all on one new page.
-    PageNumber mapPage = context.allocator.allocate();
-    auto page = format::DataPageEditor::fresh(context.format, 0);
-    table.ownedPages = {page.appendRow(format::newReferenceMapRow()), mapPage};
-    table.freeSpacePages = {page.appendRow(format::newInlineMapRow(0)), mapPage};
+    // owned and free pages of each long-value column, on pages of their own. Maps that belong
+    // together share a page; a new page starts when the next ones do not fit.
+    std::optional<format::DataPageEditor> page;
+    PageNumber mapPage = 0;
+    auto place = [&](const std::vector<std::vector<uint8_t>>& rows) {
+        size_t bytes = 0;
+        for (const auto& row : rows) bytes += row.size() + 2;
+        if (page && (page->freeSpace() < bytes ||
+                     page->rowCount() + rows.size() > format::kMaxRowsPerPage)) {
+            context.pager.write(mapPage, page->bytes());
+            page.reset();
+        }
+        if (!page) {
+            mapPage = context.allocator.allocate();
+            page = format::DataPageEditor::fresh(context.format, 0);
+        }
+        std::vector<format::UsageMapRef> refs;
+        for (const auto& row : rows) refs.push_back({page->appendRow(row), mapPage});
+        return refs;
+    };
+    auto tableMaps = place({format::newReferenceMapRow(context.format),
+                            format::newInlineMapRow(context.format, 0)});
+    table.ownedPages = tableMaps[0];
+    table.freeSpacePages = tableMaps[1];
     for (auto& real : table.realIndexes) {
         real.rootPage = context.allocator.allocate();
-        auto row = format::newInlineMapRow(real.rootPage);
+        auto row = format::newInlineMapRow(context.format, real.rootPage);
         row[format::kInlineMapHeaderSize] = 0x01;
-        real.pagesMap = {page.appendRow(row), mapPage};
+        real.pagesMap = place({row})[0];
         context.pager.write(real.rootPage, format::emptyIndexLeaf(context.format, table.firstPage));
     }
     for (auto& column : table.columns) {
         if (!format::isLongValueType(column.type)) continue;
-        column.lvOwnedMap = {page.appendRow(format::newReferenceMapRow()), mapPage};
-        column.lvFreeMap = {page.appendRow(format::newInlineMapRow(0)), mapPage};
+        auto maps = place({format::newReferenceMapRow(context.format),
+                           format::newInlineMapRow(context.format, 0)});
+        column.lvOwnedMap = maps[0];
+        column.lvFreeMap = maps[1];
     }
-    context.pager.write(mapPage, page.bytes());
+    context.pager.write(mapPage, page->bytes());
 }
 
 NewTable::~NewTable() = default;
@@ -109,9 +131,10 @@ format::RowLocation NewTable::append(const std::vector<Value>& row) {
 
 void NewTable::finishStorage() {
     if (m_appender) m_appender->finish();
-    auto logical =
-        format::buildTableDefinition(m_definition, m_context.format, m_context.sortOrder.version);
-    format::writeTableDefinition(m_context.pager, m_context.allocator, logical, m_definition);
+    auto logical = format::buildTableDefinition(m_definition, m_context.format, m_context.codePage,
+                                                m_context.sortOrder.version);
+    format::writeTableDefinition(m_context.pager, m_context.format, m_context.allocator, logical,
+                                 m_definition);
 }
 
 void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
@@ -142,18 +165,33 @@ void registerTable(const WriteContext& context, const Catalog& catalog, const st
                                                             context.codePage, aces->tablePage()));
     size_t objectId = rights.columnPosition("ObjectId");
     size_t sid = rights.columnPosition("SID");
-    std::set<format::ByteString> accounts;
+    size_t acm = rights.columnPosition("ACM");
+    size_t inheritable = rights.columnPosition("FInheritable");
+    std::map<format::ByteString, int32_t> granted;  // account -> rights on the new table
+    int32_t creatorRights = 0;
     rights.forEachRow([&](const std::vector<Value>& ace) {
         const auto* id = std::get_if<int32_t>(&ace[objectId]);
         const auto* account = std::get_if<format::ByteString>(&ace[sid]);
-        if (id && *id == kTablesContainerId && account) accounts.insert(*account);
+        if (!id || *id != kTablesContainerId || !account) return;
+        if (!context.format.jet3) {
+            granted[*account] = kFullAccess;
+            return;
+        }
+        const auto* mask = std::get_if<int32_t>(&ace[acm]);
+        if (!mask || !std::get<bool>(ace[inheritable])) return;
+        if (*account == kAccess97CreatorAccount) {
+            creatorRights = *mask;
+        } else {
+            granted[*account] |= *mask;
+        }
     });
-    for (const auto& account : accounts) {
+    if (auto found = granted.find(owner); found != granted.end()) found->second |= creatorRights;
+    for (const auto& [account, mask] : granted) {
         std::vector<Value> ace(rights.definition().columns.size());
         ace[objectId] = static_cast<int32_t>(definitionPage);
         ace[sid] = account;
-        ace[rights.columnPosition("ACM")] = kFullAccess;
-        ace[rights.columnPosition("FInheritable")] = false;
+        ace[acm] = mask;
+        ace[inheritable] = false;
         rights.insert(ace);
     }
     rights.finish();

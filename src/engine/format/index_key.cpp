@@ -74,9 +74,8 @@ void appendDecimal(const Decimal& value, bool ascending, bool ace, std::vector<u
     }
 }
 
-TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3) {
-    if (jet3) return TextSortOrder::General97;
-    return column.sortVersion == 1 ? TextSortOrder::General : TextSortOrder::GeneralLegacy;
+std::optional<TextSortOrder> sortOrderOf(const ColumnDefinition& column, bool jet3) {
+    return textSortOrder(jet3, column.sortLcid, column.sortVersion);
 }
 
 void appendValue(const ColumnDefinition& column, const Value& value, bool ascending,
@@ -112,9 +111,16 @@ void appendValue(const ColumnDefinition& column, const Value& value, bool ascend
             appendFloating(std::bit_cast<uint64_t>(std::get<DateTime>(value).days), 8, key);
             break;
         case ColumnType::Text:
-        case ColumnType::Memo:
-            appendTextKey(std::get<std::string>(value), sortOrderOf(column, jet3), ascending, key);
+        case ColumnType::Memo: {
+            auto order = sortOrderOf(column, jet3);
+            if (!order) {
+                throw EngineError(ErrorCode::NotSupported,
+                                  "The field '" + column.name +
+                                      "' sorts text in an order this engine cannot index.");
+            }
+            appendTextKey(std::get<std::string>(value), *order, ascending, key);
             return;  // text keys handle their own order
+        }
         case ColumnType::Guid: {
             // Compared in the GUID's text order: the first three groups big-endian.
             const auto& stored = std::get<Guid>(value).bytes;
@@ -145,10 +151,14 @@ void appendValue(const ColumnDefinition& column, const Value& value, bool ascend
 
 }  // namespace
 
-bool canEncodeIndex(const TableDefinition& table, const RealIndex& index) {
+bool canEncodeIndex(const TableDefinition& table, const RealIndex& index,
+                    storage::FileFormat format) {
     for (const auto& part : index.columns) {
         for (const auto& column : table.columns) {
             if (column.number != part.columnNumber) continue;
+            if (isTextType(column.type) && !sortOrderOf(column, storage::isJet3(format))) {
+                return false;
+            }
             switch (column.type) {
                 case ColumnType::Boolean:
                 case ColumnType::Byte:

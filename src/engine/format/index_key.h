@@ -28,8 +28,10 @@
 
 namespace engine::format {
 
-// Whether this engine can encode keys for every column of the index.
-bool canEncodeIndex(const TableDefinition& table, const RealIndex& index);
+// Whether this engine can encode keys for every column of the index, in a file of format (text
+// columns: in the sort order they declare).
+bool canEncodeIndex(const TableDefinition& table, const RealIndex& index,
+                    storage::FileFormat format);
 
 // Appends the key of row for index to key. row holds one value per column of table, in the
 // definition's order.

@@ -19,7 +19,7 @@ std::vector<std::vector<IndexEntry>> entriesFromRows(storage::Pager& pager, cons
     while (scan.next(row)) {
         for (size_t index = 0; index < table.realIndexes.size(); ++index) {
             const RealIndex& real = table.realIndexes[index];
-            if (!canEncodeIndex(table, real)) continue;
+            if (!canEncodeIndex(table, real, format.format)) continue;
             if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(table, real, row)) {
                 continue;
             }
@@ -79,7 +79,7 @@ void IndexUpdater::Impl::finish() {
     auto entries = entriesFromRows(m_pager, m_format, m_table);
     for (size_t index = 0; index < m_table.realIndexes.size(); ++index) {
         RealIndex& real = m_table.realIndexes[index];
-        if (!canEncodeIndex(m_table, real)) {
+        if (!canEncodeIndex(m_table, real, m_format.format)) {
             throw EngineError(ErrorCode::NotSupported,
                               "The index '" + indexName(m_table, real) +
                                   "' is on a field of a type this engine cannot index.");
@@ -127,7 +127,7 @@ std::vector<std::string> checkIndexes(storage::Pager& pager, const JetFormat& fo
             problems.push_back(name + ": " + problem);
         }
         // Keys of types this engine cannot encode are left unchecked; the tree's shape is not.
-        if (!canEncodeIndex(table, real)) continue;
+        if (!canEncodeIndex(table, real, format.format)) continue;
         std::vector<IndexEntry> actual;
         try {
             actual = readIndexEntries(pager, format, real);

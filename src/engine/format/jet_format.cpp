@@ -27,6 +27,11 @@ constexpr JetFormat kJet3 = {
     .logicalIndexDefinitionSize = 20,
     .rowCountFieldSize = 1,
     .maxRowSize = 2012,
+    .maxVariableColumnLength = 255,
+    .bytesPerTextCharacter = 1,
+    .indexFlagsAlwaysSet = 0x00,
+    .usageMapRowSize = 133,
+    .maxLongValueRowSize = 2032,
     .indexFirstEntryOffset = 0xF8,
     .indexMaxEntryBytes = 1800,
 };
@@ -55,6 +60,11 @@ constexpr JetFormat jet4Family(FileFormat format) {
         .logicalIndexDefinitionSize = 28,
         .rowCountFieldSize = 2,
         .maxRowSize = 4060,
+        .maxVariableColumnLength = 510,
+        .bytesPerTextCharacter = 2,
+        .indexFlagsAlwaysSet = 0x80,
+        .usageMapRowSize = 69,
+        .maxLongValueRowSize = 4076,
         .indexFirstEntryOffset = 0x1E0,
         .indexMaxEntryBytes = 3616,
     };

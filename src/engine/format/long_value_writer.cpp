@@ -58,11 +58,11 @@ ByteString LongValueWriter::store(storage::Bytes data, bool allowInline) {
         bytes.insert(bytes.end(), data.begin(), data.end());
         return bytes;
     }
-    if (data.size() <= kMaxSingleRowLongValue) {
+    if (data.size() <= m_format.maxLongValueRowSize) {
         return descriptor(length | kLongValueSingleRow, placeRow(data));
     }
     // A chain: written from its end, so every row can name the one after it.
-    const size_t chunk = kMaxSingleRowLongValue - kChainLinkSize;
+    const size_t chunk = m_format.maxLongValueRowSize - kChainLinkSize;
     size_t pieces = (data.size() + chunk - 1) / chunk;
     RowLocation next{};
     ByteString row;

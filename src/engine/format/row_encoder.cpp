@@ -1,5 +1,6 @@
 #include "engine/format/row_encoder.h"
 
+#include "engine/format/row_layout.h"
 #include "engine/format/text_codec.h"
 #include "engine/format/value_codec.h"
 
@@ -7,16 +8,16 @@
 
 namespace engine::format {
 
-using storage::writeU16LE;
-
 namespace {
 
 // The product stores memo and text values compressed only up to this length.
 constexpr size_t kMaxCompressedChars = 1024;
 
-[[noreturn]] void unsuitable(const ColumnDefinition& column, const std::string& why) {
-    throw EngineError(ErrorCode::InvalidArgument,
-                      "The value for field '" + column.name + "' " + why + ".");
+[[noreturn]] void unsuitable(const ColumnDefinition& column, uint64_t rowNumber,
+                             const std::string& why) {
+    throw EngineError(ErrorCode::InvalidArgument, "The value for field '" + column.name +
+                                                      "' in row " + std::to_string(rowNumber) +
+                                                      " " + why + ".");
 }
 
 bool holdsTypeOf(ColumnType type, const Value& value) {
@@ -58,9 +59,6 @@ bool holdsTypeOf(ColumnType type, const Value& value) {
 
 RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
     : m_format(format), m_table(table) {
-    if (format.jet3) {
-        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
-    }
     m_columnBySlot.resize(table.varColumns);
     for (size_t index = 0; index < table.columns.size(); ++index) {
         const auto& column = table.columns[index];
@@ -78,11 +76,18 @@ RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
 }
 
 std::vector<uint8_t> RowEncoder::encodeVariable(const ColumnDefinition& column, const Value& value,
-                                                bool jet3) {
+                                                bool jet3, uint64_t rowNumber) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         bool compress = column.isCompressedUnicode() &&
                         (column.type == ColumnType::Text || text->size() <= kMaxCompressedChars);
-        return encodeText(*text, jet3, column.codePage, compress);
+        char32_t missing = 0;
+        auto encoded = encodeText(*text, jet3, column.codePage, compress, missing);
+        if (!encoded) {
+            unsuitable(column, rowNumber,
+                       "holds the character " + describeCharacter(missing) + ", which code page " +
+                           std::to_string(column.codePage) + " of this database cannot store");
+        }
+        return std::move(*encoded);
     }
     if (const auto* bytes = std::get_if<ByteString>(&value)) return *bytes;
     std::vector<uint8_t> out;
@@ -90,16 +95,22 @@ std::vector<uint8_t> RowEncoder::encodeVariable(const ColumnDefinition& column, 
     return out;
 }
 
-void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& row) const {
+void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& row,
+                        uint64_t rowNumber) const {
     if (values.size() != m_table.columns.size()) {
         throw EngineError(ErrorCode::Internal, "a row was given the wrong number of values");
     }
     const uint16_t columnCount = m_table.maxColumns;
-    row.assign(2 + m_fixedAreaSize, 0);
-    writeU16LE(row, 0, columnCount);
+    const size_t fixedStart = m_format.rowCountFieldSize;
+    if (columnCount >> (8 * fixedStart) != 0) {
+        throw EngineError(ErrorCode::TooManyColumns, "Too many fields defined.");
+    }
+    row.assign(fixedStart + m_fixedAreaSize, 0);
+    row[0] = static_cast<uint8_t>(columnCount);
+    if (fixedStart > 1) row[1] = static_cast<uint8_t>(columnCount >> 8);
     std::vector<uint8_t> nullMask((columnCount + 7u) / 8u, 0);
     auto markPresent = [&](const ColumnDefinition& column) {
-        if (column.number >= columnCount) unsuitable(column, "belongs to no column slot");
+        if (column.number >= columnCount) unsuitable(column, rowNumber, "belongs to no column slot");
         nullMask[column.number / 8u] |= uint8_t(1u << (column.number % 8u));
     };
 
@@ -108,7 +119,7 @@ void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& 
         const Value& value = values[index];
         if (column.type == ColumnType::Boolean) {
             if (!isNull(value) && !std::holds_alternative<bool>(value)) {
-                unsuitable(column, "is not Yes/No");
+                unsuitable(column, rowNumber, "is not Yes/No");
             }
             if (!isNull(value) && std::get<bool>(value)) markPresent(column);
             continue;
@@ -116,18 +127,20 @@ void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& 
         if (isNull(value)) continue;
         bool longValue = isLongValueType(column.type);
         if (!longValue && !holdsTypeOf(column.type, value)) {
-            unsuitable(column, std::string("is not of type ") + columnTypeName(column.type));
+            unsuitable(column, rowNumber,
+                       std::string("is not of type ") + columnTypeName(column.type));
         }
         if (column.isFixed()) {
             std::vector<uint8_t> bytes;
             if (fixedSizeOf(column.type) != 0) {
                 encodeFixedValue(column.type, value, bytes);
             } else {
-                bytes = encodeVariable(column, value, m_format.jet3);
-                if (bytes.size() > column.length) unsuitable(column, "is too long");
+                bytes = encodeVariable(column, value, m_format.jet3, rowNumber);
+                if (bytes.size() > column.length) unsuitable(column, rowNumber, "is too long");
                 bytes.resize(column.length, 0);
             }
-            std::copy(bytes.begin(), bytes.end(), row.begin() + 2 + column.fixedOffset);
+            std::copy(bytes.begin(), bytes.end(),
+                      row.begin() + static_cast<std::ptrdiff_t>(fixedStart + column.fixedOffset));
         }
         markPresent(column);
     }
@@ -140,21 +153,19 @@ void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& 
             const auto& column = m_table.columns[*slot];
             const Value& value = values[*slot];
             if (isNull(value) || column.type == ColumnType::Boolean) continue;
-            std::vector<uint8_t> bytes = encodeVariable(column, value, m_format.jet3);
+            std::vector<uint8_t> bytes = encodeVariable(column, value, m_format.jet3, rowNumber);
             if (!isLongValueType(column.type) && column.length != 0 &&
                 bytes.size() > column.length) {
-                unsuitable(column, "is longer than the field allows");
+                unsuitable(column, rowNumber, "is longer than the field allows");
             }
             row.insert(row.end(), bytes.begin(), bytes.end());
+            if (row.size() > m_format.maxRowSize) {
+                throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
+            }
         }
-        uint16_t endOfData = static_cast<uint16_t>(row.size());
-        size_t trailer = row.size();
-        row.resize(trailer + 2 + 2 * offsets.size() + 2);
-        writeU16LE(row, trailer, endOfData);
-        for (size_t slot = 0; slot < offsets.size(); ++slot) {
-            writeU16LE(row, trailer + 2 + 2 * (offsets.size() - 1 - slot), offsets[slot]);
+        if (!appendVariableTrailer(row, offsets, nullMask.size(), m_format)) {
+            throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
         }
-        writeU16LE(row, row.size() - 2, static_cast<uint16_t>(offsets.size()));
     }
     row.insert(row.end(), nullMask.begin(), nullMask.end());
     if (row.size() > m_format.maxRowSize) {

@@ -70,6 +70,7 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
         throw EngineError(ErrorCode::Internal, "a row was given the wrong number of values");
     }
     m_values = values;
+    ++m_appended;
     for (size_t index = 0; index < m_values.size(); ++index) {
         const auto& column = m_table.columns[index];
         if (!isNull(m_values[index])) {
@@ -96,12 +97,14 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
             const auto& column = m_table.columns[index];
             ByteString data;
             if (std::holds_alternative<std::string>(m_values[index])) {
-                data = RowEncoder::encodeVariable(column, m_values[index], m_format.jet3);
+                data = RowEncoder::encodeVariable(column, m_values[index], m_format.jet3,
+                                                  m_appended);
             } else if (const auto* bytes = std::get_if<ByteString>(&m_values[index])) {
                 data = *bytes;
             } else {
                 throw EngineError(ErrorCode::InvalidArgument,
-                                  "The value for field '" + column.name + "' is not of type " +
+                                  "The value for field '" + column.name + "' in row " +
+                                      std::to_string(m_appended) + " is not of type " +
                                       columnTypeName(column.type) + ".");
             }
             m_stored[index] = m_longValues[index]->store(data, allowInline);
@@ -109,12 +112,12 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
     };
     storeLongValues(true);
     try {
-        m_encoder.encode(m_stored, m_row);
+        m_encoder.encode(m_stored, m_row, m_appended);
     } catch (const EngineError& error) {
         if (error.code() != ErrorCode::RecordTooLarge) throw;
         // Small long values that made the row too large go to their pages instead.
         storeLongValues(false);
-        m_encoder.encode(m_stored, m_row);
+        m_encoder.encode(m_stored, m_row, m_appended);
     }
 
     if (!m_page) openPage();

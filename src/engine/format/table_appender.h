@@ -25,7 +25,8 @@ public:
 
     // Appends one row; values hold one value per column in the definition's order (Memo as
     // text, OLE Object as bytes). AutoNumber and GUID AutoNumber columns given NULL get their
-    // next value. Returns where the row was placed.
+    // next value. Returns where the row was placed. Errors about a value name the row by its
+    // place among the rows this appender was given, from 1.
     RowLocation append(const std::vector<Value>& values);
     // The row as last stored, AutoNumber values included.
     const std::vector<Value>& lastRow() const { return m_values; }
@@ -46,6 +47,7 @@ private:
     std::vector<std::unique_ptr<LongValueWriter>> m_longValues;  // by column position
     std::optional<DataPageEditor> m_page;
     PageNumber m_pageNumber = 0;
+    uint64_t m_appended = 0;
     std::vector<Value> m_values;
     std::vector<Value> m_stored;
     std::vector<uint8_t> m_row;

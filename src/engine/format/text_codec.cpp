@@ -1,6 +1,7 @@
 #include "engine/format/text_codec.h"
 
 #include <bit>
+#include <cstdio>
 #include <cstring>
 
 #include "engine/storage/unicode.h"
@@ -104,11 +105,20 @@ std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage) {
     return text;
 }
 
-std::vector<uint8_t> encodeText(std::string_view text, bool jet3, uint16_t codePage,
-                                bool compress) {
+std::string describeCharacter(char32_t character) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
+    std::string text = "'";
+    storage::appendUtf8(text, character);
+    return text + "' (" + code + ")";
+}
+
+std::optional<std::vector<uint8_t>> encodeText(std::string_view text, bool jet3, uint16_t codePage,
+                                               bool compress, char32_t& missing) {
     if (jet3) {
-        std::string encoded = storage::utf8ToCodePage(text, codePage);
-        return {encoded.begin(), encoded.end()};
+        auto encoded = storage::utf8ToCodePageExactly(text, codePage, missing);
+        if (!encoded) return std::nullopt;
+        return std::vector<uint8_t>(encoded->begin(), encoded->end());
     }
     std::vector<uint8_t> out;
     if (compress) {

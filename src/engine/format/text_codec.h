@@ -9,6 +9,7 @@
 
 #include "engine/storage/byte_order.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,12 @@ inline constexpr uint8_t kCompressedTextMarker1 = 0xFE;
 std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage);
 
 // Encodes UTF-8 text for storage. With compress set, the compressed form is used when it is
-// shorter; maxBytes bounds nothing here (callers check lengths).
-std::vector<uint8_t> encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compress);
+// shorter (callers check lengths). Jet 3 text takes the code page's bytes: when the code page
+// lacks a character, the result is nullopt and missing holds the character.
+std::optional<std::vector<uint8_t>> encodeText(std::string_view text, bool jet3, uint16_t codePage,
+                                               bool compress, char32_t& missing);
+
+// How an error names a character: 'Ω' (U+03A9).
+std::string describeCharacter(char32_t character);
 
 }  // namespace engine::format

@@ -10,8 +10,6 @@
 
 namespace engine::format {
 
-inline constexpr size_t kUsageMapRowSizeJet4 = 69;
-
 class UsageMapEditor {
 public:
     // Reads the map at ref. Throws Corrupt when it is damaged.
@@ -36,8 +34,9 @@ private:
     std::vector<PageNumber> m_bitmapPages;
 };
 
-// The row of a new, empty map: inline (start page 0) or reference form. Jet 4 and later.
-std::vector<uint8_t> newInlineMapRow(PageNumber start);
-std::vector<uint8_t> newReferenceMapRow();
+// The row of a new, empty map, as long as the product makes them: inline (covering the pages
+// from start) or reference form.
+std::vector<uint8_t> newInlineMapRow(const JetFormat& format, PageNumber start);
+std::vector<uint8_t> newReferenceMapRow(const JetFormat& format);
 
 }  // namespace engine::format
