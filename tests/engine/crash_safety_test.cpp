@@ -27,16 +27,18 @@ std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A database with one table, "Base", whose rows the operations copy.
-std::filesystem::path makeBase(const support::TempDir& folder) {
+// A database of format with one table, "Base", whose rows the operations copy.
+std::filesystem::path makeBase(const support::TempDir& folder,
+                               storage::FileFormat format = storage::FileFormat::Jet4) {
     auto path = folder / "base.mdb";
-    auto database = Database::create(path, {});
-    auto columns = support::everyColumnType(storage::FileFormat::Jet4);
-    database->createTable("Base", columns, [&columns, next = 0u](std::vector<Value>& row) mutable {
-        if (next == kRows) return false;
-        row = support::sampleRow(columns, ++next);
-        return true;
-    });
+    auto database = Database::create(path, {.format = format});
+    auto columns = support::everyColumnType(format);
+    database->createTable("Base", columns,
+                          [&columns, format, next = 0u](std::vector<Value>& row) mutable {
+                              if (next == kRows) return false;
+                              row = support::sampleRow(columns, ++next, format);
+                              return true;
+                          });
     return path;
 }
 
@@ -75,20 +77,22 @@ void expectWholeOrNothing(const std::filesystem::path& path,
     }
 }
 
-void sweep(const Operation& operation, bool dropping) {
+// Kills the operation at sampled writes: every write of the last stretch, where the catalogue is
+// changed and the change commits, and every stride-th one before it, where only new pages are
+// written.
+void sweep(const Operation& operation, bool dropping,
+           storage::FileFormat format = storage::FileFormat::Jet4, uint64_t stride = 3) {
     support::TempDir folder;
-    auto base = makeBase(folder);
+    auto base = makeBase(folder, format);
     auto baseRows = [&] {
         auto database = Database::open(base);
         return support::allRows(*database, "Base");
     }();
     uint64_t steps = stepsOf(base, folder / "count.mdb", operation);
     ASSERT_GT(steps, 10u);
-    // Every write of the last stretch, where the catalogue is changed and the change commits,
-    // and every third one before it, where only new pages are written.
     const uint64_t commitStretch = 80;
     for (uint64_t faultAt = 1; faultAt <= steps;
-         faultAt += (faultAt + commitStretch >= steps ? 1 : 3)) {
+         faultAt += (faultAt + commitStretch >= steps ? 1 : stride)) {
         auto path = folder / ("crash-" + std::to_string(faultAt) + ".mdb");
         std::filesystem::copy_file(base, path);
         pid_t child = ::fork();
@@ -117,6 +121,15 @@ void sweep(const Operation& operation, bool dropping) {
 TEST(CrashSafety, makeTableKilledAtSweptWrites) { sweep(copyBase, false); }
 
 TEST(CrashSafety, dropKilledAtSweptWrites) { sweep(dropBase, true); }
+
+// Access 97 files take more, smaller pages; their new pages are sampled more thinly.
+TEST(CrashSafety, access97MakeTableKilledAtSweptWrites) {
+    sweep(copyBase, false, storage::FileFormat::Jet3, 17);
+}
+
+TEST(CrashSafety, access97DropKilledAtSweptWrites) {
+    sweep(dropBase, true, storage::FileFormat::Jet3);
+}
 
 // A full disk at any write is reported, and the database stays as it was and usable.
 TEST(CrashSafety, fullDiskLeavesTheDatabaseAsItWas) {
