@@ -317,7 +317,8 @@ TEST(DatabaseWrite, catalogueIndexesGrowAndShrinkAcrossPages) {
 TEST(DatabaseWrite, insertsKeepUserIndexesExact) {
     support::TempDir folder;
     for (const char* fixture :
-         {"jet4/indexTestV2000.mdb", "ace14/indexTestV2010.accdb", "jet4/compIndexTestV2003.mdb"}) {
+         {"jet4/indexTestV2000.mdb", "ace14/indexTestV2010.accdb", "jet4/compIndexTestV2003.mdb",
+          "jet3/indexTestV1997.mdb", "jet3/compIndexTestV1997.mdb"}) {
         SCOPED_TRACE(fixture);
         auto path = folder.copyFixture(fixture);
         auto database = support::openForWriting(path);
