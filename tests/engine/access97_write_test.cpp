@@ -427,6 +427,40 @@ TEST(Access97Write, catalogueLookUpsGoThroughTheRebuiltIndexes) {
     }
 }
 
+// A password and page encoding survive every change (the header page is never rewritten); the
+// engine opens the file with exactly that password, mdbtools and mdb-reader (which do not check
+// Jet passwords) read the encoded pages.
+TEST(Access97Write, passwordAndPageEncodingAreKeptAndReadByOthers) {
+    support::TempDir folder;
+    auto path = folder / "protected97.mdb";
+    const std::string password = "Geheim ß€";
+    Database::create(path, {.format = FileFormat::Jet3, .password = password, .encodePages = true});
+    auto header = bytesOf(path);
+    header.resize(2048);
+    {
+        auto database = support::openForWriting(path, password);
+        auto source = Database::open(support::fixture("jet3/testV1997.mdb"));
+        copyTable(*source, "Table1", *database, "Copied");
+        copyTable(*source, "Table2", *database, "Dropped");
+        database->dropTable("Dropped");
+        EXPECT_EQ(support::integrityProblems(*database), "");
+    }
+    auto after = bytesOf(path);
+    after.resize(2048);
+    EXPECT_EQ(after, header);
+    EXPECT_EQ(support::errorOf([&] { Database::open(path, {.password = "Geheim ss€"}); }),
+              ErrorCode::InvalidPassword);
+    EXPECT_EQ(support::mdbExport(path, "Copied"),
+              support::mdbExport(support::fixture("jet3/testV1997.mdb"), "Table1"));
+    EXPECT_EQ(support::allRows(*Database::open(path, {.password = password}), "Copied").size(),
+              2u);
+    auto answers = support::mdbReader({{.path = path, .password = password, .table = "Copied"},
+                                       {.path = support::fixture("jet3/testV1997.mdb"),
+                                        .table = "Table1"}});
+    ASSERT_TRUE(answers[0].ok) << answers[0].failure;
+    EXPECT_EQ(answers[0].lines, answers[1].lines);
+}
+
 // A file whose text sorts in another order than General is refused whole: its catalogue keys
 // could not be written as the product sorts them.
 TEST(Access97Write, otherSortOrdersAreRefusedAndLeftAsTheyWere) {
