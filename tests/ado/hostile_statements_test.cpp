@@ -158,7 +158,6 @@ TEST(HostileStatements, closedAndReadOnlyConnectionsChangeNothing) {
     EXPECT_FALSE(rows->eof());
     writer->execute("SELECT * INTO Copy FROM Table1");
     EXPECT_EQ(tableNames(*reader), tableNames(*writer));
-
 }
 
 // Access 97 files take the same statements as the later formats.

@@ -251,8 +251,8 @@ TEST(Access97Write, charactersOutsideTheCodePageAreRefusedByFieldAndRow) {
                                       {.name = "Notes", .type = ColumnType::Memo}};
     auto before = bytesOf(path);
     for (size_t field = 0; field < 2; ++field) {
-        std::vector<std::vector<Value>> rows(5, {Value(std::string("Œuvre € naïve")),
-                                                 Value(std::string(3000, 'x'))});
+        std::vector<std::vector<Value>> rows(
+            5, {Value(std::string("Œuvre € naïve")), Value(std::string(3000, 'x'))});
         rows[3][field] = Value(std::string("Ωμέγα"));
         try {
             database->createTable("Greek", columns, support::RowFeed(rows));
@@ -337,9 +337,9 @@ TEST(Access97Write, everyFixtureTableCopiesIntoAccess97Files) {
     std::vector<std::pair<std::filesystem::path, std::string>> sources;
     for (const auto& fixture : support::allFixtures()) {
         if (fixture.find("encrypted") == std::string::npos) {
-            sources.emplace_back(support::fixture(fixture),
-                                 fixture.find("with-password") != std::string::npos ? "password"
-                                                                                   : "");
+            sources.emplace_back(
+                support::fixture(fixture),
+                fixture.find("with-password") != std::string::npos ? "password" : "");
         }
     }
     sources.emplace_back(support::buildDir() / "Samples" / "sample.mdb", "");
@@ -387,8 +387,8 @@ TEST(Access97Write, everyFixtureTableCopiesIntoAccess97Files) {
 
     auto answers = support::mdbReader(requests);
     for (size_t index = 0; index + 1 < answers.size(); index += 2) {
-        ASSERT_TRUE(answers[index + 1].ok) << requests[index + 1].table << ": "
-                                           << answers[index + 1].failure;
+        ASSERT_TRUE(answers[index + 1].ok)
+            << requests[index + 1].table << ": " << answers[index + 1].failure;
         EXPECT_EQ(answers[index].lines, answers[index + 1].lines)
             << requests[index].path << " " << requests[index].table;
     }
@@ -474,11 +474,10 @@ TEST(Access97Write, passwordAndPageEncodingAreKeptAndReadByOthers) {
               ErrorCode::InvalidPassword);
     EXPECT_EQ(support::mdbExport(path, "Copied"),
               support::mdbExport(support::fixture("jet3/testV1997.mdb"), "Table1"));
-    EXPECT_EQ(support::allRows(*Database::open(path, {.password = password}), "Copied").size(),
-              2u);
-    auto answers = support::mdbReader({{.path = path, .password = password, .table = "Copied"},
-                                       {.path = support::fixture("jet3/testV1997.mdb"),
-                                        .table = "Table1"}});
+    EXPECT_EQ(support::allRows(*Database::open(path, {.password = password}), "Copied").size(), 2u);
+    auto answers =
+        support::mdbReader({{.path = path, .password = password, .table = "Copied"},
+                            {.path = support::fixture("jet3/testV1997.mdb"), .table = "Table1"}});
     ASSERT_TRUE(answers[0].ok) << answers[0].failure;
     EXPECT_EQ(answers[0].lines, answers[1].lines);
 }
@@ -494,14 +493,15 @@ TEST(Access97Write, otherSortOrdersAreRefusedAndLeftAsTheyWere) {
     header[0x3A] = 0x19;  // 0x0419, Cyrillic
     storage::toggleHeaderMask(header, FileFormat::Jet3);
     std::copy(header.begin(), header.end(), bytes.begin());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     auto database = support::openForWriting(path);
     EXPECT_EQ(database->header().sortOrder().lcid, 0x0419);
     for (const std::function<void()>& change :
-         {std::function<void()>([&] { database->dropTable("Table1"); }),
-          std::function<void()>(
-              [&] { database->createTable("New", {{.name = "A", .type = ColumnType::Long}}); })}) {
+         {std::function<void()>([&] { database->dropTable("Table1"); }), std::function<void()>([&] {
+              database->createTable("New", {{.name = "A", .type = ColumnType::Long}});
+          })}) {
         try {
             change();
             ADD_FAILURE() << "changed a file of another sort order";

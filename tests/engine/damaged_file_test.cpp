@@ -128,7 +128,8 @@ TEST(DamagedFile, access97ChangesStopAtDamageAndLeaveTheFileAsItWas) {
         if (catalogRows[base] != 0x01 || catalogRows[base + 4] != 2 || catalogRows[base + 5] != 0) {
             continue;
         }
-        uint16_t count = static_cast<uint16_t>(catalogRows[base + 8] | (catalogRows[base + 9] << 8));
+        uint16_t count =
+            static_cast<uint16_t>(catalogRows[base + 8] | (catalogRows[base + 9] << 8));
         for (uint16_t row = 0; row < count; ++row) catalogRows[base + 10 + 2 * row] = 3;
     }
     auto pageMap = original;
@@ -137,8 +138,7 @@ TEST(DamagedFile, access97ChangesStopAtDamageAndLeaveTheFileAsItWas) {
     put32(definition, 2 * kPage + 4, 0x00FFFFFF);  // the catalogue continues far past the end
 
     support::TempDir folder;
-    for (const auto& [name, bytes] :
-         std::vector<std::pair<std::string, std::vector<uint8_t>>>{
+    for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::vector<uint8_t>>>{
              {"rows", catalogRows}, {"map", pageMap}, {"definition", definition}}) {
         SCOPED_TRACE(name);
         auto path = folder / (name + ".mdb");

@@ -131,9 +131,9 @@ std::vector<Value> sampleRow(const std::vector<NewColumn>& columns, uint32_t see
                                                      "日本語 ", "Ωμέγα ",       "\"quoted\" ",
                                                      "a,b ",    "line\nbreak ", "Ünïcödé "};
                 // Words of code page 1252 only, for Jet 3.
-                static const char* const kWesternWords[] = {
-                    "alpha ", "Ökonomie ", "naïve ",       "€uro ",    "Œuvre ",
-                    "“quoted” ", "a,b ",   "line\nbreak ", "Ünïcödé "};
+                static const char* const kWesternWords[] = {"alpha ", "Ökonomie ",    "naïve ",
+                                                            "€uro ",  "Œuvre ",       "“quoted” ",
+                                                            "a,b ",   "line\nbreak ", "Ünïcödé "};
                 const char* const* words = jet3 ? kWesternWords : kWords;
                 size_t wanted = static_cast<size_t>(pick(column.size + 1));
                 std::string text;

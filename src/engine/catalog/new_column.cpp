@@ -41,7 +41,8 @@ void validateName(std::string_view name, storage::FileFormat fileFormat, uint16_
     char32_t missing = 0;
     if (storage::isJet3(fileFormat) && !storage::utf8ToCodePageExactly(name, codePage, missing)) {
         throw EngineError(ErrorCode::InvalidName,
-                          "'" + std::string(name) + "' isn't a valid name in this database: code page " +
+                          "'" + std::string(name) +
+                              "' isn't a valid name in this database: code page " +
                               std::to_string(codePage) + " has no character " +
                               format::describeCharacter(missing) + ".");
     }

@@ -237,8 +237,8 @@ struct Accounts {
 const Accounts kEngineAccounts = {{0x06, 0xEA}, {0x07, 0xE8}, {0x06, 0xED}, {0x06, 0xE8}};
 // As Access 97 files hold them ("users" is the Creator account there), without the Admins
 // group of the workgroup file the product ran with, whose long id is that workgroup's own.
-const Accounts kAccess97Accounts = {{0x02, 0x03}, {0x03, 0x01}, kAccess97CreatorAccount,
-                                    {0x02, 0x01}};
+const Accounts kAccess97Accounts = {
+    {0x02, 0x03}, {0x03, 0x01}, kAccess97CreatorAccount, {0x02, 0x01}};
 
 struct AccessRight {
     int32_t objectId;

@@ -94,8 +94,8 @@ NewTable::NewTable(const WriteContext& context, std::string name, format::TableD
         for (const auto& row : rows) refs.push_back({page->appendRow(row), mapPage});
         return refs;
     };
-    auto tableMaps = place({format::newReferenceMapRow(context.format),
-                            format::newInlineMapRow(context.format, 0)});
+    auto tableMaps = place(
+        {format::newReferenceMapRow(context.format), format::newInlineMapRow(context.format, 0)});
     table.ownedPages = tableMaps[0];
     table.freeSpacePages = tableMaps[1];
     for (auto& real : table.realIndexes) {

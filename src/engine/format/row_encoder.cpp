@@ -110,7 +110,8 @@ void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& 
     if (fixedStart > 1) row[1] = static_cast<uint8_t>(columnCount >> 8);
     std::vector<uint8_t> nullMask((columnCount + 7u) / 8u, 0);
     auto markPresent = [&](const ColumnDefinition& column) {
-        if (column.number >= columnCount) unsuitable(column, rowNumber, "belongs to no column slot");
+        if (column.number >= columnCount)
+            unsuitable(column, rowNumber, "belongs to no column slot");
         nullMask[column.number / 8u] |= uint8_t(1u << (column.number % 8u));
     };
 

@@ -105,7 +105,8 @@ bool appendJet3Trailer(std::vector<uint8_t>& row, const std::vector<uint16_t>& o
         table[entry] = static_cast<uint8_t>(index);
     }
     row.push_back(static_cast<uint8_t>(endOfData));
-    for (size_t slot = variableCount; slot-- > 0;) row.push_back(static_cast<uint8_t>(offsets[slot]));
+    for (size_t slot = variableCount; slot-- > 0;)
+        row.push_back(static_cast<uint8_t>(offsets[slot]));
     for (size_t entry = jumps; entry-- > 0;) row.push_back(table[entry]);
     row.push_back(static_cast<uint8_t>(variableCount));
     return true;

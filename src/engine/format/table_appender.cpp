@@ -97,8 +97,8 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
             const auto& column = m_table.columns[index];
             ByteString data;
             if (std::holds_alternative<std::string>(m_values[index])) {
-                data = RowEncoder::encodeVariable(column, m_values[index], m_format.jet3,
-                                                  m_appended);
+                data =
+                    RowEncoder::encodeVariable(column, m_values[index], m_format.jet3, m_appended);
             } else if (const auto* bytes = std::get_if<ByteString>(&m_values[index])) {
                 data = *bytes;
             } else {

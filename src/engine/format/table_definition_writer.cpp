@@ -191,7 +191,8 @@ std::vector<uint8_t> buildTableDefinition(const TableDefinition& table, const Je
         out.zeros(format.realIndexCountBlockSize);
         writeU32LE(out.bytes(), at + 4, real.uniqueEntryCount);
     }
-    for (const auto& column : table.columns) appendColumn(out, column, format, codePage, sortVersion);
+    for (const auto& column : table.columns)
+        appendColumn(out, column, format, codePage, sortVersion);
     for (const auto& column : table.columns) out.name(column.name);
     for (const auto& real : table.realIndexes) appendRealIndex(out, real, format);
     std::vector<const LogicalIndex*> logicals;

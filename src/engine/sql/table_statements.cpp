@@ -172,9 +172,8 @@ void insertRow(Database& database, const InsertStatement& statement) {
 
     std::vector<format::Value> row(definition.columns.size());
     for (size_t index = 0; index < targets.size(); ++index) {
-        row[targets[index]] =
-            valueForField(statement.values[index], definition.columns[targets[index]],
-                          database.jetFormat());
+        row[targets[index]] = valueForField(
+            statement.values[index], definition.columns[targets[index]], database.jetFormat());
     }
     const std::string table = object->name;
     bool given = false;

@@ -234,8 +234,9 @@ void HeaderPage::setPassword(const std::string& password) {
         auto encoded = utf8ToCodePageExactly(password, m_codePage, missing);
         if (!encoded || encoded->size() > kHeaderPasswordLengthJet3) {
             throw EngineError(ErrorCode::InvalidArgument,
-                              "A database password can have at most 20 characters, each of code "
-                              "page " + std::to_string(m_codePage) + ".");
+                              "A database password can have at most 20 characters, all of them "
+                              "in code page " +
+                                  std::to_string(m_codePage) + ".");
         }
         encoded->resize(kHeaderPasswordLengthJet3, '\0');
         std::copy(encoded->begin(), encoded->end(), m_unmasked.begin() + kHeaderPasswordOffset);
