@@ -22,21 +22,33 @@ using support::FaultyFileSystem;
 constexpr int kStoppedByFault = 77;
 constexpr uint32_t kRows = 40;
 
+// Which writes a sweep stops the writer at: every stretchStride-th of the last stretch, where the
+// catalogue is changed and the change commits, and every stride-th one before it, where only new
+// pages are written.
+struct Sampling {
+    storage::FileFormat format = storage::FileFormat::Jet4;
+    uint32_t rows = kRows;  // in the base table
+    uint64_t stride = 3;
+    uint64_t stretchStride = 1;
+};
+// Access 97 files take more, smaller pages, and their commit goes through the same pager: their
+// sweep is sampled more thinly, over a smaller table.
+constexpr Sampling kAccess97 = {storage::FileFormat::Jet3, 12, 20, 2};
+
 std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A database of format with one table, "Base", whose rows the operations copy.
-std::filesystem::path makeBase(const support::TempDir& folder,
-                               storage::FileFormat format = storage::FileFormat::Jet4) {
+// A database with one table, "Base", whose rows the operations copy.
+std::filesystem::path makeBase(const support::TempDir& folder, const Sampling& sampling = {}) {
     auto path = folder / "base.mdb";
-    auto database = Database::create(path, {.format = format});
-    auto columns = support::everyColumnType(format);
+    auto database = Database::create(path, {.format = sampling.format});
+    auto columns = support::everyColumnType(sampling.format);
     database->createTable("Base", columns,
-                          [&columns, format, next = 0u](std::vector<Value>& row) mutable {
-                              if (next == kRows) return false;
-                              row = support::sampleRow(columns, ++next, format);
+                          [&columns, &sampling, next = 0u](std::vector<Value>& row) mutable {
+                              if (next == sampling.rows) return false;
+                              row = support::sampleRow(columns, ++next, sampling.format);
                               return true;
                           });
     return path;
@@ -77,13 +89,9 @@ void expectWholeOrNothing(const std::filesystem::path& path,
     }
 }
 
-// Kills the operation at sampled writes: every write of the last stretch, where the catalogue is
-// changed and the change commits, and every stride-th one before it, where only new pages are
-// written.
-void sweep(const Operation& operation, bool dropping,
-           storage::FileFormat format = storage::FileFormat::Jet4, uint64_t stride = 3) {
+void sweep(const Operation& operation, bool dropping, const Sampling& sampling = {}) {
     support::TempDir folder;
-    auto base = makeBase(folder, format);
+    auto base = makeBase(folder, sampling);
     auto baseRows = [&] {
         auto database = Database::open(base);
         return support::allRows(*database, "Base");
@@ -92,7 +100,7 @@ void sweep(const Operation& operation, bool dropping,
     ASSERT_GT(steps, 10u);
     const uint64_t commitStretch = 80;
     for (uint64_t faultAt = 1; faultAt <= steps;
-         faultAt += (faultAt + commitStretch >= steps ? 1 : stride)) {
+         faultAt += (faultAt + commitStretch >= steps ? sampling.stretchStride : sampling.stride)) {
         auto path = folder / ("crash-" + std::to_string(faultAt) + ".mdb");
         std::filesystem::copy_file(base, path);
         pid_t child = ::fork();
@@ -122,14 +130,9 @@ TEST(CrashSafety, makeTableKilledAtSweptWrites) { sweep(copyBase, false); }
 
 TEST(CrashSafety, dropKilledAtSweptWrites) { sweep(dropBase, true); }
 
-// Access 97 files take more, smaller pages; their new pages are sampled more thinly.
-TEST(CrashSafety, access97MakeTableKilledAtSweptWrites) {
-    sweep(copyBase, false, storage::FileFormat::Jet3, 17);
-}
+TEST(CrashSafety, access97MakeTableKilledAtSweptWrites) { sweep(copyBase, false, kAccess97); }
 
-TEST(CrashSafety, access97DropKilledAtSweptWrites) {
-    sweep(dropBase, true, storage::FileFormat::Jet3);
-}
+TEST(CrashSafety, access97DropKilledAtSweptWrites) { sweep(dropBase, true, kAccess97); }
 
 // A full disk at any write is reported, and the database stays as it was and usable.
 TEST(CrashSafety, fullDiskLeavesTheDatabaseAsItWas) {
