@@ -289,6 +289,33 @@ TEST(Access97Write, charactersOutsideTheCodePageAreRefusedByFieldAndRow) {
     ASSERT_TRUE(answer.ok) << answer.failure;
     ASSERT_EQ(answer.lines.size(), 2u);
     EXPECT_NE(answer.lines[1].find("Wörter ‰ † ™"), std::string::npos) << answer.lines[1];
+
+    // A code page this system cannot convert to takes ASCII only: anything else is refused,
+    // never stored as the UTF-8 it arrived in.
+    auto bytes = bytesOf(path);
+    std::vector<uint8_t> header(bytes.begin(), bytes.begin() + 2048);
+    storage::toggleHeaderMask(header, FileFormat::Jet3);
+    header[storage::kHeaderCodePageOffset] = 0x01;
+    header[storage::kHeaderCodePageOffset + 1] = 0x00;
+    storage::toggleHeaderMask(header, FileFormat::Jet3);
+    std::copy(header.begin(), header.end(), bytes.begin());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    database = support::openForWriting(path);
+    ASSERT_EQ(database->header().codePage(), 1);
+    std::vector<std::vector<Value>> accented = {{Value(std::string("plain")), Value()},
+                                                {Value(std::string("naïve")), Value()}};
+    try {
+        database->createTable("Unknown", columns, support::RowFeed(accented));
+        ADD_FAILURE() << "stored text in a code page nothing converts to";
+    } catch (const EngineError& error) {
+        EXPECT_EQ(error.code(), ErrorCode::InvalidArgument);
+        EXPECT_NE(std::string(error.what()).find("row 2"), std::string::npos) << error.what();
+    }
+    accented.pop_back();
+    database->createTable("Unknown", columns, support::RowFeed(accented));
+    EXPECT_EQ(support::allRows(*database, "Unknown"), accented);
 }
 
 // Types Access 97 lacks are refused as the Jet 4.0 provider refuses them there, naming the

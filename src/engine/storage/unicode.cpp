@@ -1,5 +1,6 @@
 #include "engine/storage/unicode.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <iconv.h>
@@ -49,12 +50,18 @@ char32_t nextUtf8(std::string_view text, size_t& index) {
 
 // Converts input between two encodings through iconv. A byte sequence the target lacks becomes
 // '?', unless failed is given: then the conversion stops there and failed holds the offset of the
-// input where it did. An encoding iconv does not know leaves the input as it is.
+// input where it did. An encoding iconv does not know leaves the input as it is, or, when
+// failed is given, only its ASCII part: every Windows code page keeps ASCII as it is, and what
+// lies beyond it cannot be converted without loss.
 std::string iconvConvert(std::string_view input, const std::string& from, const std::string& to,
                          std::optional<size_t>* failed = nullptr) {
     iconv_t converter = iconv_open(to.c_str(), from.c_str());
     if (converter == reinterpret_cast<iconv_t>(-1)) {
-        return std::string(input);
+        if (!failed) return std::string(input);
+        auto beyond = std::find_if(input.begin(), input.end(),
+                                   [](char byte) { return static_cast<uint8_t>(byte) >= 0x80; });
+        if (beyond != input.end()) *failed = static_cast<size_t>(beyond - input.begin());
+        return std::string(input.begin(), beyond);
     }
     std::string output;
     std::vector<char> in(input.begin(), input.end());
