@@ -29,6 +29,23 @@ std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Sets one 16-bit field of an Access 97 file's header (which is stored masked) in place; returns
+// the file's bytes afterwards.
+std::vector<uint8_t> setHeaderField(const std::filesystem::path& path, size_t offset,
+                                    uint16_t value) {
+    auto bytes = bytesOf(path);
+    std::vector<uint8_t> header(bytes.begin(), bytes.begin() + 2048);
+    storage::toggleHeaderMask(header, FileFormat::Jet3);
+    header[offset] = static_cast<uint8_t>(value);
+    header[offset + 1] = static_cast<uint8_t>(value >> 8);
+    storage::toggleHeaderMask(header, FileFormat::Jet3);
+    std::copy(header.begin(), header.end(), bytes.begin());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
 std::vector<std::string> userTables(Database& database) {
     std::vector<std::string> names;
     for (const auto& object : database.catalog().objects()) {
@@ -292,16 +309,7 @@ TEST(Access97Write, charactersOutsideTheCodePageAreRefusedByFieldAndRow) {
 
     // A code page this system cannot convert to takes ASCII only: anything else is refused,
     // never stored as the UTF-8 it arrived in.
-    auto bytes = bytesOf(path);
-    std::vector<uint8_t> header(bytes.begin(), bytes.begin() + 2048);
-    storage::toggleHeaderMask(header, FileFormat::Jet3);
-    header[storage::kHeaderCodePageOffset] = 0x01;
-    header[storage::kHeaderCodePageOffset + 1] = 0x00;
-    storage::toggleHeaderMask(header, FileFormat::Jet3);
-    std::copy(header.begin(), header.end(), bytes.begin());
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    setHeaderField(path, storage::kHeaderCodePageOffset, 1);
     database = support::openForWriting(path);
     ASSERT_EQ(database->header().codePage(), 1);
     std::vector<std::vector<Value>> accented = {{Value(std::string("plain")), Value()},
@@ -551,15 +559,8 @@ TEST(Access97Write, passwordAndPageEncodingAreKeptAndReadByOthers) {
 TEST(Access97Write, otherSortOrdersAreRefusedAndLeftAsTheyWere) {
     support::TempDir folder;
     auto path = folder.copyFixture("jet3/testV1997.mdb");
-    auto bytes = bytesOf(path);
-    std::vector<uint8_t> header(bytes.begin(), bytes.begin() + 2048);
-    storage::toggleHeaderMask(header, FileFormat::Jet3);
-    header[0x3A] = 0x19;  // 0x0419, Cyrillic
-    storage::toggleHeaderMask(header, FileFormat::Jet3);
-    std::copy(header.begin(), header.end(), bytes.begin());
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    const auto bytes =
+        setHeaderField(path, storage::kHeaderSortOrderOffsetJet3, 0x0419);  // Cyrillic
     auto database = support::openForWriting(path);
     EXPECT_EQ(database->header().sortOrder().lcid, 0x0419);
     for (const std::function<void()>& change :
