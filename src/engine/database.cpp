@@ -4,6 +4,7 @@
 #include "engine/catalog/table_creator.h"
 #include "engine/catalog/table_dropper.h"
 #include "engine/catalog/table_editor.h"
+#include "engine/catalog/table_properties.h"
 #include "engine/format/text_index_key.h"
 #include "engine/storage/journal.h"
 #include "engine/storage/page_encryption.h"
@@ -126,10 +127,15 @@ const catalog::Catalog& Database::catalog() {
 format::TableDefinition Database::tableDefinition(std::string_view name) {
     const catalog::CatalogObject* table = catalog().findTable(name);
     if (!table) throw inputTableNotFound(name);
-    return tableDefinitionAt(table->tablePage());
+    return catalog::readTableOf(*m_pager, *m_jetFormat, m_header.codePage(), *table);
 }
 
 format::TableDefinition Database::tableDefinitionAt(PageNumber page) {
+    for (const auto& object : catalog().objects()) {
+        if (object.isLocalTable() && object.tablePage() == page) {
+            return catalog::readTableOf(*m_pager, *m_jetFormat, m_header.codePage(), object);
+        }
+    }
     return format::readTableDefinition(*m_pager, *m_jetFormat, m_header.codePage(), page);
 }
 
@@ -264,7 +270,11 @@ void Database::createTable(const std::string& name, const std::vector<catalog::N
             table.append(row);
         }
         table.finishStorage();
-        catalog::registerTable(context, current, name, table.definition().firstPage);
+        std::vector<std::string> expressions;
+        for (const auto& column : columns) expressions.push_back(column.expression);
+        auto properties = catalog::calculatedColumnProperties(definitions, expressions);
+        catalog::registerTable(context, current, name, table.definition().firstPage,
+                               properties.empty() ? format::ByteString() : properties.toBlob());
     });
 }
 

@@ -104,7 +104,8 @@ public:
 
     // The catalogue as last read; valid until the next change to the database.
     const catalog::Catalog& catalog();
-    // The definition of a local table. Throws InputTableNotFound when there is none.
+    // The definition of a local table, its calculated columns typed by their results
+    // (catalog/table_properties.h). Throws InputTableNotFound when there is none.
     format::TableDefinition tableDefinition(std::string_view name);
     format::TableDefinition tableDefinitionAt(PageNumber page);
     std::unique_ptr<TableReader> readTable(std::string_view name);

@@ -8,7 +8,7 @@
 //   sample           the path "Load Sample/Example Database" put into both places
 //   tables           the table list of database #1 after "Next >", names separated by ", "
 //   table manager    "shown" when "Next >" moved on to the table manager
-//   box              the text of each message box shown, in order
+//   box              the text of each message box or notice shown, in order
 #include "ado/object_factory.h"
 #include "app/program_folder.h"
 #include "app/settings_store.h"
@@ -33,6 +33,7 @@ public:
         return request.buttons == app::MessageButtons::Ok ? app::MessageAnswer::Ok
                                                           : app::MessageAnswer::No;
     }
+    void notice(const app::NoticeRequest& request) override { texts.push_back(request.text); }
     std::optional<QString> input(const app::InputBoxRequest& request) override {
         texts.push_back(request.prompt);
         return std::nullopt;

@@ -38,12 +38,12 @@ private:
 };
 
 // Enters a table whose storage is written into the catalogue: its MSysObjects row (owned by the
-// database's owner) and its MSysACEs rows: in Jet 4 and later files full rights for every
-// account that holds rights on the Tables container; in Jet 3 files, as Access 97 writes them,
-// the inheritable rights each account holds on the container, the owner's joined by those of
-// the Creator account.
+// database's owner, with the table's properties when it has any) and its MSysACEs rows: in Jet 4
+// and later files full rights for every account that holds rights on the Tables container; in
+// Jet 3 files, as Access 97 writes them, the inheritable rights each account holds on the
+// container, the owner's joined by those of the Creator account.
 void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
-                   PageNumber definitionPage);
+                   PageNumber definitionPage, const format::ByteString& properties = {});
 
 // The current local time as a Date/Time value.
 format::DateTime now();

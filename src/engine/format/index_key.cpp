@@ -74,10 +74,6 @@ void appendDecimal(const Decimal& value, bool ascending, bool ace, std::vector<u
     }
 }
 
-std::optional<TextSortOrder> sortOrderOf(const ColumnDefinition& column, bool jet3) {
-    return textSortOrder(jet3, column.sortLcid, column.sortVersion);
-}
-
 void appendValue(const ColumnDefinition& column, const Value& value, bool ascending,
                  storage::FileFormat format, std::vector<uint8_t>& key) {
     const bool jet3 = storage::isJet3(format);
@@ -112,7 +108,7 @@ void appendValue(const ColumnDefinition& column, const Value& value, bool ascend
             break;
         case ColumnType::Text:
         case ColumnType::Memo: {
-            auto order = sortOrderOf(column, jet3);
+            auto order = textSortOrder(jet3, column.sortLcid, column.sortVersion);
             if (!order) {
                 throw EngineError(ErrorCode::NotSupported,
                                   "The field '" + column.name +
@@ -151,12 +147,19 @@ void appendValue(const ColumnDefinition& column, const Value& value, bool ascend
 
 }  // namespace
 
+TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3) {
+    // A Jet 3 file of another sort order is still read; its names compare in General 97.
+    return textSortOrder(jet3, column.sortLcid, column.sortVersion)
+        .value_or(TextSortOrder::General97);
+}
+
 bool canEncodeIndex(const TableDefinition& table, const RealIndex& index,
                     storage::FileFormat format) {
     for (const auto& part : index.columns) {
         for (const auto& column : table.columns) {
             if (column.number != part.columnNumber) continue;
-            if (isTextType(column.type) && !sortOrderOf(column, storage::isJet3(format))) {
+            if (isTextType(column.type) &&
+                !textSortOrder(storage::isJet3(format), column.sortLcid, column.sortVersion)) {
                 return false;
             }
             switch (column.type) {

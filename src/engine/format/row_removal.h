@@ -18,8 +18,7 @@ namespace engine::format {
 
 // The slots a row occupies: its home slot, then every slot its pointers lead to. Throws Corrupt
 // when a pointer leads outside the file, to a missing slot, or round in a circle.
-std::vector<RowLocation> rowSlots(storage::Pager& pager, const JetFormat& format,
-                                  RowLocation home);
+std::vector<RowLocation> rowSlots(storage::Pager& pager, const JetFormat& format, RowLocation home);
 
 // Flags every slot of the row at home deleted. REQUIRES: a change is running on pager.
 void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home);
