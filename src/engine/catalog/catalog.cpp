@@ -210,7 +210,7 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
     for (const auto& real : definition.realIndexes) {
         if (real.columns.size() != 2 || real.columns[0].columnNumber != parentColumn ||
             real.columns[1].columnNumber != nameColumn ||
-            !format::canEncodeIndex(definition, real)) {
+            !format::canEncodeIndex(definition, real, format.format)) {
             continue;
         }
         // Names are one name exactly when their keys are equal, so the entries with the probe's
