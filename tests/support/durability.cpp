@@ -7,15 +7,17 @@ namespace support {
 
 using engine::format::Value;
 
-std::filesystem::path makeTwoTables(const TempDir& folder, const std::string& name) {
+std::filesystem::path makeTwoTables(const TempDir& folder, const std::string& name,
+                                    const BaseShape& shape) {
     auto path = folder / name;
-    auto database = engine::Database::create(path, {});
-    auto columns = everyColumnType(engine::storage::FileFormat::Jet4);
-    database->createTable("Base", columns, [&columns, next = 0u](std::vector<Value>& row) mutable {
-        if (next == kBaseRows) return false;
-        row = sampleRow(columns, ++next);
-        return true;
-    });
+    auto database = engine::Database::create(path, {.format = shape.format});
+    auto columns = everyColumnType(shape.format);
+    database->createTable("Base", columns,
+                          [&columns, &shape, next = 0u](std::vector<Value>& row) mutable {
+                              if (next == shape.rows) return false;
+                              row = sampleRow(columns, ++next, shape.format);
+                              return true;
+                          });
     using engine::format::ColumnType;
     database->createTable(
         "Other",

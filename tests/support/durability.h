@@ -15,9 +15,16 @@ namespace support {
 
 inline constexpr uint32_t kBaseRows = 40;
 
-// A database with two tables: "Base" (a column of every type, kBaseRows rows), which the
-// changes below copy or drop, and "Other", which no change touches.
-std::filesystem::path makeTwoTables(const TempDir& folder, const std::string& name = "base.mdb");
+// The format of a test database and how many rows its Base table holds.
+struct BaseShape {
+    engine::storage::FileFormat format = engine::storage::FileFormat::Jet4;
+    uint32_t rows = kBaseRows;
+};
+
+// A database with two tables: "Base" (a column of every type the format has, shape.rows rows),
+// which the changes below copy or drop, and "Other", which no change touches.
+std::filesystem::path makeTwoTables(const TempDir& folder, const std::string& name = "base.mdb",
+                                    const BaseShape& shape = {});
 
 // A make-table of Base as "Copied"; a drop of Base; the program's rename of Base to "Renamed"
 // (a copy under the new name, then a drop of the old table: two changes).

@@ -32,6 +32,10 @@ inline constexpr uint32_t kSystemObjectFlag = 0x80000000;
 inline constexpr uint32_t kAccessObjectFlag = 0x00000002;
 inline constexpr uint32_t kHiddenFlag = 0x00000008;
 
+// The Creator account of Access 97 files: its rights on a container go to whoever creates an
+// object in it.
+inline const format::ByteString kAccess97CreatorAccount = {0x02, 0x04};
+
 enum class ObjectType : int16_t {
     LocalTable = 1,
     Database = 2,
@@ -85,11 +89,23 @@ public:
     bool sameName(std::string_view left, std::string_view right) const;
     format::TextSortOrder nameOrder() const { return m_nameOrder; }
 
+    // Keeps the catalogue in step with a change that entered an object (the change's own
+    // record of the row it wrote), in its row's place.
+    void add(CatalogObject object);
+
 private:
     std::vector<CatalogObject> m_objects;
     format::TextSortOrder m_nameOrder = format::TextSortOrder::GeneralLegacy;
 };
 
 ObjectKind classify(const CatalogObject& object, bool queryHasParameters);
+
+// One object of a container by name (names compare as in findInTables), found through the
+// catalogue's index on (ParentId, Name): only the rows the index names are read, so the cost
+// does not grow with the catalogue. A catalogue without that index is read whole. nullopt when
+// there is none. The object's kind is told as for a query without parameters.
+std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::JetFormat& format,
+                                          uint16_t codePage, int32_t parentId,
+                                          std::string_view name);
 
 }  // namespace engine::catalog

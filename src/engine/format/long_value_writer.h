@@ -16,18 +16,18 @@
 
 namespace engine::format {
 
-// Values up to this size are kept inline in their row.
+// Values up to this size are kept inline in their row; larger ones take one row of a long-value
+// page up to the format's maxLongValueRowSize, and are chained beyond it.
 inline constexpr size_t kMaxInlineLongValue = 64;
-// The largest long value kept in one row; larger ones are chained.
-inline constexpr size_t kMaxSingleRowLongValue = 4076;
 
 class LongValueWriter {
 public:
     LongValueWriter(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                     const ColumnDefinition& column);
 
-    // Returns the 12-byte descriptor (plus the data when inline) to place in the row.
-    ByteString store(storage::Bytes data, bool allowInline);
+    // Stores data; sets descriptor to the 12 bytes (plus the data when inline) to place in the
+    // row.
+    void store(storage::Bytes data, bool allowInline, ByteString& descriptor);
     // Writes the current page and both maps.
     void finish();
 

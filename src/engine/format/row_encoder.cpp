@@ -1,6 +1,7 @@
 #include "engine/format/row_encoder.h"
 
 #include "engine/format/calculated_value.h"
+#include "engine/format/row_layout.h"
 #include "engine/format/text_codec.h"
 #include "engine/format/value_codec.h"
 
@@ -8,16 +9,16 @@
 
 namespace engine::format {
 
-using storage::writeU16LE;
-
 namespace {
 
 // The product stores memo and text values compressed only up to this length.
 constexpr size_t kMaxCompressedChars = 1024;
 
-[[noreturn]] void unsuitable(const ColumnDefinition& column, const std::string& why) {
-    throw EngineError(ErrorCode::InvalidArgument,
-                      "The value for field '" + column.name + "' " + why + ".");
+[[noreturn]] void unsuitable(const ColumnDefinition& column, uint64_t rowNumber,
+                             const std::string& why) {
+    throw EngineError(ErrorCode::InvalidArgument, "The value for field '" + column.name +
+                                                      "' in row " + std::to_string(rowNumber) +
+                                                      " " + why + ".");
 }
 
 bool holdsTypeOf(ColumnType type, const Value& value) {
@@ -59,9 +60,6 @@ bool holdsTypeOf(ColumnType type, const Value& value) {
 
 RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
     : m_format(format), m_table(table) {
-    if (format.jet3) {
-        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
-    }
     m_columnBySlot.resize(table.varColumns);
     for (size_t index = 0; index < table.columns.size(); ++index) {
         const auto& column = table.columns[index];
@@ -78,32 +76,56 @@ RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
     }
 }
 
-std::vector<uint8_t> RowEncoder::encodeVariable(const ColumnDefinition& column, const Value& value,
-                                                bool jet3) {
+void RowEncoder::appendVariable(const ColumnDefinition& column, const Value& value, bool jet3,
+                                uint64_t rowNumber, std::vector<uint8_t>& out) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         bool compress = (column.isCompressedUnicode() || column.isCalculated()) &&
                         (column.type == ColumnType::Text || text->size() <= kMaxCompressedChars);
-        auto bytes = encodeText(*text, jet3, column.codePage, compress);
-        return column.isCalculated() ? wrapCalculated(bytes) : bytes;
+        char32_t missing = 0;
+        auto refuse = [&] {
+            unsuitable(column, rowNumber,
+                       "holds the character " + describeCharacter(missing) + ", which code page " +
+                           std::to_string(column.codePage) + " of this database cannot store");
+        };
+        if (column.isCalculated()) {
+            ByteString result;
+            if (!encodeText(*text, jet3, column.codePage, compress, result, missing)) refuse();
+            const ByteString wrapped = wrapCalculated(result);
+            out.insert(out.end(), wrapped.begin(), wrapped.end());
+        } else if (!encodeText(*text, jet3, column.codePage, compress, out, missing)) {
+            refuse();
+        }
+    } else if (column.isCalculated()) {
+        const ByteString wrapped = wrapCalculated(encodeCalculated(column.type, value));
+        out.insert(out.end(), wrapped.begin(), wrapped.end());
+    } else if (const auto* bytes = std::get_if<ByteString>(&value)) {
+        out.insert(out.end(), bytes->begin(), bytes->end());
+    } else {
+        const size_t at = out.size();
+        out.resize(at + fixedSizeOf(column.type), 0);
+        encodeFixedValue(column.type, value, storage::MutableBytes(out).subspan(at));
     }
-    if (column.isCalculated()) return wrapCalculated(encodeCalculated(column.type, value));
-    if (const auto* bytes = std::get_if<ByteString>(&value)) return *bytes;
-    std::vector<uint8_t> out;
-    encodeFixedValue(column.type, value, out);
-    return out;
 }
 
-void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& row) const {
-    if (values.size() != m_table.columns.size()) {
+void RowEncoder::encode(const std::vector<Value>& values, const std::vector<ByteString>& longValues,
+                        std::vector<uint8_t>& row, uint64_t rowNumber) const {
+    if (values.size() != m_table.columns.size() || longValues.size() != values.size()) {
         throw EngineError(ErrorCode::Internal, "a row was given the wrong number of values");
     }
     const uint16_t columnCount = m_table.maxColumns;
-    row.assign(2 + m_fixedAreaSize, 0);
-    writeU16LE(row, 0, columnCount);
-    std::vector<uint8_t> nullMask((columnCount + 7u) / 8u, 0);
+    const size_t fixedStart = m_format.rowCountFieldSize;
+    if (columnCount >> (8 * fixedStart) != 0) {
+        throw EngineError(ErrorCode::TooManyColumns, "Too many fields defined.");
+    }
+    row.assign(fixedStart + m_fixedAreaSize, 0);
+    row[0] = static_cast<uint8_t>(columnCount);
+    if (fixedStart > 1) row[1] = static_cast<uint8_t>(columnCount >> 8);
+    m_nullMask.assign((columnCount + 7u) / 8u, 0);
     auto markPresent = [&](const ColumnDefinition& column) {
-        if (column.number >= columnCount) unsuitable(column, "belongs to no column slot");
-        nullMask[column.number / 8u] |= uint8_t(1u << (column.number % 8u));
+        if (column.number >= columnCount) {
+            unsuitable(column, rowNumber, "belongs to no column slot");
+        }
+        m_nullMask[column.number / 8u] |= uint8_t(1u << (column.number % 8u));
     };
 
     for (size_t index = 0; index < m_table.columns.size(); ++index) {
@@ -111,62 +133,64 @@ void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& 
         const Value& value = values[index];
         if (column.type == ColumnType::Boolean && !column.isCalculated()) {
             if (!isNull(value) && !std::holds_alternative<bool>(value)) {
-                unsuitable(column, "is not Yes/No");
+                unsuitable(column, rowNumber, "is not Yes/No");
             }
             if (!isNull(value) && std::get<bool>(value)) markPresent(column);
             continue;
         }
+        if (isLongValueType(column.type)) {
+            if (!longValues[index].empty()) markPresent(column);
+            continue;
+        }
         if (isNull(value)) continue;
-        bool longValue = isLongValueType(column.type);
-        if (!longValue && !holdsTypeOf(column.type, value)) {
-            unsuitable(column, std::string("is not of type ") + columnTypeName(column.type));
+        if (!holdsTypeOf(column.type, value)) {
+            unsuitable(column, rowNumber,
+                       std::string("is not of type ") + columnTypeName(column.type));
         }
         if (column.isFixed()) {
-            std::vector<uint8_t> bytes;
+            storage::MutableBytes slot =
+                storage::MutableBytes(row).subspan(fixedStart + column.fixedOffset);
             if (fixedSizeOf(column.type) != 0) {
-                encodeFixedValue(column.type, value, bytes);
+                encodeFixedValue(column.type, value, slot);
             } else {
-                bytes = encodeVariable(column, value, m_format.jet3);
-                if (bytes.size() > column.length) unsuitable(column, "is too long");
-                bytes.resize(column.length, 0);
+                m_scratch.clear();
+                appendVariable(column, value, m_format.jet3, rowNumber, m_scratch);
+                if (m_scratch.size() > column.length) unsuitable(column, rowNumber, "is too long");
+                std::copy(m_scratch.begin(), m_scratch.end(), slot.begin());
             }
-            std::copy(bytes.begin(), bytes.end(), row.begin() + 2 + column.fixedOffset);
         }
         markPresent(column);
     }
 
     if (!m_columnBySlot.empty()) {
-        std::vector<uint16_t> offsets;
+        m_offsets.clear();
         for (const auto& slot : m_columnBySlot) {
-            offsets.push_back(static_cast<uint16_t>(row.size()));
+            m_offsets.push_back(static_cast<uint16_t>(row.size()));
             if (!slot) continue;
             const auto& column = m_table.columns[*slot];
-            const Value& value = values[*slot];
-            if (isNull(value) || (column.type == ColumnType::Boolean && !column.isCalculated())) {
-                continue;
+            if (column.type == ColumnType::Boolean && !column.isCalculated()) continue;
+            if (isLongValueType(column.type)) {
+                const ByteString& stored = longValues[*slot];
+                row.insert(row.end(), stored.begin(), stored.end());
+            } else {
+                const Value& value = values[*slot];
+                if (isNull(value)) continue;
+                const size_t start = row.size();
+                appendVariable(column, value, m_format.jet3, rowNumber, row);
+                if (column.length != 0 && row.size() - start > column.length) {
+                    unsuitable(column, rowNumber, "is longer than the field allows");
+                }
             }
-            // Long values arrive stored: their descriptors go into the row as they are.
-            const auto* stored = std::get_if<ByteString>(&value);
-            if (isLongValueType(column.type) && !stored) unsuitable(column, "was not stored");
-            std::vector<uint8_t> bytes = isLongValueType(column.type)
-                                             ? *stored
-                                             : encodeVariable(column, value, m_format.jet3);
-            if (!isLongValueType(column.type) && column.length != 0 &&
-                bytes.size() > column.length) {
-                unsuitable(column, "is longer than the field allows");
+            // Offsets are 16 bits: stop before they could wrap.
+            if (row.size() > m_format.maxRowSize) {
+                throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
             }
-            row.insert(row.end(), bytes.begin(), bytes.end());
         }
-        uint16_t endOfData = static_cast<uint16_t>(row.size());
-        size_t trailer = row.size();
-        row.resize(trailer + 2 + 2 * offsets.size() + 2);
-        writeU16LE(row, trailer, endOfData);
-        for (size_t slot = 0; slot < offsets.size(); ++slot) {
-            writeU16LE(row, trailer + 2 + 2 * (offsets.size() - 1 - slot), offsets[slot]);
+        if (!appendVariableTrailer(row, m_offsets, m_nullMask.size(), m_format)) {
+            throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
         }
-        writeU16LE(row, row.size() - 2, static_cast<uint16_t>(offsets.size()));
     }
-    row.insert(row.end(), nullMask.begin(), nullMask.end());
+    row.insert(row.end(), m_nullMask.begin(), m_nullMask.end());
     if (row.size() > m_format.maxRowSize) {
         throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
     }

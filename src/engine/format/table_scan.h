@@ -3,10 +3,12 @@
 // rows that moved are followed to where they now live.
 #pragma once
 
+#include "engine/format/data_page.h"
 #include "engine/format/row_decoder.h"
 #include "engine/format/row_location.h"
 #include "engine/format/table_definition.h"
 
+#include <optional>
 #include <vector>
 
 namespace engine::format {
@@ -29,7 +31,6 @@ public:
 
 private:
     bool loadPage();
-    storage::Bytes followLookup(storage::Bytes pointer, PageNumber from);
 
     storage::Pager& m_pager;
     const JetFormat& m_format;
@@ -38,6 +39,7 @@ private:
     std::vector<PageNumber> m_pages;
     size_t m_nextPageIndex = 0;
     storage::PageRef m_page;
+    std::optional<DataPageView> m_view;  // of m_page, checked once
     PageNumber m_pageNumber = 0;
     uint16_t m_rowCount = 0;
     uint16_t m_nextRow = 0;
