@@ -61,6 +61,53 @@ TEST(Locking, theLockDiesWithItsProcess) {
     EXPECT_EQ(tryToWrite(path), 0);
 }
 
+// What another process finds on the readers' lock byte: F_RDLCK while a reader holds it.
+int sharedLockSeenFromOutside(const std::string& path) {
+    return inChild([&] {
+        int fd = ::open(path.c_str(), O_RDWR);
+        struct flock probe = {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        probe.l_start = 0x80000002;
+        probe.l_len = 1;
+        if (fd < 0 || ::fcntl(fd, F_OFD_GETLK, &probe) != 0) return 9;
+        return probe.l_type == F_RDLCK ? 1 : 0;
+    });
+}
+
+// A reader held open in the writer's own process steps aside for the commit instead of keeping
+// it waiting until the lock wait gives up, and takes its lock back at its next read.
+TEST(Locking, aReaderInTheWritersOwnProcessDoesNotHoldUpItsCommit) {
+    support::TempDir folder;
+    std::string path = (folder / "log.mdb").string();
+    Database::create(path);
+    const std::vector<catalog::NewColumn> columns = {
+        {.name = "Line", .type = format::ColumnType::Long}};
+    auto rowsUpTo = [](int32_t last) {
+        std::vector<std::vector<format::Value>> rows;
+        for (int32_t line = 1; line <= last; ++line) rows.push_back({format::Value(line)});
+        return rows;
+    };
+    Database::open(path, {.mode = AccessMode::ReadWrite})
+        ->createTable("Log", columns, support::RowFeed(rowsUpTo(1)));
+    auto reader = Database::open(path, {.mode = AccessMode::ReadOnly});
+    EXPECT_EQ(support::allRows(*reader, "Log"), rowsUpTo(1));
+    EXPECT_EQ(sharedLockSeenFromOutside(path), 1);
+    {
+        auto writer = Database::open(path, {.mode = AccessMode::ReadWrite,
+                                            .lockTimeout = std::chrono::seconds(60)});
+        const auto started = std::chrono::steady_clock::now();
+        for (int32_t line = 2; line <= 300; ++line) {
+            writer->insertRows("Log", support::RowFeed({{format::Value(line)}}));
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    }
+    EXPECT_EQ(sharedLockSeenFromOutside(path), 0);
+    // Its next read takes the lock again and reads the pages as they are now.
+    EXPECT_EQ(support::allRows(*reader, "Log"), rowsUpTo(300));
+    EXPECT_EQ(sharedLockSeenFromOutside(path), 1);
+}
+
 // A child that holds a byte-range lock, as Access does, on a file until it is told to let go.
 class LockHolder {
 public:

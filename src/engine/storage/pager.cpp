@@ -2,10 +2,27 @@
 
 #include "engine/storage/file_locks.h"
 #include "engine/storage/header_page.h"
+#include "engine/storage/lock_bytes.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace engine::storage {
+
+namespace {
+
+// The readers of named files open in this process (pager.h: readers in the writer's process).
+struct OwnReaders {
+    std::mutex mutex;
+    std::vector<Pager*> pagers;
+};
+
+OwnReaders& ownReaders() {
+    static OwnReaders readers;
+    return readers;
+}
+
+}  // namespace
 
 Pager::Pager(std::unique_ptr<PageFile> file, uint32_t pageSize, FileSystem* fileSystem)
     : m_file(std::move(file)), m_pageSize(pageSize), m_fileSystem(fileSystem) {}
@@ -33,14 +50,50 @@ std::unique_ptr<Pager> Pager::open(FileSystem& fileSystem, const std::string& pa
     pager->m_lockFile = std::move(lockFile);
     pager->m_resolvedPath = std::move(resolvedPath);
     pager->m_lockTimeout = lockTimeout;
+    pager->m_fileInfo = pager->m_file->info();
     pager->m_state = mode == OpenMode::ReadWrite ? State::None : State::Reading;
     pager->recover();
     pager->checkLength();
+    if (mode != OpenMode::ReadWrite) {
+        std::lock_guard guard(ownReaders().mutex);
+        ownReaders().pagers.push_back(pager.get());
+    }
     return pager;
 }
 
 Pager::~Pager() {
     if (inTransaction()) rollback();
+    if (m_state == State::Reading) {
+        std::lock_guard guard(ownReaders().mutex);
+        std::erase(ownReaders().pagers, this);
+    }
+}
+
+void Pager::takeExclusive() {
+    {
+        std::lock_guard guard(ownReaders().mutex);
+        for (Pager* reader : ownReaders().pagers) {
+            if (reader->m_fileInfo.sameFileAs(m_fileInfo)) reader->stepAside();
+        }
+    }
+    takeExclusiveLock(*m_file, m_lockTimeout);
+}
+
+void Pager::stepAside() noexcept {
+    if (m_steppedAside) return;
+    m_file->lock(lock_bytes::kShared, 1, LockMode::Unlocked);
+    m_steppedAside = true;
+}
+
+void Pager::rejoin() {
+    takeSharedLock(*m_file, m_lockTimeout);
+    m_steppedAside = false;
+    dropCache();
+    m_foundJournal.reset();
+    m_committedLength.reset();
+    m_file->refresh();
+    recover();
+    checkLength();
 }
 
 void Pager::checkLength() const {
@@ -65,7 +118,7 @@ void Pager::recover() {
     // Each pass plays back (or, when it holds nothing, removes) one journal.
     while (auto journal =
                FoundJournal::find(*m_fileSystem, m_resolvedPath, path(), *m_file, m_pageSize)) {
-        takeExclusiveLock(*m_file, m_lockTimeout);
+        takeExclusive();
         journal->rollBack(*m_file);
         releaseExclusiveLock(*m_file);
     }
@@ -94,6 +147,7 @@ bool Pager::readCommitted(PageNumber page, MutableBytes stored) {
 }
 
 PageRef Pager::read(PageNumber page) {
+    if (m_steppedAside) rejoin();
     if (auto held = m_held.find(page); held != m_held.end()) return held->second;
     auto found = m_cache.find(page);
     if (found != m_cache.end()) {
@@ -184,7 +238,7 @@ void Pager::commit() {
     }
     m_state = State::Committing;
     if (!m_held.empty()) {
-        takeExclusiveLock(*m_file, m_lockTimeout);
+        takeExclusive();
         m_exclusive = true;
         PageBuffer stored(m_pageSize);
         for (const auto& [page, contents] : m_held) {

@@ -49,6 +49,15 @@
 // A file no one else sees (in memory, or a database being made) has a pager without journal
 // or locks: its changes go straight to the file and cannot be undone.
 //
+// Readers in the writer's own process. Locks of two open files conflict even within a process,
+// so a reader kept open here would hold up its own process's writer until the wait gives up.
+// Instead, a writer about to take the exclusive lock makes this process's readers of the same
+// file step aside: they let go of their shared locks, and each takes its lock back at its next
+// read, with its cache and any journal it laid over the file dropped, since the pages changed.
+// The engine's objects are used from one thread at a time, so no reader of this process reads
+// while the commit runs; one that keeps a half-read structure across another object's commit
+// sees its rest from after the commit.
+//
 // Invariants:
 //   (1) The file's length is a whole number of pages once the pager has validated it.
 //   (2) A page handed out by read() is never changed afterwards; a write replaces the cache entry.
@@ -133,6 +142,9 @@ private:
     void writeToFile(PageNumber page, const PageBuffer& plain);
     void endChange();
     void fail(const std::string& why) noexcept;
+    void takeExclusive();
+    void stepAside() noexcept;
+    void rejoin();
 
     std::unique_ptr<PageFile> m_file;
     std::unique_ptr<AccessLockFile> m_lockFile;  // let go before the file closes
@@ -145,6 +157,8 @@ private:
     FileSystem* m_fileSystem;  // null: no one else sees the file
     std::string m_resolvedPath;
     std::chrono::milliseconds m_lockTimeout{0};
+    FileInfo m_fileInfo;
+    bool m_steppedAside = false;  // a reader that let go of its shared lock for a writer
     State m_state = State::None;
     std::string m_failure;  // why the pager is in the error state
 
