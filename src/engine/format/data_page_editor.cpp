@@ -33,7 +33,7 @@ DataPageEditor DataPageEditor::fresh(const JetFormat& format, uint32_t owner) {
 DataPageEditor DataPageEditor::copyOf(storage::Bytes page, const JetFormat& format,
                                       PageNumber number, const std::string& path) {
     DataPageView view(page, format, number, path);  // validates the header and row table
-    for (uint16_t row = 0; row < view.rowCount(); ++row) view.slot(row);
+    view.requirePacked();
     return DataPageEditor(format, storage::PageBuffer(page.begin(), page.end()));
 }
 

@@ -222,6 +222,15 @@ void Pager::write(PageNumber page, Bytes data) {
                         static_cast<uint64_t>(page) * m_pageSize >= m_lengthAtBegin ||
                         (page != 0 && m_wasFree(page));
     if (unreferenced) {
+        // A free page inside the file holds nothing anyone reads, but a change that fails must
+        // leave the file byte for byte as it was: its old bytes are kept before the first write,
+        // and a rollback puts them back.
+        if (m_fileSystem && static_cast<uint64_t>(page) * m_pageSize < m_lengthAtBegin &&
+            !m_freeOriginal.count(page)) {
+            PageBuffer stored(m_pageSize);
+            m_file->read(static_cast<uint64_t>(page) * m_pageSize, stored);
+            m_freeOriginal.emplace(page, std::move(stored));
+        }
         writeToFile(page, *plain);
     } else {
         m_held[page] = plain;
@@ -270,6 +279,9 @@ void Pager::rollback() noexcept {
                 m_file->write(static_cast<uint64_t>(page) * m_pageSize, stored);
             }
         }
+        for (const auto& [page, stored] : m_freeOriginal) {
+            m_file->write(static_cast<uint64_t>(page) * m_pageSize, stored);
+        }
         if (m_file->size() != m_lengthAtBegin) m_file->truncate(m_lengthAtBegin);
         m_file->sync();
         if (m_journal) m_journal->remove();
@@ -283,6 +295,7 @@ void Pager::rollback() noexcept {
 void Pager::endChange() {
     m_held.clear();
     m_original.clear();
+    m_freeOriginal.clear();
     m_wasFree = nullptr;
     m_overwroteInUse = false;
     if (m_exclusive) {

@@ -40,9 +40,12 @@
 //   committing -> none          commit()     journal entries, sync journal; pages in use
 //                                            written, sync file; journal removed, sync folder:
 //                                            that removal makes the change permanent
-//   writing -> none             rollback()   held pages dropped; file cut back, synced; journal
-//   committing -> none                       removed. After a failed commit the old bytes
-//                                            (kept in memory) are written back first.
+//   writing -> none             rollback()   held pages dropped; free pages written get their
+//   committing -> none                       old bytes back (kept in memory), so a refused
+//                                            change leaves every byte as it was; file cut back,
+//                                            synced; journal removed. After a failed commit the
+//                                            old bytes of pages in use (kept in memory) are
+//                                            written back first.
 //   writing/committing -> error rollback()   any step of the rollback failed
 //   error -> (closed)           destructor   the locks go; the journal stays, and the next
 //                                            writer plays it back
@@ -174,6 +177,7 @@ private:
     std::map<PageNumber, PageRef> m_held;  // existing pages waiting for commit
     bool m_exclusive = false;              // holding the exclusive (and pending) lock
     bool m_overwroteInUse = false;         // commit() has started writing held pages
+    std::map<PageNumber, PageBuffer> m_freeOriginal;  // old bytes of free pages written
 };
 
 }  // namespace engine::storage
