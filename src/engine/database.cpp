@@ -1,6 +1,7 @@
 #include "engine/database.h"
 
 #include "engine/catalog/new_database.h"
+#include "engine/catalog/page_uses.h"
 #include "engine/catalog/table_creator.h"
 #include "engine/catalog/table_dropper.h"
 #include "engine/catalog/table_editor.h"
@@ -210,9 +211,14 @@ void Database::requireWritable() const {
 void Database::change(const std::function<void(const catalog::WriteContext&)>& body) {
     requireWritable();
     format::PageAllocator allocator(*m_pager, *m_jetFormat);
+    // A database being made has no catalogue yet, and nothing in it names a page.
+    if (m_pager->pageCount() > catalog::kCatalogTablePage) {
+        allocator.setTakeCheck(
+            catalog::refuseNamedPages(*m_pager, *m_jetFormat, m_header.codePage()));
+    }
     m_pager->begin(storage::Journal::create(*m_fileSystem, path(), m_pager->pageSize(),
                                             m_pager->file().size()),
-                   [&allocator](PageNumber page) { return allocator.wasFree(page); });
+                   [&allocator](PageNumber page) { return allocator.takenFromFree(page); });
     catalog::WriteContext context{*m_pager, *m_jetFormat, allocator, m_header.codePage(),
                                   m_header.sortOrder()};
     try {

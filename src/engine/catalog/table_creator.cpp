@@ -75,7 +75,7 @@ NewTable::NewTable(const WriteContext& context, std::string name, format::TableD
     // The maps: owned and free pages of the table, one per index (its root marked), then the
     // owned and free pages of each long-value column, all on one new page.
     PageNumber mapPage = context.allocator.allocate();
-    auto page = format::DataPageEditor::fresh(context.format, 0);
+    auto page = format::DataPageEditor::fresh(context.format, format::kUsageMapOwner);
     table.ownedPages = {page.appendRow(format::newReferenceMapRow()), mapPage};
     table.freeSpacePages = {page.appendRow(format::newInlineMapRow(0)), mapPage};
     for (auto& real : table.realIndexes) {

@@ -56,7 +56,7 @@ size_t TableEditor::removeWhere(
     for (const auto& [location, row] : doomed) {
         auto contents = m_context.pager.read(location.page);
         auto page = format::DataPageEditor::copyOf(*contents, m_context.format, location.page,
-                                                   m_context.pager.path());
+                                                   m_context.pager.path(), m_definition.firstPage);
         page.markDeleted(location.row);
         m_context.pager.write(location.page, page.bytes());
         m_indexes->remove(row, location);

@@ -55,6 +55,29 @@ storage::Bytes DataPageView::rowBytes(const RowSlot& slot) const {
     return m_page.subspan(slot.start, slot.end - slot.start);
 }
 
+void DataPageView::requireOwner(uint32_t expected) const {
+    if (owner() != expected) {
+        damaged("belongs to another object (its owner is " + std::to_string(owner()) +
+                ", not " + std::to_string(expected) + ")");
+    }
+}
+
+void DataPageView::requirePacked() const {
+    const uint32_t tableEnd = m_format.dataRowTableOffset + 2u * m_rowCount;
+    uint32_t previousStart = m_format.pageSize;
+    for (uint16_t row = 0; row < m_rowCount; ++row) {
+        uint32_t start = readU16LE(m_page, m_format.dataRowTableOffset + 2u * row) & kRowOffsetMask;
+        if (start < tableEnd || start > previousStart) {
+            damaged("holds row " + std::to_string(row) + " out of place");
+        }
+        previousStart = start;
+    }
+    if (freeSpace() != previousStart - tableEnd) {
+        damaged("records " + std::to_string(freeSpace()) + " bytes of free space, not " +
+                std::to_string(previousStart - tableEnd));
+    }
+}
+
 void DataPageView::damaged(const std::string& what) const {
     throw EngineError(ErrorCode::Corrupt,
                       "The database '" + m_path + "' is damaged: page " + std::to_string(m_number) +

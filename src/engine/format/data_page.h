@@ -13,6 +13,9 @@
 // where row i-1 starts. A row offset's low 13 bits are the row's start; 0x8000 marks a deleted
 // row, 0x4000 a row that holds only a pointer (row number 1 byte, page 3 bytes) to where the row
 // now lives. At most 255 rows fit on a page (pointers keep the row number in one byte).
+// Every page the product writes keeps its rows packed: each slot's start (deleted slots too)
+// lies between the end of the offset table and the start of the slot before it, and the
+// free-space word equals the gap between the offset table and the lowest row.
 #pragma once
 
 #include "engine/format/jet_format.h"
@@ -28,6 +31,7 @@ inline constexpr uint16_t kRowLookupFlag = 0x4000;
 inline constexpr uint16_t kRowOffsetMask = 0x1FFF;
 inline constexpr uint16_t kMaxRowsPerPage = 255;
 inline constexpr uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL"
+inline constexpr uint32_t kUsageMapOwner = 0;
 
 struct RowSlot {
     uint16_t start = 0;
@@ -51,6 +55,12 @@ public:
     // Throws Corrupt when the row's extent lies outside the page or overlaps the row table.
     RowSlot slot(uint16_t row) const;
     storage::Bytes rowBytes(const RowSlot& slot) const;
+
+    // Throws Corrupt unless the page belongs to owner.
+    void requireOwner(uint32_t owner) const;
+    // Throws Corrupt unless the rows are packed and the free-space word agrees with them; code
+    // that adds a row below the lowest one relies on both.
+    void requirePacked() const;
 
 private:
     [[noreturn]] void damaged(const std::string& what) const;

@@ -49,19 +49,14 @@ std::vector<std::vector<IndexEntry>> pack(const std::vector<IndexEntry>& entries
                       page);
 }
 
-IndexPage readPage(storage::Pager& pager, const JetFormat& format, PageNumber number) {
-    auto contents = pager.read(number);
-    return parseIndexPage(*contents, format, number, pager.path());
-}
-
 }  // namespace
 
 std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
-                                         const RealIndex& index) {
+                                         const RealIndex& index, PageNumber owner) {
     PageNumber page = index.rootPage;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
-        IndexPage parsed = readPage(pager, format, page);
+        IndexPage parsed = readIndexPage(pager, format, page, owner);
         if (parsed.leaf) break;
         page = parsed.entries.empty() ? parsed.tail : parsed.entries.front().child;
         if (page == 0) damaged(pager, index.rootPage, "has a node without children");
@@ -70,7 +65,7 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
     std::set<PageNumber> seen;
     while (page != 0) {
         if (!seen.insert(page).second) damaged(pager, index.rootPage, "has leaves that loop");
-        IndexPage leaf = readPage(pager, format, page);
+        IndexPage leaf = readIndexPage(pager, format, page, owner);
         if (!leaf.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
         for (auto& entry : leaf.entries) entries.push_back(std::move(entry));
         page = leaf.next;
@@ -81,6 +76,7 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                   const RealIndex& index, PageNumber owner,
                   const std::vector<IndexEntry>& entries) {
+    readIndexPage(pager, format, index.rootPage, owner);  // the root is rewritten in place
     UsageMapEditor map(pager, format, allocator, index.pagesMap);
     std::vector<PageNumber> spare;
     for (PageNumber page : map.pages()) {
@@ -164,11 +160,7 @@ std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& 
             problems.push_back("index page " + std::to_string(number) + " is reached twice");
             return std::nullopt;
         }
-        IndexPage page = readPage(pager, format, number);
-        if (page.owner != owner) {
-            problems.push_back("index page " + std::to_string(number) +
-                               " belongs to another table");
-        }
+        IndexPage page = readIndexPage(pager, format, number, owner);
         for (size_t entry = 1; entry < page.entries.size(); ++entry) {
             if (!(page.entries[entry - 1] < page.entries[entry])) {
                 problems.push_back("index page " + std::to_string(number) + " is out of order");
@@ -194,7 +186,7 @@ std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& 
     };
     try {
         walk(index.rootPage, 0);
-        auto entries = readIndexEntries(pager, format, index);
+        auto entries = readIndexEntries(pager, format, index, owner);
         for (size_t entry = 1; entry < entries.size(); ++entry) {
             if (!(entries[entry - 1] < entries[entry])) {
                 problems.push_back("the leaves of the index at page " +

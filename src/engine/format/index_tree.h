@@ -24,11 +24,13 @@
 
 namespace engine::format {
 
-// Every leaf entry of the index in order. Throws Corrupt on a damaged tree (loops included).
+// Every leaf entry of the index in order; owner is the table's first page. Throws Corrupt on a
+// damaged tree (loops, and pages outside the file or of another table, included).
 std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
-                                         const RealIndex& index);
+                                         const RealIndex& index, PageNumber owner);
 
 // Rewrites the index from entries (sorted, no two equal). owner is the table's first page.
+// Throws Corrupt, before writing anything, when the index's root is not an index page of owner.
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                   const RealIndex& index, PageNumber owner, const std::vector<IndexEntry>& entries);
 

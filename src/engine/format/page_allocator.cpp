@@ -29,8 +29,15 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
     m_nextNewPage = m_pageCountAtStart;
     m_free.assign(m_pageCountAtStart, false);
 
+    auto damaged = [&](PageNumber where, const std::string& what) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + pager.path() + "' is damaged: the global page map " +
+                              what + ".",
+                          where);
+    };
     auto contents = pager.read(kGlobalMapPage);
     DataPageView page(*contents, format, kGlobalMapPage, pager.path());
+    if (page.rowCount() == 0) damaged(kGlobalMapPage, "is missing");
     std::vector<uint8_t> row = rowOf(page, 0);
     auto mark = [&](storage::Bytes bitmap, uint64_t first) {
         for (size_t bit = 0; bit < bitmap.size() * 8; ++bit) {
@@ -47,21 +54,30 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
         for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
             PageNumber bitmapPage = readU32LE(row, 1 + slot * 4);
             m_bitmapPages.push_back(bitmapPage);
-            if (bitmapPage == 0 || bitmapPage >= m_pageCountAtStart) continue;
-            auto bitmap = pager.read(bitmapPage);
-            if ((*bitmap)[0] != kBitmapPageType) continue;
+            if (bitmapPage == 0) continue;
+            storage::PageRef bitmap;
+            if (bitmapPage > kGlobalMapPage && bitmapPage < m_pageCountAtStart) {
+                bitmap = pager.read(bitmapPage);
+            }
+            if (!bitmap || (*bitmap)[0] != kBitmapPageType) {
+                damaged(bitmapPage, "keeps bits on page " + std::to_string(bitmapPage) +
+                                        ", which is not a usage bitmap page of the file");
+            }
             mark(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize), slot * perBitmap);
         }
+    } else {
+        damaged(kGlobalMapPage, "has an unknown form");
     }
     // The header and the map's own page are never free, whatever the map says.
     for (PageNumber page = 0; page <= kGlobalMapPage && page < m_free.size(); ++page) {
         m_free[page] = false;
     }
     m_freeAtStart = m_free;
+    m_taken.assign(m_pageCountAtStart, false);
 }
 
-bool PageAllocator::wasFree(PageNumber page) const {
-    return page < m_freeAtStart.size() && m_freeAtStart[page];
+bool PageAllocator::takenFromFree(PageNumber page) const {
+    return page < m_taken.size() && m_taken[page];
 }
 
 bool PageAllocator::isFree(PageNumber page) const {
@@ -76,18 +92,22 @@ void PageAllocator::setFree(PageNumber page, bool free) {
 PageNumber PageAllocator::allocate() {
     for (PageNumber page = m_searchFrom; page < m_pageCountAtStart; ++page) {
         if (m_freeAtStart[page] && m_free[page]) {
+            if (m_takeCheck) m_takeCheck(page);
             setFree(page, false);
+            m_taken[page] = true;
             m_searchFrom = page + 1;
             return page;
         }
     }
     m_searchFrom = m_pageCountAtStart;
-    PageNumber page = m_nextNewPage++;
+    PageNumber page = m_nextNewPage;
     // The largest file the format allows is 2 GiB.
-    if (static_cast<uint64_t>(m_nextNewPage) * m_format.pageSize > (1ull << 31)) {
+    if (static_cast<uint64_t>(page + 1) * m_format.pageSize > (1ull << 31)) {
         throw EngineError(ErrorCode::DiskFull,
                           "The database '" + m_pager.path() + "' has reached its size limit.");
     }
+    if (m_takeCheck) m_takeCheck(page);
+    ++m_nextNewPage;
     setFree(page, false);
     return page;
 }

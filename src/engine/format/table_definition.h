@@ -85,6 +85,7 @@ struct UsageMapRef {
     PageNumber page = 0;
     bool empty() const { return page == 0; }
     bool operator==(const UsageMapRef&) const = default;
+    auto operator<=>(const UsageMapRef&) const = default;
 };
 
 UsageMapRef readUsageMapRef(storage::Bytes bytes, size_t offset);

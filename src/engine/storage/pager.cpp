@@ -75,6 +75,14 @@ void Pager::write(PageNumber page, Bytes data) {
     auto plain = std::make_shared<PageBuffer>(data.begin(), data.end());
     bool unreferenced = page >= m_pageCountAtBegin || (page != 0 && m_wasFree(page));
     if (unreferenced) {
+        // A free page inside the file holds nothing anyone reads, but a change that fails must
+        // leave the file byte for byte as it was: its old bytes go to the journal (unflushed;
+        // only a rollback needs them) before the first write.
+        if (page < m_pageCountAtBegin && m_journaledFree.insert(page).second) {
+            PageBuffer stored(m_pageSize);
+            m_file->read(static_cast<uint64_t>(page) * m_pageSize, stored);
+            m_journal->append(page, stored);
+        }
         writeToFile(page, *plain);
         m_pageCount = std::max(m_pageCount, page + 1);
         remember(page, std::move(plain));
@@ -98,6 +106,7 @@ void Pager::commit() {
         m_file->sync();
     }
     m_held.clear();
+    m_journaledFree.clear();
     m_journal->remove();
     m_journal.reset();
     m_wasFree = nullptr;
@@ -105,6 +114,7 @@ void Pager::commit() {
 
 void Pager::rollback() {
     m_held.clear();
+    m_journaledFree.clear();
     dropCache();
     if (!m_journal) return;
     std::unique_ptr<Journal> journal = std::move(m_journal);

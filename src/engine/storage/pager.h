@@ -4,8 +4,9 @@
 // Every change runs as a transaction guarded by a rollback journal (journal.h):
 //   begin()     creates the journal, flushed, holding the file's length.
 //   write()     a page past the old end, or one that was free when the change began, goes
-//               straight to the file: nothing refers to it, so undoing needs no copy. Any other
-//               page is held in memory until commit.
+//               straight to the file: nothing refers to it, so a crash needs no copy (a free
+//               page's old bytes are journaled unflushed, so that a rollback restores them
+//               too). Any other page is held in memory until commit.
 //   commit()    flushes the file; copies the old bytes of every held page into the journal and
 //               flushes it; writes the held pages and flushes the file; removes the journal.
 //               Removing the journal is the moment the change becomes permanent.
@@ -27,6 +28,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -83,6 +85,7 @@ private:
     PageNumber m_pageCountAtBegin = 0;
     PageNumber m_pageCount = 0;            // including pages held back
     std::map<PageNumber, PageRef> m_held;  // existing pages waiting for commit
+    std::set<PageNumber> m_journaledFree;  // free pages whose old bytes are in the journal
 };
 
 }  // namespace engine::storage
