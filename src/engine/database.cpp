@@ -70,10 +70,22 @@ storage::FileFormat fileFormatOf(const std::string& path) {
 }
 
 TableReader::TableReader(Database& database, format::TableDefinition definition)
-    : m_definition(std::move(definition)),
-      m_scan(database.pager(), database.jetFormat(), m_definition) {}
+    : m_database(database),
+      m_definition(std::move(definition)),
+      m_scan(database.pager(), database.jetFormat(), m_definition),
+      m_listing(database.listingOf(m_definition.firstPage)) {}
 
-bool TableReader::next(std::vector<format::Value>& values) { return m_scan.next(values); }
+bool TableReader::next(std::vector<format::Value>& values) {
+    if (m_scan.next(values)) return true;
+    m_database.requireListed(m_listing);
+    return false;
+}
+
+bool TableReader::nextRaw() {
+    if (m_scan.nextRaw()) return true;
+    m_database.requireListed(m_listing);
+    return false;
+}
 
 std::unique_ptr<Database> Database::open(const std::string& path, const OpenOptions& options) {
     storage::FileSystem& fileSystem =
@@ -139,6 +151,29 @@ catalog::ComplexKind Database::complexKind(const format::ColumnDefinition& colum
     }
     auto found = m_complexKinds->find(column.complexId);
     return found == m_complexKinds->end() ? catalog::ComplexKind::Unknown : found->second;
+}
+
+std::optional<catalog::CatalogObject> Database::listingOf(PageNumber tablePage) {
+    for (const auto& object : catalog().objects()) {
+        if (object.isLocalTable() && object.tablePage() == tablePage) return object;
+    }
+    return std::nullopt;
+}
+
+void Database::requireListed(const std::optional<catalog::CatalogObject>& listing) {
+    if (!listing) return;
+    // Pages another process changed may sit in the cache; the catalogue is read from the file.
+    m_pager->dropCache();
+    const catalog::Catalog current =
+        catalog::Catalog::read(*m_pager, *m_jetFormat, m_header.codePage());
+    const catalog::CatalogObject* now = current.findTable(listing->name);
+    if (!now || now->tablePage() != listing->tablePage() ||
+        now->dateCreate != listing->dateCreate) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The table '" + listing->name + "' of '" + path() +
+                              "' was deleted or replaced while it was read.",
+                          listing->tablePage());
+    }
 }
 
 std::unique_ptr<TableReader> Database::readTable(std::string_view name) {

@@ -64,7 +64,9 @@ using RowSource = std::function<bool(std::vector<format::Value>& row)>;
 
 class Database;
 
-// The rows of one table, read in order, one at a time.
+// The rows of one table, read in order, one at a time. At the end of the rows the catalogue is
+// read afresh: a table that another process dropped (or dropped and made anew on the same
+// pages) while it was read throws Corrupt instead of ending as though it were whole.
 class TableReader {
 public:
     TableReader(Database& database, format::TableDefinition definition);
@@ -72,12 +74,14 @@ public:
     // Moves to the next row; false at the end.
     bool next(std::vector<format::Value>& values);
     // The same, for callers that want the stored bytes (valid until the next call).
-    bool nextRaw() { return m_scan.nextRaw(); }
+    bool nextRaw();
     storage::Bytes rowBytes() const { return m_scan.rowBytes(); }
 
 private:
+    Database& m_database;
     format::TableDefinition m_definition;
     format::TableScan m_scan;
+    std::optional<catalog::CatalogObject> m_listing;
 };
 
 class Database {
@@ -110,6 +114,13 @@ public:
     std::unique_ptr<TableReader> readTable(std::string_view name);
     // What a complex column holds: attachments, several values, or a memo's history.
     catalog::ComplexKind complexKind(const format::ColumnDefinition& column);
+
+    // How the catalogue lists the local table whose definition starts on tablePage; nullopt when
+    // it does not. A read of the table takes it at its start and gives it to requireListed at
+    // its end, which reads the catalogue afresh from the file and throws Corrupt unless it still
+    // lists the same table: by the same name, on the same page, made at the same time.
+    std::optional<catalog::CatalogObject> listingOf(PageNumber tablePage);
+    void requireListed(const std::optional<catalog::CatalogObject>& listing);
 
     // Creates a table and fills it with the rows given; the table exists only once all of them
     // are stored. Throws TableExists ("Table 'x' already exists."), InvalidName, ReadOnly ...

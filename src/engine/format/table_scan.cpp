@@ -18,21 +18,22 @@ TableScan::TableScan(storage::Pager& pager, const JetFormat& format, const Table
       m_pages(readUsageMapPages(pager, format, table.ownedPages)) {}
 
 bool TableScan::loadPage() {
-    while (m_nextPageIndex < m_pages.size()) {
-        PageNumber number = m_pages[m_nextPageIndex++];
-        auto contents = m_pager.read(number);
-        // The owned map may name pages the table gave up or never filled; only data pages
-        // owned by this table hold its rows.
-        if ((*contents)[0] != kDataPageType) continue;
-        DataPageView view(*contents, m_format, number, m_pager.path());
-        if (view.owner() != m_table.firstPage) continue;
-        m_page = std::move(contents);
-        m_pageNumber = number;
-        m_rowCount = view.rowCount();
-        m_nextRow = 0;
-        return true;
-    }
-    return false;
+    if (m_nextPageIndex == m_pages.size()) return false;
+    PageNumber number = m_pages[m_nextPageIndex++];
+    auto contents = m_pager.read(number);
+    // A page the map names that is not this table's data page is damage, or the table was
+    // dropped and its pages taken by another while this scan ran: either way the rows read so
+    // far are not the whole table.
+    DataPageView view(*contents, m_format, number, m_pager.path());
+    view.requireOwner(m_table.firstPage);
+    // A row count or row offset out of step with the rest of the page would hide rows or read
+    // others' bytes as rows.
+    view.requirePacked();
+    m_page = std::move(contents);
+    m_pageNumber = number;
+    m_rowCount = view.rowCount();
+    m_nextRow = 0;
+    return true;
 }
 
 storage::Bytes TableScan::followLookup(storage::Bytes pointer, PageNumber from) {
@@ -42,6 +43,7 @@ storage::Bytes TableScan::followLookup(storage::Bytes pointer, PageNumber from) 
         PageNumber page = storage::readU24LE(pointer, 1);
         m_lookupPage = m_pager.read(page);
         DataPageView view(*m_lookupPage, m_format, page, m_pager.path());
+        view.requireOwner(m_table.firstPage);
         RowSlot slot = view.slot(row);
         storage::Bytes bytes = view.rowBytes(slot);
         // The moved row is marked deleted in its new slot (so scans skip it there); a slot
@@ -50,6 +52,8 @@ storage::Bytes TableScan::followLookup(storage::Bytes pointer, PageNumber from) 
             pointer = bytes;
             continue;
         }
+        // A row that lives on in its own slot is some other row: the pointer is damaged.
+        if (!slot.deleted) break;
         return bytes;
     }
     throw EngineError(ErrorCode::Corrupt,

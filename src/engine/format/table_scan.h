@@ -1,6 +1,8 @@
 // Walks the live rows of a table, page by page in page order, in bounded memory: the pages come
 // from the table's owned-pages map, each page's rows in slot order; deleted rows are skipped and
-// rows that moved are followed to where they now live.
+// rows that moved are followed to where they now live. Every page the map names must be a data
+// page of this table, and every page a moved row points to too; anything else throws Corrupt,
+// so that a damaged table never reads as a shorter one.
 #pragma once
 
 #include "engine/format/row_decoder.h"
