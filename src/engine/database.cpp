@@ -78,12 +78,14 @@ TableReader::TableReader(Database& database, format::TableDefinition definition)
 bool TableReader::next(std::vector<format::Value>& values) {
     if (m_scan.next(values)) return true;
     m_database.requireListed(m_listing);
+    m_scan.requireAllRowsRead();
     return false;
 }
 
 bool TableReader::nextRaw() {
     if (m_scan.nextRaw()) return true;
     m_database.requireListed(m_listing);
+    m_scan.requireAllRowsRead();
     return false;
 }
 

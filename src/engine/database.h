@@ -66,7 +66,8 @@ class Database;
 
 // The rows of one table, read in order, one at a time. At the end of the rows the catalogue is
 // read afresh: a table that another process dropped (or dropped and made anew on the same
-// pages) while it was read throws Corrupt instead of ending as though it were whole.
+// pages) while it was read throws Corrupt instead of ending as though it were whole; so does a
+// table that gave fewer or more rows than its definition counts.
 class TableReader {
 public:
     TableReader(Database& database, format::TableDefinition definition);

@@ -103,6 +103,7 @@ bool SelectedRows::next(std::vector<format::Value>& row) {
         return true;
     }
     m_source.requireListed(m_listing);
+    m_scan.requireAllRowsRead();
     return false;
 }
 

@@ -184,6 +184,40 @@ TEST(DamagedFile, pageOfAnotherTableInAnOwnedMapIsDamaged) {
     EXPECT_EQ(support::errorOf([&] { support::allRows(*damaged, "Table1"); }), ErrorCode::Corrupt);
 }
 
+// A table whose owned-pages map lost pages, or names another table's empty map, reads as a
+// shorter table; only the row count its definition keeps tells.
+TEST(DamagedFile, tableReadingFewerRowsThanItsCountIsDamaged) {
+    auto bytes = fixtureBytes("jet4/indexTestV2000.mdb");
+    auto database = openBytes(bytes);
+    const auto& format = database->jetFormat();
+    auto table = database->tableDefinition("Table1");
+    ASSERT_GT(table.rowCount, 0u);
+    const size_t definition = size_t{table.firstPage} * 4096;
+
+    auto counted = bytes;
+    put32(counted, definition + format.tdefRowCountOffset, table.rowCount + 1);
+    auto overcounted = openBytes(counted);
+    EXPECT_EQ(support::errorOf([&] { support::allRows(*overcounted, "Table1"); }),
+              ErrorCode::Corrupt);
+
+    // The owned map made to name another table's map that lists no page at all.
+    std::optional<format::UsageMapRef> empty;
+    for (const auto& object : database->catalog().objects()) {
+        if (!object.isLocalTable() || object.name == "Table1") continue;
+        auto other = database->tableDefinitionAt(object.tablePage());
+        if (format::readUsageMapPages(database->pager(), format, other.freeSpacePages).empty()) {
+            empty = other.freeSpacePages;
+            break;
+        }
+    }
+    ASSERT_TRUE(empty);
+    auto redirected = bytes;
+    put32(redirected, definition + format.tdefOwnedMapOffset, empty->row | empty->page << 8);
+    auto elsewhere = openBytes(redirected);
+    EXPECT_EQ(support::errorOf([&] { support::allRows(*elsewhere, "Table1"); }),
+              ErrorCode::Corrupt);
+}
+
 // A copy from a damaged source makes nothing in the destination.
 TEST(DamagedFile, copyFromADamagedSourceMakesNothing) {
     support::TempDir folder;

@@ -76,8 +76,19 @@ bool TableScan::nextRaw() {
         m_rowBytes = view.rowBytes(slot);
         if (slot.lookup) m_rowBytes = followLookup(m_rowBytes, m_pageNumber);
         if (m_rowBytes.empty()) continue;
+        ++m_rowsRead;
         return true;
     }
+}
+
+void TableScan::requireAllRowsRead() const {
+    if (m_table.tableType == 'S' || m_rowsRead == m_table.rowCount) return;
+    throw EngineError(ErrorCode::Corrupt,
+                      "The database '" + m_pager.path() + "' is damaged: the table on page " +
+                          std::to_string(m_table.firstPage) + " holds " +
+                          std::to_string(m_rowsRead) + " rows but its definition counts " +
+                          std::to_string(m_table.rowCount) + ".",
+                      m_table.firstPage);
 }
 
 bool TableScan::next(std::vector<Value>& values) { return next({}, values); }

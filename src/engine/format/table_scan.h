@@ -29,6 +29,12 @@ public:
     bool next(std::vector<Value>& values);
     bool next(const std::vector<bool>& wanted, std::vector<Value>& values);
 
+    // For a scan that has read every row: throws Corrupt unless it found as many rows as the
+    // definition counts. A map that lost pages or names another table's empty map reads as a
+    // shorter table, and the count is what tells. System tables are let through: the product
+    // leaves their counts off.
+    void requireAllRowsRead() const;
+
 private:
     bool loadPage();
     storage::Bytes followLookup(storage::Bytes pointer, PageNumber from);
@@ -46,6 +52,7 @@ private:
     storage::PageRef m_lookupPage;
     storage::Bytes m_rowBytes;
     RowLocation m_location;
+    uint64_t m_rowsRead = 0;
 };
 
 }  // namespace engine::format
