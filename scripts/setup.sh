@@ -10,6 +10,9 @@ packages=(
     qt6-base-dev fonts-liberation
     mdbtools
     clang libclang-rt-14-dev
+    # The Debian package (cpack reads library dependencies with dpkg-shlibdeps and file) and
+    # the validators of its desktop entry, metainfo and manual page.
+    dpkg-dev file desktop-file-utils appstream groff-base
 )
 
 missing=()

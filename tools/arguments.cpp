@@ -8,7 +8,8 @@ const char* const kUsage =
     "commands:\n"
     "  tables FILE [--all]             one line per catalogue object: TYPE<TAB>NAME\n"
     "  columns FILE TABLE              one line per column: name, type, size\n"
-    "  export FILE TABLE               the table's rows as CSV\n"
+    "  export FILE TABLE               the table's rows as CSV: text in double quotes, bytes\n"
+    "                                  in hexadecimal (no bytes: \"\"), NULL as an empty field\n"
     "  definition FILE TABLE           the table's stored definition, field by field\n"
     "  create FILE [--format F]        a new empty database; F: jet4 (default), ace12, ace14,\n"
     "                                  ace16, ace17; -P protects it with a password;\n"
@@ -23,12 +24,20 @@ const char* const kUsage =
     "options:\n"
     "  -p PASSWORD    the database's password (the source's, for copy)\n"
     "  -P PASSWORD    the destination's password (copy, create)\n"
+    "                 '-' as PASSWORD reads it from standard input (typed without\n"
+    "                 echo on a terminal); an option left out takes its password\n"
+    "                 from CORVANTA_PASSWORD (-p) or CORVANTA_PASSWORD2 (-P)\n"
     "  --all          tables: also objects the tables rowset does not list\n"
     "                 check: also harmless findings\n"
-    "  -h, --help     this text\n";
+    "  --             every later word is an argument, even one starting with '-'\n"
+    "  -h, --help     this text\n"
+    "  --version      the version of corvanta-db\n";
+
+const char* const kVersionLine = "corvanta-db " CORVANTA_VERSION;
 
 Arguments parseArguments(const std::vector<std::string>& words) {
     Arguments arguments;
+    bool optionsEnded = false;
     for (size_t index = 0; index < words.size(); ++index) {
         const std::string& word = words[index];
         auto value = [&](const char* option) {
@@ -37,8 +46,19 @@ Arguments parseArguments(const std::vector<std::string>& words) {
             }
             return words[++index];
         };
-        if (word == "-h" || word == "--help") {
+        const bool isOption = !optionsEnded && word.size() > 1 && word[0] == '-';
+        if (!isOption) {
+            if (arguments.command.empty()) {
+                arguments.command = word;
+            } else {
+                arguments.positional.push_back(word);
+            }
+        } else if (word == "--") {
+            optionsEnded = true;
+        } else if (word == "-h" || word == "--help") {
             arguments.help = true;
+        } else if (word == "--version") {
+            arguments.version = true;
         } else if (word == "-p") {
             arguments.password = value("-p");
         } else if (word == "-P") {
@@ -49,12 +69,8 @@ Arguments parseArguments(const std::vector<std::string>& words) {
             arguments.encode = true;
         } else if (word == "--all") {
             arguments.all = true;
-        } else if (word.size() > 1 && word[0] == '-' && word != "-") {
-            throw UsageError("unknown option " + word);
-        } else if (arguments.command.empty()) {
-            arguments.command = word;
         } else {
-            arguments.positional.push_back(word);
+            throw UsageError("unknown option " + word);
         }
     }
     return arguments;

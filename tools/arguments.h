@@ -17,6 +17,7 @@ struct Arguments {
     bool all = false;                                // --all for tables and check
     bool encode = false;                             // --encode for create (Jet 4)
     bool help = false;
+    bool version = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -24,9 +25,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Throws UsageError for an unknown option or an option without its value.
+// Throws UsageError for an unknown option or an option without its value. Every word after "--"
+// is a positional argument, even one that begins with '-'.
 Arguments parseArguments(const std::vector<std::string>& words);
 
 extern const char* const kUsage;
+// "corvanta-db VERSION", the first line of --version.
+extern const char* const kVersionLine;
 
 }  // namespace tools

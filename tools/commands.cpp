@@ -193,9 +193,17 @@ int checkDatabase(const Arguments& arguments, std::ostream& out) {
 }  // namespace
 
 int runCommand(const Arguments& arguments, std::ostream& out) {
-    if (arguments.help || arguments.command.empty()) {
+    if (arguments.help) {
         out << kUsage;
-        return arguments.help ? 0 : 2;
+        return 0;
+    }
+    if (arguments.version) {
+        out << kVersionLine << '\n';
+        return 0;
+    }
+    if (arguments.command.empty()) {
+        out << kUsage;
+        return 2;
     }
     if (arguments.command == "tables") return listTables(arguments, out);
     if (arguments.command == "columns") return listColumns(arguments, out);
@@ -209,9 +217,14 @@ int runCommand(const Arguments& arguments, std::ostream& out) {
     throw UsageError("unknown command '" + arguments.command + "'");
 }
 
-int runCommandLine(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+int runCommandLine(const std::vector<std::string>& words, std::ostream& out, std::ostream& err,
+                   PasswordInput& passwords) {
     try {
-        return runCommand(parseArguments(words), out);
+        Arguments arguments = parseArguments(words);
+        if (!arguments.help && !arguments.version) {
+            completePasswords(arguments, passwords);
+        }
+        return runCommand(arguments, out);
     } catch (const UsageError& error) {
         err << "corvanta-db: " << error.what() << "\n\n" << kUsage;
         return 2;
@@ -223,6 +236,11 @@ int runCommandLine(const std::vector<std::string>& words, std::ostream& out, std
         err << "error 3035: System resource exceeded.\n";
         return 1;
     }
+}
+
+int runCommandLine(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+    ProcessPasswordInput passwords;
+    return runCommandLine(words, out, err, passwords);
 }
 
 }  // namespace tools

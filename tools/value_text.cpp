@@ -185,6 +185,10 @@ std::string quoteCsv(std::string_view text) {
 
 std::string csvField(const Value& value) {
     if (const auto* text = std::get_if<std::string>(&value)) return quoteCsv(*text);
+    // A value of no bytes must not read as NULL, the empty field.
+    if (const auto* bytes = std::get_if<ByteString>(&value); bytes && bytes->empty()) {
+        return quoteCsv("");
+    }
     return valueText(value);
 }
 

@@ -10,7 +10,8 @@ namespace tools {
 
 // The value as plain text (no quoting); NULL gives an empty text.
 std::string valueText(const engine::format::Value& value);
-// The value as one CSV field: text values in double quotes with inner quotes doubled.
+// The value as one CSV field: text values in double quotes with inner quotes doubled, a byte
+// value without bytes as "" (NULL is the empty field).
 std::string csvField(const engine::format::Value& value);
 std::string quoteCsv(std::string_view text);
 

@@ -64,6 +64,7 @@ std::unique_ptr<Recordset> Connection::execute(const std::string& statement) {
         engine::sql::ExecuteOptions options;
         options.readOnly = m_mode == kModeRead;
         options.opensAceFiles = m_provider == Provider::Ace12;
+        options.progress = m_copyProgress;
         options.openDestination = [](const std::string& path) {
             auto shared = openShared(path, "", Access::WriteIfAble);
             // The database, keeping its share of the file for as long as it is used.

@@ -22,11 +22,15 @@
 //
 // Every failure raises ComError (com_error.h). The cursor location changes nothing here: rows
 // are always read on the connection's side.
+//
+// Beyond ADO, a connection can carry a progress callback (setCopyProgress), told as the rows of a
+// make-table statement are copied, so that a window can show how far a long statement is.
 #pragma once
 
 #include "ado/provider.h"
 #include "ado/recordset.h"
 #include "ado/shared_databases.h"
+#include "engine/table_copy.h"
 
 #include <memory>
 #include <string>
@@ -60,6 +64,10 @@ public:
     void setMode(int mode);
     int state() const { return m_database ? kStateOpen : kStateClosed; }
 
+    // Told how far the copy of each make-table statement run by execute is (table_copy.h), on
+    // the calling thread. Empty: nobody is told.
+    void setCopyProgress(engine::CopyProgress progress) { m_copyProgress = std::move(progress); }
+
     // Throws 3705 when open already; see above for the rest.
     void open(const std::string& connectionString);
     // Runs one SQL statement (engine/sql/executor.h). Returns the rows of a SELECT, and a
@@ -78,6 +86,7 @@ private:
     int m_mode = kModeUnknown;
     Provider m_provider = Provider::Ace12;  // the open connection's
     std::shared_ptr<SharedDatabase> m_database;
+    engine::CopyProgress m_copyProgress;
 };
 
 }  // namespace ado

@@ -7,10 +7,12 @@ QString handlerFailureText(const QString& description) {
            QStringLiteral("\r\n\r\nWhat you entered is still in the window; you can go on.");
 }
 
-void reportHandlerFailure(ModalBoxes& boxes, const QString& description) {
-    boxes.message({.text = handlerFailureText(description),
-                   .buttons = MessageButtons::Ok,
-                   .icon = MessageIcon::Exclamation});
+void HandlerGuard::failed(const QString& description) {
+    if (m_told.contains(description)) {
+        return;
+    }
+    m_told.insert(description);
+    m_boxes.notice({.text = handlerFailureText(description), .icon = MessageIcon::Exclamation});
 }
 
 }  // namespace app

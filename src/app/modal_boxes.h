@@ -1,6 +1,7 @@
-// The one seam through which the program shows modal boxes: the message box, the input box and
-// the file-open dialog. Windows and routines ask an app::ModalBoxes for every box, so the real
-// program shows Qt dialogs (QtModalBoxes) while tests answer from a script and record each box.
+// The one seam through which the program shows its boxes: the modal message box, input box and
+// file-open dialog, and the notice, a message that waits for nothing. Windows and routines ask
+// an app::ModalBoxes for every box, so the real program shows Qt dialogs (QtModalBoxes) while
+// tests answer from a script and record each box.
 //
 // A box is described by a request whose title defaults to the application title, so a box that
 // names no title of its own carries "Corvanta".
@@ -27,6 +28,15 @@ struct MessageBoxRequest {
     MessageIcon icon = MessageIcon::None;
 
     bool operator==(const MessageBoxRequest&) const = default;
+};
+
+// A notice: a message with an OK button that the program does not wait for.
+struct NoticeRequest {
+    QString text{};
+    QString title = QString::fromLatin1(kApplicationTitle);
+    MessageIcon icon = MessageIcon::None;
+
+    bool operator==(const NoticeRequest&) const = default;
 };
 
 struct InputBoxRequest {
@@ -66,6 +76,9 @@ public:
     // Shows a message box and waits for the user's answer: Ok for an OK box, Yes or No for a
     // Yes/No box.
     virtual MessageAnswer message(const MessageBoxRequest& request) = 0;
+    // Shows a notice and returns at once. The notice takes neither the keyboard nor the pointer
+    // from the windows: the user goes on typing where they were, and closes it when they like.
+    virtual void notice(const NoticeRequest& request) = 0;
     // Shows an input box; returns the text entered, or nothing when the user cancelled.
     virtual std::optional<QString> input(const InputBoxRequest& request) = 0;
     // Shows the file-open dialog, starting with no file name; returns the full path of the file

@@ -13,7 +13,9 @@ inline constexpr char kHandPointerFile[] = "HAND-M.CUR";
 inline constexpr char kSkinFile[] = "x/o.cjs";
 inline constexpr char kSampleDatabaseFile[] = "Samples/sample.mdb";
 
-// The folder of the running executable, or the folder set by setProgramFolder.
+// The folder of the running executable, or the folder set by setProgramFolder. Symbolic links
+// are resolved: an installed program started through a link (bin/corvanta) has the folder of
+// the file the link leads to, where its optional files lie.
 // REQUIRES: the QCoreApplication exists (unless a folder has been set).
 QString programFolder();
 

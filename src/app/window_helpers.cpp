@@ -26,6 +26,60 @@ bool takesFaceColor(const QWidget* control) {
            qobject_cast<const QRadioButton*>(control) != nullptr;
 }
 
+// Places the window's outer frame, of the given size, in the middle of its screen.
+void placeCentred(QWidget& window, const QSizeF& outer) {
+    const QScreen* screen = window.screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        throw std::runtime_error("There is no screen to centre the window on.");
+    }
+    const QRect area = screen->geometry();
+    const QPointF position = centredPosition(area.size(), outer);
+    window.move(area.left() + static_cast<int>(std::floor(position.x())),
+                area.top() + static_cast<int>(std::floor(position.y())));
+}
+
+bool isFramed(const QWidget& window) { return window.frameGeometry().size() != window.size(); }
+
+// Centres a window once more, on its outer frame, when the window system first tells the frame
+// around it: the inner size it was centred with, and the frame's borders and title bar.
+class FrameCentring : public QObject {
+public:
+    static constexpr char kName[] = "centring on the frame";
+
+    FrameCentring(QWidget& window, QSize inner)
+        : QObject(&window), m_window(window), m_inner(inner) {
+        setObjectName(QString::fromLatin1(kName));
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::Show:
+            case QEvent::Move:
+            case QEvent::Resize:
+            case QEvent::Paint:
+                if (watched == &m_window && isFramed(m_window)) {
+                    m_window.removeEventFilter(this);
+                    placeCentred(m_window,
+                                 m_inner + (m_window.frameGeometry().size() - m_window.size()));
+                    deleteLater();
+                }
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+
+private:
+    QWidget& m_window;
+    QSize m_inner;
+};
+
 void paintBackground(QWidget& widget, const QColor& color) {
     QPalette palette = widget.palette();
     palette.setColor(QPalette::Window, color);
@@ -43,17 +97,12 @@ QPointF centredPosition(const QSizeF& screen, const QSizeF& window) {
 }
 
 void CenterForm(QWidget& window) {
-    const QScreen* screen = window.screen();
-    if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
+    placeCentred(window, window.frameGeometry().size());
+    delete window.findChild<QObject*>(QString::fromLatin1(FrameCentring::kName),
+                                      Qt::FindDirectChildrenOnly);
+    if (!isFramed(window)) {
+        new FrameCentring(window, window.size());
     }
-    if (screen == nullptr) {
-        throw std::runtime_error("There is no screen to centre the window on.");
-    }
-    const QRect area = screen->geometry();
-    const QPointF position = centredPosition(area.size(), window.frameGeometry().size());
-    window.move(area.left() + static_cast<int>(std::floor(position.x())),
-                area.top() + static_cast<int>(std::floor(position.y())));
 }
 
 bool FileExists(const QString& path) noexcept {

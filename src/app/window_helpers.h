@@ -20,6 +20,11 @@ QPointF centredPosition(const QSizeF& screen, const QSizeF& window);
 
 // Places the window (its outer frame) in the middle of its screen. Qt positions windows on whole
 // pixels, so a half-pixel position is moved up and left to the pixel before it.
+//
+// A window not yet on screen has no frame, so it is centred on its inner size. When a window
+// manager then frames it, the window is centred once more, on that inner size with the frame's
+// borders and title bar around it. Without a window manager the frame stays the window itself
+// and the window stays where it was put.
 void CenterForm(QWidget& window);
 
 // True when the file system can tell the last-modified time of the path (a file, or a folder),

@@ -2,6 +2,7 @@
 
 #include "ado/com_error.h"
 #include "ado/connection.h"
+#include "engine/catalog/object_name.h"
 
 namespace db {
 
@@ -18,23 +19,39 @@ bool ExecuteStatement(app::ModalBoxes& boxes, ado::Connection& connection,
     }
 }
 
+// A list does not know the sort order of its database's catalogue. General Legacy is the order
+// of Jet 4, Access 2007 and Access 2019 files; the General order of Access 2010 and 2016 files
+// folds letter case alike but for a few rare Cyrillic letters.
+bool SameTableName(const QString& first, const QString& second) {
+    return engine::catalog::sameObjectName(first.toStdString(), second.toStdString(),
+                                           engine::format::TextSortOrder::GeneralLegacy);
+}
+
 bool IsInListbox(const QString& name, const TableList& list) {
-    const QString wanted = name.toLower();
     bool found = false;
     const int count = list.count();
     for (int index = 0; index < count; ++index) {
-        if (list.text(index).toLower() == wanted) {
+        if (SameTableName(list.text(index), name)) {
             found = true;
         }
     }
     return found;
 }
 
+void RemoveTableFromListbox(TableList& list, const QString& name) {
+    // From the last entry, so that the entries still to be looked at keep their indexes.
+    for (int index = list.count() - 1; index >= 0; --index) {
+        if (SameTableName(list.text(index), name)) {
+            list.removeItem(index);
+        }
+    }
+}
+
 void RemoveFromListbox(TableList& list, const QString& name) {
     const int count = list.count();
     for (int index = 0; index < count; ++index) {
         // Past the list's current end nothing matches.
-        if (index < list.count() && list.text(index) == name) {
+        if (index < list.count() && SameTableName(list.text(index), name)) {
             list.removeItem(index);
         }
     }

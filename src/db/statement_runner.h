@@ -19,12 +19,23 @@ namespace db {
 bool ExecuteStatement(app::ModalBoxes& boxes, ado::Connection& connection,
                       const QString& statement);
 
-// True when an entry of the list equals the name apart from letter case.
+// Whether two table names are one name to the database engine: equal apart from letter case
+// in any script, and alike as its catalogue compares names (engine/catalog/object_name.h).
+bool SameTableName(const QString& first, const QString& second);
+
+// True when an entry of the list is the same table name (SameTableName).
 bool IsInListbox(const QString& name, const TableList& list);
 
-// Removes the entries that equal the name exactly, letter case included. The list is scanned
-// once, from the first entry to the number of entries it had at the start: after a removal the
-// entry that moves into the freed place is not looked at.
+// Removes every entry that IsInListbox finds for the name: after the table of that name has been
+// dropped, none of its entries may stay, whatever their letter case, since the database drops
+// the table whatever the case it is named in, and deleting a leftover entry would drop the next
+// table of that name.
+void RemoveTableFromListbox(TableList& list, const QString& name);
+
+// Removes the entries that are the same table name (SameTableName): the table the database
+// dropped under that name. The list is scanned once, from the first entry to the number of
+// entries it had at the start: after a removal the entry that moves into the freed place is not
+// looked at.
 void RemoveFromListbox(TableList& list, const QString& name);
 
 }  // namespace db

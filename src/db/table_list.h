@@ -1,6 +1,10 @@
 // A table list of the table manager window: the table names of one database, in order, any
-// number of them selected, and one current entry (or none). The current entry and the selection
-// are different things: making an entry current does not select it. Indexes start at 0.
+// number of them selected, and one current entry (or none). Indexes start at 0.
+//
+// The current entry and the selection are different things: making an entry current does not
+// select it. Marking an entry selected or not, though, makes it the current entry, as a list
+// box's selection property does on the platform the program was written for; so after every
+// entry has been marked, the last one is current.
 #pragma once
 
 #include <QString>
@@ -22,7 +26,11 @@ public:
     virtual void setCurrentIndex(int index) = 0;
 
     virtual bool isSelected(int index) const = 0;
+    // Marks the entry and makes it current.
     virtual void setSelected(int index, bool selected) = 0;
+    // Marks every entry at once, ending as marking each in turn from the first would: the last
+    // entry current. An empty list stays as it is.
+    virtual void setAllSelected(bool selected) = 0;
     virtual int selectedCount() const = 0;
 
     // Appends an entry at the end.

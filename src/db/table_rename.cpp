@@ -6,8 +6,9 @@
 #include "db/connection_string.h"
 #include "db/statement_runner.h"
 
-#include <QSet>
+#include <QStringList>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <variant>
@@ -29,27 +30,25 @@ void execute(ado::Connection& connection, const QString& statement) {
     connection.execute(statement.toStdString());
 }
 
-bool sameApartFromCase(const QString& first, const QString& second) {
-    return first.toLower() == second.toLower();
-}
-
-// A name that neither the database's catalogue nor the list holds, in any letter case.
+// A name that is the same table name (SameTableName) as none that the database's catalogue or
+// the list holds.
 QString unusedName(ado::Connection& connection, const TableList& list) {
-    QSet<QString> taken;
+    QStringList taken;
     std::unique_ptr<ado::Recordset> rowset = connection.openSchema(ado::kSchemaTables);
     while (!rowset->eof()) {
         if (const auto* name = std::get_if<std::string>(&rowset->field("TABLE_NAME"))) {
-            taken.insert(QString::fromStdString(*name).toLower());
+            taken.append(QString::fromStdString(*name));
         }
         rowset->moveNext();
     }
     rowset->close();
     for (int index = 0; index < list.count(); ++index) {
-        taken.insert(list.text(index).toLower());
+        taken.append(list.text(index));
     }
     for (int number = 1;; ++number) {
         const QString candidate = QStringLiteral("~Rename%1").arg(number);
-        if (!taken.contains(candidate.toLower())) {
+        if (std::none_of(taken.begin(), taken.end(),
+                         [&](const QString& name) { return SameTableName(name, candidate); })) {
             return candidate;
         }
     }
@@ -66,9 +65,10 @@ bool RenameAccessTable(const Session& session, const QString& oldName, const QSt
         session.factory.createObject(ado::kConnectionClass);
     connection->open(GetConnectionString(session.texts, path, password).toStdString());
 
-    // The database ignores letter case in table names, so the new name already belongs to the
-    // table itself: it moves through an interim name and is never dropped.
-    if (sameApartFromCase(newName, oldName)) {
+    // The database takes both names for one (letter case aside, as a rule), so the new name
+    // already belongs to the table itself: it moves through an interim name and is never
+    // dropped.
+    if (SameTableName(newName, oldName)) {
         const QString interim = unusedName(*connection, list);
         execute(*connection, copyStatement(oldName, interim));
         execute(*connection, dropStatement(oldName));
@@ -87,7 +87,7 @@ bool RenameAccessTable(const Session& session, const QString& oldName, const QSt
              .buttons = app::MessageButtons::YesNo});
         if (answer == app::MessageAnswer::Yes) {
             execute(*connection, dropStatement(newName));
-            RemoveFromListbox(list, newName);
+            RemoveTableFromListbox(list, newName);
         } else {
             goAhead = false;
         }

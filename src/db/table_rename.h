@@ -8,7 +8,8 @@
 //                                        bears: copy to it, drop the old, copy to the new name,
 //                                        drop the interim
 //   the name of another table (letter    "Would you like to overwrite NEW?"; Yes drops that
-//   case ignored)                        table and its entry, No changes nothing
+//   case ignored)                        table and its entry, whatever the entry's letter case,
+//                                        No changes nothing
 //   any other name                       copy to the new name, drop the old
 #pragma once
 

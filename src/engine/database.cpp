@@ -5,6 +5,7 @@
 #include "engine/catalog/table_creator.h"
 #include "engine/catalog/table_dropper.h"
 #include "engine/catalog/table_editor.h"
+#include "engine/catalog/table_properties.h"
 #include "engine/storage/journal.h"
 #include "engine/storage/page_encryption.h"
 #include "engine/storage/posix_page_file.h"
@@ -77,15 +78,13 @@ TableReader::TableReader(Database& database, format::TableDefinition definition)
 
 bool TableReader::next(std::vector<format::Value>& values) {
     if (m_scan.next(values)) return true;
-    m_database.requireListed(m_listing);
-    m_scan.requireAllRowsRead();
+    m_database.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
     return false;
 }
 
 bool TableReader::nextRaw() {
     if (m_scan.nextRaw()) return true;
-    m_database.requireListed(m_listing);
-    m_scan.requireAllRowsRead();
+    m_database.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
     return false;
 }
 
@@ -139,10 +138,15 @@ const catalog::Catalog& Database::catalog() {
 format::TableDefinition Database::tableDefinition(std::string_view name) {
     const catalog::CatalogObject* table = catalog().findTable(name);
     if (!table) throw inputTableNotFound(name);
-    return tableDefinitionAt(table->tablePage());
+    return catalog::readTableOf(*m_pager, *m_jetFormat, m_header.codePage(), *table);
 }
 
 format::TableDefinition Database::tableDefinitionAt(PageNumber page) {
+    for (const auto& object : catalog().objects()) {
+        if (object.isLocalTable() && object.tablePage() == page) {
+            return catalog::readTableOf(*m_pager, *m_jetFormat, m_header.codePage(), object);
+        }
+    }
     return format::readTableDefinition(*m_pager, *m_jetFormat, m_header.codePage(), page);
 }
 
@@ -162,7 +166,8 @@ std::optional<catalog::CatalogObject> Database::listingOf(PageNumber tablePage) 
     return std::nullopt;
 }
 
-void Database::requireListed(const std::optional<catalog::CatalogObject>& listing) {
+void Database::requireReadWhole(const std::optional<catalog::CatalogObject>& listing,
+                                const format::TableDefinition& definition, uint64_t rowsRead) {
     if (!listing) return;
     // Pages another process changed may sit in the cache; the catalogue is read from the file.
     m_pager->dropCache();
@@ -174,6 +179,14 @@ void Database::requireListed(const std::optional<catalog::CatalogObject>& listin
         throw EngineError(ErrorCode::Corrupt,
                           "The table '" + listing->name + "' of '" + path() +
                               "' was deleted or replaced while it was read.",
+                          listing->tablePage());
+    }
+    if (catalog::keepsRowCount(*listing, definition) && rowsRead != definition.rowCount) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + path() + "' is damaged: the table '" +
+                              listing->name + "' gave " + std::to_string(rowsRead) +
+                              " rows but its definition counts " +
+                              std::to_string(definition.rowCount) + ".",
                           listing->tablePage());
     }
 }
@@ -295,7 +308,11 @@ void Database::createTable(const std::string& name, const std::vector<catalog::N
             table.append(row);
         }
         table.finishStorage();
-        catalog::registerTable(context, current, name, table.definition().firstPage);
+        std::vector<std::string> expressions;
+        for (const auto& column : columns) expressions.push_back(column.expression);
+        auto properties = catalog::calculatedColumnProperties(definitions, expressions);
+        catalog::registerTable(context, current, name, table.definition().firstPage,
+                               properties.empty() ? format::ByteString() : properties.toBlob());
     });
 }
 

@@ -109,7 +109,8 @@ public:
 
     // The catalogue as last read; valid until the next change to the database.
     const catalog::Catalog& catalog();
-    // The definition of a local table. Throws InputTableNotFound when there is none.
+    // The definition of a local table, its calculated columns typed by their results
+    // (catalog/table_properties.h). Throws InputTableNotFound when there is none.
     format::TableDefinition tableDefinition(std::string_view name);
     format::TableDefinition tableDefinitionAt(PageNumber page);
     std::unique_ptr<TableReader> readTable(std::string_view name);
@@ -117,11 +118,14 @@ public:
     catalog::ComplexKind complexKind(const format::ColumnDefinition& column);
 
     // How the catalogue lists the local table whose definition starts on tablePage; nullopt when
-    // it does not. A read of the table takes it at its start and gives it to requireListed at
-    // its end, which reads the catalogue afresh from the file and throws Corrupt unless it still
-    // lists the same table: by the same name, on the same page, made at the same time.
+    // it does not. A read of the table takes it at its start and gives it to requireReadWhole at
+    // its end, with the number of rows read. That reads the catalogue afresh from the file and
+    // throws Corrupt unless it still lists the same table (by the same name, on the same page,
+    // made at the same time), and, where the definition's row count can be trusted, unless the
+    // read gave that many rows: a map that lost pages reads as a shorter table.
     std::optional<catalog::CatalogObject> listingOf(PageNumber tablePage);
-    void requireListed(const std::optional<catalog::CatalogObject>& listing);
+    void requireReadWhole(const std::optional<catalog::CatalogObject>& listing,
+                          const format::TableDefinition& definition, uint64_t rowsRead);
 
     // Creates a table and fills it with the rows given; the table exists only once all of them
     // are stored. Throws TableExists ("Table 'x' already exists."), InvalidName, ReadOnly ...

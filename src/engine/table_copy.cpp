@@ -1,7 +1,9 @@
 #include "engine/table_copy.h"
 
+#include "engine/sql/exact_number.h"
 #include "engine/storage/unicode.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -62,6 +64,31 @@ std::string distinctKey(const std::vector<format::Value>& row) {
     return key;
 }
 
+// A calculated Decimal column keeps every value with a scale of its own; its plain copy takes
+// the largest scale any value needs, as far as the integer digits leave room for it (a Decimal
+// holds 28 digits).
+void chooseDecimalScales(SelectedRows& scan, const std::vector<size_t>& positions,
+                         std::vector<catalog::NewColumn>& columns) {
+    std::vector<size_t> integerDigits(positions.size(), 0);
+    std::vector<uint32_t> scales(positions.size(), 0);
+    std::vector<format::Value> row;
+    while (scan.next(row)) {
+        for (size_t at = 0; at < positions.size(); ++at) {
+            if (const auto* decimal = std::get_if<format::Decimal>(&row[positions[at]])) {
+                auto number = sql::ExactNumber::fromDecimal(*decimal);
+                integerDigits[at] = std::max(integerDigits[at], number.integerDigits());
+                scales[at] = std::max(scales[at], number.scale());
+            }
+        }
+    }
+    for (size_t at = 0; at < positions.size(); ++at) {
+        auto& column = columns[positions[at]];
+        size_t room =
+            column.precision > integerDigits[at] ? column.precision - integerDigits[at] : 0;
+        column.scale = static_cast<uint8_t>(std::min<size_t>(scales[at], room));
+    }
+}
+
 }  // namespace
 
 SelectedRows::SelectedRows(Database& source, format::TableDefinition definition,
@@ -102,15 +129,18 @@ bool SelectedRows::next(std::vector<format::Value>& row) {
         if (m_selection.distinct && !m_seen.insert(distinctKey(row)).second) continue;
         return true;
     }
-    m_source.requireListed(m_listing);
-    m_scan.requireAllRowsRead();
+    m_source.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
     return false;
 }
 
 void copyTable(Database& source, std::string_view table, Database& destination,
-               const std::string& newName, const Selection& selection) {
-    SelectedRows rows(source, source.tableDefinition(table), selection);
+               const std::string& newName, const Selection& selection,
+               const CopyProgress& progress) {
+    format::TableDefinition definition = source.tableDefinition(table);
+    const uint64_t rowsInTable = definition.rowCount;
+    SelectedRows rows(source, std::move(definition), selection);
     std::vector<catalog::NewColumn> columns;
+    std::vector<size_t> decimalResults;  // calculated Decimal columns, by place in the copy
     for (size_t index = 0; index < rows.columns().size(); ++index) {
         const format::ColumnDefinition& column = *rows.columns()[index];
         if (column.type == format::ColumnType::Complex) {
@@ -127,9 +157,30 @@ void copyTable(Database& source, std::string_view table, Database& destination,
         }
         columns.push_back(catalog::NewColumn::of(column, storage::isJet3(source.format())));
         columns.back().name = rows.names()[index];
+        if (column.isCalculated() && column.type == format::ColumnType::Numeric) {
+            decimalResults.push_back(index);
+        }
     }
-    destination.createTable(newName, columns,
-                            [&rows](std::vector<format::Value>& row) { return rows.next(row); });
+    if (!decimalResults.empty()) {
+        SelectedRows scan(source, source.tableDefinition(table), selection);
+        chooseDecimalScales(scan, decimalResults, columns);
+    }
+    uint64_t rowsRead = 0;
+    destination.createTable(newName, columns, [&](std::vector<format::Value>& row) {
+        if (!rows.next(row)) return false;
+        if (progress) progress(++rowsRead, rowsInTable);
+        for (size_t index : decimalResults) {
+            if (const auto* decimal = std::get_if<format::Decimal>(&row[index])) {
+                auto fitted = sql::ExactNumber::fromDecimal(*decimal).toDecimal(
+                    columns[index].precision, columns[index].scale);
+                if (!fitted) {
+                    throw EngineError(ErrorCode::NumericOverflow, "Numeric field overflow.");
+                }
+                row[index] = *fitted;
+            }
+        }
+        return true;
+    });
 }
 
 }  // namespace engine

@@ -5,12 +5,14 @@
 // under the names given, and every selected row exactly. Nothing else of the source's
 // definition comes along: no indexes or keys, no defaults or validation, and AutoNumber columns
 // arrive as plain Long Integer (GUID AutoNumber as plain Replication ID) that keep the numbers
-// the rows had. The database engine's own make-table queries behave so, by the accounts
-// available; the engine copies no column properties in any case (it writes none).
+// the rows had, and calculated columns as plain columns of their results' type that keep the
+// stored results. The database engine's own make-table queries behave so, by the accounts
+// available; the engine copies no column properties in any case.
 #pragma once
 
 #include "engine/database.h"
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -59,10 +61,17 @@ private:
     std::set<std::string> m_seen;  // distinct: the rows given so far, as keys
 };
 
+// Told how far a copy is, once for each row read for it (before the row is written): the rows
+// read so far and the rows the source table holds by its definition's count. A selection that
+// leaves rows out ends below that count. What it throws ends the copy, which then changes
+// nothing.
+using CopyProgress = std::function<void(uint64_t rowsRead, uint64_t rowsInTable)>;
+
 // Copies the selection of table of source into destination as newName. source may be
 // destination itself. Throws InputTableNotFound, TableExists, NotSupported (attachment,
 // multi-value or unknown columns), and whatever creating the table throws.
 void copyTable(Database& source, std::string_view table, Database& destination,
-               const std::string& newName, const Selection& selection = {});
+               const std::string& newName, const Selection& selection = {},
+               const CopyProgress& progress = {});
 
 }  // namespace engine

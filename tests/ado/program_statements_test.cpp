@@ -231,5 +231,37 @@ TEST(ProgramStatements, oneFileAsSourceAndDestination) {
     }
 }
 
+// A connection that carries a progress callback tells it of each row the transfer's copy reads,
+// with the rows the source table holds. A callback that throws ends the copy, and the
+// destination stays as it was.
+TEST(ProgramStatements, theTransfersCopyTellsItsProgressRowByRow) {
+    support::TempDir folder;
+    const auto source = folder / "source.mdb";
+    const auto destination = folder / "destination.mdb";
+    makeSource(source, FileFormat::Jet4, "", FileFormat::Jet4);
+    Database::create(destination, {});
+    auto connection = opened(programString(source, destination, ""));
+
+    std::vector<std::pair<uint64_t, uint64_t>> told;
+    connection->setCopyProgress(
+        [&](uint64_t rows, uint64_t total) { told.emplace_back(rows, total); });
+    connection->execute(transferCopy("Orders", source, ""));
+    ASSERT_EQ(told.size(), 30u);
+    for (uint64_t row = 0; row < told.size(); ++row) {
+        EXPECT_EQ(told[row], std::make_pair(row + 1, uint64_t{30}));
+    }
+
+    struct Stopped {};
+    connection->setCopyProgress([](uint64_t rows, uint64_t) {
+        if (rows == 10) throw Stopped{};
+    });
+    EXPECT_THROW(connection->execute(renameCopy("Orders", "Again")), Stopped);
+    connection.reset();
+    auto database = Database::open(destination);
+    EXPECT_EQ(database->catalog().findTable("Again"), nullptr);
+    EXPECT_EQ(support::allRows(*database, "Orders").size(), 30u);
+    EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
 }  // namespace
 }  // namespace ado

@@ -217,19 +217,30 @@ TEST(ErrorLocations, spellEveryTrappedProcedureExactly) {
     }
 }
 
-TEST(HandlerGuard, showsOneMessageForAFailureAndReturns) {
+TEST(HandlerGuard, tellsAFailureInANoticeOnceUntilAHandlerRunsThrough) {
     ScriptedModalBoxes boxes;
-    boxes.answerMessage();
-    guardHandler(boxes, [] { throw std::runtime_error("The settings file x cannot be written."); });
+    HandlerGuard guard(boxes);
+    const auto refused = [] { throw std::runtime_error("The settings file x cannot be written."); };
+    const auto other = [] { throw std::runtime_error("The settings folder y cannot be created."); };
 
-    ASSERT_EQ(boxes.messages().size(), 1u);
-    const MessageBoxRequest box = boxes.messages()[0];
-    EXPECT_EQ(box.title, QStringLiteral("Corvanta"));
-    EXPECT_EQ(box.icon, MessageIcon::Exclamation);
-    EXPECT_EQ(box.buttons, MessageButtons::Ok);
-    EXPECT_EQ(box.text,
+    for (int key = 0; key < 5; ++key) guard.run(refused);
+    guard.run(other);
+    guard.run(refused);
+    ASSERT_EQ(boxes.notices().size(), 2u) << "once for each failure";
+    EXPECT_TRUE(boxes.messages().empty()) << "nothing waits for an answer";
+    const NoticeRequest notice = boxes.notices()[0];
+    EXPECT_EQ(notice.title, QStringLiteral("Corvanta"));
+    EXPECT_EQ(notice.icon, MessageIcon::Exclamation);
+    EXPECT_EQ(notice.text,
               handlerFailureText(QStringLiteral("The settings file x cannot be written.")));
-    EXPECT_TRUE(box.text.contains(QStringLiteral("The settings file x cannot be written.")));
+    EXPECT_TRUE(notice.text.contains(QStringLiteral("The settings file x cannot be written.")));
+    EXPECT_TRUE(boxes.notices()[1].text.contains(QStringLiteral("folder y")));
+
+    int ran = 0;
+    guard.run([&] { ++ran; });
+    guard.run(refused);
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(boxes.notices().size(), 3u) << "told again after a handler ran through";
 }
 
 }  // namespace

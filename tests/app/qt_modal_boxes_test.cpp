@@ -1,13 +1,20 @@
 #include "app/qt_modal_boxes.h"
 
+#include "app/error_locations.h"
+#include "app/error_trap.h"
 #include "support/fixtures.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <fstream>
@@ -132,6 +139,85 @@ TEST(QtModalBoxes, openFileOffersTheFilterChoicesAndGivesTheFullPathOrNothing) {
 
     whenShown<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
     EXPECT_EQ(boxes.openFile(request), std::nullopt);
+}
+
+// How many lines the label breaks each line of its text into, at its font and width.
+std::vector<int> displayedLines(const QLabel& label) {
+    std::vector<int> counts;
+    const qreal width = label.contentsRect().width();
+    for (const QString& line : label.text().split(QLatin1Char('\n'))) {
+        QTextLayout layout(line, label.font());
+        layout.beginLayout();
+        int count = 0;
+        for (QTextLine part = layout.createLine(); part.isValid(); part = layout.createLine()) {
+            part.setLineWidth(width);
+            ++count;
+        }
+        layout.endLayout();
+        counts.push_back(count);
+    }
+    return counts;
+}
+
+// The longest location text and statement number an error report can show, and the help message
+// with its address: each line stays one line, and the box stays on a screen narrower than 1024
+// pixels (the test's screen).
+TEST(QtModalBoxes, keepsEachLineOfTheErrorReportAndTheHelpMessageOnOneLine) {
+    const QString report =
+        errorReportText(QStringLiteral("Table 'Order Details 2015' already exists."),
+                        QString::fromLatin1(location::kForm2PushButton10Click), 196);
+    const QString help = QStringLiteral(
+        "Questions? Please contact Team Quillmere at https://www.quillmere.example/contact");
+    QtModalBoxes boxes;
+    for (const QString& text : {report, help}) {
+        SCOPED_TRACE(text.toStdString());
+        whenShown<QMessageBox>([](QMessageBox& box) {
+            auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            ASSERT_NE(label, nullptr);
+            const std::vector<int> lines = displayedLines(*label);
+            EXPECT_EQ(lines, std::vector<int>(lines.size(), 1));
+            EXPECT_LE(box.frameGeometry().width(), box.screen()->availableGeometry().width());
+            EXPECT_LT(box.screen()->availableGeometry().width(), 1024);
+            box.button(QMessageBox::Ok)->click();
+        });
+        boxes.message({.text = text, .icon = MessageIcon::Exclamation});
+    }
+}
+
+// A notice neither waits nor takes the keyboard: the keys go on into the text box that had the
+// focus.
+TEST(QtModalBoxes, aNoticeLeavesTheKeyboardWithTheTextBoxBeingTypedInto) {
+    QWidget window;
+    auto* box = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    box->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("/da"));
+
+    QtModalBoxes boxes;
+    boxes.notice({.text = QStringLiteral("The settings file cannot be written."),
+                  .icon = MessageIcon::Exclamation});
+    QMessageBox* notice = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* shown = qobject_cast<QMessageBox*>(widget); shown && shown->isVisible()) {
+            notice = shown;
+        }
+    }
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->text(), QStringLiteral("The settings file cannot be written."));
+    EXPECT_EQ(notice->icon(), QMessageBox::Warning);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    QTest::qWait(50);
+    EXPECT_EQ(QApplication::activeWindow(), &window);
+    ASSERT_EQ(QApplication::focusWidget(), box);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ta.mdb"));
+    EXPECT_EQ(box->text(), QStringLiteral("/data.mdb"));
+
+    QPointer<QMessageBox> closed(notice);
+    notice->button(QMessageBox::Ok)->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed.isNull(); }));
 }
 
 }  // namespace

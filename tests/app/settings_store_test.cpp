@@ -7,10 +7,14 @@
 
 #include <QSettings>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace app {
 namespace {
@@ -111,17 +115,47 @@ TEST_F(SettingsStore, aRefusedWriteThrowsWithoutTheValue) {
                  SettingsError);
 }
 
-TEST_F(SettingsStore, aRefusedWriteInATextChangeHandlerIsShownAndTheHandlerReturns) {
+TEST_F(SettingsStore, aRefusedWriteInATextChangeHandlerIsToldWithoutTheValue) {
     std::filesystem::create_directory(m_file);
     support::ScriptedModalBoxes boxes;
-    boxes.answerMessage();
-    guardHandler(boxes, [] {
+    HandlerGuard guard(boxes);
+    guard.run([] {
         SaveSetting(kApplication, kSection, QString::fromLatin1(kAccessPasswordKey),
                     QStringLiteral("hunter2"));
     });
-    ASSERT_EQ(boxes.messages().size(), 1u);
-    EXPECT_TRUE(boxes.messages()[0].text.contains(QStringLiteral("Quillmere.conf")));
-    EXPECT_FALSE(boxes.messages()[0].text.contains(QStringLiteral("hunter2")));
+    ASSERT_EQ(boxes.notices().size(), 1u);
+    EXPECT_TRUE(boxes.notices()[0].text.contains(QStringLiteral("Quillmere.conf")));
+    EXPECT_FALSE(boxes.notices()[0].text.contains(QStringLiteral("hunter2")));
+}
+
+// Sets or clears the file's immutable flag; false when this system does not let the test do so.
+bool setImmutable(const std::filesystem::path& path, bool immutable) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    if (descriptor < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(descriptor);
+    return done;
+}
+
+TEST_F(SettingsStore, anImmutableFileRefusesTheWriteAndKeepsItsValue) {
+    SaveSetting(kApplication, kSection, QString::fromLatin1(kAccessMDBFileKey),
+                QStringLiteral("/kept.mdb"));
+    if (!setImmutable(m_file, true)) {
+        GTEST_SKIP() << "this system does not let the test make a file immutable";
+    }
+    EXPECT_THROW(SaveSetting(kApplication, kSection, QString::fromLatin1(kAccessMDBFileKey),
+                             QStringLiteral("/new.mdb")),
+                 SettingsError);
+    ASSERT_TRUE(setImmutable(m_file, false));
+    std::ifstream in(m_file);
+    const std::string stored{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(stored.find("/kept.mdb"), std::string::npos) << stored;
+    EXPECT_EQ(stored.find("/new.mdb"), std::string::npos) << stored;
 }
 
 TEST_F(SettingsStore, anApplicationNameCannotLeaveTheSettingsFolder) {

@@ -14,8 +14,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTest>
 #include <QWidget>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -73,6 +75,29 @@ TEST(CenterForm, placesTheWindowInTheMiddleOfItsScreen) {
     huge.resize(screen.width() + 200, screen.height() + 101);
     CenterForm(huge);
     EXPECT_EQ(huge.frameGeometry().topLeft(), screen.topLeft() + QPoint(-100, -51));
+}
+
+// Before a window is on screen it has no frame; once the platform frames it, it is centred
+// again, on the frame, and not moved after that.
+TEST(CenterForm, centresAWindowAgainOnItsFrameOnceFramed) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QWidget window;
+    window.resize(301, 151);
+    CenterForm(window);
+    ASSERT_EQ(window.frameGeometry().size(), window.size()) << "no frame before it is shown";
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QRect framed = window.frameGeometry();
+    ASSERT_NE(framed.size(), window.size()) << "the platform frames its windows";
+    const QPointF centred = centredPosition(screen.size(), framed.size());
+    EXPECT_EQ(framed.topLeft(),
+              screen.topLeft() + QPoint(static_cast<int>(std::floor(centred.x())),
+                                        static_cast<int>(std::floor(centred.y()))));
+
+    window.move(screen.topLeft() + QPoint(5, 9));
+    QTest::qWait(20);
+    EXPECT_EQ(window.frameGeometry().topLeft(), screen.topLeft() + QPoint(5, 9))
+        << "a move after the framing stays";
 }
 
 // A window as the layouts design it: white, with one control of every kind.

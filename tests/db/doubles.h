@@ -35,7 +35,14 @@ public:
         m_current = index;
     }
     bool isSelected(int index) const override { return at(index).selected; }
-    void setSelected(int index, bool selected) override { at(index).selected = selected; }
+    void setSelected(int index, bool selected) override {
+        at(index).selected = selected;
+        m_current = index;
+    }
+    void setAllSelected(bool selected) override {
+        for (Entry& entry : m_entries) entry.selected = selected;
+        if (!m_entries.empty()) m_current = count() - 1;
+    }
     int selectedCount() const override {
         int selected = 0;
         for (const Entry& entry : m_entries) selected += entry.selected ? 1 : 0;

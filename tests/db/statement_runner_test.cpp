@@ -84,12 +84,30 @@ TEST(IsInListbox, findsANameWhateverItsLetterCase) {
     EXPECT_FALSE(IsInListbox(QStringLiteral("Order"), list));
 }
 
-TEST(RemoveFromListbox, removesOnlyEntriesEqualToTheNameExactly) {
-    support::MemoryTableList list{{QStringLiteral("Customers"), QStringLiteral("Orders")}};
-    RemoveFromListbox(list, QStringLiteral("orders"));
+// The look-up takes two names for one exactly when the database engine does: letter case in
+// every script, and the sort order's own equalities, but not accents or the Turkish i.
+TEST(IsInListbox, comparesNamesAsTheDatabaseDoes) {
+    const support::MemoryTableList list{{QStringLiteral("Ấp Bắc"), QStringLiteral("ΟΔΟΣ"),
+                                         QStringLiteral("Москва"), QStringLiteral("ＡＢＣ"),
+                                         QStringLiteral("Straße"), QStringLiteral("Izmir"),
+                                         QStringLiteral("Résumé"), QStringLiteral("😀")}};
+    for (const char* same : {"ấp bắc", "οδος", "МОСКВА", "ａｂｃ", "ABC", "STRASSE", "IZMIR"}) {
+        EXPECT_TRUE(IsInListbox(QString::fromUtf8(same), list)) << same;
+    }
+    for (const char* other : {"Ap Bac", "İzmir", "ızmir", "Resume", "😃"}) {
+        EXPECT_FALSE(IsInListbox(QString::fromUtf8(other), list)) << other;
+    }
+}
+
+// The entry that goes is the one of the table the database dropped under that name.
+TEST(RemoveFromListbox, removesTheEntriesOfTheSameTableName) {
+    support::MemoryTableList list{
+        {QStringLiteral("Customers"), QStringLiteral("Orders"), QStringLiteral("Ấp")}};
     RemoveFromListbox(list, QStringLiteral("Invoices"));
-    EXPECT_EQ(list.entries(), (QStringList{"Customers", "Orders"}));
-    RemoveFromListbox(list, QStringLiteral("Orders"));
+    RemoveFromListbox(list, QStringLiteral("Order"));
+    EXPECT_EQ(list.entries(), (QStringList{"Customers", "Orders", "Ấp"}));
+    RemoveFromListbox(list, QStringLiteral("orders"));
+    RemoveFromListbox(list, QStringLiteral("ấp"));
     EXPECT_EQ(list.entries(), QStringList{"Customers"});
 }
 
@@ -101,6 +119,16 @@ TEST(RemoveFromListbox, doesNotLookAtTheEntryThatMovesIntoAFreedPlace) {
     support::MemoryTableList trailing{{"A", "B", "X", "X"}};
     RemoveFromListbox(trailing, QStringLiteral("X"));
     EXPECT_EQ(trailing.entries(), (QStringList{"A", "B", "X"}));
+}
+
+TEST(RemoveTableFromListbox, removesEveryEntryOfTheTableWhateverItsLetterCase) {
+    support::MemoryTableList list{{"Orders", "Customers", "ORDERS", "orders", "Order", "B"}};
+    list.setCurrentIndex(1);
+    RemoveTableFromListbox(list, QStringLiteral("oRdErS"));
+    EXPECT_EQ(list.entries(), (QStringList{"Customers", "Order", "B"}));
+    EXPECT_EQ(list.currentIndex(), 0) << "the current entry stays the same entry";
+    RemoveTableFromListbox(list, QStringLiteral("Invoices"));
+    EXPECT_EQ(list.entries(), (QStringList{"Customers", "Order", "B"}));
 }
 
 }  // namespace

@@ -88,15 +88,17 @@ TEST_F(RenameAccessTableTest, replacesTheOtherTableWhenTheUserSaysYes) {
     EXPECT_EQ(list.entries(), QStringList{"Customers"});
 }
 
-// The engine drops the table whatever the case of its name; the entry goes only when it is
-// spelled exactly as typed.
-TEST_F(RenameAccessTableTest, keepsAnEntrySpelledOtherwiseThanTheReplacedName) {
+// The engine drops the table whatever the case of its name, so its entry goes too, however it
+// is spelled: a leftover entry would name the renamed table, and deleting it would drop that.
+TEST_F(RenameAccessTableTest, removesTheReplacedTablesEntryWhateverItsLetterCase) {
     boxes.answerMessage(app::MessageAnswer::Yes);
 
     EXPECT_TRUE(rename(QStringLiteral("Orders"), QStringLiteral("ARCHIVE")));
 
+    EXPECT_EQ(boxes.messages(), std::vector{overwriteQuestion(QStringLiteral("ARCHIVE"))});
     EXPECT_EQ(tables(), (Tables{"ARCHIVE", "Customers"}));
-    EXPECT_EQ(list.entries(), (QStringList{"Customers", "Archive"}));
+    EXPECT_EQ(support::tableRows(database, "ARCHIVE", "pw"), ordersRows);
+    EXPECT_EQ(list.entries(), QStringList{"Customers"});
 }
 
 TEST_F(RenameAccessTableTest, doesNothingWhenTheNewNameIsTheOldOne) {

@@ -1,6 +1,7 @@
 #include "support/process.h"
 
 #include <array>
+#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -11,54 +12,137 @@
 extern char** environ;
 
 namespace support {
+namespace {
 
-ProcessResult runProcess(const std::vector<std::string>& command) {
-    int outPipe[2];
-    int errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+void closeDescriptor(int& descriptor) {
+    if (descriptor >= 0) {
+        close(descriptor);
+        descriptor = -1;
+    }
+}
+
+// The test's environment with the given entries replacing those of the same name.
+std::vector<std::string> environmentWith(const std::vector<std::string>& entries) {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view own(*entry);
+        bool replaced = false;
+        for (const auto& given : entries) {
+            const std::string_view name = std::string_view(given).substr(0, given.find('=') + 1);
+            replaced = replaced || own.starts_with(name);
+        }
+        if (!replaced) result.emplace_back(own);
+    }
+    result.insert(result.end(), entries.begin(), entries.end());
+    return result;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+    std::vector<char*> result;
+    for (auto& text : texts) result.push_back(text.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+}  // namespace
+
+RunningProcess::RunningProcess(const std::vector<std::string>& command,
+                               const ProcessOptions& options) {
+    std::array<int, 2> inPipe{-1, -1};
+    std::array<int, 2> outPipe{-1, -1};
+    std::array<int, 2> errPipe{-1, -1};
+    const bool onTerminal = options.terminal >= 0;
+    if (pipe2(outPipe.data(), O_CLOEXEC) != 0 ||
+        (!onTerminal &&
+         (pipe2(inPipe.data(), O_CLOEXEC) != 0 || pipe2(errPipe.data(), O_CLOEXEC) != 0))) {
         throw std::runtime_error("pipe failed");
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, onTerminal ? options.terminal : inPipe[0], 0);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    std::vector<char*> argv;
-    for (const auto& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_adddup2(&actions, onTerminal ? options.terminal : errPipe[1], 2);
+    std::vector<std::string> arguments = command;
+    std::vector<std::string> environment = environmentWith(options.environment);
+    const int spawned = posix_spawnp(&m_pid, arguments.front().c_str(), &actions, nullptr,
+                                     pointers(arguments).data(), pointers(environment).data());
     posix_spawn_file_actions_destroy(&actions);
-    close(outPipe[1]);
-    close(errPipe[1]);
+    closeDescriptor(inPipe[0]);
+    closeDescriptor(outPipe[1]);
+    closeDescriptor(errPipe[1]);
+    m_input = inPipe[1];
+    m_output = outPipe[0];
+    m_error = errPipe[0];
     if (spawned != 0) {
-        close(outPipe[0]);
-        close(errPipe[0]);
+        m_ended = true;
         throw std::runtime_error("cannot start " + command.front());
     }
+}
 
+RunningProcess::~RunningProcess() {
+    if (!m_ended) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, &m_status, 0);
+    }
+    closeDescriptor(m_input);
+    closeDescriptor(m_output);
+    closeDescriptor(m_error);
+}
+
+void RunningProcess::writeInput(std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = write(m_input, text.data(), text.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) throw std::runtime_error("cannot write to the program's input");
+        text.remove_prefix(static_cast<size_t>(written));
+    }
+}
+
+void RunningProcess::closeInput() { closeDescriptor(m_input); }
+
+bool RunningProcess::running() {
+    if (!m_ended && waitpid(m_pid, &m_status, WNOHANG) == m_pid) {
+        m_ended = true;
+    }
+    return !m_ended;
+}
+
+void RunningProcess::sendSignal(int signal) {
+    if (running()) kill(m_pid, signal);
+}
+
+ProcessResult RunningProcess::finish() {
+    closeInput();
     ProcessResult result;
-    std::array<pollfd, 2> fds = {pollfd{outPipe[0], POLLIN, 0}, pollfd{errPipe[0], POLLIN, 0}};
+    std::array<pollfd, 2> fds = {pollfd{m_output, POLLIN, 0}, pollfd{m_error, POLLIN, 0}};
     std::array<std::string*, 2> sinks = {&result.out, &result.err};
-    int open = 2;
     std::array<char, 65536> buffer{};
-    while (open > 0) {
+    while (fds[0].fd >= 0 || fds[1].fd >= 0) {
         if (poll(fds.data(), fds.size(), -1) < 0) continue;
         for (size_t index = 0; index < fds.size(); ++index) {
             if (fds[index].fd < 0 || fds[index].revents == 0) continue;
-            ssize_t got = read(fds[index].fd, buffer.data(), buffer.size());
+            const ssize_t got = read(fds[index].fd, buffer.data(), buffer.size());
             if (got > 0) {
                 sinks[index]->append(buffer.data(), static_cast<size_t>(got));
             } else {
                 close(fds[index].fd);
                 fds[index].fd = -1;
-                --open;
             }
         }
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    m_output = -1;
+    m_error = -1;
+    if (!m_ended) {
+        waitpid(m_pid, &m_status, 0);
+        m_ended = true;
+    }
+    result.exitCode = WIFEXITED(m_status) ? WEXITSTATUS(m_status) : 128 + WTERMSIG(m_status);
     return result;
+}
+
+ProcessResult runProcess(const std::vector<std::string>& command) {
+    RunningProcess process(command);
+    return process.finish();
 }
 
 }  // namespace support

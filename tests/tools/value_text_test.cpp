@@ -41,11 +41,14 @@ TEST(ValueText, numbersUseTheirShortestExactForm) {
     EXPECT_EQ(valueText(Value(Decimal{true, 0, 0, 4})), "0");
 }
 
-TEST(ValueText, csvQuotesTextOnly) {
+TEST(ValueText, csvQuotesTextAndEmptyBytesOnly) {
     EXPECT_EQ(csvField(Value(std::string("say \"hi\", ok"))), "\"say \"\"hi\"\", ok\"");
     EXPECT_EQ(csvField(Value()), "");
     EXPECT_EQ(csvField(Value(true)), "1");
     EXPECT_EQ(csvField(Value(ByteString{0x00, 0xAB, 0x7F})), "00AB7F");
+    // No bytes at all is a value, not NULL.
+    EXPECT_EQ(csvField(Value(ByteString{})), "\"\"");
+    EXPECT_EQ(csvField(Value(std::string())), "\"\"");
     Guid guid{{0x44, 0x33, 0x22, 0x11, 0x66, 0x55, 0x88, 0x77, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE,
                0xFF, 0x00}};
     EXPECT_EQ(csvField(Value(guid)), "{11223344-5566-7788-99AA-BBCCDDEEFF00}");

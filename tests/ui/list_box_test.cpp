@@ -25,17 +25,48 @@ protected:
     ListBox list{widget};
 };
 
-TEST_F(ListBoxTest, makesAnEntryCurrentWithoutSelectingIt) {
+TEST_F(ListBoxTest, makesAnEntryCurrentWithoutSelectingItAndMarkingMakesItCurrent) {
     EXPECT_EQ(list.currentIndex(), db::kNoEntry);
     list.setCurrentIndex(2);
     EXPECT_EQ(list.currentIndex(), 2);
     EXPECT_EQ(list.selectedCount(), 0);
+
     list.setSelected(0, true);
+    EXPECT_EQ(list.currentIndex(), 0) << "marking an entry makes it current";
     list.setSelected(3, true);
+    EXPECT_EQ(list.currentIndex(), 3);
     EXPECT_EQ(list.selectedCount(), 2);
     EXPECT_TRUE(list.isSelected(3));
     EXPECT_FALSE(list.isSelected(2));
-    EXPECT_EQ(list.currentIndex(), 2) << "selecting does not move the current entry";
+    list.setSelected(1, false);
+    EXPECT_EQ(list.currentIndex(), 1) << "so does unmarking one";
+    EXPECT_EQ(list.selectedCount(), 2);
+    EXPECT_THROW(list.setSelected(4, true), std::out_of_range);
+    EXPECT_EQ(list.currentIndex(), 1);
+}
+
+TEST_F(ListBoxTest, marksEveryEntryInOneStepEndingOnTheLastEntry) {
+    int changes = 0;
+    QObject::connect(&widget, &QListWidget::itemSelectionChanged, [&] { ++changes; });
+    list.setSelected(1, true);
+    changes = 0;
+
+    list.setAllSelected(true);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(list.selectedCount(), 4);
+    EXPECT_EQ(list.currentIndex(), 3);
+
+    list.setCurrentIndex(0);
+    list.setAllSelected(false);
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(list.selectedCount(), 0);
+    EXPECT_EQ(list.currentIndex(), 3) << "where unmarking the last entry puts it";
+
+    list.clear();
+    changes = 0;
+    list.setAllSelected(true);
+    EXPECT_EQ(list.currentIndex(), db::kNoEntry);
+    EXPECT_EQ(changes, 0) << "an empty list stays as it is";
 }
 
 TEST_F(ListBoxTest, removingTheCurrentEntryLeavesNoneCurrent) {

@@ -3,6 +3,7 @@
 #include "app/error_locations.h"
 
 #include "two_databases.h"
+#include <QProgressBar>
 
 namespace ui {
 namespace {
@@ -53,8 +54,16 @@ TEST_F(ListCommands, deleteWithACurrentEntryButNoSelectionDropsNothingSilently) 
 TEST_F(ListCommands, deleteDropsEverySelectedTableWithoutAQuestion) {
     select("List1", {"Customers", "Products"});
     select("List2", {"Archive"});
+    auto& progress = harness.in2<QProgressBar>("ProgressBar1");
+    std::vector<int> values;
+    QObject::connect(&progress, &QProgressBar::valueChanged,
+                     [&](int value) { values.push_back(value); });
     click("PushButton4");
     EXPECT_TRUE(harness.boxes.shown().empty());
+    ASSERT_FALSE(values.empty());
+    EXPECT_EQ(values.front(), 50) << "one table of two done";
+    EXPECT_EQ(values.back(), 0);
+    EXPECT_EQ(progress.value(), 0);
     EXPECT_EQ(entries("List1"), std::vector<QString>{"Orders"});
     EXPECT_EQ(userTables(file1), std::vector<std::string>{"Orders"});
     EXPECT_EQ(entries("List2"), (std::vector<QString>{"Archive", "Invoices"}));
@@ -156,6 +165,27 @@ TEST_F(ListCommands, renameOntoAnotherTableAsksFirst) {
     EXPECT_EQ(entries("List1"), (std::vector<QString>{"Products", "Customers"}));
     EXPECT_EQ(userTables(file1), (std::vector<std::string>{"Customers", "Products"}));
     EXPECT_EQ(tableRows(file1, "Customers"), rows);
+    expectSound();
+}
+
+// The replaced table's entry goes whatever its letter case, so the list keeps one entry per
+// table, and deleting an entry can only drop the table it names.
+TEST_F(ListCommands, renameOntoATableNamedInOtherLetterCaseTakesItsEntryAway) {
+    const std::string orders = exported(file1, "Orders");
+    select("List1", {"Orders"});
+    harness.boxes.answerInput(QStringLiteral("products"));
+    harness.boxes.answerMessage(MessageAnswer::Yes);
+    click("PushButton5");
+    EXPECT_EQ(harness.boxes.messages(), std::vector{overwrite(QStringLiteral("products"))});
+    EXPECT_EQ(entries("List1"), (std::vector<QString>{"Customers", "products"}));
+    EXPECT_EQ(userTables(file1), (std::vector<std::string>{"Customers", "products"}));
+    EXPECT_EQ(exported(file1, "products"), orders);
+
+    select("List1", {"Customers"});
+    click("PushButton4");
+    EXPECT_EQ(entries("List1"), std::vector<QString>{"products"});
+    EXPECT_EQ(userTables(file1), std::vector<std::string>{"products"});
+    EXPECT_EQ(exported(file1, "products"), orders) << "the renamed table is kept";
     expectSound();
 }
 

@@ -201,6 +201,52 @@ TEST_F(SelectionWindow, enteringATextBoxSelectsItsWholeText) {
     EXPECT_EQ(box("Text1").selectedText(), QStringLiteral("/data/one.mdb"));
 }
 
+// Enter, like Space, presses the push button that has the focus.
+TEST_F(SelectionWindow, enterAndSpacePressTheFocusedButton) {
+    const QString sample = harness.qpath(harness.programFolder / "Samples" / "sample.mdb");
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        enter("Text1", QString());
+        harness.in1<QPushButton>("PushButton4").setFocus(Qt::TabFocusReason);
+        QTest::keyClick(harness.form1().windowHandle(), key);
+        EXPECT_EQ(box("Text1").text(), sample) << "key " << key;
+    }
+}
+
+// Keys go to the focused box through the window, as the window system delivers them.
+void type(QWidget& window, const QString& text) {
+    for (const QChar character : text) {
+        QTest::keyClick(window.windowHandle(), character.toLatin1());
+    }
+}
+
+// A settings file that cannot be written is told of once, in a notice, however many keys fail,
+// until a write succeeds; the box keeps every key.
+TEST_F(SelectionWindow, aStoreThatCannotBeWrittenIsToldOnceAndTheBoxKeepsEveryKey) {
+    const auto file = harness.settingsFolder / "Quillmere.conf";
+    std::filesystem::create_directory(file);  // the file cannot be written where a folder is
+    box("Text1").setFocus(Qt::TabFocusReason);
+    type(harness.form1(), QStringLiteral("/data/a.mdb"));
+    QTest::keyClick(harness.form1().windowHandle(), Qt::Key_Tab);
+    QTest::keyClick(harness.form1().windowHandle(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), &box("Text2"));
+    type(harness.form1(), QStringLiteral("pw"));
+
+    EXPECT_EQ(box("Text1").text(), QStringLiteral("/data/a.mdb"));
+    EXPECT_EQ(harness.form1().Text2(), QStringLiteral("pw"));
+    ASSERT_EQ(harness.boxes.notices().size(), 1u);
+    EXPECT_TRUE(harness.boxes.notices()[0].text.contains(QStringLiteral("Quillmere.conf")));
+    EXPECT_TRUE(harness.boxes.messages().empty()) << "no box waited for an answer";
+
+    std::filesystem::remove(file);
+    type(harness.form1(), QStringLiteral("1"));
+    EXPECT_EQ(harness.remembered(app::kAccessPasswordKey), QStringLiteral("pw1"));
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    type(harness.form1(), QStringLiteral("23"));
+    EXPECT_EQ(harness.form1().Text2(), QStringLiteral("pw123"));
+    EXPECT_EQ(harness.boxes.notices().size(), 2u) << "told again after a write succeeded";
+}
+
 TEST_F(SelectionWindow, showsTheHandOverButtonsAndTheArrowOverTextBoxes) {
     harness.besideProgram("HAND-M.CUR");
     harness.start();

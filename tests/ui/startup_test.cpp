@@ -48,8 +48,9 @@ TEST_F(StartUp, aFirstRunShowsTheEmptySelectionWindowCentred) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Corvanta"));
     EXPECT_EQ(window.windowIcon().availableSizes().size(), 4);
     const QRect screen = window.screen()->geometry();
-    // Centred before the platform put a frame around it.
-    const QPointF centred = app::centredPosition(screen.size(), window.size());
+    // Centred on the frame the platform put around it.
+    ASSERT_NE(window.frameGeometry().size(), window.size()) << "the platform frames its windows";
+    const QPointF centred = app::centredPosition(screen.size(), window.frameGeometry().size());
     EXPECT_EQ(window.frameGeometry().topLeft(),
               screen.topLeft() + QPoint(static_cast<int>(std::floor(centred.x())),
                                         static_cast<int>(std::floor(centred.y()))));

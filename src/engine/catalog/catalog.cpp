@@ -1,5 +1,7 @@
 #include "engine/catalog/catalog.h"
 
+#include "engine/catalog/object_name.h"
+#include "engine/format/index_key.h"
 #include "engine/format/table_definition.h"
 #include "engine/storage/unicode.h"
 
@@ -57,6 +59,10 @@ std::vector<int32_t> readParameterQueries(storage::Pager& pager, const format::J
 }
 
 }  // namespace
+
+bool keepsRowCount(const CatalogObject& object, const format::TableDefinition& table) {
+    return table.tableType != 'S' && (object.flags & (kSystemObjectFlag | kAccessObjectFlag)) == 0;
+}
 
 const char* tableTypeName(ObjectKind kind) {
     switch (kind) {
@@ -129,11 +135,12 @@ Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, ui
 
     std::vector<bool> wanted(definition.columns.size(), false);
     for (auto column : {id, parentId, name, type, flags, dateCreate, dateUpdate, database, connect,
-                        foreignName}) {
+                        foreignName, owner}) {
         if (column) wanted[*column] = true;
     }
 
     Catalog catalog;
+    catalog.m_nameOrder = format::sortOrderOf(definition.columns[*name], format.jet3);
     format::TableScan scan(pager, format, definition);
     std::vector<format::Value> values;
     while (scan.next(wanted, values)) {
@@ -168,13 +175,18 @@ Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, ui
 }
 
 const CatalogObject* Catalog::findInTables(std::string_view name) const {
+    const std::vector<uint8_t> wanted = objectNameKey(name, m_nameOrder);
     for (const auto& object : m_objects) {
         if (object.parentId == kTablesContainerId &&
-            storage::equalsIgnoringCase(object.name, name)) {
+            objectNameKey(object.name, m_nameOrder) == wanted) {
             return &object;
         }
     }
     return nullptr;
+}
+
+bool Catalog::sameName(std::string_view left, std::string_view right) const {
+    return sameObjectName(left, right, m_nameOrder);
 }
 
 const CatalogObject* Catalog::findTable(std::string_view name) const {

@@ -13,6 +13,7 @@
 
 #include "engine/format/jet_format.h"
 #include "engine/format/table_scan.h"
+#include "engine/format/text_index_key.h"
 #include "engine/format/value.h"
 #include "engine/storage/pager.h"
 
@@ -67,6 +68,11 @@ struct CatalogObject {
     PageNumber tablePage() const { return static_cast<PageNumber>(id) & 0x00FFFFFF; }
 };
 
+// Whether the row count in a local table's definition can be trusted. The product leaves the
+// counts of its own tables off: system tables (type 'S'), and those it stores as user tables but
+// flags as its own in the catalogue.
+bool keepsRowCount(const CatalogObject& object, const format::TableDefinition& table);
+
 class Catalog {
 public:
     // Reads every row of MSysObjects, and MSysQueries to tell views from other queries.
@@ -74,15 +80,19 @@ public:
 
     // Every object, in the order of the catalogue's rows.
     const std::vector<CatalogObject>& objects() const { return m_objects; }
-    // The object of the Tables container with this name, letter case ignored (tables, links
-    // and queries share one name space there).
+    // The object of the Tables container with this name (tables, links and queries share one
+    // name space there). Names compare as the catalogue's index compares them (object_name.h).
     const CatalogObject* findInTables(std::string_view name) const;
-    // The local table with this name, letter case ignored.
+    // The local table with this name.
     const CatalogObject* findTable(std::string_view name) const;
     const CatalogObject* findById(int32_t id) const;
+    // Whether two names are one name in this catalogue (object_name.h).
+    bool sameName(std::string_view left, std::string_view right) const;
+    format::TextSortOrder nameOrder() const { return m_nameOrder; }
 
 private:
     std::vector<CatalogObject> m_objects;
+    format::TextSortOrder m_nameOrder = format::TextSortOrder::GeneralLegacy;
 };
 
 ObjectKind classify(const CatalogObject& object, bool queryHasParameters);

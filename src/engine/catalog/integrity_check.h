@@ -6,6 +6,9 @@
 //   - the global page map marks free exactly the pages nothing uses;
 //   - every table's rows decode (long-value chains whole), and their number matches the count
 //     its definition keeps;
+//   - no moved row outlives the row that pointed to it (readers that do not follow pointers
+//     would still list it: in MSysObjects, a dropped table);
+//   - every text column declares a length a text column can have;
 //   - a table's free-space map names only pages it owns;
 //   - every index holds one entry per row, with the key the row gives, in order.
 #pragma once
@@ -22,8 +25,8 @@ namespace engine::catalog {
 struct CheckReport {
     std::vector<std::string> problems;
     // Findings that do no harm, which files made by the product show too: pages neither used
-    // nor marked free (space lost until the file is compacted), and system tables whose row
-    // count is off.
+    // nor marked free (space lost until the file is compacted), and system tables (type 'S', or
+    // flagged as system objects in the catalogue) whose row count is off.
     std::vector<std::string> notices;
     size_t tablesChecked = 0;
     size_t rowsChecked = 0;

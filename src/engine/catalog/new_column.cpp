@@ -1,7 +1,10 @@
 #include "engine/catalog/new_column.h"
 
+#include "engine/format/calculated_value.h"
 #include "engine/format/table_definition_writer.h"
 #include "engine/storage/unicode.h"
+
+#include <algorithm>
 
 namespace engine::catalog {
 
@@ -11,6 +14,8 @@ namespace {
 
 constexpr size_t kMaxNameLength = 64;
 constexpr size_t kMaxColumns = 255;
+constexpr size_t kMaxTextCharacters = 255;
+constexpr uint8_t kMaxDecimalPrecision = 28;
 
 [[noreturn]] void invalidName(std::string_view name) {
     throw EngineError(ErrorCode::InvalidName,
@@ -22,6 +27,29 @@ constexpr size_t kMaxColumns = 255;
 [[noreturn]] void invalidColumn(const NewColumn& request, const std::string& why) {
     throw EngineError(ErrorCode::InvalidArgument,
                       "The field '" + request.name + "' cannot be created: " + why + ".");
+}
+
+// A calculated column stores its results wrapped, in the variable area (calculated_value.h).
+void defineCalculated(const NewColumn& request, storage::FileFormat fileFormat,
+                      format::ColumnDefinition& column) {
+    if (fileFormat < storage::FileFormat::Ace14) {
+        invalidColumn(request, "calculated fields need the Access 2010 format or later");
+    }
+    if (!format::isCalculatedResultType(request.type) || request.autoNumber ||
+        request.guidAutoNumber || request.hyperlink) {
+        invalidColumn(request, "a calculated field cannot give results of this kind");
+    }
+    column.extFlags = format::column_ext_flags::kCalculated;
+    switch (request.type) {
+        case ColumnType::Text:
+            column.length = static_cast<uint16_t>(column.length + format::kCalculatedOverhead);
+            break;
+        case ColumnType::Memo:
+            column.length = 0;
+            break;
+        default:
+            column.length = format::kCalculatedFixedLength;
+    }
 }
 
 }  // namespace
@@ -43,6 +71,20 @@ NewColumn NewColumn::of(const format::ColumnDefinition& column, bool jet3Source)
     NewColumn request;
     request.name = column.name;
     request.type = column.type;
+    if (column.isCalculated()) {
+        // The declared length counts the wrapping of the stored results.
+        if (column.type == ColumnType::Text) {
+            size_t characters = column.length > format::kCalculatedOverhead
+                                    ? (column.length - format::kCalculatedOverhead) / 2
+                                    : kMaxTextCharacters;
+            request.size =
+                static_cast<uint16_t>(std::clamp<size_t>(characters, 1, kMaxTextCharacters));
+        }
+        request.precision = kMaxDecimalPrecision;
+        request.scale = 0;
+        request.compressedUnicode = true;
+        return request;
+    }
     if (column.type == ColumnType::Text) {
         request.size = static_cast<uint16_t>(jet3Source ? column.length : column.length / 2);
     } else if (column.type == ColumnType::Binary) {
@@ -146,6 +188,7 @@ std::vector<format::ColumnDefinition> defineColumns(const std::vector<NewColumn>
             if (request.compressedUnicode)
                 column.extFlags = format::column_ext_flags::kCompressedUnicode;
         }
+        if (!request.expression.empty()) defineCalculated(request, fileFormat, column);
         columns.push_back(column);
     }
     format::layOutColumns(columns);

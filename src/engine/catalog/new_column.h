@@ -19,8 +19,15 @@ struct NewColumn {
     bool guidAutoNumber = false;    // Replication ID: a new GUID for every row
     bool hyperlink = false;         // Memo
     bool compressedUnicode = true;  // Text and Memo
+    // A calculated column (Access 2010 and later) when not empty: the expression, as the
+    // product keeps it; type is its result's type. The engine does not evaluate expressions:
+    // the rows given carry the results, and they are stored as given.
+    std::string expression;
 
-    // The request of an existing column (make-table keeps a source column's type and size).
+    // The request of an existing column (make-table keeps a source column's type and size). A
+    // calculated column becomes a plain column of its result's type; a Decimal result, whose
+    // values each carry their own scale, asks for precision 28 and scale 0 (the copy chooses
+    // the scale its values need).
     static NewColumn of(const format::ColumnDefinition& column, bool jet3Source);
 };
 

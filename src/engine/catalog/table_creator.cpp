@@ -11,6 +11,7 @@
 #include <cmath>
 #include <ctime>
 #include <set>
+#include <tuple>
 
 namespace engine::catalog {
 
@@ -46,6 +47,41 @@ format::DateTime now() {
 
 namespace {
 
+// Places the rows of a new table's usage maps on new pages of their own (owner 0), taking a
+// further page whenever the current one is full: a page holds some 57 map rows, and a table of
+// many long-value columns needs two for each.
+class MapRows {
+public:
+    explicit MapRows(const WriteContext& context)
+        : m_context(context),
+          m_page(format::DataPageEditor::fresh(context.format, format::kUsageMapOwner)),
+          m_number(context.allocator.allocate()) {}
+
+    format::UsageMapRef place(const std::vector<uint8_t>& row) { return placePair(row, {}).first; }
+    // Both rows on one page; the second is left out when empty.
+    std::pair<format::UsageMapRef, format::UsageMapRef> placePair(
+        const std::vector<uint8_t>& first, const std::vector<uint8_t>& second) {
+        // Two rows need their bytes and two slots.
+        size_t needed = first.size() + second.size() + (second.empty() ? 0 : 2);
+        if (!m_page.fits(needed)) {
+            finish();
+            m_page = format::DataPageEditor::fresh(m_context.format, format::kUsageMapOwner);
+            m_number = m_context.allocator.allocate();
+        }
+        format::UsageMapRef firstRef{m_page.appendRow(first), m_number};
+        format::UsageMapRef secondRef;
+        if (!second.empty()) secondRef = {m_page.appendRow(second), m_number};
+        return {firstRef, secondRef};
+    }
+    // Writes the current page.
+    void finish() { m_context.pager.write(m_number, m_page.bytes()); }
+
+private:
+    const WriteContext& m_context;
+    format::DataPageEditor m_page;
+    PageNumber m_number;
+};
+
 format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns) {
     format::TableDefinition shape;
     shape.tableType = 'N';
@@ -73,24 +109,23 @@ NewTable::NewTable(const WriteContext& context, std::string name, format::TableD
     }
 
     // The maps: owned and free pages of the table, one per index (its root marked), then the
-    // owned and free pages of each long-value column, all on one new page.
-    PageNumber mapPage = context.allocator.allocate();
-    auto page = format::DataPageEditor::fresh(context.format, format::kUsageMapOwner);
-    table.ownedPages = {page.appendRow(format::newReferenceMapRow()), mapPage};
-    table.freeSpacePages = {page.appendRow(format::newInlineMapRow(0)), mapPage};
+    // owned and free pages of each long-value column, pairs on one page.
+    MapRows maps(context);
+    std::tie(table.ownedPages, table.freeSpacePages) =
+        maps.placePair(format::newReferenceMapRow(), format::newInlineMapRow(0));
     for (auto& real : table.realIndexes) {
         real.rootPage = context.allocator.allocate();
         auto row = format::newInlineMapRow(real.rootPage);
         row[format::kInlineMapHeaderSize] = 0x01;
-        real.pagesMap = {page.appendRow(row), mapPage};
+        real.pagesMap = maps.place(row);
         context.pager.write(real.rootPage, format::emptyIndexLeaf(context.format, table.firstPage));
     }
     for (auto& column : table.columns) {
         if (!format::isLongValueType(column.type)) continue;
-        column.lvOwnedMap = {page.appendRow(format::newReferenceMapRow()), mapPage};
-        column.lvFreeMap = {page.appendRow(format::newInlineMapRow(0)), mapPage};
+        std::tie(column.lvOwnedMap, column.lvFreeMap) =
+            maps.placePair(format::newReferenceMapRow(), format::newInlineMapRow(0));
     }
-    context.pager.write(mapPage, page.bytes());
+    maps.finish();
 }
 
 NewTable::~NewTable() = default;
@@ -115,7 +150,7 @@ void NewTable::finishStorage() {
 }
 
 void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
-                   PageNumber definitionPage) {
+                   PageNumber definitionPage, const format::ByteString& properties) {
     format::ByteString owner;
     for (const auto& object : catalog.objects()) {
         if (object.type == static_cast<int16_t>(ObjectType::Database)) owner = object.owner;
@@ -133,6 +168,7 @@ void registerTable(const WriteContext& context, const Catalog& catalog, const st
     row[objects.columnPosition("DateUpdate")] = stamp;
     if (!owner.empty()) row[objects.columnPosition("Owner")] = owner;
     row[objects.columnPosition("Flags")] = int32_t{0};
+    if (!properties.empty()) row[objects.columnPosition("LvProp")] = properties;
     objects.insert(row);
     objects.finish();
 

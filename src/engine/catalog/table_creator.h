@@ -38,9 +38,10 @@ private:
 };
 
 // Enters a table whose storage is written into the catalogue: its MSysObjects row (owned by the
-// database's owner) and one MSysACEs row per account that holds rights on the Tables container.
+// database's owner, with the table's properties when it has any) and one MSysACEs row per
+// account that holds rights on the Tables container.
 void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
-                   PageNumber definitionPage);
+                   PageNumber definitionPage, const format::ByteString& properties = {});
 
 // The current local time as a Date/Time value.
 format::DateTime now();

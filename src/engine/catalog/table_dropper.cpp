@@ -5,7 +5,6 @@
 #include "engine/format/data_page_editor.h"
 #include "engine/format/index_page.h"
 #include "engine/format/usage_map.h"
-#include "engine/storage/unicode.h"
 
 #include <map>
 #include <set>
@@ -19,11 +18,6 @@ namespace {
 std::optional<int32_t> integerIn(const Value& value) {
     if (const auto* number = std::get_if<int32_t>(&value)) return *number;
     return std::nullopt;
-}
-
-bool textEquals(const Value& value, std::string_view name) {
-    const auto* text = std::get_if<std::string>(&value);
-    return text && storage::equalsIgnoringCase(*text, name);
 }
 
 format::TableDefinition definitionOf(const WriteContext& context, const CatalogObject& object) {
@@ -149,10 +143,13 @@ void dropTable(const WriteContext& context, const Catalog& catalog, std::string_
         TableEditor editor(context, definitionOf(context, *relationships));
         size_t from = editor.columnPosition("szObject");
         size_t to = editor.columnPosition("szReferencedObject");
+        auto names = [&](const Value& value) {
+            const auto* text = std::get_if<std::string>(&value);
+            return text && catalog.sameName(*text, object->name);
+        };
         bool related = false;
         editor.forEachRow([&](const std::vector<Value>& row) {
-            related =
-                related || textEquals(row[from], object->name) || textEquals(row[to], object->name);
+            related = related || names(row[from]) || names(row[to]);
         });
         if (related) {
             throw EngineError(ErrorCode::InRelationship,

@@ -1,6 +1,6 @@
 #include "engine/catalog/table_editor.h"
 
-#include "engine/format/data_page_editor.h"
+#include "engine/format/row_removal.h"
 #include "engine/format/table_definition_writer.h"
 #include "engine/format/table_scan.h"
 #include "engine/storage/unicode.h"
@@ -54,11 +54,7 @@ size_t TableEditor::removeWhere(
         }
     }
     for (const auto& [location, row] : doomed) {
-        auto contents = m_context.pager.read(location.page);
-        auto page = format::DataPageEditor::copyOf(*contents, m_context.format, location.page,
-                                                   m_context.pager.path(), m_definition.firstPage);
-        page.markDeleted(location.row);
-        m_context.pager.write(location.page, page.bytes());
+        format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
         m_indexes->remove(row, location);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
     }

@@ -22,7 +22,8 @@ public:
     size_t columnPosition(std::string_view name) const;
 
     format::RowLocation insert(const std::vector<format::Value>& row);
-    // Removes every row for which matches returns true (given the decoded row).
+    // Removes every row for which matches returns true (given the decoded row), moved rows with
+    // the slots they moved to.
     size_t removeWhere(const std::function<bool(const std::vector<format::Value>&)>& matches);
     // Calls visit with every live row.
     void forEachRow(const std::function<void(const std::vector<format::Value>&)>& visit);

@@ -74,11 +74,6 @@ void appendDecimal(const Decimal& value, bool ascending, bool ace, std::vector<u
     }
 }
 
-TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3) {
-    if (jet3) return TextSortOrder::General97;
-    return column.sortVersion == 1 ? TextSortOrder::General : TextSortOrder::GeneralLegacy;
-}
-
 void appendValue(const ColumnDefinition& column, const Value& value, bool ascending,
                  storage::FileFormat format, std::vector<uint8_t>& key) {
     const bool jet3 = storage::isJet3(format);
@@ -144,6 +139,11 @@ void appendValue(const ColumnDefinition& column, const Value& value, bool ascend
 }
 
 }  // namespace
+
+TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3) {
+    if (jet3) return TextSortOrder::General97;
+    return column.sortVersion == 1 ? TextSortOrder::General : TextSortOrder::GeneralLegacy;
+}
 
 bool canEncodeIndex(const TableDefinition& table, const RealIndex& index) {
     for (const auto& part : index.columns) {

@@ -22,11 +22,15 @@
 #pragma once
 
 #include "engine/format/table_definition.h"
+#include "engine/format/text_index_key.h"
 #include "engine/format/value.h"
 
 #include <vector>
 
 namespace engine::format {
+
+// The order a text column's keys follow: General 97 in Jet 3 files, else its sort version's.
+TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3);
 
 // Whether this engine can encode keys for every column of the index.
 bool canEncodeIndex(const TableDefinition& table, const RealIndex& index);

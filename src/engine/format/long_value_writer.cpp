@@ -10,6 +10,8 @@ using storage::writeU32LE;
 namespace {
 
 constexpr size_t kChainLinkSize = 4;
+// How many of the pages a column's free map names are looked at for room, the last first.
+constexpr size_t kPagesTriedForRoom = 4;
 
 ByteString descriptor(uint32_t lengthAndType, RowLocation first) {
     ByteString bytes(kLongValueDescriptorSize, 0);
@@ -37,8 +39,32 @@ void LongValueWriter::closeCurrentPage() {
     m_page.reset();
 }
 
+void LongValueWriter::openPageWithRoom(size_t rowLength) {
+    if (!m_free) return;
+    size_t tried = 0;
+    for (auto page = m_free->pages().rbegin();
+         page != m_free->pages().rend() && tried < kPagesTriedForRoom; ++page, ++tried) {
+        if (!m_owned.contains(*page) || *page >= m_pager.pageCount()) continue;
+        auto contents = m_pager.read(*page);
+        if ((*contents)[0] != kDataPageType) continue;
+        if (DataPageView(*contents, m_format, *page, m_pager.path()).owner() != kLongValueOwner) {
+            continue;
+        }
+        auto editor =
+            DataPageEditor::copyOf(*contents, m_format, *page, m_pager.path(), kLongValueOwner);
+        if (!editor.fits(rowLength)) continue;
+        m_page = std::move(editor);
+        m_pageNumber = *page;
+        return;
+    }
+}
+
 RowLocation LongValueWriter::placeRow(storage::Bytes row) {
     if (m_page && !m_page->fits(row.size())) closeCurrentPage();
+    if (!m_page && !m_triedPagesWithRoom) {
+        m_triedPagesWithRoom = true;
+        openPageWithRoom(row.size());
+    }
     if (!m_page) {
         m_pageNumber = m_allocator.allocate();
         m_page = DataPageEditor::fresh(m_format, kLongValueOwner);

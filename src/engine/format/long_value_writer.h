@@ -1,6 +1,9 @@
 // Stores long values (Memo, OLE Object) for one column (layout in long_value.h): inline in the
 // row when small, else on the column's long-value pages, as one row or a chain of rows. The
-// column's owned and free-space maps follow every page it takes.
+// first value that needs a page goes on one the column already has with room left (its
+// free-space map names it), so that rows added a few at a time share pages as a copy's rows do;
+// after that the writer fills its current page and takes new ones. The column's owned and
+// free-space maps follow every page it takes.
 #pragma once
 
 #include "engine/format/data_page_editor.h"
@@ -30,6 +33,7 @@ public:
 
 private:
     RowLocation placeRow(storage::Bytes row);
+    void openPageWithRoom(size_t rowLength);
     void closeCurrentPage();
 
     storage::Pager& m_pager;
@@ -39,6 +43,7 @@ private:
     std::optional<UsageMapEditor> m_free;
     std::optional<DataPageEditor> m_page;
     PageNumber m_pageNumber = 0;
+    bool m_triedPagesWithRoom = false;
 };
 
 }  // namespace engine::format

@@ -1,18 +1,11 @@
 #include "engine/format/row_decoder.h"
 
+#include "engine/format/calculated_value.h"
 #include "engine/format/long_value.h"
 #include "engine/format/text_codec.h"
 #include "engine/format/value_codec.h"
 
 namespace engine::format {
-
-namespace {
-
-// A calculated column wraps its value: 16 bytes, the data length (4), the data, 3 bytes.
-constexpr size_t kCalculatedHeaderSize = 20;
-constexpr size_t kCalculatedLengthOffset = 16;
-
-}  // namespace
 
 RowDecoder::RowDecoder(storage::Pager& pager, const JetFormat& format, const TableDefinition& table)
     : m_pager(pager), m_format(format), m_table(table) {}
@@ -41,7 +34,7 @@ void RowDecoder::decode(storage::Bytes row, PageNumber page, const std::vector<b
 
 Value RowDecoder::decodeColumn(const ColumnDefinition& column, storage::Bytes row,
                                PageNumber page) {
-    if (column.type == ColumnType::Boolean) {
+    if (column.type == ColumnType::Boolean && !column.isCalculated()) {
         return Value(m_layout.columnPresent(column.number) && m_layout.nullMaskBit(column.number));
     }
     if (!m_layout.columnPresent(column.number) || !m_layout.nullMaskBit(column.number)) {
@@ -64,16 +57,7 @@ Value RowDecoder::decodeColumn(const ColumnDefinition& column, storage::Bytes ro
 
 Value RowDecoder::decodeBytes(const ColumnDefinition& column, storage::Bytes bytes,
                               PageNumber page) {
-    if (column.isCalculated()) {
-        if (bytes.size() < kCalculatedHeaderSize) return Value();
-        uint32_t length = storage::readU32LE(bytes, kCalculatedLengthOffset);
-        if (length > bytes.size() - kCalculatedHeaderSize) {
-            damaged(page, "holds a calculated value longer than its row");
-        }
-        bytes = bytes.subspan(kCalculatedHeaderSize, length);
-        // An expression that gave no result stores no data.
-        if (bytes.empty()) return Value();
-    }
+    if (column.isCalculated()) return decodeCalculatedColumn(column, bytes, page);
     switch (column.type) {
         case ColumnType::Text:
             return Value(decodeText(bytes, m_format.jet3, column.codePage));
@@ -95,6 +79,21 @@ Value RowDecoder::decodeBytes(const ColumnDefinition& column, storage::Bytes byt
             return *value;
         }
     }
+}
+
+// A calculated column's type is its result's type (calculated_value.h).
+Value RowDecoder::decodeCalculatedColumn(const ColumnDefinition& column, storage::Bytes bytes,
+                                         PageNumber page) {
+    ByteString longValue;
+    if (column.type == ColumnType::Memo) {
+        longValue = readLongValue(m_pager, m_format, bytes);
+        bytes = longValue;
+    }
+    auto result = unwrapCalculated(bytes);
+    if (!result) damaged(page, "holds a calculated value longer than its row");
+    auto value = decodeCalculated(column.type, *result, m_format.jet3, column.codePage);
+    if (!value) damaged(page, "holds a value too short for column '" + column.name + "'");
+    return *value;
 }
 
 void RowDecoder::damaged(PageNumber page, const std::string& what) const {

@@ -25,6 +25,8 @@ public:
 private:
     Value decodeColumn(const ColumnDefinition& column, storage::Bytes row, PageNumber page);
     Value decodeBytes(const ColumnDefinition& column, storage::Bytes bytes, PageNumber page);
+    Value decodeCalculatedColumn(const ColumnDefinition& column, storage::Bytes bytes,
+                                 PageNumber page);
     [[noreturn]] void damaged(PageNumber page, const std::string& what) const;
 
     storage::Pager& m_pager;

@@ -1,5 +1,6 @@
 #include "engine/format/row_encoder.h"
 
+#include "engine/format/calculated_value.h"
 #include "engine/format/text_codec.h"
 #include "engine/format/value_codec.h"
 
@@ -64,7 +65,7 @@ RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
     m_columnBySlot.resize(table.varColumns);
     for (size_t index = 0; index < table.columns.size(); ++index) {
         const auto& column = table.columns[index];
-        if (column.type == ColumnType::Boolean) continue;
+        if (column.type == ColumnType::Boolean && !column.isCalculated()) continue;
         if (column.isFixed()) {
             uint32_t size = fixedSizeOf(column.type);
             if (size == 0) size = column.length;
@@ -80,10 +81,12 @@ RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
 std::vector<uint8_t> RowEncoder::encodeVariable(const ColumnDefinition& column, const Value& value,
                                                 bool jet3) {
     if (const auto* text = std::get_if<std::string>(&value)) {
-        bool compress = column.isCompressedUnicode() &&
+        bool compress = (column.isCompressedUnicode() || column.isCalculated()) &&
                         (column.type == ColumnType::Text || text->size() <= kMaxCompressedChars);
-        return encodeText(*text, jet3, column.codePage, compress);
+        auto bytes = encodeText(*text, jet3, column.codePage, compress);
+        return column.isCalculated() ? wrapCalculated(bytes) : bytes;
     }
+    if (column.isCalculated()) return wrapCalculated(encodeCalculated(column.type, value));
     if (const auto* bytes = std::get_if<ByteString>(&value)) return *bytes;
     std::vector<uint8_t> out;
     encodeFixedValue(column.type, value, out);
@@ -106,7 +109,7 @@ void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& 
     for (size_t index = 0; index < m_table.columns.size(); ++index) {
         const auto& column = m_table.columns[index];
         const Value& value = values[index];
-        if (column.type == ColumnType::Boolean) {
+        if (column.type == ColumnType::Boolean && !column.isCalculated()) {
             if (!isNull(value) && !std::holds_alternative<bool>(value)) {
                 unsuitable(column, "is not Yes/No");
             }
@@ -139,8 +142,15 @@ void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& 
             if (!slot) continue;
             const auto& column = m_table.columns[*slot];
             const Value& value = values[*slot];
-            if (isNull(value) || column.type == ColumnType::Boolean) continue;
-            std::vector<uint8_t> bytes = encodeVariable(column, value, m_format.jet3);
+            if (isNull(value) || (column.type == ColumnType::Boolean && !column.isCalculated())) {
+                continue;
+            }
+            // Long values arrive stored: their descriptors go into the row as they are.
+            const auto* stored = std::get_if<ByteString>(&value);
+            if (isLongValueType(column.type) && !stored) unsuitable(column, "was not stored");
+            std::vector<uint8_t> bytes = isLongValueType(column.type)
+                                             ? *stored
+                                             : encodeVariable(column, value, m_format.jet3);
             if (!isLongValueType(column.type) && column.length != 0 &&
                 bytes.size() > column.length) {
                 unsuitable(column, "is longer than the field allows");

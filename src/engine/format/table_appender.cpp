@@ -1,5 +1,6 @@
 #include "engine/format/table_appender.h"
 
+#include "engine/format/long_value.h"
 #include "engine/format/text_codec.h"
 
 #include <openssl/rand.h>
@@ -16,6 +17,10 @@ Guid randomGuid() {
     guid.bytes[7] = static_cast<uint8_t>((guid.bytes[7] & 0x0F) | 0x40);  // version 4
     guid.bytes[8] = static_cast<uint8_t>((guid.bytes[8] & 0x3F) | 0x80);  // variant
     return guid;
+}
+
+bool isInline(const ByteString& descriptor) {
+    return (storage::readU32LE(descriptor, 0) & kLongValueInline) != 0;
 }
 
 }  // namespace
@@ -86,12 +91,20 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
             m_values[index] = randomGuid();
         }
     }
-    // Long values first: the row holds where they went.
+    // Long values first: the row holds where they went. When the values kept inline make the
+    // row too large, they go to their pages instead (the others are stored already).
+    m_stored = m_values;
     auto storeLongValues = [&](bool allowInline) {
-        m_stored = m_values;
         for (size_t index = 0; index < values.size(); ++index) {
-            if (!m_longValues[index] || isNull(m_values[index])) continue;
             const auto& column = m_table.columns[index];
+            if (!isLongValueType(column.type) || isNull(m_values[index])) continue;
+            if (!allowInline && !isInline(std::get<ByteString>(m_stored[index]))) continue;
+            if (!m_longValues[index]) {
+                throw EngineError(ErrorCode::Corrupt,
+                                  "The database '" + m_pager.path() + "' is damaged: the field '" +
+                                      column.name + "' has no pages for its values.",
+                                  m_table.firstPage);
+            }
             ByteString data;
             if (std::holds_alternative<std::string>(m_values[index])) {
                 data = RowEncoder::encodeVariable(column, m_values[index], m_format.jet3);
@@ -110,7 +123,6 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
         m_encoder.encode(m_stored, m_row);
     } catch (const EngineError& error) {
         if (error.code() != ErrorCode::RecordTooLarge) throw;
-        // Small long values that made the row too large go to their pages instead.
         storeLongValues(false);
         m_encoder.encode(m_stored, m_row);
     }

@@ -43,7 +43,8 @@ void layOutColumns(std::vector<ColumnDefinition>& columns) {
         auto& column = columns[index];
         column.number = static_cast<uint16_t>(index);
         uint32_t size = fixedSizeOf(column.type);
-        bool fixed = column.type == ColumnType::Boolean || size != 0;
+        // Calculated columns keep their wrapped results in the variable area.
+        bool fixed = !column.isCalculated() && (column.type == ColumnType::Boolean || size != 0);
         if (fixed) {
             column.flags |= column_flags::kFixed;
             column.fixedOffset = column.type == ColumnType::Boolean ? 0 : fixedOffset;

@@ -27,7 +27,8 @@ void patchTableDefinitionCounts(storage::Pager& pager, const JetFormat& format,
 
 // Gives every column a number, a variable index or fixed offset, in the way the product lays
 // out a new table: columns numbered in order, fixed columns packed in order (Yes/No take no
-// fixed bytes), variable columns first and long-value columns last in the variable order.
+// fixed bytes), variable columns (calculated ones among them, whatever their type) first and
+// long-value columns last in the variable order.
 void layOutColumns(std::vector<ColumnDefinition>& columns);
 
 }  // namespace engine::format

@@ -81,16 +81,6 @@ bool TableScan::nextRaw() {
     }
 }
 
-void TableScan::requireAllRowsRead() const {
-    if (m_table.tableType == 'S' || m_rowsRead == m_table.rowCount) return;
-    throw EngineError(ErrorCode::Corrupt,
-                      "The database '" + m_pager.path() + "' is damaged: the table on page " +
-                          std::to_string(m_table.firstPage) + " holds " +
-                          std::to_string(m_rowsRead) + " rows but its definition counts " +
-                          std::to_string(m_table.rowCount) + ".",
-                      m_table.firstPage);
-}
-
 bool TableScan::next(std::vector<Value>& values) { return next({}, values); }
 
 bool TableScan::next(const std::vector<bool>& wanted, std::vector<Value>& values) {

@@ -23,6 +23,11 @@ public:
     static ExactNumber fromDecimal(const format::Decimal& value);
 
     bool isZero() const { return m_digits.empty(); }
+    // The digits before the point, and after it without trailing zeros.
+    size_t integerDigits() const {
+        return m_digits.size() > m_scale ? m_digits.size() - m_scale : 0;
+    }
+    uint32_t scale() const { return m_scale; }
     // The value times 10^scale, rounded to a whole number (halves to even), or nullopt when
     // that does not fit in 64 bits: toScaledInteger(0) for whole-number fields, (4) for
     // Currency.

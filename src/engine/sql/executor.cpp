@@ -92,7 +92,8 @@ std::unique_ptr<QueryRows> runSelect(Database& own, const SelectStatement& selec
     Source source = openSource(own, select.from.table, options);
     const std::string& table = select.from.table.name;
     auto definition = storedTable(*source.database, table);
-    const TableScope scope(definition, table, select.from.alias);
+    const TableScope scope(definition, table, select.from.alias,
+                           source.database->catalog().nameOrder());
     Selection selection = selectionFor(select, scope);
 
     if (!select.into) {
@@ -114,7 +115,8 @@ std::unique_ptr<QueryRows> runSelect(Database& own, const SelectStatement& selec
             source.database = destination;
         }
     }
-    copyTable(*source.database, table, *destination, select.into->name, selection);
+    copyTable(*source.database, table, *destination, select.into->name, selection,
+              options.progress);
     return nullptr;
 }
 

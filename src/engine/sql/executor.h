@@ -37,6 +37,8 @@ struct ExecuteOptions {
     // holds files open gives one that hands out the database it holds, since a second writer
     // of a file is refused.
     std::function<std::shared_ptr<Database>(const std::string& path)> openDestination;
+    // Told how far a make-table copy is (table_copy.h). Unset: nobody is told.
+    CopyProgress progress;
 };
 
 // The rows of a plain SELECT, read one at a time. They come from the database given to execute,

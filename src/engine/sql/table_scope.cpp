@@ -1,6 +1,6 @@
 #include "engine/sql/table_scope.h"
 
-#include "engine/storage/unicode.h"
+#include "engine/catalog/object_name.h"
 
 namespace engine::sql {
 
@@ -11,7 +11,7 @@ EngineError unknownField(const std::string& what) {
 
 bool TableScope::isNamedBy(std::string_view qualifier) const {
     return qualifier.empty() ||
-           storage::equalsIgnoringCase(qualifier, m_alias.empty() ? m_table : m_alias);
+           catalog::sameObjectName(qualifier, m_alias.empty() ? m_table : m_alias, m_nameOrder);
 }
 
 size_t TableScope::column(const ColumnRef& reference) const {

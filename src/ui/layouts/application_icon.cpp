@@ -83,9 +83,11 @@ QImage paintImage(int size, QImage::Format format) {
 }  // namespace
 
 std::vector<QImage> applicationIconImages() {
-    return {paintImage(256, QImage::Format_ARGB32), paintImage(128, QImage::Format_ARGB32),
-            paintImage(48, QImage::Format_ARGB32), paintImage(32, QImage::Format_RGB888)};
+    return {applicationIconImage(256), applicationIconImage(128), applicationIconImage(48),
+            paintImage(32, QImage::Format_RGB888)};
 }
+
+QImage applicationIconImage(int size) { return paintImage(size, QImage::Format_ARGB32); }
 
 QIcon applicationIcon() {
     QIcon icon;

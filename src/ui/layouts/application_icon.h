@@ -15,6 +15,10 @@ namespace ui {
 // The four images, largest first.
 std::vector<QImage> applicationIconImages();
 
+// The design at any size, 32 bits per pixel with transparent corners (as the three large images
+// of the four); the desktop's icon theme takes it in its usual sizes.
+QImage applicationIconImage(int size);
+
 QIcon applicationIcon();
 
 }  // namespace ui

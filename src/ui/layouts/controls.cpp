@@ -101,7 +101,8 @@ QPushButton* addPushButton(QWidget& container, const QString& name, const QStrin
                            const TwipRect& rect, DesignedFont font) {
     auto* button = place(new QPushButton(caption, &container), name, rect);
     button->setFont(designedFont(font));
-    button->setAutoDefault(false);
+    // Enter, like Space, presses the button that has the focus.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -110,6 +111,9 @@ QListWidget* addListBox(QWidget& container, const QString& name, const TwipRect&
     auto* list = place(new QListWidget(&container), name, rect);
     list->setFont(designedFont(font));
     list->setSelectionMode(QAbstractItemView::MultiSelection);
+    // Every entry is one line of text in the list's font, so the view need not measure each
+    // one: a list of thousands of tables is laid out at once.
+    list->setUniformItemSizes(true);
     return list;
 }
 

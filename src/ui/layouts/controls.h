@@ -47,6 +47,7 @@ QLineEdit* addTextBox(QWidget& container, const QString& name, const TwipRect& r
 // A text box that shows each character as "*" and hands out the characters themselves.
 QLineEdit* addPasswordBox(QWidget& container, const QString& name, const TwipRect& rect,
                           DesignedFont font);
+// A push button that Enter as well as Space presses while it has the focus.
 QPushButton* addPushButton(QWidget& container, const QString& name, const QString& caption,
                            const TwipRect& rect, DesignedFont font);
 // A list in which several entries can be selected at once, each click toggling one entry.

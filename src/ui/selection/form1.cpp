@@ -37,7 +37,8 @@ Form1::Form1(const Services& services, QWidget* parent)
       m_session{services.boxes, services.factory, *this, services.lists, services.globals},
       m_layout(buildForm1Layout(*this)),
       m_pointer(*this),
-      m_hover(m_pointer, this) {
+      m_hover(m_pointer, this),
+      m_settingsGuard(services.boxes) {
     watchPointer();
     connectControls();
 }
@@ -74,7 +75,7 @@ void Form1::connectControls() {
     };
     for (const auto& [box, key] : remembered) {
         connect(box, &QLineEdit::textChanged, this, [this, key](const QString& text) {
-            app::guardHandler(m_services.boxes, [&] { saveSetting(key, text); });
+            m_settingsGuard.run([&] { saveSetting(key, text); });
         });
         // Text1_GotFocus ... Text4_GotFocus.
         box->installEventFilter(this);

@@ -2,10 +2,13 @@
 // database #1 and of database #2, each path typed, browsed for, or set to the sample database;
 // "Next >" checks both files, fills the two table lists and moves on to the table manager.
 //
-// Every change of one of the four texts is saved in the settings store at once. The window's
-// load step is the program's start-up. Closing the window ends the program.
+// Every change of one of the four texts is saved in the settings store at once; a store that
+// refuses the write is told of in a notice, once until a write succeeds again, and the text box
+// keeps every key (app/handler_guard.h). The window's load step is the program's start-up.
+// Closing the window ends the program.
 #pragma once
 
+#include "app/handler_guard.h"
 #include "app/hover_tracker.h"
 #include "app/window_pointer.h"
 #include "db/database_texts.h"
@@ -78,6 +81,8 @@ private:
     Form1Layout m_layout;
     app::WindowPointer m_pointer;
     app::HoverTracker m_hover;
+    // The edge of the four text boxes' change handlers, which write the settings store.
+    app::HandlerGuard m_settingsGuard;
 };
 
 }  // namespace ui

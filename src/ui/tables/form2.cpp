@@ -118,12 +118,9 @@ void Form2::closeEvent(QCloseEvent* event) {
 
 void Form2::markEveryEntry(db::TableList& list, bool selected, const char* location) {
     app::TrappedProcedure procedure(m_session.boxes, QString::fromLatin1(location));
-    // The count is read once, before the first entry is marked.
-    int count = 0;
-    procedure.step(100, [&] { count = list.count(); });
-    for (int index = 0; index < count; ++index) {
-        procedure.step(102, [&] { list.setSelected(index, selected); });
-    }
+    // Every entry in one step, reported as the marking statement of a loop over the entries: the
+    // widget then tells of the change once, not once an entry.
+    procedure.step(102, [&] { list.setAllSelected(selected); });
 }
 
 void Form2::PushButton1_Click() {
@@ -146,7 +143,9 @@ void Form2::PushButton3_Click() {
     transferTables(m_session, TransferDirection::ToDatabase2, m_pointer, *m_layout.ProgressBar1);
 }
 
-void Form2::PushButton4_Click() { deleteTables(m_session, ListSide::Database1, m_pointer); }
+void Form2::PushButton4_Click() {
+    deleteTables(m_session, ListSide::Database1, m_pointer, *m_layout.ProgressBar1);
+}
 
 void Form2::PushButton5_Click() { renameTable(m_session, ListSide::Database1, m_pointer); }
 
@@ -154,7 +153,9 @@ void Form2::PushButton8_Click() {
     transferTables(m_session, TransferDirection::ToDatabase1, m_pointer, *m_layout.ProgressBar1);
 }
 
-void Form2::PushButton9_Click() { deleteTables(m_session, ListSide::Database2, m_pointer); }
+void Form2::PushButton9_Click() {
+    deleteTables(m_session, ListSide::Database2, m_pointer, *m_layout.ProgressBar1);
+}
 
 void Form2::PushButton10_Click() { renameTable(m_session, ListSide::Database2, m_pointer); }
 

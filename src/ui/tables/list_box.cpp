@@ -29,7 +29,23 @@ void ListBox::setCurrentIndex(int index) {
 
 bool ListBox::isSelected(int index) const { return entry(index).isSelected(); }
 
-void ListBox::setSelected(int index, bool selected) { entry(index).setSelected(selected); }
+void ListBox::setSelected(int index, bool selected) {
+    QListWidgetItem& item = entry(index);
+    m_widget.setCurrentRow(index, QItemSelectionModel::NoUpdate);
+    item.setSelected(selected);
+}
+
+void ListBox::setAllSelected(bool selected) {
+    const int count = m_widget.count();
+    if (count == 0) {
+        return;
+    }
+    const QAbstractItemModel& model = *m_widget.model();
+    m_widget.selectionModel()->select(
+        QItemSelection(model.index(0, 0), model.index(count - 1, 0)),
+        selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+    m_widget.setCurrentRow(count - 1, QItemSelectionModel::NoUpdate);
+}
 
 int ListBox::selectedCount() const { return static_cast<int>(m_widget.selectedItems().size()); }
 

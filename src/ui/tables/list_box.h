@@ -1,6 +1,7 @@
 // A table list shown in a list widget of the table manager window. Entries stay in the order
 // they are added (the widget does not sort). Removing the current entry leaves no entry
-// current; removing one above it keeps the same entry current.
+// current; removing one above it keeps the same entry current. Marking every entry is one step
+// of the widget's selection model, so the widget tells of it once, however long the list.
 #pragma once
 
 #include "db/table_list.h"
@@ -20,6 +21,7 @@ public:
     void setCurrentIndex(int index) override;
     bool isSelected(int index) const override;
     void setSelected(int index, bool selected) override;
+    void setAllSelected(bool selected) override;
     int selectedCount() const override;
     void addItem(const QString& text) override;
     void removeItem(int index) override;

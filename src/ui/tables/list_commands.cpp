@@ -7,6 +7,9 @@
 #include "db/connection_string.h"
 #include "db/object_variable.h"
 #include "db/table_rename.h"
+#include "ui/tables/command_progress.h"
+
+#include <QProgressBar>
 
 #include <memory>
 #include <optional>
@@ -39,7 +42,8 @@ QString dropStatement(const QString& name) {
 
 }  // namespace
 
-void deleteTables(const db::Session& session, ListSide which, app::WindowPointer& pointer) {
+void deleteTables(const db::Session& session, ListSide which, app::WindowPointer& pointer,
+                  QProgressBar& progress) {
     const Side& side = sideOf(which);
     const auto list = [&]() -> db::TableList& { return (session.lists.*side.list)(); };
     app::TrappedProcedure procedure(session.boxes, QString::fromLatin1(side.deleteLocation));
@@ -58,7 +62,12 @@ void deleteTables(const db::Session& session, ListSide which, app::WindowPointer
     });
     if (procedure.test(110, [&] { return list().currentIndex() != db::kNoEntry; })) {
         int count = 0;
-        procedure.step(112, [&] { count = list().count(); });
+        int selected = 0;
+        procedure.step(112, [&] {
+            count = list().count();
+            selected = list().selectedCount();
+        });
+        CommandProgress commandProgress(progress, selected);
         for (int index = count - 1; index >= 0; --index) {
             if (procedure.test(114, [&] { return list().isSelected(index); })) {
                 procedure.step(116, [&] {
@@ -66,6 +75,7 @@ void deleteTables(const db::Session& session, ListSide which, app::WindowPointer
                         .execute(dropStatement(list().text(index)).toStdString());
                 });
                 procedure.step(118, [&] { list().removeItem(index); });
+                commandProgress.tableDone();
             }
         }
     } else {
@@ -73,6 +83,7 @@ void deleteTables(const db::Session& session, ListSide which, app::WindowPointer
             122, [&] { session.boxes.message({.text = QStringLiteral("Please select a table")}); });
     }
     procedure.step(124, [&] { pointer.setKind(app::PointerKind::Default); });
+    procedure.step(124, [&] { progress.setValue(0); });
 }
 
 void renameTable(const db::Session& session, ListSide which, app::WindowPointer& pointer) {

@@ -14,14 +14,18 @@
 #include "app/window_pointer.h"
 #include "db/session.h"
 
+class QProgressBar;
+
 namespace ui {
 
 // Which list, with its database: #1 (List1, Text1 and Text2) or #2 (List2, Text3 and Text4).
 enum class ListSide { Database1, Database2 };
 
 // The window's pointer shows the hourglass while either command works. Every failing step is
-// reported and the command goes on.
-void deleteTables(const db::Session& session, ListSide side, app::WindowPointer& pointer);
+// reported and the command goes on. Delete shows the selected tables dropped so far on the
+// progress bar (command_progress.h) and sets it to 0 at the end.
+void deleteTables(const db::Session& session, ListSide side, app::WindowPointer& pointer,
+                  QProgressBar& progress);
 void renameTable(const db::Session& session, ListSide side, app::WindowPointer& pointer);
 
 }  // namespace ui

@@ -8,6 +8,7 @@
 #include "db/object_variable.h"
 #include "db/statement_runner.h"
 #include "db/table_catalogue.h"
+#include "ui/tables/command_progress.h"
 
 #include <QProgressBar>
 
@@ -121,7 +122,16 @@ void transferTables(const db::Session& session, TransferDirection which,
     });
 
     int count = 0;
-    procedure.step(line(124), [&] { count = sourceList().count(); });
+    int selected = 0;
+    procedure.step(line(124), [&] {
+        count = sourceList().count();
+        selected = sourceList().selectedCount();
+    });
+    CommandProgress commandProgress(progress, selected);
+    if (destination != nullptr) {
+        destination->setCopyProgress(
+            [&](uint64_t rows, uint64_t total) { commandProgress.rowsDone(rows, total); });
+    }
     for (int index = count - 1; index >= 0; --index) {
         if (!procedure.test(line(138), [&] { return sourceList().isSelected(index); })) {
             continue;
@@ -157,8 +167,9 @@ void transferTables(const db::Session& session, TransferDirection which,
                     procedure.step(line(150), [&] {
                         db::objectOf(destination).execute(dropStatement(name).toStdString());
                     });
+                    // Every entry of the dropped table goes, whatever its letter case.
                     procedure.step(line(152),
-                                   [&] { db::RemoveFromListbox(destinationList(), name); });
+                                   [&] { db::RemoveTableFromListbox(destinationList(), name); });
                 } else {
                     procedure.step(line(154), [&] { goAhead = false; });
                 }
@@ -184,6 +195,7 @@ void transferTables(const db::Session& session, TransferDirection which,
             });
             procedure.step(line(174), [&] { destinationList().addItem(name); });
         }
+        commandProgress.tableDone();
     }
 
     procedure.step(line(182), [&] { direction.refillSourceList(session); });

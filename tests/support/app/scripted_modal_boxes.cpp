@@ -35,6 +35,11 @@ void PrintTo(const MessageBoxRequest& request, std::ostream* out) {
          << ", icon " << (request.icon == MessageIcon::Exclamation ? "exclamation" : "none") << "}";
 }
 
+void PrintTo(const NoticeRequest& request, std::ostream* out) {
+    *out << "notice {text " << visible(request.text) << ", title " << visible(request.title)
+         << ", icon " << (request.icon == MessageIcon::Exclamation ? "exclamation" : "none") << "}";
+}
+
 void PrintTo(const InputBoxRequest& request, std::ostream* out) {
     *out << "input box {prompt " << visible(request.prompt) << ", title " << visible(request.title)
          << ", default " << visible(request.defaultAnswer) << "}";
@@ -111,6 +116,14 @@ app::MessageAnswer ScriptedModalBoxes::message(const app::MessageBoxRequest& req
         return harmless;
     }
     return answer.message;
+}
+
+void ScriptedModalBoxes::notice(const app::NoticeRequest& request) {
+    m_notices.push_back(request);
+    m_shown.push_back(request);
+    if (whileShown) {
+        whileShown();
+    }
 }
 
 std::optional<QString> ScriptedModalBoxes::input(const app::InputBoxRequest& request) {

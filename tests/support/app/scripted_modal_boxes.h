@@ -1,7 +1,7 @@
 // Modal boxes for tests: every box shown is recorded in order, and each is answered from a
-// script queued beforehand. A box the script does not expect - none queued, or one of another
-// kind - fails the test and gets a harmless answer (OK, No or cancel). Answers still queued when
-// the object dies fail the test too.
+// script queued beforehand (a notice wants no answer). A box the script does not expect - none
+// queued, or one of another kind - fails the test and gets a harmless answer (OK, No or cancel).
+// Answers still queued when the object dies fail the test too.
 #pragma once
 
 #include "app/modal_boxes.h"
@@ -17,7 +17,8 @@
 
 namespace support {
 
-using ShownBox = std::variant<app::MessageBoxRequest, app::InputBoxRequest, app::OpenFileRequest>;
+using ShownBox = std::variant<app::MessageBoxRequest, app::NoticeRequest, app::InputBoxRequest,
+                              app::OpenFileRequest>;
 
 class ScriptedModalBoxes : public app::ModalBoxes {
 public:
@@ -35,16 +36,21 @@ public:
     const std::vector<ShownBox>& shown() const { return m_shown; }
     // The message boxes among them, in order.
     const std::vector<app::MessageBoxRequest>& messages() const { return m_messages; }
+    // The notices among them, in order.
+    const std::vector<app::NoticeRequest>& notices() const { return m_notices; }
     // Forgets the boxes shown so far (the script stays).
     void clearShown() {
         m_shown.clear();
         m_messages.clear();
+        m_notices.clear();
     }
 
     // Called whenever a box is shown, to look at the program while the box waits for its answer.
     std::function<void()> whileShown;
 
     app::MessageAnswer message(const app::MessageBoxRequest& request) override;
+    // A notice needs no answer: it is only recorded.
+    void notice(const app::NoticeRequest& request) override;
     std::optional<QString> input(const app::InputBoxRequest& request) override;
     std::optional<QString> openFile(const app::OpenFileRequest& request) override;
 
@@ -63,6 +69,7 @@ private:
     std::deque<Scripted> m_script;
     std::vector<ShownBox> m_shown;
     std::vector<app::MessageBoxRequest> m_messages;
+    std::vector<app::NoticeRequest> m_notices;
 };
 
 }  // namespace support
@@ -70,6 +77,7 @@ private:
 // Readable test output for the requests (found by argument-dependent look-up).
 namespace app {
 void PrintTo(const MessageBoxRequest& request, std::ostream* out);
+void PrintTo(const NoticeRequest& request, std::ostream* out);
 void PrintTo(const InputBoxRequest& request, std::ostream* out);
 void PrintTo(const OpenFileRequest& request, std::ostream* out);
 }  // namespace app
