@@ -287,7 +287,8 @@ TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& form
         }
         offset += 10;
     }
-    if (offset + 2 <= end && offset + 2 != end) {
+    // The terminator, when there is one, is the definition's last two bytes.
+    if (offset + 2 < end) {
         reader.fail("ends at byte " + std::to_string(offset + 2) + ", not where its length says");
     }
 
