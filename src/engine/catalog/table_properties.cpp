@@ -171,7 +171,9 @@ format::ByteString TableProperties::toBlob() const {
     block(kNamesBlock, [&] {
         for (const auto& name : names) appendName(blob, name);
     });
-    for (const auto& [key, object] : m_objects) {
+    for (const auto& entry : m_objects) {
+        // A named reference, not a structured binding: clang 14 cannot capture those.
+        const auto& object = entry.second;
         block(object.name.empty() ? kTableBlock : kColumnBlock, [&] {
             size_t part = blob.size();
             appendU32(blob, 0);
