@@ -5,7 +5,7 @@
 #include "engine/sql/executor.h"
 #include "engine/table_copy.h"
 
-#include "value_text.h"
+#include "csv_writer.h"
 
 #include <functional>
 
@@ -89,22 +89,10 @@ int showDefinition(const Arguments& arguments, std::ostream& out) {
 void writeCsv(const std::vector<std::string>& names,
               const std::function<bool(std::vector<engine::format::Value>&)>& next,
               std::ostream& out) {
-    std::string line;
-    for (size_t index = 0; index < names.size(); ++index) {
-        if (index > 0) line += ',';
-        line += quoteCsv(names[index]);
-    }
-    out << line << '\n';
+    CsvWriter writer(out);
+    writer.header(names);
     std::vector<engine::format::Value> values;
-    while (next(values)) {
-        line.clear();
-        for (size_t index = 0; index < values.size(); ++index) {
-            if (index > 0) line += ',';
-            line += csvField(values[index]);
-        }
-        line += '\n';
-        out << line;
-    }
+    while (next(values)) writer.row(values);
 }
 
 int exportTable(const Arguments& arguments, std::ostream& out) {

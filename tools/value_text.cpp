@@ -11,12 +11,33 @@ using namespace engine::format;
 namespace {
 
 template <typename Float>
-std::string shortestFloat(Float value) {
-    if (std::isnan(value)) return "NaN";
-    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-    char buffer[512];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    return std::string(buffer, result.ptr);
+void appendShortestFloat(Float value, std::string& out) {
+    if (std::isnan(value)) {
+        out += "NaN";
+    } else if (std::isinf(value)) {
+        out += value > 0 ? "Infinity" : "-Infinity";
+    } else {
+        char buffer[512];
+        auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+        out.append(buffer, result.ptr);
+    }
+}
+
+template <typename Integer>
+void appendInteger(Integer value, std::string& out) {
+    char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+// Writes value as exactly digits decimal digits, zero-padded, at out; returns the end.
+char* putPadded(int64_t value, int digits, char* out) {
+    for (int index = digits - 1; index >= 0; --index) {
+        out[index] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + digits;
 }
 
 // Writes an unsigned integer as decimal digits with scale digits after a point, without
@@ -97,8 +118,13 @@ std::string extendedDateText(const std::string& stored) {
 
 }  // namespace
 
-std::string dateTimeText(double days) {
-    if (!std::isfinite(days) || std::fabs(days) > 1e7) return shortestFloat(days);
+namespace {
+
+void appendDateTime(double days, std::string& out) {
+    if (!std::isfinite(days) || std::fabs(days) > 1e7) {
+        appendShortestFloat(days, out);
+        return;
+    }
     double whole = std::trunc(days);
     auto seconds = static_cast<int64_t>(std::llround(std::fabs(days - whole) * 86400.0));
     auto dayNumber = static_cast<int64_t>(whole);
@@ -111,10 +137,31 @@ std::string dateTimeText(double days) {
     unsigned day = 0;
     civilFromDays(dayNumber + kOleEpochFromUnix, year, month, day);
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u %02lld:%02lld:%02lld",
-                  static_cast<long long>(year), month, day, static_cast<long long>(seconds / 3600),
-                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    return buffer;
+    char* end = buffer;
+    if (year < 0 || year > 9999) {
+        end += std::snprintf(buffer, sizeof buffer, "%04lld", static_cast<long long>(year));
+    } else {
+        end = putPadded(year, 4, end);
+    }
+    *end++ = '-';
+    end = putPadded(month, 2, end);
+    *end++ = '-';
+    end = putPadded(day, 2, end);
+    *end++ = ' ';
+    end = putPadded(seconds / 3600, 2, end);
+    *end++ = ':';
+    end = putPadded(seconds / 60 % 60, 2, end);
+    *end++ = ':';
+    end = putPadded(seconds % 60, 2, end);
+    out.append(buffer, end);
+}
+
+}  // namespace
+
+std::string dateTimeText(double days) {
+    std::string text;
+    appendDateTime(days, text);
+    return text;
 }
 
 std::string hexText(const ByteString& bytes) {
@@ -142,54 +189,100 @@ std::string decimalText(const Decimal& decimal) {
     return scaledDecimal(uint128Digits(decimal.high, decimal.low), decimal.scale, decimal.negative);
 }
 
-std::string currencyText(Currency currency) {
+namespace {
+
+void appendCurrency(Currency currency, std::string& out) {
+    // The amount in ten-thousandths: digits, then up to four after a point, trailing zeros
+    // dropped.
     bool negative = currency.scaled < 0;
     uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(currency.scaled)
                                   : static_cast<uint64_t>(currency.scaled);
-    return scaledDecimal(std::to_string(magnitude), 4, negative);
+    char buffer[32];
+    char* end = buffer;
+    if (negative) *end++ = '-';
+    end = std::to_chars(end, buffer + sizeof buffer, magnitude / 10000).ptr;
+    auto fraction = static_cast<int64_t>(magnitude % 10000);
+    if (fraction != 0) {
+        *end++ = '.';
+        int digits = 4;
+        while (fraction % 10 == 0) {
+            fraction /= 10;
+            --digits;
+        }
+        end = putPadded(fraction, digits, end);
+    }
+    out.append(buffer, end);
+}
+
+}  // namespace
+
+std::string currencyText(Currency currency) {
+    std::string text;
+    appendCurrency(currency, text);
+    return text;
+}
+
+void appendValueText(const Value& value, std::string& out) {
+    struct Visitor {
+        std::string& out;
+        void operator()(std::monostate) const {}
+        void operator()(bool v) const { out += v ? '1' : '0'; }
+        void operator()(uint8_t v) const { appendInteger(v, out); }
+        void operator()(int16_t v) const { appendInteger(v, out); }
+        void operator()(int32_t v) const { appendInteger(v, out); }
+        void operator()(int64_t v) const { appendInteger(v, out); }
+        void operator()(Currency v) const { appendCurrency(v, out); }
+        void operator()(float v) const { appendShortestFloat(v, out); }
+        void operator()(double v) const { appendShortestFloat(v, out); }
+        void operator()(DateTime v) const { appendDateTime(v.days, out); }
+        void operator()(const std::string& v) const { out += v; }
+        void operator()(const ByteString& v) const { out += hexText(v); }
+        void operator()(const Guid& v) const { out += guidText(v); }
+        void operator()(const Decimal& v) const { out += decimalText(v); }
+        void operator()(const ExtendedDateTime& v) const { out += extendedDateText(v.stored); }
+        void operator()(ComplexKey v) const { appendInteger(v.key, out); }
+    };
+    std::visit(Visitor{out}, value);
 }
 
 std::string valueText(const Value& value) {
-    struct Visitor {
-        std::string operator()(std::monostate) const { return {}; }
-        std::string operator()(bool v) const { return v ? "1" : "0"; }
-        std::string operator()(uint8_t v) const { return std::to_string(v); }
-        std::string operator()(int16_t v) const { return std::to_string(v); }
-        std::string operator()(int32_t v) const { return std::to_string(v); }
-        std::string operator()(int64_t v) const { return std::to_string(v); }
-        std::string operator()(Currency v) const { return currencyText(v); }
-        std::string operator()(float v) const { return shortestFloat(v); }
-        std::string operator()(double v) const { return shortestFloat(v); }
-        std::string operator()(DateTime v) const { return dateTimeText(v.days); }
-        std::string operator()(const std::string& v) const { return v; }
-        std::string operator()(const ByteString& v) const { return hexText(v); }
-        std::string operator()(const Guid& v) const { return guidText(v); }
-        std::string operator()(const Decimal& v) const { return decimalText(v); }
-        std::string operator()(const ExtendedDateTime& v) const {
-            return extendedDateText(v.stored);
-        }
-        std::string operator()(ComplexKey v) const { return std::to_string(v.key); }
-    };
-    return std::visit(Visitor{}, value);
+    std::string text;
+    appendValueText(value, text);
+    return text;
+}
+
+void appendQuotedCsv(std::string_view text, std::string& out) {
+    out += '"';
+    for (size_t quote = text.find('"'); quote != std::string_view::npos; quote = text.find('"')) {
+        out.append(text.data(), quote + 1);
+        out += '"';
+        text.remove_prefix(quote + 1);
+    }
+    out += text;
+    out += '"';
 }
 
 std::string quoteCsv(std::string_view text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    quoted += '"';
+    std::string quoted;
+    appendQuotedCsv(text, quoted);
     return quoted;
 }
 
-std::string csvField(const Value& value) {
-    if (const auto* text = std::get_if<std::string>(&value)) return quoteCsv(*text);
-    // A value of no bytes must not read as NULL, the empty field.
-    if (const auto* bytes = std::get_if<ByteString>(&value); bytes && bytes->empty()) {
-        return quoteCsv("");
+void appendCsvField(const Value& value, std::string& out) {
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        appendQuotedCsv(*text, out);
+    } else if (const auto* bytes = std::get_if<ByteString>(&value); bytes && bytes->empty()) {
+        // A value of no bytes must not read as NULL, the empty field.
+        appendQuotedCsv("", out);
+    } else {
+        appendValueText(value, out);
     }
-    return valueText(value);
+}
+
+std::string csvField(const Value& value) {
+    std::string field;
+    appendCsvField(value, field);
+    return field;
 }
 
 }  // namespace tools

@@ -10,10 +10,13 @@ namespace tools {
 
 // The value as plain text (no quoting); NULL gives an empty text.
 std::string valueText(const engine::format::Value& value);
+void appendValueText(const engine::format::Value& value, std::string& out);
 // The value as one CSV field: text values in double quotes with inner quotes doubled, a byte
 // value without bytes as "" (NULL is the empty field).
 std::string csvField(const engine::format::Value& value);
+void appendCsvField(const engine::format::Value& value, std::string& out);
 std::string quoteCsv(std::string_view text);
+void appendQuotedCsv(std::string_view text, std::string& out);
 
 std::string dateTimeText(double days);
 std::string hexText(const engine::format::ByteString& bytes);

@@ -135,9 +135,19 @@ const catalog::Catalog& Database::catalog() {
     return *m_catalog;
 }
 
+std::optional<catalog::CatalogObject> Database::findInTables(std::string_view name) {
+    if (m_catalog) {
+        const catalog::CatalogObject* found = m_catalog->findInTables(name);
+        if (!found) return std::nullopt;
+        return *found;
+    }
+    return catalog::lookUpObject(*m_pager, *m_jetFormat, m_header.codePage(),
+                                 catalog::kTablesContainerId, name);
+}
+
 format::TableDefinition Database::tableDefinition(std::string_view name) {
-    const catalog::CatalogObject* table = catalog().findTable(name);
-    if (!table) throw inputTableNotFound(name);
+    auto table = findInTables(name);
+    if (!table || !table->isLocalTable()) throw inputTableNotFound(name);
     return catalog::readTableOf(*m_pager, *m_jetFormat, m_header.codePage(), *table);
 }
 
@@ -258,7 +268,8 @@ void Database::requireWritable() const {
     }
 }
 
-void Database::change(const std::function<void(const catalog::WriteContext&)>& body) {
+void Database::change(const std::function<void(const catalog::WriteContext&)>& body,
+                      bool keepCatalog) {
     requireWritable();
     format::PageAllocator allocator(*m_pager, *m_jetFormat);
     // A database being made has no catalogue yet, and nothing in it names a page.
@@ -281,39 +292,59 @@ void Database::change(const std::function<void(const catalog::WriteContext&)>& b
         m_pager->rollback();
         throw;
     }
-    m_catalog.reset();
-    m_complexKinds.reset();
+    if (!keepCatalog) {
+        m_catalog.reset();
+        m_complexKinds.reset();
+    }
 }
 
 void Database::createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
-                           const RowSource& rows) {
+                           const RowSource& rows, const std::vector<catalog::NewIndex>& indexes) {
     requireWritable();
     catalog::validateName(name);
-    if (catalog().findInTables(name)) {
+    if (findInTables(name)) {
         throw EngineError(ErrorCode::TableExists, "Table '" + name + "' already exists.");
     }
-    auto definitions =
-        catalog::defineColumns(columns, format(), m_header.codePage(), m_header.sortOrder());
-    const catalog::Catalog& current = catalog();
-    change([&](const catalog::WriteContext& context) {
-        catalog::NewTable table(context, name, definitions);
-        std::vector<format::Value> row;
-        while (rows && rows(row)) {
-            if (row.size() != definitions.size()) {
-                throw EngineError(ErrorCode::InvalidArgument,
-                                  "A row for '" + name + "' has " + std::to_string(row.size()) +
-                                      " values; the table has " +
-                                      std::to_string(definitions.size()) + " fields.");
+    auto shape = catalog::userTableShape(
+        catalog::defineColumns(columns, format(), m_header.codePage(), m_header.sortOrder()),
+        indexes);
+    const size_t fields = shape.columns.size();
+    catalog::CatalogObject entered;
+    change(
+        [&](const catalog::WriteContext& context) {
+            catalog::NewTable table(context, name, shape);
+            auto nextRow = [&](std::vector<format::Value>& row) {
+                if (!rows || !rows(row)) return false;
+                if (row.size() != fields) {
+                    throw EngineError(ErrorCode::InvalidArgument,
+                                      "A row for '" + name + "' has " + std::to_string(row.size()) +
+                                          " values; the table has " + std::to_string(fields) +
+                                          " fields.");
+                }
+                return true;
+            };
+            std::vector<format::Value> row;
+            if (indexes.empty()) {
+                while (nextRow(row)) table.append(row);
+                table.finishStorage();
+            } else {
+                // Rows of an indexed table go in through its indexes once its storage exists.
+                table.finishStorage();
+                catalog::TableEditor editor(context, table.definition());
+                while (nextRow(row)) editor.insert(row);
+                editor.finish();
             }
-            table.append(row);
-        }
-        table.finishStorage();
-        std::vector<std::string> expressions;
-        for (const auto& column : columns) expressions.push_back(column.expression);
-        auto properties = catalog::calculatedColumnProperties(definitions, expressions);
-        catalog::registerTable(context, current, name, table.definition().firstPage,
-                               properties.empty() ? format::ByteString() : properties.toBlob());
-    });
+            std::vector<std::string> expressions;
+            for (const auto& column : columns) expressions.push_back(column.expression);
+            auto properties = catalog::calculatedColumnProperties(shape.columns, expressions);
+            entered = catalog::registerTable(
+                context, name, table.definition().firstPage,
+                properties.empty() ? format::ByteString() : properties.toBlob());
+        },
+        true);
+    // A catalogue read before stays good with the new table added (its calculated columns'
+    // properties are read from its row when asked for).
+    if (m_catalog) m_catalog->add(std::move(entered));
 }
 
 void Database::insertRows(std::string_view name, const RowSource& rows) {
@@ -325,6 +356,19 @@ void Database::insertRows(std::string_view name, const RowSource& rows) {
         while (rows(row)) editor.insert(row);
         editor.finish();
     });
+}
+
+size_t Database::deleteRows(std::string_view name,
+                            const std::function<bool(const std::vector<format::Value>&)>& matches) {
+    requireWritable();
+    auto definition = tableDefinition(name);
+    size_t removed = 0;
+    change([&](const catalog::WriteContext& context) {
+        catalog::TableEditor editor(context, definition);
+        removed = editor.removeWhere(matches);
+        editor.finish();
+    });
+    return removed;
 }
 
 void Database::dropTable(std::string_view name) {

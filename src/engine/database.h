@@ -107,8 +107,13 @@ public:
     bool writable() const { return m_pager->writable(); }
     storage::Pager& pager() { return *m_pager; }
 
-    // The catalogue as last read; valid until the next change to the database.
+    // The catalogue as last read; valid until the next change to the database (creating a
+    // table keeps it up to date).
     const catalog::Catalog& catalog();
+    // The object of the Tables container with this name (names compare as the catalogue's
+    // index compares them): from the catalogue when it has been read, else through its index,
+    // without reading it whole.
+    std::optional<catalog::CatalogObject> findInTables(std::string_view name);
     // The definition of a local table, its calculated columns typed by their results
     // (catalog/table_properties.h). Throws InputTableNotFound when there is none.
     format::TableDefinition tableDefinition(std::string_view name);
@@ -127,20 +132,28 @@ public:
     void requireReadWhole(const std::optional<catalog::CatalogObject>& listing,
                           const format::TableDefinition& definition, uint64_t rowsRead);
 
-    // Creates a table and fills it with the rows given; the table exists only once all of them
-    // are stored. Throws TableExists ("Table 'x' already exists."), InvalidName, ReadOnly ...
+    // Creates a table with the indexes asked for and fills it with the rows given; the table
+    // exists only once all of them are stored. Throws TableExists ("Table 'x' already
+    // exists."), InvalidName, ReadOnly, DuplicateKey ...
     void createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
-                     const RowSource& rows = {});
+                     const RowSource& rows = {},
+                     const std::vector<catalog::NewIndex>& indexes = {});
     // Appends rows to an existing table, keeping its indexes.
     void insertRows(std::string_view name, const RowSource& rows);
+    // Removes the rows of a table for which matches returns true (given the whole row), keeping
+    // its indexes. Returns how many went.
+    size_t deleteRows(std::string_view name,
+                      const std::function<bool(const std::vector<format::Value>&)>& matches);
     // Throws TableNotFound ("Table 'x' does not exist.").
     void dropTable(std::string_view name);
 
 private:
     Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header,
              storage::FileSystem* fileSystem);
-    // Runs body as one change: journaled, committed whole, rolled back on any error.
-    void change(const std::function<void(const catalog::WriteContext&)>& body);
+    // Runs body as one change: journaled, committed whole, rolled back on any error. The
+    // catalogue as read is dropped unless keepCatalog says the caller brings it up to date.
+    void change(const std::function<void(const catalog::WriteContext&)>& body,
+                bool keepCatalog = false);
     void requireWritable() const;
 
     std::unique_ptr<storage::Pager> m_pager;

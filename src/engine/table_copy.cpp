@@ -121,10 +121,16 @@ SelectedRows::SelectedRows(Database& source, format::TableDefinition definition,
 bool SelectedRows::next(std::vector<format::Value>& row) {
     while (m_scan.next(m_wanted, m_sourceRow)) {
         if (m_selection.filter && !m_selection.filter(m_sourceRow)) continue;
-        row.clear();
+        // Values trade places rather than being copied, so both rows keep their storage for
+        // the next one.
+        row.resize(m_selection.columns.size());
         for (size_t index = 0; index < m_selection.columns.size(); ++index) {
             auto& value = m_sourceRow[m_selection.columns[index].source];
-            row.push_back(m_lastUse[index] ? std::move(value) : value);
+            if (m_lastUse[index]) {
+                std::swap(row[index], value);
+            } else {
+                row[index] = value;
+            }
         }
         if (m_selection.distinct && !m_seen.insert(distinctKey(row)).second) continue;
         return true;

@@ -1,6 +1,8 @@
 #include "support/engine_files.h"
 
 #include "engine/catalog/integrity_check.h"
+#include "engine/format/index_tree.h"
+#include "engine/format/index_updater.h"
 #include "engine/storage/unicode.h"
 #include "support/csv.h"
 #include "support/process.h"
@@ -41,6 +43,31 @@ std::string integrityProblems(engine::Database& database) {
 std::string integrityProblems(const std::filesystem::path& path, const std::string& password) {
     auto database = engine::Database::open(path, {.password = password});
     return integrityProblems(*database);
+}
+
+std::string indexDifferences(engine::Database& database, const std::string& table) {
+    auto definition = database.tableDefinition(table);
+    auto expected =
+        engine::format::indexEntriesFromRows(database.pager(), database.jetFormat(), definition);
+    std::string differences;
+    for (size_t index = 0; index < definition.realIndexes.size(); ++index) {
+        auto actual = engine::format::readIndexEntries(database.pager(), database.jetFormat(),
+                                                       definition.realIndexes[index],
+                                                       definition.firstPage);
+        std::string name = table + " index " + std::to_string(index);
+        if (actual.size() != expected[index].size()) {
+            differences += name + " holds " + std::to_string(actual.size()) + " entries for " +
+                           std::to_string(expected[index].size()) + "\n";
+            continue;
+        }
+        for (size_t entry = 0; entry < actual.size(); ++entry) {
+            if (actual[entry].sortBytes() != expected[index][entry].sortBytes()) {
+                differences += name + " differs at entry " + std::to_string(entry) + "\n";
+                break;
+            }
+        }
+    }
+    return differences;
 }
 
 std::vector<NewColumn> everyColumnType(engine::storage::FileFormat format) {

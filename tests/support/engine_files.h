@@ -24,6 +24,10 @@ std::unique_ptr<engine::Database> openForWriting(const std::filesystem::path& pa
 std::string integrityProblems(engine::Database& database);
 std::string integrityProblems(const std::filesystem::path& path, const std::string& password = "");
 
+// How each index of a table differs from the entries its rows call for (what an index written
+// anew from the rows holds), key for key; empty when every index matches.
+std::string indexDifferences(engine::Database& database, const std::string& table);
+
 // One column of every type a new table can have (Large Number and Date/Time Extended only when
 // the format has them).
 std::vector<engine::catalog::NewColumn> everyColumnType(engine::storage::FileFormat format);

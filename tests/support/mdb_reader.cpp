@@ -19,7 +19,9 @@ std::vector<MdbReaderResult> mdbReader(const std::vector<MdbReaderRequest>& requ
     std::vector<MdbReaderResult> results;
     std::istringstream out(run.out);
     for (std::string line; std::getline(out, line);) {
-        if (line == "\x1eok" || line == "\x1e" "failed") {
+        if (line == "\x1eok" || line ==
+                                    "\x1e"
+                                    "failed") {
             results.push_back({.ok = line == "\x1eok"});
         } else if (!results.empty() && results.back().ok) {
             results.back().lines.push_back(line);

@@ -1,5 +1,7 @@
 #include "support/unsynced_file_system.h"
 
+#include "engine/storage/posix_page_file.h"
+
 #include <filesystem>
 
 namespace support {
@@ -32,8 +34,9 @@ public:
                                    engine::storage::OpenMode mode) override {
         return std::make_unique<UnsyncedPageFile>(real().open(path, mode));
     }
+    // Created, but not flushed into the folder (the real file system flushes the folder).
     std::unique_ptr<PageFile> create(const std::string& path) override {
-        return std::make_unique<UnsyncedPageFile>(real().create(path));
+        return std::make_unique<UnsyncedPageFile>(engine::storage::PosixPageFile::create(path));
     }
     bool exists(const std::string& path) override { return real().exists(path); }
     // Removed, but not flushed from the folder.

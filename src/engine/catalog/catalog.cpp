@@ -2,6 +2,8 @@
 
 #include "engine/catalog/object_name.h"
 #include "engine/format/index_key.h"
+#include "engine/format/index_tree.h"
+#include "engine/format/row_fetch.h"
 #include "engine/format/table_definition.h"
 #include "engine/storage/unicode.h"
 
@@ -107,49 +109,61 @@ ObjectKind classify(const CatalogObject& object, bool queryHasParameters) {
     }
 }
 
-Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, uint16_t codePage) {
-    auto definition = format::readTableDefinition(pager, format, codePage, kCatalogTablePage);
-    auto position = [&](std::string_view name) -> std::optional<size_t> {
-        for (size_t index = 0; index < definition.columns.size(); ++index) {
-            if (storage::equalsIgnoringCase(definition.columns[index].name, name)) return index;
+namespace {
+
+// Where MSysObjects keeps the columns the catalogue reads (the definition orders them as it
+// likes), and which of them a scan decodes.
+struct CatalogColumns {
+    size_t id, parentId, name, type, flags;
+    std::optional<size_t> dateCreate, dateUpdate, database, connect, foreignName, owner;
+    std::vector<bool> wanted;
+
+    CatalogColumns(const format::TableDefinition& definition, const std::string& path) {
+        auto position = [&](std::string_view column) -> std::optional<size_t> {
+            for (size_t index = 0; index < definition.columns.size(); ++index) {
+                if (storage::equalsIgnoringCase(definition.columns[index].name, column)) {
+                    return index;
+                }
+            }
+            return std::nullopt;
+        };
+        auto required = [&](std::string_view column) {
+            auto found = position(column);
+            if (!found) {
+                throw EngineError(ErrorCode::Corrupt,
+                                  "The database '" + path +
+                                      "' is damaged: its catalogue lacks the columns it must have.",
+                                  kCatalogTablePage);
+            }
+            return *found;
+        };
+        id = required("Id");
+        parentId = required("ParentId");
+        name = required("Name");
+        type = required("Type");
+        flags = required("Flags");
+        dateCreate = position("DateCreate");
+        dateUpdate = position("DateUpdate");
+        database = position("Database");
+        connect = position("Connect");
+        foreignName = position("ForeignName");
+        owner = position("Owner");
+        wanted.assign(definition.columns.size(), false);
+        for (auto column : {std::optional(id), std::optional(parentId), std::optional(name),
+                            std::optional(type), std::optional(flags), dateCreate, dateUpdate,
+                            database, connect, foreignName, owner}) {
+            if (column) wanted[*column] = true;
         }
-        return std::nullopt;
-    };
-    auto id = position("Id");
-    auto parentId = position("ParentId");
-    auto name = position("Name");
-    auto type = position("Type");
-    auto flags = position("Flags");
-    if (!id || !parentId || !name || !type || !flags) {
-        throw EngineError(ErrorCode::Corrupt,
-                          "The database '" + pager.path() +
-                              "' is damaged: its catalogue lacks the columns it must have.",
-                          kCatalogTablePage);
-    }
-    auto dateCreate = position("DateCreate");
-    auto dateUpdate = position("DateUpdate");
-    auto database = position("Database");
-    auto connect = position("Connect");
-    auto foreignName = position("ForeignName");
-    auto owner = position("Owner");
-
-    std::vector<bool> wanted(definition.columns.size(), false);
-    for (auto column : {id, parentId, name, type, flags, dateCreate, dateUpdate, database, connect,
-                        foreignName, owner}) {
-        if (column) wanted[*column] = true;
     }
 
-    Catalog catalog;
-    catalog.m_nameOrder = format::sortOrderOf(definition.columns[*name], format.jet3);
-    format::TableScan scan(pager, format, definition);
-    std::vector<format::Value> values;
-    while (scan.next(wanted, values)) {
+    CatalogObject objectOf(const std::vector<format::Value>& values,
+                           format::RowLocation location) const {
         CatalogObject object;
-        object.id = static_cast<int32_t>(integerOf(values[*id]));
-        object.parentId = static_cast<int32_t>(integerOf(values[*parentId]));
-        object.name = textOf(values[*name]);
-        object.type = static_cast<int16_t>(integerOf(values[*type]));
-        object.flags = static_cast<uint32_t>(integerOf(values[*flags]));
+        object.id = static_cast<int32_t>(integerOf(values[id]));
+        object.parentId = static_cast<int32_t>(integerOf(values[parentId]));
+        object.name = textOf(values[name]);
+        object.type = static_cast<int16_t>(integerOf(values[type]));
+        object.flags = static_cast<uint32_t>(integerOf(values[flags]));
         if (dateCreate) object.dateCreate = valueAs<format::DateTime>(values[*dateCreate]);
         if (dateUpdate) object.dateUpdate = valueAs<format::DateTime>(values[*dateUpdate]);
         if (database) object.database = textOf(values[*database]);
@@ -158,8 +172,22 @@ Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, ui
         if (owner) {
             if (auto bytes = valueAs<format::ByteString>(values[*owner])) object.owner = *bytes;
         }
-        object.location = scan.location();
-        catalog.m_objects.push_back(std::move(object));
+        object.location = location;
+        return object;
+    }
+};
+
+}  // namespace
+
+Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, uint16_t codePage) {
+    auto definition = format::readTableDefinition(pager, format, codePage, kCatalogTablePage);
+    const CatalogColumns columns(definition, pager.path());
+    Catalog catalog;
+    catalog.m_nameOrder = format::sortOrderOf(definition.columns[columns.name], format.jet3);
+    format::TableScan scan(pager, format, definition);
+    std::vector<format::Value> values;
+    while (scan.next(columns.wanted, values)) {
+        catalog.m_objects.push_back(columns.objectOf(values, scan.location()));
     }
 
     std::vector<int32_t> parameterQueries;
@@ -172,6 +200,50 @@ Catalog Catalog::read(storage::Pager& pager, const format::JetFormat& format, ui
         object.kind = classify(object, parameters);
     }
     return catalog;
+}
+
+std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::JetFormat& format,
+                                          uint16_t codePage, int32_t parentId,
+                                          std::string_view name) {
+    auto definition = format::readTableDefinition(pager, format, codePage, kCatalogTablePage);
+    const CatalogColumns columns(definition, pager.path());
+    const uint16_t parentColumn = definition.columns[columns.parentId].number;
+    const uint16_t nameColumn = definition.columns[columns.name].number;
+    const auto order = format::sortOrderOf(definition.columns[columns.name], format.jet3);
+    const std::vector<uint8_t> wanted = objectNameKey(name, order);
+    for (const auto& real : definition.realIndexes) {
+        if (real.columns.size() != 2 || real.columns[0].columnNumber != parentColumn ||
+            real.columns[1].columnNumber != nameColumn ||
+            !format::canEncodeIndex(definition, real)) {
+            continue;
+        }
+        // Names are one name exactly when their keys are equal, so the entries with the probe's
+        // key are all the candidates there are.
+        std::vector<format::Value> probe(definition.columns.size());
+        probe[columns.parentId] = parentId;
+        probe[columns.name] = std::string(name);
+        std::vector<uint8_t> key;
+        format::encodeIndexKey(definition, real, probe, format.format, key);
+        format::RowFetcher fetcher(pager, format, definition);
+        std::vector<format::Value> values;
+        for (const auto& entry : format::readIndexEntries(pager, format, real, definition.firstPage, key)) {
+            if (!fetcher.fetch(entry.row, values)) continue;
+            CatalogObject object = columns.objectOf(values, entry.row);
+            if (object.parentId == parentId && objectNameKey(object.name, order) == wanted) {
+                // Only plain tables are looked up this way; a query's kind needs MSysQueries.
+                object.kind = classify(object, false);
+                return object;
+            }
+        }
+        return std::nullopt;
+    }
+    Catalog catalog = Catalog::read(pager, format, codePage);
+    for (const auto& object : catalog.objects()) {
+        if (object.parentId == parentId && objectNameKey(object.name, order) == wanted) {
+            return object;
+        }
+    }
+    return std::nullopt;
 }
 
 const CatalogObject* Catalog::findInTables(std::string_view name) const {
@@ -192,6 +264,15 @@ bool Catalog::sameName(std::string_view left, std::string_view right) const {
 const CatalogObject* Catalog::findTable(std::string_view name) const {
     const CatalogObject* object = findInTables(name);
     return object && object->isLocalTable() ? object : nullptr;
+}
+
+void Catalog::add(CatalogObject object) {
+    // In the order a scan meets the rows: by page, then by row.
+    auto later = std::find_if(m_objects.begin(), m_objects.end(), [&](const CatalogObject& other) {
+        return std::pair(other.location.page, other.location.row) >
+               std::pair(object.location.page, object.location.row);
+    });
+    m_objects.insert(later, std::move(object));
 }
 
 const CatalogObject* Catalog::findById(int32_t id) const {

@@ -90,11 +90,23 @@ public:
     bool sameName(std::string_view left, std::string_view right) const;
     format::TextSortOrder nameOrder() const { return m_nameOrder; }
 
+    // Keeps the catalogue in step with a change that entered an object (the change's own
+    // record of the row it wrote), in its row's place.
+    void add(CatalogObject object);
+
 private:
     std::vector<CatalogObject> m_objects;
     format::TextSortOrder m_nameOrder = format::TextSortOrder::GeneralLegacy;
 };
 
 ObjectKind classify(const CatalogObject& object, bool queryHasParameters);
+
+// One object of a container by name (names compare as in findInTables), found through the
+// catalogue's index on (ParentId, Name): only the rows the index names are read, so the cost
+// does not grow with the catalogue. A catalogue without that index is read whole. nullopt when
+// there is none. The object's kind is told as for a query without parameters.
+std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::JetFormat& format,
+                                          uint16_t codePage, int32_t parentId,
+                                          std::string_view name);
 
 }  // namespace engine::catalog

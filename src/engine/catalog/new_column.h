@@ -31,6 +31,15 @@ struct NewColumn {
     static NewColumn of(const format::ColumnDefinition& column, bool jet3Source);
 };
 
+// An index as a caller asks for it when creating a table: its columns (by name, ascending).
+struct NewIndex {
+    std::string name;
+    std::vector<std::string> columns;
+    bool unique = false;
+    bool ignoreNulls = false;  // rows whose indexed columns are all NULL get no entry
+    bool primaryKey = false;   // unique and required as well
+};
+
 // Throws InvalidName when name cannot name a table or column: empty, longer than 64
 // characters, a leading blank, control characters, or any of . ! ` [ ].
 void validateName(std::string_view name);

@@ -201,21 +201,8 @@ format::TableDefinition shapeOf(const SystemTable& table, storage::SortOrder sor
         if (request.type == ColumnType::Numeric) column.precision = 18;
         shape.columns.push_back(column);
     }
-    for (size_t index = 0; index < table.indexes.size(); ++index) {
-        const auto& request = table.indexes[index];
-        format::RealIndex real;
-        real.number = static_cast<uint32_t>(index);
-        for (uint16_t column : request.columns) real.columns.push_back({column, true});
-        real.flags = request.flags;
-        shape.realIndexes.push_back(real);
-        format::LogicalIndex logical;
-        logical.name = request.name;
-        logical.number = static_cast<uint32_t>(index);
-        logical.realIndexNumber = static_cast<uint32_t>(index);
-        logical.indexType = request.kind;
-        logical.cascadeUpdates = 4;  // what the product stores for indexes outside relationships
-        logical.cascadeDeletes = 4;
-        shape.logicalIndexes.push_back(logical);
+    for (const auto& request : table.indexes) {
+        addIndex(shape, request.name, request.columns, request.flags, request.kind);
     }
     return shape;
 }

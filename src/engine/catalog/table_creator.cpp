@@ -6,6 +6,7 @@
 #include "engine/format/table_definition_writer.h"
 #include "engine/format/usage_map.h"
 #include "engine/format/usage_map_editor.h"
+#include "engine/storage/unicode.h"
 
 #include <chrono>
 #include <cmath>
@@ -22,6 +23,7 @@ namespace {
 // Full rights on a table, as granted to every account that holds rights on its container.
 constexpr int32_t kFullAccess = 0x000FFFFF;
 constexpr int16_t kLocalTableType = 1;
+constexpr size_t kMaxIndexColumns = 10;
 
 }  // namespace
 
@@ -43,6 +45,24 @@ format::DateTime now() {
     double days = std::round(std::difftime(timegm(&day), timegm(&epoch)) / 86400.0);
     double fraction = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
     return {days + fraction};
+}
+
+void addIndex(format::TableDefinition& shape, const std::string& name,
+              const std::vector<uint16_t>& columns, uint8_t flags, uint8_t kind) {
+    const auto number = static_cast<uint32_t>(shape.realIndexes.size());
+    format::RealIndex real;
+    real.number = number;
+    for (uint16_t column : columns) real.columns.push_back({column, true});
+    real.flags = flags;
+    shape.realIndexes.push_back(real);
+    format::LogicalIndex logical;
+    logical.name = name;
+    logical.number = number;
+    logical.realIndexNumber = number;
+    logical.indexType = kind;
+    logical.cascadeUpdates = 4;  // what the product stores for indexes outside relationships
+    logical.cascadeDeletes = 4;
+    shape.logicalIndexes.push_back(logical);
 }
 
 namespace {
@@ -82,18 +102,43 @@ private:
     PageNumber m_number;
 };
 
-format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns) {
+}  // namespace
+
+format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns,
+                                       const std::vector<NewIndex>& indexes) {
     format::TableDefinition shape;
     shape.tableType = 'N';
     shape.columns = std::move(columns);
+    for (const auto& request : indexes) {
+        auto refuse = [&](const std::string& why) {
+            throw EngineError(ErrorCode::InvalidArgument,
+                              "The index '" + request.name + "' cannot be created: " + why + ".");
+        };
+        validateName(request.name);
+        if (request.columns.empty() || request.columns.size() > kMaxIndexColumns) {
+            refuse("an index takes 1 to " + std::to_string(kMaxIndexColumns) + " fields");
+        }
+        for (const auto& other : shape.logicalIndexes) {
+            if (storage::equalsIgnoringCase(other.name, request.name)) refuse("the name is taken");
+        }
+        std::vector<uint16_t> numbers;
+        for (const auto& name : request.columns) {
+            const auto* column = shape.findColumn(name);
+            if (!column) refuse("the table has no field '" + name + "'");
+            numbers.push_back(column->number);
+        }
+        uint8_t flags = 0;
+        if (request.unique || request.primaryKey) flags |= format::index_flags::kUnique;
+        if (request.ignoreNulls) flags |= format::index_flags::kIgnoreNulls;
+        if (request.primaryKey) flags |= format::index_flags::kRequired;
+        addIndex(shape, request.name, numbers, flags, request.primaryKey ? 1 : 0);
+    }
     return shape;
 }
 
-}  // namespace
-
 NewTable::NewTable(const WriteContext& context, std::string name,
                    std::vector<format::ColumnDefinition> columns)
-    : NewTable(context, std::move(name), userTableShape(std::move(columns))) {}
+    : NewTable(context, std::move(name), userTableShape(std::move(columns), {})) {}
 
 NewTable::NewTable(const WriteContext& context, std::string name, format::TableDefinition shape)
     : m_context(context), m_name(std::move(name)), m_definition(std::move(shape)) {
@@ -149,11 +194,13 @@ void NewTable::finishStorage() {
     format::writeTableDefinition(m_context.pager, m_context.allocator, logical, m_definition);
 }
 
-void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
-                   PageNumber definitionPage, const format::ByteString& properties) {
+CatalogObject registerTable(const WriteContext& context, const std::string& name,
+                            PageNumber definitionPage, const format::ByteString& properties) {
     format::ByteString owner;
-    for (const auto& object : catalog.objects()) {
-        if (object.type == static_cast<int16_t>(ObjectType::Database)) owner = object.owner;
+    auto database = lookUpObject(context.pager, context.format, context.codePage,
+                                 kDatabasesContainerId, "MSysDb");
+    if (database && database->type == static_cast<int16_t>(ObjectType::Database)) {
+        owner = database->owner;
     }
 
     TableEditor objects(context, format::readTableDefinition(context.pager, context.format,
@@ -169,20 +216,30 @@ void registerTable(const WriteContext& context, const Catalog& catalog, const st
     if (!owner.empty()) row[objects.columnPosition("Owner")] = owner;
     row[objects.columnPosition("Flags")] = int32_t{0};
     if (!properties.empty()) row[objects.columnPosition("LvProp")] = properties;
-    objects.insert(row);
+    CatalogObject entered;
+    entered.id = static_cast<int32_t>(definitionPage);
+    entered.parentId = kTablesContainerId;
+    entered.name = name;
+    entered.type = kLocalTableType;
+    entered.dateCreate = stamp;
+    entered.dateUpdate = stamp;
+    entered.owner = owner;
+    entered.kind = classify(entered, false);
+    entered.location = objects.insert(row);
     objects.finish();
 
-    const CatalogObject* aces = catalog.findTable("MSysACEs");
-    if (!aces) return;
+    auto aces = lookUpObject(context.pager, context.format, context.codePage, kTablesContainerId,
+                             "MSysACEs");
+    if (!aces || !aces->isLocalTable()) return entered;
     TableEditor rights(context, format::readTableDefinition(context.pager, context.format,
                                                             context.codePage, aces->tablePage()));
     size_t objectId = rights.columnPosition("ObjectId");
     size_t sid = rights.columnPosition("SID");
     std::set<format::ByteString> accounts;
-    rights.forEachRow([&](const std::vector<Value>& ace) {
-        const auto* id = std::get_if<int32_t>(&ace[objectId]);
-        const auto* account = std::get_if<format::ByteString>(&ace[sid]);
-        if (id && *id == kTablesContainerId && account) accounts.insert(*account);
+    rights.forEachRowWhere(objectId, Value(kTablesContainerId), [&](const std::vector<Value>& ace) {
+        if (const auto* account = std::get_if<format::ByteString>(&ace[sid])) {
+            accounts.insert(*account);
+        }
     });
     for (const auto& account : accounts) {
         std::vector<Value> ace(rights.definition().columns.size());
@@ -193,6 +250,7 @@ void registerTable(const WriteContext& context, const Catalog& catalog, const st
         rights.insert(ace);
     }
     rights.finish();
+    return entered;
 }
 
 }  // namespace engine::catalog

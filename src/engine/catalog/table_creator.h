@@ -37,11 +37,24 @@ private:
     std::unique_ptr<format::TableAppender> m_appender;
 };
 
+// Adds an index to the shape of a new table: a real index on the columns (by number,
+// ascending) and the logical index that names it. flags are index_flags; kind is the logical
+// index's type (0 normal, 1 primary key).
+void addIndex(format::TableDefinition& shape, const std::string& name,
+              const std::vector<uint16_t>& columns, uint8_t flags, uint8_t kind);
+
+// The shape of a new user table: its columns (defineColumns) and the indexes asked for.
+// Throws InvalidArgument when an index names a column the table lacks, or has none, or two
+// indexes share a name.
+format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns,
+                                       const std::vector<NewIndex>& indexes);
+
 // Enters a table whose storage is written into the catalogue: its MSysObjects row (owned by the
 // database's owner, with the table's properties when it has any) and one MSysACEs row per
-// account that holds rights on the Tables container.
-void registerTable(const WriteContext& context, const Catalog& catalog, const std::string& name,
-                   PageNumber definitionPage, const format::ByteString& properties = {});
+// account that holds rights on the Tables container. Returns the object as the catalogue now
+// lists it.
+CatalogObject registerTable(const WriteContext& context, const std::string& name,
+                            PageNumber definitionPage, const format::ByteString& properties = {});
 
 // The current local time as a Date/Time value.
 format::DateTime now();

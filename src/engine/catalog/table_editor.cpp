@@ -1,5 +1,9 @@
 #include "engine/catalog/table_editor.h"
 
+#include "engine/format/data_page_editor.h"
+#include "engine/format/index_key.h"
+#include "engine/format/index_tree.h"
+#include "engine/format/row_fetch.h"
 #include "engine/format/row_removal.h"
 #include "engine/format/table_definition_writer.h"
 #include "engine/format/table_scan.h"
@@ -40,6 +44,36 @@ void TableEditor::forEachRow(const std::function<void(const std::vector<format::
     format::TableScan scan(m_context.pager, m_context.format, m_definition);
     std::vector<format::Value> row;
     while (scan.next(row)) visit(row);
+}
+
+void TableEditor::forEachRowWhere(
+    size_t position, const format::Value& value,
+    const std::function<void(const std::vector<format::Value>&)>& visit) {
+    const auto& column = m_definition.columns.at(position);
+    for (const auto& real : m_definition.realIndexes) {
+        if (real.columns.empty() || real.columns.front().columnNumber != column.number ||
+            !format::canEncodeIndex(m_definition, real)) {
+            continue;
+        }
+        // The entries whose key opens with the value's part.
+        format::RealIndex first = real;
+        first.columns.resize(1);
+        std::vector<format::Value> probe(m_definition.columns.size());
+        probe[position] = value;
+        std::vector<uint8_t> prefix;
+        format::encodeIndexKey(m_definition, first, probe, m_context.format.format, prefix);
+        format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
+        std::vector<format::Value> row;
+        for (const auto& entry :
+             format::readIndexEntries(m_context.pager, m_context.format, real,
+                                     m_definition.firstPage, prefix)) {
+            if (fetcher.fetch(entry.row, row) && row[position] == value) visit(row);
+        }
+        return;
+    }
+    forEachRow([&](const std::vector<format::Value>& row) {
+        if (row[position] == value) visit(row);
+    });
 }
 
 size_t TableEditor::removeWhere(

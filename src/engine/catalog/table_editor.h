@@ -25,8 +25,12 @@ public:
     // Removes every row for which matches returns true (given the decoded row), moved rows with
     // the slots they moved to.
     size_t removeWhere(const std::function<bool(const std::vector<format::Value>&)>& matches);
-    // Calls visit with every live row.
+    // Calls visit with every live row. Rows this editor added are seen once it has finished.
     void forEachRow(const std::function<void(const std::vector<format::Value>&)>& visit);
+    // Calls visit with every live row whose column (by position) holds value: through an index
+    // that starts with the column when the table has one, else by reading every row.
+    void forEachRowWhere(size_t position, const format::Value& value,
+                         const std::function<void(const std::vector<format::Value>&)>& visit);
     // Writes everything changed: pages, indexes, maps, and the definition's counters.
     void finish();
 

@@ -61,8 +61,11 @@ std::optional<Value> decodeCalculated(ColumnType resultType, storage::Bytes resu
             decimal.low = readU64LE(result, kDecimalLowOffset);
             return Value(decimal);
         }
-        default:
-            return decodeFixedValue(resultType, 0, result);
+        default: {
+            Value value;
+            if (!decodeFixedValue(resultType, 0, result, value)) return std::nullopt;
+            return value;
+        }
     }
 }
 
@@ -86,7 +89,7 @@ ByteString encodeCalculated(ColumnType resultType, const Value& value) {
             return bytes;
         }
         default: {
-            ByteString bytes;
+            ByteString bytes(fixedSizeOf(resultType), 0);
             encodeFixedValue(resultType, value, bytes);
             return bytes;
         }

@@ -1,6 +1,7 @@
 #include "engine/format/index_page.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace engine::format {
 
@@ -13,15 +14,7 @@ namespace {
 
 constexpr size_t kRowPointerSize = 4;
 constexpr size_t kChildPointerSize = 4;
-
-struct Offsets {
-    size_t previous, next, tail, prefix, mask, entries;
-};
-
-Offsets offsetsOf(const JetFormat& format) {
-    if (format.jet3) return {8, 12, 16, 20, 22, 0xF8};
-    return {12, 16, 20, 24, 27, 0x1E0};
-}
+constexpr size_t kNodeFlagBefore = 1;  // the node flag sits just before the entry mask
 
 [[noreturn]] void damaged(const std::string& path, PageNumber page, const std::string& what) {
     throw EngineError(ErrorCode::Corrupt,
@@ -30,30 +23,64 @@ Offsets offsetsOf(const JetFormat& format) {
                       page);
 }
 
-std::vector<uint8_t> storedBytes(const IndexEntry& entry, bool leaf) {
-    std::vector<uint8_t> bytes = entry.sortBytes();
+// Bytes of the entry area the mask can describe.
+size_t entryCapacity(const JetFormat& format) {
+    const size_t maskBits = (format.indexFirstEntryOffset - format.indexMaskOffset) * 8;
+    return std::min<size_t>(maskBits - 1, format.pageSize - format.indexFirstEntryOffset);
+}
+
+size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    size_t length = 0;
+    const size_t limit = std::min(a.size(), b.size());
+    while (length < limit && a[length] == b[length]) ++length;
+    return length;
+}
+
+// The prefix the page's later entries leave out: none when the entries fit whole.
+size_t sharedPrefix(const IndexPage& page, size_t wholeSize, const JetFormat& format) {
+    if (wholeSize <= entryCapacity(format) || page.entries.size() < 2) return 0;
+    return commonPrefix(page.entries.front().key, page.entries.back().key);
+}
+
+void appendStored(const IndexEntry& entry, bool leaf, std::vector<uint8_t>& out) {
+    out.insert(out.end(), entry.key.begin(), entry.key.end());
+    out.push_back(static_cast<uint8_t>(entry.row.page >> 16));
+    out.push_back(static_cast<uint8_t>(entry.row.page >> 8));
+    out.push_back(static_cast<uint8_t>(entry.row.page));
+    out.push_back(entry.row.row);
     if (!leaf) {
         for (int shift = 24; shift >= 0; shift -= 8) {
-            bytes.push_back(static_cast<uint8_t>(entry.child >> shift));
+            out.push_back(static_cast<uint8_t>(entry.child >> shift));
         }
     }
-    return bytes;
 }
 
 }  // namespace
 
 std::vector<uint8_t> IndexEntry::sortBytes() const {
-    std::vector<uint8_t> bytes = key;
-    bytes.push_back(static_cast<uint8_t>(row.page >> 16));
-    bytes.push_back(static_cast<uint8_t>(row.page >> 8));
-    bytes.push_back(static_cast<uint8_t>(row.page));
-    bytes.push_back(row.row);
+    std::vector<uint8_t> bytes;
+    bytes.reserve(key.size() + kRowPointerSize);
+    appendStored(*this, true, bytes);
     return bytes;
+}
+
+int compareIndexEntries(const IndexEntry& a, const IndexEntry& b) {
+    const size_t common = std::min(a.key.size(), b.key.size());
+    if (common > 0) {
+        if (int order = std::memcmp(a.key.data(), b.key.data(), common)) return order;
+    }
+    if (a.key.size() != b.key.size()) return a.key.size() < b.key.size() ? -1 : 1;
+    if (a.row.page != b.row.page) return a.row.page < b.row.page ? -1 : 1;
+    if (a.row.row != b.row.row) return a.row.row < b.row.row ? -1 : 1;
+    return 0;
+}
+
+bool IndexEntry::operator<(const IndexEntry& other) const {
+    return compareIndexEntries(*this, other) < 0;
 }
 
 IndexPage parseIndexPage(storage::Bytes bytes, const JetFormat& format, PageNumber number,
                          const std::string& path) {
-    Offsets at = offsetsOf(format);
     if (bytes.size() != format.pageSize ||
         (bytes[0] != kIndexNodePageType && bytes[0] != kIndexLeafPageType)) {
         damaged(path, number, "is not an index page");
@@ -61,40 +88,52 @@ IndexPage parseIndexPage(storage::Bytes bytes, const JetFormat& format, PageNumb
     IndexPage page;
     page.leaf = bytes[0] == kIndexLeafPageType;
     page.owner = readU32LE(bytes, 4);
-    page.previous = readU32LE(bytes, at.previous);
-    page.next = readU32LE(bytes, at.next);
-    page.tail = readU32LE(bytes, at.tail);
-    // Jet 3 keeps the prefix length in one byte (the next is a flag, as byte 26 is in Jet 4).
-    size_t prefixLength = format.jet3 ? bytes[at.prefix] : readU16LE(bytes, at.prefix);
+    page.previous = readU32LE(bytes, format.indexPreviousOffset);
+    page.next = readU32LE(bytes, format.indexNextOffset);
+    page.tail = readU32LE(bytes, format.indexTailOffset);
+    const size_t prefixLength = format.indexPrefixSize == 1
+                                    ? bytes[format.indexPrefixOffset]
+                                    : readU16LE(bytes, format.indexPrefixOffset);
     const size_t pointers = kRowPointerSize + (page.leaf ? 0 : kChildPointerSize);
 
-    size_t maskBytes = at.entries - at.mask;
-    size_t areaSize = std::min<size_t>(maskBytes * 8, format.pageSize - at.entries);
-    storage::Bytes area = bytes.subspan(at.entries, format.pageSize - at.entries);
-    std::vector<uint8_t> prefix;
+    const size_t maskBytes = format.indexFirstEntryOffset - format.indexMaskOffset;
+    const size_t areaSize = entryCapacity(format);
+    const uint8_t* area = bytes.data() + format.indexFirstEntryOffset;
+    const uint8_t* mask = bytes.data() + format.indexMaskOffset;
     size_t start = 0;
-    for (size_t bit = 1; bit <= areaSize && bit < maskBytes * 8; ++bit) {
-        if (!((bytes[at.mask + bit / 8] >> (bit % 8)) & 1)) continue;
-        std::vector<uint8_t> entry;
-        if (page.entries.empty()) {
-            if (prefixLength > bit)
+    for (size_t maskByte = 0; maskByte < maskBytes; ++maskByte) {
+        for (uint8_t bits = mask[maskByte]; bits != 0; bits &= static_cast<uint8_t>(bits - 1)) {
+            const size_t end = maskByte * 8 + static_cast<size_t>(__builtin_ctz(bits));
+            if (end == 0) continue;  // bit 0 marks nothing: an entry cannot end before it starts
+            if (end > areaSize) damaged(path, number, "marks an entry past its end");
+            const bool first = page.entries.empty();
+            if (first && prefixLength > end) {
                 damaged(path, number, "has a prefix longer than its first entry");
-            prefix.assign(area.begin(), area.begin() + static_cast<std::ptrdiff_t>(prefixLength));
-            entry.assign(area.begin(), area.begin() + static_cast<std::ptrdiff_t>(bit));
-        } else {
-            entry = prefix;
-            entry.insert(entry.end(), area.begin() + static_cast<std::ptrdiff_t>(start),
-                         area.begin() + static_cast<std::ptrdiff_t>(bit));
+            }
+            const size_t shared = first ? 0 : prefixLength;
+            const size_t length = shared + (end - start);
+            if (length < pointers) damaged(path, number, "holds an entry too short to point");
+            const size_t keyLength = length - pointers;
+            IndexEntry& parsed = page.entries.emplace_back();
+            parsed.key.resize(keyLength);
+            // The entry's bytes: the shared prefix (from the first entry), then its own bytes.
+            auto byteAt = [&](size_t index) {
+                return index < shared ? area[index] : area[start + index - shared];
+            };
+            for (size_t index = 0; index < keyLength; ++index) parsed.key[index] = byteAt(index);
+            parsed.row.page = (static_cast<uint32_t>(byteAt(keyLength)) << 16) |
+                              (static_cast<uint32_t>(byteAt(keyLength + 1)) << 8) |
+                              byteAt(keyLength + 2);
+            parsed.row.row = byteAt(keyLength + 3);
+            if (!page.leaf) {
+                parsed.child = 0;
+                for (size_t index = 0; index < kChildPointerSize; ++index) {
+                    parsed.child =
+                        (parsed.child << 8) | byteAt(keyLength + kRowPointerSize + index);
+                }
+            }
+            start = end;
         }
-        start = bit;
-        if (entry.size() < pointers) damaged(path, number, "holds an entry too short to point");
-        IndexEntry parsed;
-        size_t keyLength = entry.size() - pointers;
-        parsed.key.assign(entry.begin(), entry.begin() + static_cast<std::ptrdiff_t>(keyLength));
-        parsed.row.page = storage::readU24BE(entry, keyLength);
-        parsed.row.row = entry[keyLength + 3];
-        if (!page.leaf) parsed.child = storage::readU32BE(entry, keyLength + kRowPointerSize);
-        page.entries.push_back(std::move(parsed));
     }
     return page;
 }
@@ -127,57 +166,43 @@ IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumb
     return page;
 }
 
-std::optional<storage::PageBuffer> buildIndexPage(const IndexPage& page, const JetFormat& format) {
-    Offsets at = offsetsOf(format);
-    const size_t maskBytes = at.entries - at.mask;
-    const size_t capacity = std::min<size_t>(maskBytes * 8 - 1, format.pageSize - at.entries);
+bool indexEntriesFit(const IndexPage& page, size_t wholeSize, const JetFormat& format) {
+    const size_t prefix = sharedPrefix(page, wholeSize, format);
+    const size_t saved = page.entries.empty() ? 0 : prefix * (page.entries.size() - 1);
+    return wholeSize - saved <= entryCapacity(format);
+}
 
-    std::vector<std::vector<uint8_t>> stored;
+std::optional<storage::PageBuffer> buildIndexPage(const IndexPage& page, const JetFormat& format) {
     size_t whole = 0;
-    for (const auto& entry : page.entries) {
-        stored.push_back(storedBytes(entry, page.leaf));
-        whole += stored.back().size();
-    }
-    // The product shares a prefix only when the entries would not fit without one.
-    size_t prefixLength = 0;
-    if (whole > capacity && stored.size() > 1) {
-        const auto& first = page.entries.front().key;
-        const auto& last = page.entries.back().key;
-        while (prefixLength < first.size() && prefixLength < last.size() &&
-               first[prefixLength] == last[prefixLength]) {
-            ++prefixLength;
-        }
-    }
-    size_t total = prefixLength;
-    for (const auto& bytes : stored) total += bytes.size() - prefixLength;
-    if (total > capacity) return std::nullopt;
+    for (const auto& entry : page.entries) whole += indexEntrySize(entry, page.leaf);
+    if (!indexEntriesFit(page, whole, format)) return std::nullopt;
+    const size_t prefixLength = sharedPrefix(page, whole, format);
 
     storage::PageBuffer out(format.pageSize, 0);
     out[0] = page.leaf ? kIndexLeafPageType : kIndexNodePageType;
     out[1] = 0x01;
     writeU32LE(out, 4, page.owner);
-    writeU32LE(out, at.previous, page.previous);
-    writeU32LE(out, at.next, page.next);
-    writeU32LE(out, at.tail, page.tail);
-    if (format.jet3) {
-        out[at.prefix] = static_cast<uint8_t>(prefixLength);
+    writeU32LE(out, format.indexPreviousOffset, page.previous);
+    writeU32LE(out, format.indexNextOffset, page.next);
+    writeU32LE(out, format.indexTailOffset, page.tail);
+    if (format.indexPrefixSize == 1) {
+        out[format.indexPrefixOffset] = static_cast<uint8_t>(prefixLength);
     } else {
-        writeU16LE(out, at.prefix, static_cast<uint16_t>(prefixLength));
+        writeU16LE(out, format.indexPrefixOffset, static_cast<uint16_t>(prefixLength));
     }
-    out[at.mask - 1] = page.leaf ? 0 : 1;
-    size_t position = at.entries;
-    size_t end = prefixLength;
-    if (!stored.empty()) {
-        std::copy_n(stored.front().begin(), prefixLength,
-                    out.begin() + static_cast<std::ptrdiff_t>(position));
-        position += prefixLength;
-    }
-    for (const auto& bytes : stored) {
-        std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(prefixLength), bytes.end(),
+    out[format.indexMaskOffset - kNodeFlagBefore] = page.leaf ? 0 : 1;
+    size_t position = format.indexFirstEntryOffset;
+    size_t end = 0;
+    std::vector<uint8_t> stored;
+    for (size_t index = 0; index < page.entries.size(); ++index) {
+        stored.clear();
+        appendStored(page.entries[index], page.leaf, stored);
+        const size_t skip = index == 0 ? 0 : prefixLength;
+        std::copy(stored.begin() + static_cast<std::ptrdiff_t>(skip), stored.end(),
                   out.begin() + static_cast<std::ptrdiff_t>(position));
-        position += bytes.size() - prefixLength;
-        end += bytes.size() - prefixLength;
-        out[at.mask + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
+        position += stored.size() - skip;
+        end += stored.size() - skip;
+        out[format.indexMaskOffset + end / 8] |= static_cast<uint8_t>(1u << (end % 8));
     }
     writeU16LE(out, 2, static_cast<uint16_t>(format.pageSize - position));
     return out;

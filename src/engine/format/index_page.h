@@ -18,10 +18,10 @@
 // Entries follow each other without gaps. The first is stored whole; every later one leaves out
 // the prefix it shares with the first (the common start of the first and the last keys on the
 // page; the product shares one only when the entries would not fit whole). Jet 3 node pages
-// set byte 21 to 1, Jet 4 node pages byte 26. A leaf entry is the key, then the row's page (3 bytes) and row (1 byte); a node entry
-// is the last leaf entry of a child (key and row) followed by the child's page (4 bytes). A node
-// with two or more children keeps its last child only as its tail page. Entries are in strictly
-// increasing byte order.
+// set byte 21 to 1, Jet 4 node pages byte 26. A leaf entry is the key, then the row's page (3
+// bytes) and row (1 byte); a node entry is the last leaf entry of a child (key and row) followed by
+// the child's page (4 bytes). A node with two or more children keeps its last child only as its
+// tail page. Entries are in strictly increasing byte order.
 #pragma once
 
 #include "engine/format/jet_format.h"
@@ -42,10 +42,20 @@ struct IndexEntry {
     RowLocation row;
     PageNumber child = 0;  // node entries only
 
-    // Key, page and row as compared and stored (big-endian page).
+    // Key, page and row as stored (big-endian page).
     std::vector<uint8_t> sortBytes() const;
-    bool operator<(const IndexEntry& other) const { return sortBytes() < other.sortBytes(); }
+    bool operator<(const IndexEntry& other) const;
 };
+
+// Orders entries as pages keep them: by key bytes (a key that is the start of another comes
+// first), then by the row's page and row. Negative, zero or positive.
+int compareIndexEntries(const IndexEntry& a, const IndexEntry& b);
+
+// The bytes an entry takes on a page stored whole: the key, the row (4) and, in a node, the
+// child (4).
+inline size_t indexEntrySize(const IndexEntry& entry, bool leaf) {
+    return entry.key.size() + (leaf ? 4 : 8);
+}
 
 struct IndexPage {
     bool leaf = true;
@@ -66,6 +76,9 @@ IndexPage parseIndexPage(storage::Bytes bytes, const JetFormat& format, PageNumb
 // it points to (children, tail, neighbours) lies inside the file.
 IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumber number,
                         PageNumber owner);
+
+// Whether the entries fit on one page; wholeSize is the sum of their indexEntrySize().
+bool indexEntriesFit(const IndexPage& page, size_t wholeSize, const JetFormat& format);
 
 // Lays out an index page; nullopt when the entries do not fit.
 std::optional<storage::PageBuffer> buildIndexPage(const IndexPage& page, const JetFormat& format);

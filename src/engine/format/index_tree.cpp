@@ -1,8 +1,10 @@
 #include "engine/format/index_tree.h"
 
+#include "engine/format/usage_map.h"
 #include "engine/format/usage_map_editor.h"
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 namespace engine::format {
@@ -71,6 +73,50 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
         page = leaf.next;
     }
     return entries;
+}
+
+size_t searchSlot(const IndexPage& page, const IndexEntry& entry) {
+    const auto& entries = page.entries;
+    auto found = std::lower_bound(
+        entries.begin(), entries.end(), entry,
+        [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
+    auto slot = static_cast<size_t>(found - entries.begin());
+    if (!page.leaf && slot == entries.size() && page.tail == 0 && slot > 0) --slot;
+    return slot;
+}
+
+std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
+                                         const RealIndex& index, PageNumber owner,
+                                         const std::vector<uint8_t>& keyPrefix) {
+    IndexEntry probe;  // sorts before every entry whose key starts with the prefix
+    probe.key = keyPrefix;
+    PageNumber number = index.rootPage;
+    IndexPage page;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
+        page = readIndexPage(pager, format, number, owner);
+        if (page.leaf) break;
+        size_t slot = searchSlot(page, probe);
+        number = slot < page.entries.size() ? page.entries[slot].child : page.tail;
+        if (number == 0) damaged(pager, index.rootPage, "has a node without children");
+    }
+    std::vector<IndexEntry> found;
+    std::set<PageNumber> seen;
+    for (size_t slot = searchSlot(page, probe);;) {
+        for (; slot < page.entries.size(); ++slot) {
+            const auto& key = page.entries[slot].key;
+            if (key.size() < keyPrefix.size() ||
+                !std::equal(keyPrefix.begin(), keyPrefix.end(), key.begin())) {
+                return found;
+            }
+            found.push_back(page.entries[slot]);
+        }
+        if (page.next == 0) return found;
+        if (!seen.insert(page.next).second) damaged(pager, index.rootPage, "has leaves that loop");
+        page = readIndexPage(pager, format, page.next, owner);
+        if (!page.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
+        slot = 0;
+    }
 }
 
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
@@ -152,32 +198,54 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
 std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& format,
                                         const RealIndex& index, PageNumber owner) {
     std::vector<std::string> problems;
+    auto problem = [&](PageNumber page, const std::string& what) {
+        problems.push_back("index page " + std::to_string(page) + " " + what);
+    };
+    std::set<PageNumber> mapped;
+    try {
+        auto listed = readUsageMapPages(pager, format, index.pagesMap);
+        mapped.insert(listed.begin(), listed.end());
+    } catch (const EngineError& error) {
+        problems.push_back(error.what());
+    }
     std::set<PageNumber> seen;
-    // Returns the last entry of the subtree at page (empty key and page 0 when it has none).
-    std::function<std::optional<IndexEntry>(PageNumber, int)> walk =
-        [&](PageNumber number, int depth) -> std::optional<IndexEntry> {
+    std::vector<std::vector<PageNumber>> levels;  // the pages of each level, left to right
+    std::vector<IndexPage> leaves;
+    // Returns the last entry of the subtree at page (nullopt when it has none).
+    std::function<std::optional<IndexEntry>(PageNumber, size_t)> walk =
+        [&](PageNumber number, size_t depth) -> std::optional<IndexEntry> {
         if (depth > kMaxDepth || !seen.insert(number).second) {
-            problems.push_back("index page " + std::to_string(number) + " is reached twice");
+            problem(number, "is reached twice");
             return std::nullopt;
         }
         IndexPage page = readIndexPage(pager, format, number, owner);
+        if (!mapped.empty() && !mapped.count(number)) problem(number, "is missing from its map");
+        if (levels.size() <= depth) levels.resize(depth + 1);
+        levels[depth].push_back(number);
         for (size_t entry = 1; entry < page.entries.size(); ++entry) {
             if (!(page.entries[entry - 1] < page.entries[entry])) {
-                problems.push_back("index page " + std::to_string(number) + " is out of order");
+                problem(number, "is out of order");
                 break;
             }
         }
+        const bool root = number == index.rootPage;
         if (page.leaf) {
-            if (page.entries.empty()) return std::nullopt;
-            return page.entries.back();
+            if (page.entries.empty() && !root) problem(number, "is an empty leaf");
+            std::optional<IndexEntry> last;
+            if (!page.entries.empty()) last = page.entries.back();
+            leaves.push_back(std::move(page));
+            return last;
+        }
+        if (page.entries.empty()) problem(number, "is a node without entries");
+        if (page.entries.size() >= 2 && page.tail == 0) {
+            problem(number, "names its last child by an entry instead of as its tail");
         }
         std::optional<IndexEntry> last;
         for (const auto& entry : page.entries) {
             auto childLast = walk(entry.child, depth + 1);
-            if (!childLast || childLast->sortBytes() != entry.sortBytes()) {
-                problems.push_back("index page " + std::to_string(number) + " names child " +
-                                   std::to_string(entry.child) +
-                                   " by an entry that is not the child's last");
+            if (!childLast || compareIndexEntries(*childLast, entry) != 0) {
+                problem(number, "names child " + std::to_string(entry.child) +
+                                    " by an entry that is not the child's last");
             }
             last = entry;
         }
@@ -186,6 +254,34 @@ std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& 
     };
     try {
         walk(index.rootPage, 0);
+        // Every leaf lies on the deepest level, and the leaves are linked in order both ways.
+        if (!leaves.empty() && levels.back().size() != leaves.size()) {
+            problems.push_back("the leaves of the index at page " + std::to_string(index.rootPage) +
+                               " lie at different depths");
+        }
+        const auto& leafPages = levels.back();
+        for (size_t position = 0; position < leaves.size() && position < leafPages.size();
+             ++position) {
+            PageNumber previous = position > 0 ? leafPages[position - 1] : 0;
+            PageNumber next = position + 1 < leafPages.size() ? leafPages[position + 1] : 0;
+            if (leaves[position].previous != previous || leaves[position].next != next) {
+                problem(leafPages[position], "is linked to the wrong neighbours");
+            }
+        }
+        // Nodes may leave a link empty (other writers link nodes only under one parent), but a
+        // link they keep names the page's neighbour.
+        for (size_t depth = 1; depth + 1 < levels.size(); ++depth) {
+            const auto& pages = levels[depth];
+            for (size_t position = 0; position < pages.size(); ++position) {
+                IndexPage page = readIndexPage(pager, format, pages[position], owner);
+                PageNumber previous = position > 0 ? pages[position - 1] : 0;
+                PageNumber next = position + 1 < pages.size() ? pages[position + 1] : 0;
+                if ((page.previous != 0 && page.previous != previous) ||
+                    (page.next != 0 && page.next != next)) {
+                    problem(pages[position], "is linked to the wrong neighbours");
+                }
+            }
+        }
         auto entries = readIndexEntries(pager, format, index, owner);
         for (size_t entry = 1; entry < entries.size(); ++entry) {
             if (!(entries[entry - 1] < entries[entry])) {

@@ -2,6 +2,7 @@
 
 #include "engine/format/index_key.h"
 #include "engine/format/index_tree.h"
+#include "engine/format/index_tree_editor.h"
 #include "engine/format/table_scan.h"
 
 #include <algorithm>
@@ -10,27 +11,13 @@ namespace engine::format {
 
 namespace {
 
-// The entries the table's rows call for, per real index, sorted.
-std::vector<std::vector<IndexEntry>> entriesFromRows(storage::Pager& pager, const JetFormat& format,
-                                                     const TableDefinition& table) {
-    std::vector<std::vector<IndexEntry>> entries(table.realIndexes.size());
-    TableScan scan(pager, format, table);
-    std::vector<Value> row;
-    while (scan.next(row)) {
-        for (size_t index = 0; index < table.realIndexes.size(); ++index) {
-            const RealIndex& real = table.realIndexes[index];
-            if (!canEncodeIndex(table, real)) continue;
-            if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(table, real, row)) {
-                continue;
-            }
-            IndexEntry entry;
-            encodeIndexKey(table, real, row, format.format, entry.key);
-            entry.row = scan.location();
-            entries[index].push_back(std::move(entry));
-        }
-    }
-    for (auto& list : entries) std::sort(list.begin(), list.end());
-    return entries;
+IndexEntry entryOf(const TableDefinition& table, const RealIndex& real,
+                   const std::vector<Value>& row, storage::FileFormat format,
+                   RowLocation location) {
+    IndexEntry entry;
+    encodeIndexKey(table, real, row, format, entry.key);
+    entry.row = location;
+    return entry;
 }
 
 // The key of a row whose indexed columns are all NULL; a unique index may hold it many times.
@@ -51,6 +38,26 @@ std::string indexName(const TableDefinition& table, const RealIndex& real) {
 
 }  // namespace
 
+std::vector<std::vector<IndexEntry>> indexEntriesFromRows(storage::Pager& pager,
+                                                          const JetFormat& format,
+                                                          const TableDefinition& table) {
+    std::vector<std::vector<IndexEntry>> entries(table.realIndexes.size());
+    TableScan scan(pager, format, table);
+    std::vector<Value> row;
+    while (scan.next(row)) {
+        for (size_t index = 0; index < table.realIndexes.size(); ++index) {
+            const RealIndex& real = table.realIndexes[index];
+            if (!canEncodeIndex(table, real)) continue;
+            if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(table, real, row)) {
+                continue;
+            }
+            entries[index].push_back(entryOf(table, real, row, format.format, scan.location()));
+        }
+    }
+    for (auto& list : entries) std::sort(list.begin(), list.end());
+    return entries;
+}
+
 storage::PageBuffer emptyIndexLeaf(const JetFormat& format, PageNumber owner) {
     IndexPage page;
     page.owner = owner;
@@ -61,46 +68,76 @@ class IndexUpdater::Impl {
 public:
     Impl(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
          TableDefinition& table)
-        : m_pager(pager), m_format(format), m_allocator(allocator), m_table(table) {}
+        : m_pager(pager),
+          m_format(format),
+          m_allocator(allocator),
+          m_table(table),
+          m_indexes(table.realIndexes.size()) {}
 
-    void touch() { m_changed = true; }
-    void finish();
+    void change(const std::vector<Value>& row, RowLocation location, bool adding);
+    void finish() {
+        for (auto& index : m_indexes) {
+            if (index.editor) index.editor->flush();
+        }
+    }
 
 private:
+    // What the updater keeps per real index once a row has touched it.
+    struct Index {
+        std::unique_ptr<IndexTreeEditor> editor;
+        std::vector<uint8_t> nullKey;
+    };
+    Index& prepare(size_t position);
+
     storage::Pager& m_pager;
     const JetFormat& m_format;
     PageAllocator& m_allocator;
     TableDefinition& m_table;
-    bool m_changed = false;
+    std::vector<Index> m_indexes;  // by position in the definition's real indexes
 };
 
-void IndexUpdater::Impl::finish() {
-    if (!m_changed || m_table.realIndexes.empty()) return;
-    auto entries = entriesFromRows(m_pager, m_format, m_table);
-    for (size_t index = 0; index < m_table.realIndexes.size(); ++index) {
-        RealIndex& real = m_table.realIndexes[index];
-        if (!canEncodeIndex(m_table, real)) {
-            throw EngineError(ErrorCode::NotSupported,
-                              "The index '" + indexName(m_table, real) +
-                                  "' is on a field of a type this engine cannot index.");
-        }
-        const auto& list = entries[index];
-        uint32_t distinct = 0;
-        const std::vector<uint8_t> nullKey = nullKeyOf(m_table, real, m_format.format);
-        for (size_t entry = 0; entry < list.size(); ++entry) {
-            bool repeat = entry > 0 && list[entry].key == list[entry - 1].key;
-            if (!repeat) ++distinct;
-            if (repeat && real.isUnique() && list[entry].key != nullKey) {
-                throw EngineError(ErrorCode::DuplicateKey,
-                                  "The changes you requested to the table were not successful "
-                                  "because they would create duplicate values in the index '" +
-                                      indexName(m_table, real) + "'.");
-            }
-        }
-        rewriteIndex(m_pager, m_format, m_allocator, real, m_table.firstPage, list);
-        real.uniqueEntryCount = distinct;
+IndexUpdater::Impl::Index& IndexUpdater::Impl::prepare(size_t position) {
+    Index& index = m_indexes[position];
+    if (index.editor) return index;
+    const RealIndex& real = m_table.realIndexes[position];
+    if (!canEncodeIndex(m_table, real)) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "The index '" + indexName(m_table, real) +
+                              "' is on a field of a type this engine cannot index.");
     }
-    m_changed = false;
+    index.editor =
+        std::make_unique<IndexTreeEditor>(m_pager, m_format, m_allocator, real, m_table.firstPage);
+    index.nullKey = nullKeyOf(m_table, real, m_format.format);
+    return index;
+}
+
+void IndexUpdater::Impl::change(const std::vector<Value>& row, RowLocation location, bool adding) {
+    for (size_t position = 0; position < m_table.realIndexes.size(); ++position) {
+        RealIndex& real = m_table.realIndexes[position];
+        Index& index = prepare(position);
+        if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(m_table, real, row)) {
+            continue;
+        }
+        IndexEntry entry = entryOf(m_table, real, row, m_format.format, location);
+        if (!adding) {
+            if (!index.editor->remove(entry) && real.uniqueEntryCount > 0) {
+                --real.uniqueEntryCount;
+            }
+            continue;
+        }
+        if (entry.key.size() > index.editor->maxKeySize()) {
+            throw EngineError(ErrorCode::NotSupported, "A value is too long for the index '" +
+                                                           indexName(m_table, real) + "'.");
+        }
+        bool repeated = index.editor->insert(entry);
+        if (repeated && real.isUnique() && entry.key != index.nullKey) {
+            throw EngineError(ErrorCode::DuplicateKey,
+                              "The changes you requested to the table were not successful "
+                              "because they would create duplicate values in the index '" +
+                                  indexName(m_table, real) + "'.");
+        }
+        if (!repeated) ++real.uniqueEntryCount;
+    }
 }
 
 IndexUpdater::IndexUpdater(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
@@ -109,9 +146,13 @@ IndexUpdater::IndexUpdater(storage::Pager& pager, const JetFormat& format, PageA
 
 IndexUpdater::~IndexUpdater() = default;
 
-void IndexUpdater::add(const std::vector<Value>&, RowLocation) { m_impl->touch(); }
+void IndexUpdater::add(const std::vector<Value>& row, RowLocation location) {
+    m_impl->change(row, location, true);
+}
 
-void IndexUpdater::remove(const std::vector<Value>&, RowLocation) { m_impl->touch(); }
+void IndexUpdater::remove(const std::vector<Value>& row, RowLocation location) {
+    m_impl->change(row, location, false);
+}
 
 void IndexUpdater::finish() { m_impl->finish(); }
 
@@ -119,7 +160,7 @@ std::vector<std::string> checkIndexes(storage::Pager& pager, const JetFormat& fo
                                       const TableDefinition& table) {
     std::vector<std::string> problems;
     if (table.realIndexes.empty()) return problems;
-    auto expected = entriesFromRows(pager, format, table);
+    auto expected = indexEntriesFromRows(pager, format, table);
     for (size_t index = 0; index < table.realIndexes.size(); ++index) {
         const RealIndex& real = table.realIndexes[index];
         std::string name = "index '" + indexName(table, real) + "'";

@@ -1,8 +1,9 @@
-// Keeps a table's indexes in step with its rows: once rows were added or removed, finish()
-// writes every real index of the table anew from the table's rows (index_tree.h). Keys are
-// encoded with the sort order the indexed text columns declare.
+// Keeps a table's indexes in step with its rows: every row added or removed adds or removes its
+// entry in each real index of the table, in place (index_tree_editor.h). Keys are encoded with
+// the sort order the indexed text columns declare.
 #pragma once
 
+#include "engine/format/index_page.h"
 #include "engine/format/page_allocator.h"
 #include "engine/format/row_location.h"
 #include "engine/format/table_definition.h"
@@ -17,6 +18,13 @@ namespace engine::format {
 // The page a new index starts with: an empty leaf, which stays its root for good.
 storage::PageBuffer emptyIndexLeaf(const JetFormat& format, PageNumber owner);
 
+// The entries the table's rows call for, per real index (in the definition's order), sorted:
+// what an index written anew from the rows holds. Indexes on columns this engine cannot encode
+// get none.
+std::vector<std::vector<IndexEntry>> indexEntriesFromRows(storage::Pager& pager,
+                                                          const JetFormat& format,
+                                                          const TableDefinition& table);
+
 // What is wrong with a table's indexes: the shape of their trees, and any difference between
 // their entries and the entries the table's rows call for. Empty when nothing is.
 std::vector<std::string> checkIndexes(storage::Pager& pager, const JetFormat& format,
@@ -29,12 +37,13 @@ public:
                  TableDefinition& table);
     ~IndexUpdater();
 
-    // Notes that a row was added or removed.
+    // Adds or removes the row's entries, and keeps the unique-entry counts in the definition
+    // (the caller writes the definition). add throws DuplicateKey, naming the index, when a
+    // unique index would hold one key twice; both throw NotSupported for an index on a type
+    // this engine cannot encode, or a key too long for an index page.
     void add(const std::vector<Value>& row, RowLocation location);
     void remove(const std::vector<Value>& row, RowLocation location);
-    // Writes the indexes and their usage maps, and updates the unique-entry counts in the
-    // definition (the caller writes the definition). Throws DuplicateKey, naming the index, when
-    // a unique index would hold one key twice.
+    // Writes the index pages changed and their usage maps.
     void finish();
 
 private:

@@ -42,6 +42,12 @@ struct JetFormat {
     uint32_t maxRowSize;
 
     // Index pages (index_page.h).
+    uint32_t indexPreviousOffset;
+    uint32_t indexNextOffset;
+    uint32_t indexTailOffset;
+    uint32_t indexPrefixOffset;
+    uint32_t indexPrefixSize;  // 1 / 2 bytes
+    uint32_t indexMaskOffset;
     uint32_t indexFirstEntryOffset;
     uint32_t indexMaxEntryBytes;
 };

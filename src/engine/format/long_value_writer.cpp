@@ -13,12 +13,11 @@ constexpr size_t kChainLinkSize = 4;
 // How many of the pages a column's free map names are looked at for room, the last first.
 constexpr size_t kPagesTriedForRoom = 4;
 
-ByteString descriptor(uint32_t lengthAndType, RowLocation first) {
-    ByteString bytes(kLongValueDescriptorSize, 0);
+void setDescriptor(uint32_t lengthAndType, RowLocation first, ByteString& bytes) {
+    bytes.assign(kLongValueDescriptorSize, 0);
     writeU32LE(bytes, 0, lengthAndType);
     bytes[4] = first.row;
     writeU24LE(bytes, 5, first.page);
-    return bytes;
 }
 
 }  // namespace
@@ -41,9 +40,10 @@ void LongValueWriter::closeCurrentPage() {
 
 void LongValueWriter::openPageWithRoom(size_t rowLength) {
     if (!m_free) return;
+    const std::vector<PageNumber> withRoom = m_free->pages();
     size_t tried = 0;
-    for (auto page = m_free->pages().rbegin();
-         page != m_free->pages().rend() && tried < kPagesTriedForRoom; ++page, ++tried) {
+    for (auto page = withRoom.rbegin(); page != withRoom.rend() && tried < kPagesTriedForRoom;
+         ++page, ++tried) {
         if (!m_owned.contains(*page) || *page >= m_pager.pageCount()) continue;
         auto contents = m_pager.read(*page);
         if ((*contents)[0] != kDataPageType) continue;
@@ -74,18 +74,19 @@ RowLocation LongValueWriter::placeRow(storage::Bytes row) {
     return {m_pageNumber, m_page->appendRow(row)};
 }
 
-ByteString LongValueWriter::store(storage::Bytes data, bool allowInline) {
+void LongValueWriter::store(storage::Bytes data, bool allowInline, ByteString& descriptor) {
     if (data.size() > kLongValueLengthMask) {
         throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
     }
     auto length = static_cast<uint32_t>(data.size());
     if (allowInline && data.size() <= kMaxInlineLongValue) {
-        ByteString bytes = descriptor(length | kLongValueInline, {});
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        return bytes;
+        setDescriptor(length | kLongValueInline, {}, descriptor);
+        descriptor.insert(descriptor.end(), data.begin(), data.end());
+        return;
     }
     if (data.size() <= kMaxSingleRowLongValue) {
-        return descriptor(length | kLongValueSingleRow, placeRow(data));
+        setDescriptor(length | kLongValueSingleRow, placeRow(data), descriptor);
+        return;
     }
     // A chain: written from its end, so every row can name the one after it.
     const size_t chunk = kMaxSingleRowLongValue - kChainLinkSize;
@@ -102,7 +103,7 @@ ByteString LongValueWriter::store(storage::Bytes data, bool allowInline) {
                    data.begin() + static_cast<std::ptrdiff_t>(from + size));
         next = placeRow(row);
     }
-    return descriptor(length, next);
+    setDescriptor(length, next, descriptor);
 }
 
 void LongValueWriter::finish() {

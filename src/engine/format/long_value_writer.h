@@ -26,8 +26,9 @@ public:
     LongValueWriter(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                     const ColumnDefinition& column);
 
-    // Returns the 12-byte descriptor (plus the data when inline) to place in the row.
-    ByteString store(storage::Bytes data, bool allowInline);
+    // Stores data; sets descriptor to the 12 bytes (plus the data when inline) to place in the
+    // row.
+    void store(storage::Bytes data, bool allowInline, ByteString& descriptor);
     // Writes the current page and both maps.
     void finish();
 

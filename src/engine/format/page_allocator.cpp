@@ -21,13 +21,21 @@ std::vector<uint8_t> rowOf(const DataPageView& view, uint16_t row) {
     return {bytes.begin(), bytes.end()};
 }
 
+uint64_t pagesPerBitmap(const JetFormat& format) {
+    return (format.pageSize - kBitmapPageHeaderSize) * 8ull;
+}
+
 }  // namespace
+
+bool PageAllocator::test(const Bits& bits, PageNumber page) {
+    return page / 64 < bits.size() && ((bits[page / 64] >> (page % 64)) & 1);
+}
 
 PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
     : m_pager(pager), m_format(format) {
     m_pageCountAtStart = pager.pageCount();
     m_nextNewPage = m_pageCountAtStart;
-    m_free.assign(m_pageCountAtStart, false);
+    m_free.assign((m_pageCountAtStart + 63) / 64, 0);
 
     auto damaged = [&](PageNumber where, const std::string& what) {
         throw EngineError(ErrorCode::Corrupt,
@@ -40,17 +48,18 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
     if (page.rowCount() == 0) damaged(kGlobalMapPage, "is missing");
     std::vector<uint8_t> row = rowOf(page, 0);
     auto mark = [&](storage::Bytes bitmap, uint64_t first) {
-        for (size_t bit = 0; bit < bitmap.size() * 8; ++bit) {
-            uint64_t number = first + bit;
-            if (number >= m_pageCountAtStart) break;
-            if ((bitmap[bit / 8] >> (bit % 8)) & 1) m_free[number] = true;
+        for (size_t index = 0; index < bitmap.size(); ++index) {
+            for (uint8_t byte = bitmap[index]; byte != 0; byte &= static_cast<uint8_t>(byte - 1)) {
+                uint64_t number = first + index * 8 + static_cast<uint64_t>(__builtin_ctz(byte));
+                if (number >= m_pageCountAtStart) return;
+                m_free[number / 64] |= 1ull << (number % 64);
+            }
         }
     };
     if (row.size() >= kInlineMapHeaderSize && row[0] == kInlineMap) {
         m_inlineBitmapBytes = row.size() - kInlineMapHeaderSize;
         mark(storage::Bytes(row).subspan(kInlineMapHeaderSize), readU32LE(row, 1));
     } else if (!row.empty() && row[0] == kReferenceMap) {
-        const uint64_t perBitmap = (format.pageSize - kBitmapPageHeaderSize) * 8ull;
         for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
             PageNumber bitmapPage = readU32LE(row, 1 + slot * 4);
             m_bitmapPages.push_back(bitmapPage);
@@ -63,41 +72,46 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
                 damaged(bitmapPage, "keeps bits on page " + std::to_string(bitmapPage) +
                                         ", which is not a usage bitmap page of the file");
             }
-            mark(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize), slot * perBitmap);
+            mark(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize),
+                 slot * pagesPerBitmap(format));
         }
     } else {
         damaged(kGlobalMapPage, "has an unknown form");
     }
     // The header and the map's own page are never free, whatever the map says.
-    for (PageNumber page = 0; page <= kGlobalMapPage && page < m_free.size(); ++page) {
-        m_free[page] = false;
-    }
+    if (!m_free.empty()) m_free[0] &= ~3ull;
     m_freeAtStart = m_free;
-    m_taken.assign(m_pageCountAtStart, false);
+    m_taken.assign(m_free.size(), 0);
 }
 
-bool PageAllocator::takenFromFree(PageNumber page) const {
-    return page < m_taken.size() && m_taken[page];
-}
+bool PageAllocator::takenFromFree(PageNumber page) const { return test(m_taken, page); }
 
 bool PageAllocator::isFree(PageNumber page) const {
-    return page < m_free.size() ? m_free[page] : page >= m_nextNewPage;
+    return page < m_nextNewPage ? test(m_free, page) : true;
 }
 
 void PageAllocator::setFree(PageNumber page, bool free) {
-    if (page >= m_free.size()) m_free.resize(page + 1, false);
-    m_free[page] = free;
+    if (page / 64 >= m_free.size()) m_free.resize(page / 64 + 1, 0);
+    uint64_t mask = 1ull << (page % 64);
+    m_free[page / 64] = free ? (m_free[page / 64] | mask) : (m_free[page / 64] & ~mask);
+    m_changed = true;
+    if (!m_bitmapPages.empty()) m_changedSlots.insert(page / pagesPerBitmap(m_format));
 }
 
 PageNumber PageAllocator::allocate() {
-    for (PageNumber page = m_searchFrom; page < m_pageCountAtStart; ++page) {
-        if (m_freeAtStart[page] && m_free[page]) {
-            if (m_takeCheck) m_takeCheck(page);
-            setFree(page, false);
-            m_taken[page] = true;
-            m_searchFrom = page + 1;
-            return page;
-        }
+    // Free at the start and still free now, word by word.
+    for (size_t word = m_searchFrom / 64; word < m_freeAtStart.size(); ++word) {
+        uint64_t candidates = m_freeAtStart[word] & m_free[word];
+        if (word == m_searchFrom / 64) candidates &= ~0ull << (m_searchFrom % 64);
+        if (candidates == 0) continue;
+        auto page =
+            static_cast<PageNumber>(word * 64 + static_cast<size_t>(__builtin_ctzll(candidates)));
+        if (page >= m_pageCountAtStart) break;
+        if (m_takeCheck) m_takeCheck(page);
+        setFree(page, false);
+        m_taken[word] |= 1ull << (page % 64);
+        m_searchFrom = page + 1;
+        return page;
     }
     m_searchFrom = m_pageCountAtStart;
     PageNumber page = m_nextNewPage;
@@ -119,9 +133,57 @@ void PageAllocator::release(PageNumber page) {
     setFree(page, true);
 }
 
+std::vector<uint8_t> PageAllocator::inlineRow(size_t bitmapBytes) const {
+    std::vector<uint8_t> row(kInlineMapHeaderSize + bitmapBytes, 0);
+    row[0] = kInlineMap;
+    writeU32LE(row, 1, 0);
+    for (size_t page = 0; page < bitmapBytes * 8; ++page) {
+        if (isFree(static_cast<PageNumber>(page))) {
+            row[kInlineMapHeaderSize + page / 8] |= uint8_t(1u << (page % 8));
+        }
+    }
+    return row;
+}
+
+void PageAllocator::saveReferenceMap(std::vector<uint8_t>& row) {
+    const uint64_t perBitmap = pagesPerBitmap(m_format);
+    // Bitmap pages are allocated first; allocating can extend the file they describe, so
+    // repeat until every page has a bitmap.
+    while (m_bitmapPages.size() * perBitmap <= m_nextNewPage ||
+           std::find(m_bitmapPages.begin(), m_bitmapPages.end(), 0u) != m_bitmapPages.end()) {
+        if (m_bitmapPages.size() * perBitmap <= m_nextNewPage) m_bitmapPages.push_back(0);
+        for (size_t slot = 0; slot < m_bitmapPages.size(); ++slot) {
+            if (m_bitmapPages[slot] != 0) continue;
+            m_bitmapPages[slot] = allocate();
+            m_changedSlots.insert(slot);
+        }
+    }
+    size_t slots = std::max(m_bitmapPages.size(), kReferenceSlotsMinimum);
+    row.assign(1 + 4 * slots, 0);
+    row[0] = kReferenceMap;
+    for (size_t slot = 0; slot < m_bitmapPages.size(); ++slot) {
+        writeU32LE(row, 1 + slot * 4, m_bitmapPages[slot]);
+    }
+    for (size_t slot : m_changedSlots) {
+        if (slot >= m_bitmapPages.size()) continue;
+        storage::PageBuffer bitmap(m_format.pageSize, 0);
+        bitmap[0] = kBitmapPageType;
+        bitmap[1] = 0x01;
+        for (uint64_t bit = 0; bit < perBitmap; ++bit) {
+            if (isFree(static_cast<PageNumber>(slot * perBitmap + bit))) {
+                bitmap[kBitmapPageHeaderSize + bit / 8] |= uint8_t(1u << (bit % 8));
+            }
+        }
+        m_pager.write(m_bitmapPages[slot], bitmap);
+    }
+    m_changedSlots.clear();
+}
+
 void PageAllocator::save() {
+    if (!m_changed) return;
     auto contents = m_pager.read(kGlobalMapPage);
     DataPageView oldPage(*contents, m_format, kGlobalMapPage, m_pager.path());
+    std::vector<uint8_t> oldRow = rowOf(oldPage, 0);
     std::vector<uint8_t> secondRow;
     if (oldPage.rowCount() > 1) secondRow = rowOf(oldPage, 1);
 
@@ -132,44 +194,16 @@ void PageAllocator::save() {
 
     std::vector<uint8_t> row;
     if (m_bitmapPages.empty() && kInlineMapHeaderSize + neededBytes <= available) {
-        row.assign(kInlineMapHeaderSize + neededBytes, 0);
-        row[0] = kInlineMap;
-        writeU32LE(row, 1, 0);
-        for (size_t page = 0; page < neededBytes * 8; ++page) {
-            if (isFree(static_cast<PageNumber>(page)))
-                row[5 + page / 8] |= uint8_t(1u << (page % 8));
-        }
+        row = inlineRow(neededBytes);
     } else {
-        const uint64_t perBitmap = (m_format.pageSize - kBitmapPageHeaderSize) * 8ull;
-        // Bitmap pages are allocated first; allocating can extend the file they describe, so
-        // repeat until every page has a bitmap.
-        while (m_bitmapPages.size() * perBitmap <= m_nextNewPage ||
-               std::find(m_bitmapPages.begin(), m_bitmapPages.end(), 0u) != m_bitmapPages.end()) {
-            if (m_bitmapPages.size() * perBitmap <= m_nextNewPage) m_bitmapPages.push_back(0);
-            for (auto& bitmapPage : m_bitmapPages) {
-                if (bitmapPage == 0) bitmapPage = allocate();
-            }
-        }
-        size_t slots = std::max(m_bitmapPages.size(), kReferenceSlotsMinimum);
-        row.assign(1 + 4 * slots, 0);
-        row[0] = kReferenceMap;
-        for (size_t slot = 0; slot < m_bitmapPages.size(); ++slot) {
-            writeU32LE(row, 1 + slot * 4, m_bitmapPages[slot]);
-            storage::PageBuffer bitmap(m_format.pageSize, 0);
-            bitmap[0] = kBitmapPageType;
-            bitmap[1] = 0x01;
-            for (uint64_t bit = 0; bit < perBitmap; ++bit) {
-                auto page = static_cast<PageNumber>(slot * perBitmap + bit);
-                if (isFree(page))
-                    bitmap[kBitmapPageHeaderSize + bit / 8] |= uint8_t(1u << (bit % 8));
-            }
-            m_pager.write(m_bitmapPages[slot], bitmap);
-        }
+        // A reference map; when the inline map outgrew its page, every slot is new.
+        saveReferenceMap(row);
     }
+    m_changed = false;
+    if (row == oldRow) return;
     if (row.size() + secondRow.size() + 4 > maxRowOnEmptyPage(m_format)) {
         throw EngineError(ErrorCode::Internal, "the global page map does not fit on its page");
     }
-
     DataPageEditor page = DataPageEditor::fresh(m_format, kGlobalMapPage);
     page.appendRow(row);
     if (!secondRow.empty()) page.appendRow(secondRow);

@@ -8,10 +8,12 @@
 //   (2) A page released during a change becomes free for later changes only; it is not handed
 //       out again before the change commits.
 //   (3) save() writes a map that covers every page of the file; pages past the end are free.
-//   (4) A page is handed out only after the take check (when one is set) has confirmed that
+//   (4) save() writes only what the change altered: page 1 when its row changes, and the
+//       bitmap pages of a reference map that hold a changed bit.
+//   (5) A page is handed out only after the take check (when one is set) has confirmed that
 //       nothing names it: a damaged map may call a page free that holds data, and a damaged
 //       pointer may name a page past the end of the file that a change is about to add.
-//   (5) A map that cannot be read whole (a row of unknown form, a bitmap page past the end of
+//   (6) A map that cannot be read whole (a row of unknown form, a bitmap page past the end of
 //       the file or of another type) throws Corrupt when read: it would be written back.
 #pragma once
 
@@ -19,6 +21,7 @@
 #include "engine/storage/pager.h"
 
 #include <functional>
+#include <set>
 #include <vector>
 
 namespace engine::format {
@@ -40,19 +43,26 @@ public:
     bool isFree(PageNumber page) const;
     PageNumber allocate();
     void release(PageNumber page);
-    // Writes page 1 (and any bitmap pages) with the map as it now stands.
+    // Writes page 1 (and any bitmap pages) where the change altered the map.
     void save();
 
 private:
+    // One bit per page, set = free.
+    using Bits = std::vector<uint64_t>;
+    static bool test(const Bits& bits, PageNumber page);
     void setFree(PageNumber page, bool free);
+    std::vector<uint8_t> inlineRow(size_t bitmapBytes) const;
+    void saveReferenceMap(std::vector<uint8_t>& row);
 
     storage::Pager& m_pager;
     const JetFormat& m_format;
-    std::vector<bool> m_free;               // now
-    std::vector<bool> m_freeAtStart;        // when read
-    std::vector<bool> m_taken;              // handed out by this change, of the free at start
+    Bits m_free;                            // now
+    Bits m_freeAtStart;                     // when read
+    Bits m_taken;                           // handed out by this change, of the free at start
     std::function<void(PageNumber)> m_takeCheck;
     std::vector<PageNumber> m_bitmapPages;  // bitmap pages of a reference map, by slot
+    std::set<size_t> m_changedSlots;        // reference map: slots holding a changed bit
+    bool m_changed = false;
     PageNumber m_pageCountAtStart = 0;
     PageNumber m_nextNewPage = 0;
     PageNumber m_searchFrom = 2;

@@ -8,7 +8,15 @@
 namespace engine::format {
 
 RowDecoder::RowDecoder(storage::Pager& pager, const JetFormat& format, const TableDefinition& table)
-    : m_pager(pager), m_format(format), m_table(table) {}
+    : m_pager(pager), m_format(format), m_table(table) {
+    for (const auto& column : table.columns) {
+        ColumnPlan plan;
+        plan.fixedSize = fixedSizeOf(column.type);
+        if (plan.fixedSize == 0) plan.fixedSize = column.length;
+        plan.knownType = columnTypeFromCode(static_cast<uint8_t>(column.type)).has_value();
+        m_plans.push_back(plan);
+    }
+}
 
 void RowDecoder::decode(storage::Bytes row, PageNumber page, std::vector<Value>& values) {
     decode(row, page, {}, values);
@@ -22,61 +30,80 @@ void RowDecoder::decode(storage::Bytes row, PageNumber page, const std::vector<b
         m_layout.columnCount == 0 || m_layout.columnCount > m_table.maxColumns) {
         damaged(page, "holds a row whose layout is inconsistent");
     }
-    values.resize(m_table.columns.size());
-    for (size_t index = 0; index < m_table.columns.size(); ++index) {
+    const size_t count = m_plans.size();
+    values.resize(count);
+    for (size_t index = 0; index < count; ++index) {
         if (!wanted.empty() && (index >= wanted.size() || !wanted[index])) {
-            values[index] = Value();
+            values[index] = std::monostate();
             continue;
         }
-        values[index] = decodeColumn(m_table.columns[index], row, page);
+        decodeColumn(index, row, page, values[index]);
     }
 }
 
-Value RowDecoder::decodeColumn(const ColumnDefinition& column, storage::Bytes row,
-                               PageNumber page) {
+void RowDecoder::decodeColumn(size_t index, storage::Bytes row, PageNumber page, Value& value) {
+    const ColumnDefinition& column = m_table.columns[index];
     if (column.type == ColumnType::Boolean && !column.isCalculated()) {
-        return Value(m_layout.columnPresent(column.number) && m_layout.nullMaskBit(column.number));
+        value = m_layout.columnPresent(column.number) && m_layout.nullMaskBit(column.number);
+        return;
     }
     if (!m_layout.columnPresent(column.number) || !m_layout.nullMaskBit(column.number)) {
-        return Value();
+        value = std::monostate();
+        return;
     }
     if (column.isFixed()) {
-        uint32_t size = fixedSizeOf(column.type);
-        if (size == 0) size = column.length;
+        const uint32_t size = m_plans[index].fixedSize;
         size_t start = m_layout.fixedStart + static_cast<size_t>(column.fixedOffset);
         if (start > row.size() || size > row.size() - start) {
             damaged(page, "holds a row too short for column '" + column.name + "'");
         }
-        return decodeBytes(column, row.subspan(start, size), page);
+        decodeBytes(index, row.subspan(start, size), page, value);
+        return;
     }
-    if (column.varIndex >= m_layout.variableCount()) return Value();
+    if (column.varIndex >= m_layout.variableCount()) {
+        value = std::monostate();
+        return;
+    }
     uint16_t start = m_layout.variableOffsets[column.varIndex];
     uint16_t end = m_layout.variableOffsets[column.varIndex + 1u];
-    return decodeBytes(column, row.subspan(start, end - start), page);
+    decodeBytes(index, row.subspan(start, end - start), page, value);
 }
 
-Value RowDecoder::decodeBytes(const ColumnDefinition& column, storage::Bytes bytes,
-                              PageNumber page) {
-    if (column.isCalculated()) return decodeCalculatedColumn(column, bytes, page);
+void RowDecoder::decodeBytes(size_t index, storage::Bytes bytes, PageNumber page, Value& value) {
+    const ColumnDefinition& column = m_table.columns[index];
+    if (column.isCalculated()) {
+        value = decodeCalculatedColumn(column, bytes, page);
+        return;
+    }
+    auto text = [&value]() -> std::string& {
+        if (auto* held = std::get_if<std::string>(&value)) return *held;
+        return value.emplace<std::string>();
+    };
     switch (column.type) {
         case ColumnType::Text:
-            return Value(decodeText(bytes, m_format.jet3, column.codePage));
+            decodeText(bytes, m_format.jet3, column.codePage, text());
+            return;
         case ColumnType::Memo:
-            return Value(decodeText(readLongValue(m_pager, m_format, bytes), m_format.jet3,
-                                    column.codePage));
+            decodeText(readLongValue(m_pager, m_format, bytes), m_format.jet3, column.codePage,
+                       text());
+            return;
         case ColumnType::Ole:
-            return Value(readLongValue(m_pager, m_format, bytes));
+            value = readLongValue(m_pager, m_format, bytes);
+            return;
         case ColumnType::Binary:
         case ColumnType::UnknownBinary:
         case ColumnType::UnknownFixed:
-            return Value(ByteString(bytes.begin(), bytes.end()));
+            value = ByteString(bytes.begin(), bytes.end());
+            return;
         default: {
-            if (!columnTypeFromCode(static_cast<uint8_t>(column.type))) {
-                return Value(ByteString(bytes.begin(), bytes.end()));
+            if (!m_plans[index].knownType) {
+                value = ByteString(bytes.begin(), bytes.end());
+                return;
             }
-            auto value = decodeFixedValue(column.type, column.scale, bytes);
-            if (!value) damaged(page, "holds a value too short for column '" + column.name + "'");
-            return *value;
+            if (!decodeFixedValue(column.type, column.scale, bytes, value)) {
+                damaged(page, "holds a value too short for column '" + column.name + "'");
+            }
+            return;
         }
     }
 }

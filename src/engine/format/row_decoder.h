@@ -23,8 +23,15 @@ public:
                 std::vector<Value>& values);
 
 private:
-    Value decodeColumn(const ColumnDefinition& column, storage::Bytes row, PageNumber page);
-    Value decodeBytes(const ColumnDefinition& column, storage::Bytes bytes, PageNumber page);
+    // What the decoder works out once per column rather than once per value.
+    struct ColumnPlan {
+        uint32_t fixedSize = 0;  // fixed columns: the bytes the value takes
+        bool knownType = false;  // a type this engine decodes (else its bytes are kept)
+    };
+
+    // Each decodes into value, reusing the storage a text value already holds.
+    void decodeColumn(size_t index, storage::Bytes row, PageNumber page, Value& value);
+    void decodeBytes(size_t index, storage::Bytes bytes, PageNumber page, Value& value);
     Value decodeCalculatedColumn(const ColumnDefinition& column, storage::Bytes bytes,
                                  PageNumber page);
     [[noreturn]] void damaged(PageNumber page, const std::string& what) const;
@@ -32,6 +39,7 @@ private:
     storage::Pager& m_pager;
     const JetFormat& m_format;
     const TableDefinition& m_table;
+    std::vector<ColumnPlan> m_plans;  // by column position
     RowLayout m_layout;
 };
 

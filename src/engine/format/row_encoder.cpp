@@ -78,32 +78,43 @@ RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
     }
 }
 
-std::vector<uint8_t> RowEncoder::encodeVariable(const ColumnDefinition& column, const Value& value,
-                                                bool jet3) {
+void RowEncoder::appendVariable(const ColumnDefinition& column, const Value& value, bool jet3,
+                                std::vector<uint8_t>& out) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         bool compress = (column.isCompressedUnicode() || column.isCalculated()) &&
                         (column.type == ColumnType::Text || text->size() <= kMaxCompressedChars);
-        auto bytes = encodeText(*text, jet3, column.codePage, compress);
-        return column.isCalculated() ? wrapCalculated(bytes) : bytes;
+        if (column.isCalculated()) {
+            ByteString result;
+            encodeText(*text, jet3, column.codePage, compress, result);
+            const ByteString wrapped = wrapCalculated(result);
+            out.insert(out.end(), wrapped.begin(), wrapped.end());
+        } else {
+            encodeText(*text, jet3, column.codePage, compress, out);
+        }
+    } else if (column.isCalculated()) {
+        const ByteString wrapped = wrapCalculated(encodeCalculated(column.type, value));
+        out.insert(out.end(), wrapped.begin(), wrapped.end());
+    } else if (const auto* bytes = std::get_if<ByteString>(&value)) {
+        out.insert(out.end(), bytes->begin(), bytes->end());
+    } else {
+        const size_t at = out.size();
+        out.resize(at + fixedSizeOf(column.type), 0);
+        encodeFixedValue(column.type, value, storage::MutableBytes(out).subspan(at));
     }
-    if (column.isCalculated()) return wrapCalculated(encodeCalculated(column.type, value));
-    if (const auto* bytes = std::get_if<ByteString>(&value)) return *bytes;
-    std::vector<uint8_t> out;
-    encodeFixedValue(column.type, value, out);
-    return out;
 }
 
-void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& row) const {
-    if (values.size() != m_table.columns.size()) {
+void RowEncoder::encode(const std::vector<Value>& values, const std::vector<ByteString>& longValues,
+                        std::vector<uint8_t>& row) const {
+    if (values.size() != m_table.columns.size() || longValues.size() != values.size()) {
         throw EngineError(ErrorCode::Internal, "a row was given the wrong number of values");
     }
     const uint16_t columnCount = m_table.maxColumns;
     row.assign(2 + m_fixedAreaSize, 0);
     writeU16LE(row, 0, columnCount);
-    std::vector<uint8_t> nullMask((columnCount + 7u) / 8u, 0);
+    m_nullMask.assign((columnCount + 7u) / 8u, 0);
     auto markPresent = [&](const ColumnDefinition& column) {
         if (column.number >= columnCount) unsuitable(column, "belongs to no column slot");
-        nullMask[column.number / 8u] |= uint8_t(1u << (column.number % 8u));
+        m_nullMask[column.number / 8u] |= uint8_t(1u << (column.number % 8u));
     };
 
     for (size_t index = 0; index < m_table.columns.size(); ++index) {
@@ -116,57 +127,58 @@ void RowEncoder::encode(const std::vector<Value>& values, std::vector<uint8_t>& 
             if (!isNull(value) && std::get<bool>(value)) markPresent(column);
             continue;
         }
+        if (isLongValueType(column.type)) {
+            if (!longValues[index].empty()) markPresent(column);
+            continue;
+        }
         if (isNull(value)) continue;
-        bool longValue = isLongValueType(column.type);
-        if (!longValue && !holdsTypeOf(column.type, value)) {
+        if (!holdsTypeOf(column.type, value)) {
             unsuitable(column, std::string("is not of type ") + columnTypeName(column.type));
         }
         if (column.isFixed()) {
-            std::vector<uint8_t> bytes;
+            storage::MutableBytes slot = storage::MutableBytes(row).subspan(2 + column.fixedOffset);
             if (fixedSizeOf(column.type) != 0) {
-                encodeFixedValue(column.type, value, bytes);
+                encodeFixedValue(column.type, value, slot);
             } else {
-                bytes = encodeVariable(column, value, m_format.jet3);
-                if (bytes.size() > column.length) unsuitable(column, "is too long");
-                bytes.resize(column.length, 0);
+                m_scratch.clear();
+                appendVariable(column, value, m_format.jet3, m_scratch);
+                if (m_scratch.size() > column.length) unsuitable(column, "is too long");
+                std::copy(m_scratch.begin(), m_scratch.end(), slot.begin());
             }
-            std::copy(bytes.begin(), bytes.end(), row.begin() + 2 + column.fixedOffset);
         }
         markPresent(column);
     }
 
     if (!m_columnBySlot.empty()) {
-        std::vector<uint16_t> offsets;
+        m_offsets.clear();
         for (const auto& slot : m_columnBySlot) {
-            offsets.push_back(static_cast<uint16_t>(row.size()));
+            m_offsets.push_back(static_cast<uint16_t>(row.size()));
             if (!slot) continue;
             const auto& column = m_table.columns[*slot];
-            const Value& value = values[*slot];
-            if (isNull(value) || (column.type == ColumnType::Boolean && !column.isCalculated())) {
+            if (column.type == ColumnType::Boolean && !column.isCalculated()) continue;
+            if (isLongValueType(column.type)) {
+                const ByteString& stored = longValues[*slot];
+                row.insert(row.end(), stored.begin(), stored.end());
                 continue;
             }
-            // Long values arrive stored: their descriptors go into the row as they are.
-            const auto* stored = std::get_if<ByteString>(&value);
-            if (isLongValueType(column.type) && !stored) unsuitable(column, "was not stored");
-            std::vector<uint8_t> bytes = isLongValueType(column.type)
-                                             ? *stored
-                                             : encodeVariable(column, value, m_format.jet3);
-            if (!isLongValueType(column.type) && column.length != 0 &&
-                bytes.size() > column.length) {
+            const Value& value = values[*slot];
+            if (isNull(value)) continue;
+            const size_t start = row.size();
+            appendVariable(column, value, m_format.jet3, row);
+            if (column.length != 0 && row.size() - start > column.length) {
                 unsuitable(column, "is longer than the field allows");
             }
-            row.insert(row.end(), bytes.begin(), bytes.end());
         }
         uint16_t endOfData = static_cast<uint16_t>(row.size());
         size_t trailer = row.size();
-        row.resize(trailer + 2 + 2 * offsets.size() + 2);
+        row.resize(trailer + 2 + 2 * m_offsets.size() + 2);
         writeU16LE(row, trailer, endOfData);
-        for (size_t slot = 0; slot < offsets.size(); ++slot) {
-            writeU16LE(row, trailer + 2 + 2 * (offsets.size() - 1 - slot), offsets[slot]);
+        for (size_t slot = 0; slot < m_offsets.size(); ++slot) {
+            writeU16LE(row, trailer + 2 + 2 * (m_offsets.size() - 1 - slot), m_offsets[slot]);
         }
-        writeU16LE(row, row.size() - 2, static_cast<uint16_t>(offsets.size()));
+        writeU16LE(row, row.size() - 2, static_cast<uint16_t>(m_offsets.size()));
     }
-    row.insert(row.end(), nullMask.begin(), nullMask.end());
+    row.insert(row.end(), m_nullMask.begin(), m_nullMask.end());
     if (row.size() > m_format.maxRowSize) {
         throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
     }

@@ -15,15 +15,17 @@ class RowEncoder {
 public:
     RowEncoder(const JetFormat& format, const TableDefinition& table);
 
-    // Encodes values (one per column, in the definition's column order; long-value columns hold
-    // their descriptor bytes as a ByteString, or NULL) into row. Throws InvalidArgument when a
-    // value does not suit its column (wrong kind, text longer than the column allows) and
-    // RecordTooLarge when the row does not fit on a page.
-    void encode(const std::vector<Value>& values, std::vector<uint8_t>& row) const;
+    // Encodes values (one per column, in the definition's column order) into row; long-value
+    // columns take their stored bytes (descriptor, and data when inline) from longValues at the
+    // same position, empty for NULL. Throws InvalidArgument when a value does not suit its
+    // column (wrong kind, text longer than the column allows) and RecordTooLarge when the row
+    // does not fit on a page.
+    void encode(const std::vector<Value>& values, const std::vector<ByteString>& longValues,
+                std::vector<uint8_t>& row) const;
 
-    // The encoded length of a text or binary value, as the row would store it.
-    static std::vector<uint8_t> encodeVariable(const ColumnDefinition& column, const Value& value,
-                                               bool jet3);
+    // Appends a text or binary value to out as the row would store it.
+    static void appendVariable(const ColumnDefinition& column, const Value& value, bool jet3,
+                               std::vector<uint8_t>& out);
 
 private:
     const JetFormat& m_format;
@@ -32,6 +34,10 @@ private:
     // For each variable slot, the position of its column in the definition (slots of deleted
     // columns have none and stay empty).
     std::vector<std::optional<size_t>> m_columnBySlot;
+    // Reused from row to row.
+    mutable std::vector<uint8_t> m_nullMask;
+    mutable std::vector<uint16_t> m_offsets;
+    mutable std::vector<uint8_t> m_scratch;
 };
 
 }  // namespace engine::format

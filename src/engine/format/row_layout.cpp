@@ -12,15 +12,21 @@ bool parseJet4(storage::Bytes row, bool hasVariableColumns, RowLayout& layout) {
     size_t maskSize = (layout.columnCount + 7u) / 8u;
     if (maskSize + 2 > length) return false;
     layout.nullMask = row.subspan(length - maskSize, maskSize);
-    layout.variableOffsets.clear();
-    if (!hasVariableColumns) return true;
+    if (!hasVariableColumns) {
+        layout.variableOffsets.clear();
+        return true;
+    }
     if (maskSize + 2 + 2 > length) return false;
     size_t countAt = length - maskSize - 2;
     uint16_t variableCount = storage::readU16LE(row, countAt);
-    if (variableCount == 0) return true;
+    if (variableCount == 0) {
+        layout.variableOffsets.clear();
+        return true;
+    }
     // End of data, then the offsets below the count, last slot first.
     size_t tableBytes = (variableCount + 1u) * 2u;
     if (tableBytes > countAt) return false;
+    // Rows of one table mostly have as many offsets as the last one: the storage stays.
     layout.variableOffsets.resize(variableCount + 1u);
     for (uint16_t slot = 0; slot <= variableCount; ++slot) {
         layout.variableOffsets[slot] = storage::readU16LE(row, countAt - 2u * (slot + 1u));

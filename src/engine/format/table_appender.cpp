@@ -35,8 +35,10 @@ TableAppender::TableAppender(storage::Pager& pager, const JetFormat& format,
       m_owned(pager, format, allocator, table.ownedPages),
       m_free(pager, format, allocator, table.freeSpacePages) {
     m_longValues.resize(table.columns.size());
+    m_longValueBytes.resize(table.columns.size());
     for (size_t index = 0; index < table.columns.size(); ++index) {
         const auto& column = table.columns[index];
+        if (column.isAutoNumber() || column.isGuidAutoNumber()) m_numbersRows = true;
         if (isLongValueType(column.type) && !column.lvOwnedMap.empty()) {
             m_longValues[index] =
                 std::make_unique<LongValueWriter>(pager, format, allocator, column);
@@ -48,7 +50,8 @@ TableAppender::~TableAppender() = default;
 
 void TableAppender::openPage() {
     // Continue on the table's last page that still has room, else start a new one.
-    for (auto page = m_free.pages().rbegin(); page != m_free.pages().rend(); ++page) {
+    const std::vector<PageNumber> withRoom = m_free.pages();
+    for (auto page = withRoom.rbegin(); page != withRoom.rend(); ++page) {
         if (!m_owned.contains(*page)) continue;
         auto contents = m_pager.read(*page);
         m_page = DataPageEditor::copyOf(*contents, m_format, *page, m_pager.path(),
@@ -72,59 +75,67 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
     if (values.size() != m_table.columns.size()) {
         throw EngineError(ErrorCode::Internal, "a row was given the wrong number of values");
     }
-    m_values = values;
-    for (size_t index = 0; index < m_values.size(); ++index) {
-        const auto& column = m_table.columns[index];
-        if (!isNull(m_values[index])) {
-            // A number given for an AutoNumber column moves the sequence past it.
-            if (column.isAutoNumber() && std::holds_alternative<int32_t>(m_values[index])) {
-                auto given = std::get<int32_t>(m_values[index]);
-                if (given > 0 && static_cast<uint32_t>(given) > m_table.lastAutoNumber) {
-                    m_table.lastAutoNumber = static_cast<uint32_t>(given);
+    m_last = &values;
+    if (m_numbersRows) {
+        m_values = values;
+        m_last = &m_values;
+        for (size_t index = 0; index < m_values.size(); ++index) {
+            const auto& column = m_table.columns[index];
+            if (!isNull(m_values[index])) {
+                // A number given for an AutoNumber column moves the sequence past it.
+                if (column.isAutoNumber() && std::holds_alternative<int32_t>(m_values[index])) {
+                    auto given = std::get<int32_t>(m_values[index]);
+                    if (given > 0 && static_cast<uint32_t>(given) > m_table.lastAutoNumber) {
+                        m_table.lastAutoNumber = static_cast<uint32_t>(given);
+                    }
                 }
+                continue;
             }
-            continue;
-        }
-        if (column.isAutoNumber()) {
-            m_values[index] = static_cast<int32_t>(++m_table.lastAutoNumber);
-        } else if (column.isGuidAutoNumber()) {
-            m_values[index] = randomGuid();
+            if (column.isAutoNumber()) {
+                m_values[index] = static_cast<int32_t>(++m_table.lastAutoNumber);
+            } else if (column.isGuidAutoNumber()) {
+                m_values[index] = randomGuid();
+            }
         }
     }
+    const std::vector<Value>& row = *m_last;
     // Long values first: the row holds where they went. When the values kept inline make the
     // row too large, they go to their pages instead (the others are stored already).
-    m_stored = m_values;
     auto storeLongValues = [&](bool allowInline) {
-        for (size_t index = 0; index < values.size(); ++index) {
+        for (size_t index = 0; index < row.size(); ++index) {
+            ByteString& stored = m_longValueBytes[index];
+            if (!allowInline && !stored.empty() && !isInline(stored)) continue;
+            stored.clear();
             const auto& column = m_table.columns[index];
-            if (!isLongValueType(column.type) || isNull(m_values[index])) continue;
-            if (!allowInline && !isInline(std::get<ByteString>(m_stored[index]))) continue;
+            if (!isLongValueType(column.type) || isNull(row[index])) continue;
             if (!m_longValues[index]) {
                 throw EngineError(ErrorCode::Corrupt,
                                   "The database '" + m_pager.path() + "' is damaged: the field '" +
                                       column.name + "' has no pages for its values.",
                                   m_table.firstPage);
             }
-            ByteString data;
-            if (std::holds_alternative<std::string>(m_values[index])) {
-                data = RowEncoder::encodeVariable(column, m_values[index], m_format.jet3);
-            } else if (const auto* bytes = std::get_if<ByteString>(&m_values[index])) {
+            storage::Bytes data;
+            if (std::holds_alternative<std::string>(row[index])) {
+                m_data.clear();
+                RowEncoder::appendVariable(column, row[index], m_format.jet3, m_data);
+                data = m_data;
+            } else if (const auto* bytes = std::get_if<ByteString>(&row[index])) {
                 data = *bytes;
             } else {
                 throw EngineError(ErrorCode::InvalidArgument,
                                   "The value for field '" + column.name + "' is not of type " +
                                       columnTypeName(column.type) + ".");
             }
-            m_stored[index] = m_longValues[index]->store(data, allowInline);
+            m_longValues[index]->store(data, allowInline, stored);
         }
     };
     storeLongValues(true);
     try {
-        m_encoder.encode(m_stored, m_row);
+        m_encoder.encode(row, m_longValueBytes, m_row);
     } catch (const EngineError& error) {
         if (error.code() != ErrorCode::RecordTooLarge) throw;
         storeLongValues(false);
-        m_encoder.encode(m_stored, m_row);
+        m_encoder.encode(row, m_longValueBytes, m_row);
     }
 
     if (!m_page) openPage();
@@ -133,9 +144,9 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
         closePage();
         openPage();
     }
-    uint8_t row = m_page->appendRow(m_row);
+    uint8_t slot = m_page->appendRow(m_row);
     ++m_table.rowCount;
-    return {m_pageNumber, row};
+    return {m_pageNumber, slot};
 }
 
 void TableAppender::finish() {

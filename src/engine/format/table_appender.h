@@ -27,8 +27,9 @@ public:
     // text, OLE Object as bytes). AutoNumber and GUID AutoNumber columns given NULL get their
     // next value. Returns where the row was placed.
     RowLocation append(const std::vector<Value>& values);
-    // The row as last stored, AutoNumber values included.
-    const std::vector<Value>& lastRow() const { return m_values; }
+    // The row as last stored, AutoNumber values included (valid until the caller changes the
+    // row it gave).
+    const std::vector<Value>& lastRow() const { return *m_last; }
     // Writes the last data page, the long values' pages and every map.
     void finish();
 
@@ -46,8 +47,11 @@ private:
     std::vector<std::unique_ptr<LongValueWriter>> m_longValues;  // by column position
     std::optional<DataPageEditor> m_page;
     PageNumber m_pageNumber = 0;
-    std::vector<Value> m_values;
-    std::vector<Value> m_stored;
+    bool m_numbersRows = false;   // the table has AutoNumber columns: rows are copied to fill them
+    std::vector<Value> m_values;  // the last row with its numbers filled in
+    const std::vector<Value>* m_last = &m_values;
+    std::vector<ByteString> m_longValueBytes;  // by column: the last row's stored long values
+    std::vector<uint8_t> m_data;               // a long value's bytes before storing
     std::vector<uint8_t> m_row;
 };
 

@@ -1,14 +1,10 @@
 #include "engine/format/table_scan.h"
 
 #include "engine/format/data_page.h"
+#include "engine/format/row_fetch.h"
 #include "engine/format/usage_map.h"
 
 namespace engine::format {
-
-namespace {
-// A moved row is moved once; a few hops allow for rows moved again without ever looping.
-constexpr int kMaxLookupHops = 8;
-}  // namespace
 
 TableScan::TableScan(storage::Pager& pager, const JetFormat& format, const TableDefinition& table)
     : m_pager(pager),
@@ -24,42 +20,16 @@ bool TableScan::loadPage() {
     // A page the map names that is not this table's data page is damage, or the table was
     // dropped and its pages taken by another while this scan ran: either way the rows read so
     // far are not the whole table.
-    DataPageView view(*contents, m_format, number, m_pager.path());
-    view.requireOwner(m_table.firstPage);
+    m_page = std::move(contents);
+    m_view.emplace(*m_page, m_format, number, m_pager.path());
+    m_view->requireOwner(m_table.firstPage);
     // A row count or row offset out of step with the rest of the page would hide rows or read
     // others' bytes as rows.
-    view.requirePacked();
-    m_page = std::move(contents);
+    m_view->requirePacked();
     m_pageNumber = number;
-    m_rowCount = view.rowCount();
+    m_rowCount = m_view->rowCount();
     m_nextRow = 0;
     return true;
-}
-
-storage::Bytes TableScan::followLookup(storage::Bytes pointer, PageNumber from) {
-    for (int hop = 0; hop < kMaxLookupHops; ++hop) {
-        if (pointer.size() < 4) break;
-        uint8_t row = pointer[0];
-        PageNumber page = storage::readU24LE(pointer, 1);
-        m_lookupPage = m_pager.read(page);
-        DataPageView view(*m_lookupPage, m_format, page, m_pager.path());
-        view.requireOwner(m_table.firstPage);
-        RowSlot slot = view.slot(row);
-        storage::Bytes bytes = view.rowBytes(slot);
-        // The moved row is marked deleted in its new slot (so scans skip it there); a slot
-        // that is itself a pointer is followed once more.
-        if (slot.lookup && !slot.deleted) {
-            pointer = bytes;
-            continue;
-        }
-        // A row that lives on in its own slot is some other row: the pointer is damaged.
-        if (!slot.deleted) break;
-        return bytes;
-    }
-    throw EngineError(ErrorCode::Corrupt,
-                      "The database '" + m_pager.path() + "' is damaged: a moved row on page " +
-                          std::to_string(from) + " cannot be followed.",
-                      from);
 }
 
 bool TableScan::nextRaw() {
@@ -68,13 +38,15 @@ bool TableScan::nextRaw() {
             if (!loadPage()) return false;
             continue;
         }
-        DataPageView view(*m_page, m_format, m_pageNumber, m_pager.path());
         uint16_t row = m_nextRow++;
-        RowSlot slot = view.slot(row);
+        RowSlot slot = m_view->slot(row);
         if (slot.deleted) continue;
         m_location = {m_pageNumber, static_cast<uint8_t>(row)};
-        m_rowBytes = view.rowBytes(slot);
-        if (slot.lookup) m_rowBytes = followLookup(m_rowBytes, m_pageNumber);
+        m_rowBytes = m_view->rowBytes(slot);
+        if (slot.lookup) {
+            m_rowBytes = followMovedRow(m_pager, m_format, m_rowBytes, m_pageNumber,
+                                        m_table.firstPage, m_lookupPage);
+        }
         if (m_rowBytes.empty()) continue;
         ++m_rowsRead;
         return true;

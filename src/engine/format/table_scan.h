@@ -5,10 +5,12 @@
 // so that a damaged table never reads as a shorter one.
 #pragma once
 
+#include "engine/format/data_page.h"
 #include "engine/format/row_decoder.h"
 #include "engine/format/row_location.h"
 #include "engine/format/table_definition.h"
 
+#include <optional>
 #include <vector>
 
 namespace engine::format {
@@ -34,7 +36,6 @@ public:
 
 private:
     bool loadPage();
-    storage::Bytes followLookup(storage::Bytes pointer, PageNumber from);
 
     storage::Pager& m_pager;
     const JetFormat& m_format;
@@ -43,6 +44,7 @@ private:
     std::vector<PageNumber> m_pages;
     size_t m_nextPageIndex = 0;
     storage::PageRef m_page;
+    std::optional<DataPageView> m_view;  // of m_page, checked once
     PageNumber m_pageNumber = 0;
     uint16_t m_rowCount = 0;
     uint16_t m_nextRow = 0;

@@ -1,9 +1,9 @@
 #include "engine/format/text_codec.h"
 
+#include "engine/storage/unicode.h"
+
 #include <bit>
 #include <cstring>
-
-#include "engine/storage/unicode.h"
 
 namespace engine::format {
 
@@ -53,7 +53,8 @@ char* putUtf16(char* out, const uint8_t* bytes, size_t units) {
             continue;
         }
         if (unit >= 0xD800 && unit <= 0xDFFF) {
-            char32_t low = index + 1 < units ? bytes[2 * index + 2] | (bytes[2 * index + 3] << 8) : 0;
+            char32_t low =
+                index + 1 < units ? bytes[2 * index + 2] | (bytes[2 * index + 3] << 8) : 0;
             if (unit <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
                 unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
                 ++index;
@@ -69,13 +70,20 @@ char* putUtf16(char* out, const uint8_t* bytes, size_t units) {
 }  // namespace
 
 std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage) {
+    std::string text;
+    decodeText(bytes, jet3, codePage, text);
+    return text;
+}
+
+void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string& text) {
     if (jet3) {
-        return storage::codePageToUtf8(
+        text = storage::codePageToUtf8(
             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), codePage);
+        return;
     }
     // UTF-8 takes at most twice the stored bytes: two for a compressed byte, three for a
     // UTF-16 unit, four for a surrogate pair.
-    std::string text(bytes.size() * 2 + 4, '\0');
+    text.resize(bytes.size() * 2 + 4);
     char* out = text.data();
     if (bytes.size() >= 2 && bytes[0] == kCompressedTextMarker0 &&
         bytes[1] == kCompressedTextMarker1) {
@@ -86,7 +94,16 @@ std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage) {
                 compressed = !compressed;
                 ++index;
             } else if (compressed) {
-                out = putUtf8(out, bytes[index++]);
+                // A run of ASCII bytes is already UTF-8.
+                size_t end = index;
+                while (end < bytes.size() && bytes[end] != 0 && bytes[end] < 0x80) ++end;
+                if (end == index) {
+                    out = putUtf8(out, bytes[index++]);
+                } else {
+                    std::memcpy(out, bytes.data() + index, end - index);
+                    out += end - index;
+                    index = end;
+                }
             } else {
                 // A run of UTF-16 units, up to the next switch byte or a dangling half unit
                 // (which carries no character).
@@ -101,43 +118,46 @@ std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage) {
         out = putUtf16(out, bytes.data(), bytes.size() / 2);
     }
     text.resize(static_cast<size_t>(out - text.data()));
-    return text;
 }
 
-std::vector<uint8_t> encodeText(std::string_view text, bool jet3, uint16_t codePage,
-                                bool compress) {
+void encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compress,
+                std::vector<uint8_t>& out) {
     if (jet3) {
         std::string encoded = storage::utf8ToCodePage(text, codePage);
-        return {encoded.begin(), encoded.end()};
+        out.insert(out.end(), encoded.begin(), encoded.end());
+        return;
     }
-    std::vector<uint8_t> out;
+    const size_t base = out.size();
     if (compress) {
         // One byte a character, when every character is in U+0001-U+00FF and there are more
         // than two of them.
-        out.resize(text.size() + 2);
-        out[0] = kCompressedTextMarker0;
-        out[1] = kCompressedTextMarker1;
-        size_t at = 2;
+        out.resize(base + text.size() + 2);
+        out[base] = kCompressedTextMarker0;
+        out[base + 1] = kCompressedTextMarker1;
+        size_t at = base + 2;
         size_t index = 0;
         bool fits = true;
         while (index < text.size() && fits) {
-            auto byte = static_cast<uint8_t>(text[index]);
-            if (byte != 0 && byte < 0x80) {
-                out[at++] = byte;
-                ++index;
+            // A run of ASCII characters is copied as it is.
+            size_t end = index;
+            while (end < text.size() && static_cast<uint8_t>(text[end] - 1) < 0x7F) ++end;
+            if (end > index) {
+                std::memcpy(out.data() + at, text.data() + index, end - index);
+                at += end - index;
+                index = end;
                 continue;
             }
             char32_t c = storage::nextCodePoint(text, index);
             fits = c != 0 && c <= 0xFF;
             out[at++] = static_cast<uint8_t>(c);
         }
-        if (fits && at - 2 > 2) {
+        if (fits && at - base - 2 > 2) {
             out.resize(at);
-            return out;
+            return;
         }
     }
-    out.resize(text.size() * 2 + 4);
-    size_t at = 0;
+    out.resize(base + text.size() * 2 + 4);
+    size_t at = base;
     size_t index = 0;
     while (index < text.size()) {
         auto byte = static_cast<uint8_t>(text[index]);
@@ -162,7 +182,6 @@ std::vector<uint8_t> encodeText(std::string_view text, bool jet3, uint16_t codeP
         }
     }
     out.resize(at);
-    return out;
 }
 
 }  // namespace engine::format

@@ -19,9 +19,12 @@ inline constexpr uint8_t kCompressedTextMarker1 = 0xFE;
 
 // Decodes a stored text value to UTF-8.
 std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage);
+// The same into out, reusing its storage.
+void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string& out);
 
-// Encodes UTF-8 text for storage. With compress set, the compressed form is used when it is
-// shorter; maxBytes bounds nothing here (callers check lengths).
-std::vector<uint8_t> encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compress);
+// Encodes UTF-8 text for storage, appending it to out. With compress set, the compressed form
+// is used when it is shorter; nothing bounds the length here (callers check lengths).
+void encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compress,
+                std::vector<uint8_t>& out);
 
 }  // namespace engine::format

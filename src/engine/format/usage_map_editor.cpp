@@ -1,7 +1,8 @@
 #include "engine/format/usage_map_editor.h"
 
 #include "engine/format/data_page_editor.h"
-#include "engine/format/usage_map.h"
+
+#include <algorithm>
 
 namespace engine::format {
 
@@ -24,75 +25,165 @@ std::vector<uint8_t> newReferenceMapRow() {
 UsageMapEditor::UsageMapEditor(storage::Pager& pager, const JetFormat& format,
                                PageAllocator& allocator, UsageMapRef ref)
     : m_pager(pager), m_format(format), m_allocator(allocator), m_ref(ref) {
-    std::vector<uint8_t> row = readUsageMapRow(pager, format, ref);
-    m_rowLength = row.size();
-    if (row[0] == kReferenceMap) {
-        for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
-            m_bitmapPages.push_back(readU32LE(row, 1 + slot * 4));
+    m_row = readUsageMapRow(pager, format, ref);
+    if (m_row.size() < kInlineMapHeaderSize || (m_row[0] != kInlineMap && !isReference())) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + pager.path() + "' is damaged: the usage map on page " +
+                              std::to_string(ref.page) + " cannot be read.",
+                          ref.page);
+    }
+}
+
+size_t UsageMapEditor::windowPages() const { return (m_row.size() - kInlineMapHeaderSize) * 8; }
+
+PageNumber UsageMapEditor::windowStart() const { return readU32LE(m_row, 1); }
+
+size_t UsageMapEditor::slotCount() const { return (m_row.size() - 1) / 4; }
+
+UsageMapEditor::Bitmap* UsageMapEditor::bitmap(size_t slot, bool create) {
+    if (auto found = m_bitmaps.find(slot); found != m_bitmaps.end()) return &found->second;
+    if (slot >= slotCount()) {
+        if (!create) return nullptr;
+        throw EngineError(ErrorCode::DiskFull, "A usage map of '" + m_pager.path() + "' is full.");
+    }
+    PageNumber page = readU32LE(m_row, 1 + slot * 4);
+    Bitmap bitmap;
+    if (page != 0) {
+        bitmap.page = page;
+        auto contents = m_pager.read(page);
+        if ((*contents)[0] != kBitmapPageType) {
+            throw EngineError(ErrorCode::Corrupt,
+                              "The database '" + m_pager.path() + "' is damaged: page " +
+                                  std::to_string(page) + " is not a usage bitmap page.",
+                              page);
+        }
+        bitmap.bytes = *contents;
+    } else {
+        if (!create) return nullptr;
+        bitmap.page = m_allocator.allocate();
+        bitmap.bytes.assign(m_format.pageSize, 0);
+        bitmap.bytes[0] = kBitmapPageType;
+        bitmap.bytes[1] = 0x01;
+        bitmap.changed = true;
+        writeU32LE(m_row, 1 + slot * 4, bitmap.page);
+        m_rowChanged = true;
+    }
+    return &m_bitmaps.emplace(slot, std::move(bitmap)).first->second;
+}
+
+bool UsageMapEditor::contains(PageNumber page) {
+    if (!isReference()) {
+        PageNumber start = windowStart();
+        if (page < start || page - start >= windowPages()) return false;
+        size_t bit = page - start;
+        return (m_row[kInlineMapHeaderSize + bit / 8] >> (bit % 8)) & 1;
+    }
+    const uint64_t perBitmap = (m_format.pageSize - kBitmapPageHeaderSize) * 8ull;
+    Bitmap* found = bitmap(static_cast<size_t>(page / perBitmap), false);
+    if (!found) return false;
+    uint64_t bit = page % perBitmap;
+    return (found->bytes[kBitmapPageHeaderSize + bit / 8] >> (bit % 8)) & 1;
+}
+
+void UsageMapEditor::setBit(PageNumber page, bool on) {
+    uint8_t* byte = nullptr;
+    uint8_t mask = 0;
+    if (!isReference()) {
+        size_t bit = page - windowStart();
+        byte = &m_row[kInlineMapHeaderSize + bit / 8];
+        mask = static_cast<uint8_t>(1u << (bit % 8));
+        m_rowChanged = m_rowChanged || (((*byte & mask) != 0) != on);
+    } else {
+        const uint64_t perBitmap = (m_format.pageSize - kBitmapPageHeaderSize) * 8ull;
+        Bitmap* found = bitmap(static_cast<size_t>(page / perBitmap), on);
+        if (!found) return;
+        uint64_t bit = page % perBitmap;
+        byte = &found->bytes[kBitmapPageHeaderSize + bit / 8];
+        mask = static_cast<uint8_t>(1u << (bit % 8));
+        found->changed = found->changed || (((*byte & mask) != 0) != on);
+    }
+    *byte = on ? static_cast<uint8_t>(*byte | mask) : static_cast<uint8_t>(*byte & ~mask);
+}
+
+void UsageMapEditor::add(PageNumber page) {
+    if (!isReference()) {
+        PageNumber start = windowStart();
+        if (page < start || page - start >= windowPages()) {
+            std::vector<PageNumber> all = marked();
+            all.push_back(page);
+            relayout(all);
+            return;
         }
     }
-    auto pages = readUsageMapPages(pager, format, ref);
-    m_pages.insert(pages.begin(), pages.end());
+    setBit(page, true);
+}
+
+void UsageMapEditor::remove(PageNumber page) {
+    if (!isReference()) {
+        PageNumber start = windowStart();
+        if (page < start || page - start >= windowPages()) return;
+    }
+    setBit(page, false);
+}
+
+void UsageMapEditor::relayout(const std::vector<PageNumber>& pages) {
+    PageNumber first = *std::min_element(pages.begin(), pages.end()) / 8 * 8;
+    PageNumber last = *std::max_element(pages.begin(), pages.end());
+    std::fill(m_row.begin() + 1, m_row.end(), 0);
+    m_rowChanged = true;
+    if (last - first < windowPages()) {
+        writeU32LE(m_row, 1, first);
+    } else {
+        m_row[0] = kReferenceMap;
+    }
+    for (PageNumber page : pages) setBit(page, true);
+}
+
+std::vector<PageNumber> UsageMapEditor::pages() {
+    std::vector<PageNumber> listed = marked();
+    const PageNumber pageCount = m_pager.pageCount();
+    listed.erase(std::lower_bound(listed.begin(), listed.end(), pageCount), listed.end());
+    return listed;
+}
+
+std::vector<PageNumber> UsageMapEditor::marked() {
+    std::vector<PageNumber> listed;
+    auto collect = [&](const uint8_t* bits, size_t bytes, uint64_t first) {
+        for (size_t index = 0; index < bytes; ++index) {
+            for (uint8_t byte = bits[index]; byte != 0; byte &= static_cast<uint8_t>(byte - 1)) {
+                uint64_t page = first + index * 8 + static_cast<uint64_t>(__builtin_ctz(byte));
+                listed.push_back(static_cast<PageNumber>(page));
+            }
+        }
+    };
+    if (!isReference()) {
+        collect(m_row.data() + kInlineMapHeaderSize, m_row.size() - kInlineMapHeaderSize,
+                windowStart());
+        return listed;
+    }
+    const uint64_t perBitmap = (m_format.pageSize - kBitmapPageHeaderSize) * 8ull;
+    for (size_t slot = 0; slot < slotCount(); ++slot) {
+        Bitmap* found = bitmap(slot, false);
+        if (!found) continue;
+        collect(found->bytes.data() + kBitmapPageHeaderSize,
+                found->bytes.size() - kBitmapPageHeaderSize, slot * perBitmap);
+    }
+    return listed;
 }
 
 void UsageMapEditor::save() {
-    if (m_rowLength < kInlineMapHeaderSize) {
-        throw EngineError(ErrorCode::Corrupt, "a usage map row is too short to rewrite",
-                          m_ref.page);
+    for (auto& [slot, bitmap] : m_bitmaps) {
+        if (!bitmap.changed) continue;
+        m_pager.write(bitmap.page, bitmap.bytes);
+        bitmap.changed = false;
     }
-    std::vector<uint8_t> row(m_rowLength, 0);
-    const size_t windowPages = (m_rowLength - kInlineMapHeaderSize) * 8;
-    PageNumber first = m_pages.empty() ? 0 : *m_pages.begin() / 8 * 8;
-    PageNumber last = m_pages.empty() ? 0 : *m_pages.rbegin();
-    bool inlineFits = last - first < windowPages;
-    bool wasReference = !m_bitmapPages.empty();
-
-    if (!wasReference && inlineFits) {
-        row[0] = kInlineMap;
-        writeU32LE(row, 1, first);
-        for (PageNumber page : m_pages) {
-            size_t bit = page - first;
-            row[kInlineMapHeaderSize + bit / 8] |= uint8_t(1u << (bit % 8));
-        }
-    } else {
-        const uint64_t perBitmap = (m_format.pageSize - kBitmapPageHeaderSize) * 8ull;
-        const size_t slots = (m_rowLength - 1) / 4;
-        m_bitmapPages.resize(slots, 0);
-        std::vector<storage::PageBuffer> bitmaps(slots);
-        for (PageNumber page : m_pages) {
-            size_t slot = page / perBitmap;
-            if (slot >= slots) {
-                throw EngineError(ErrorCode::DiskFull,
-                                  "A usage map of '" + m_pager.path() + "' is full.");
-            }
-            if (bitmaps[slot].empty()) {
-                bitmaps[slot].assign(m_format.pageSize, 0);
-                bitmaps[slot][0] = kBitmapPageType;
-                bitmaps[slot][1] = 0x01;
-            }
-            uint64_t bit = page % perBitmap;
-            bitmaps[slot][kBitmapPageHeaderSize + bit / 8] |= uint8_t(1u << (bit % 8));
-        }
-        row[0] = kReferenceMap;
-        for (size_t slot = 0; slot < slots; ++slot) {
-            if (bitmaps[slot].empty()) {
-                // A bitmap page that no longer marks anything is cleared, not freed: the map
-                // keeps it for later pages of its range.
-                if (m_bitmapPages[slot] == 0) continue;
-                bitmaps[slot].assign(m_format.pageSize, 0);
-                bitmaps[slot][0] = kBitmapPageType;
-                bitmaps[slot][1] = 0x01;
-            }
-            if (m_bitmapPages[slot] == 0) m_bitmapPages[slot] = m_allocator.allocate();
-            m_pager.write(m_bitmapPages[slot], bitmaps[slot]);
-            writeU32LE(row, 1 + slot * 4, m_bitmapPages[slot]);
-        }
-    }
+    if (!m_rowChanged) return;
     auto contents = m_pager.read(m_ref.page);
     auto editor =
         DataPageEditor::copyOf(*contents, m_format, m_ref.page, m_pager.path(), kUsageMapOwner);
-    editor.overwriteRow(m_ref.row, row);
+    editor.overwriteRow(m_ref.row, m_row);
     m_pager.write(m_ref.page, editor.bytes());
+    m_rowChanged = false;
 }
 
 }  // namespace engine::format

@@ -1,12 +1,16 @@
 // Changes a usage map (layout in usage_map.h) and writes it back into its row, keeping the
-// row's length. An inline map whose pages no longer fit its window moves the window; when no
-// window holds them all, the row becomes a reference map with bitmap pages.
+// row's length. Only what a change touches is read and written: the row, and the bitmap pages
+// of a reference map whose bits change. An inline map whose pages no longer fit its window
+// moves the window; when no window holds them all, the row becomes a reference map with bitmap
+// pages.
 #pragma once
 
 #include "engine/format/page_allocator.h"
 #include "engine/format/table_definition.h"
+#include "engine/format/usage_map.h"
 
-#include <set>
+#include <map>
+#include <vector>
 
 namespace engine::format {
 
@@ -14,26 +18,43 @@ inline constexpr size_t kUsageMapRowSizeJet4 = 69;
 
 class UsageMapEditor {
 public:
-    // Reads the map at ref. Throws Corrupt when it is damaged.
+    // Reads the map's row. Throws Corrupt when it is damaged.
     UsageMapEditor(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                    UsageMapRef ref);
 
-    const std::set<PageNumber>& pages() const { return m_pages; }
-    // The bitmap pages a reference map keeps its bits on (freed with the map's owner).
-    const std::vector<PageNumber>& bitmapPages() const { return m_bitmapPages; }
-    bool contains(PageNumber page) const { return m_pages.count(page) != 0; }
-    void add(PageNumber page) { m_pages.insert(page); }
-    void remove(PageNumber page) { m_pages.erase(page); }
+    bool contains(PageNumber page);
+    void add(PageNumber page);
+    void remove(PageNumber page);
+    // Every page the map marks that lies inside the file, in ascending order.
+    std::vector<PageNumber> pages();
+    // Writes the row and the bitmap pages that changed.
     void save();
 
 private:
+    struct Bitmap {
+        PageNumber page = 0;
+        storage::PageBuffer bytes;
+        bool changed = false;
+    };
+
+    bool isReference() const { return m_row[0] == kReferenceMap; }
+    size_t windowPages() const;
+    PageNumber windowStart() const;
+    size_t slotCount() const;
+    Bitmap* bitmap(size_t slot, bool create);
+    // Every page the map marks, pages past the end of the file (taken, not yet written) too.
+    std::vector<PageNumber> marked();
+    // Lays the inline map out anew around pages, or turns it into a reference map.
+    void relayout(const std::vector<PageNumber>& pages);
+    void setBit(PageNumber page, bool on);
+
     storage::Pager& m_pager;
     const JetFormat& m_format;
     PageAllocator& m_allocator;
     UsageMapRef m_ref;
-    size_t m_rowLength = 0;
-    std::set<PageNumber> m_pages;
-    std::vector<PageNumber> m_bitmapPages;
+    std::vector<uint8_t> m_row;
+    bool m_rowChanged = false;
+    std::map<size_t, Bitmap> m_bitmaps;  // reference maps: the bitmap pages read, by slot
 };
 
 // The row of a new, empty map: inline (start page 0) or reference form. Jet 4 and later.

@@ -12,32 +12,42 @@ constexpr uint8_t kDecimalNegative = 0x80;
 
 }  // namespace
 
-std::optional<Value> decodeFixedValue(ColumnType type, uint8_t scale, Bytes bytes) {
+bool decodeFixedValue(ColumnType type, uint8_t scale, Bytes bytes, Value& out) {
     uint32_t size = fixedSizeOf(type);
-    if (size == 0 || bytes.size() < size) return std::nullopt;
+    if (size == 0 || bytes.size() < size) return false;
     switch (type) {
         case ColumnType::Byte:
-            return Value(bytes[0]);
+            out = bytes[0];
+            return true;
         case ColumnType::Integer:
-            return Value(readI16LE(bytes, 0));
+            out = readI16LE(bytes, 0);
+            return true;
         case ColumnType::Long:
-            return Value(readI32LE(bytes, 0));
+            out = readI32LE(bytes, 0);
+            return true;
         case ColumnType::BigInt:
-            return Value(readI64LE(bytes, 0));
+            out = readI64LE(bytes, 0);
+            return true;
         case ColumnType::Currency:
-            return Value(Currency{readI64LE(bytes, 0)});
+            out = Currency{readI64LE(bytes, 0)};
+            return true;
         case ColumnType::Single:
-            return Value(readF32LE(bytes, 0));
+            out = readF32LE(bytes, 0);
+            return true;
         case ColumnType::Double:
-            return Value(readF64LE(bytes, 0));
+            out = readF64LE(bytes, 0);
+            return true;
         case ColumnType::DateTime:
-            return Value(DateTime{readF64LE(bytes, 0)});
+            out = DateTime{readF64LE(bytes, 0)};
+            return true;
         case ColumnType::Complex:
-            return Value(ComplexKey{readI32LE(bytes, 0)});
+            out = ComplexKey{readI32LE(bytes, 0)};
+            return true;
         case ColumnType::Guid: {
             Guid guid;
             std::copy_n(bytes.begin(), 16, guid.bytes.begin());
-            return Value(guid);
+            out = guid;
+            return true;
         }
         case ColumnType::Numeric: {
             Decimal decimal;
@@ -45,22 +55,22 @@ std::optional<Value> decodeFixedValue(ColumnType type, uint8_t scale, Bytes byte
             decimal.high = (static_cast<uint64_t>(readU32LE(bytes, 1)) << 32) | readU32LE(bytes, 5);
             decimal.low = (static_cast<uint64_t>(readU32LE(bytes, 9)) << 32) | readU32LE(bytes, 13);
             decimal.scale = scale;
-            return Value(decimal);
+            out = decimal;
+            return true;
         }
         case ColumnType::ExtDateTime: {
             ExtendedDateTime value;
             value.stored.assign(reinterpret_cast<const char*>(bytes.data()), size);
-            return Value(value);
+            out = std::move(value);
+            return true;
         }
         default:
-            return std::nullopt;
+            return false;
     }
 }
 
-void encodeFixedValue(ColumnType type, const Value& value, std::vector<uint8_t>& out) {
-    size_t at = out.size();
-    out.resize(at + fixedSizeOf(type), 0);
-    MutableBytes bytes(out.data() + at, fixedSizeOf(type));
+void encodeFixedValue(ColumnType type, const Value& value, MutableBytes out) {
+    MutableBytes bytes = out.first(fixedSizeOf(type));
     switch (type) {
         case ColumnType::Byte:
             bytes[0] = std::get<uint8_t>(value);

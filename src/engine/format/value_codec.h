@@ -20,14 +20,14 @@
 #include "engine/format/value.h"
 #include "engine/storage/byte_order.h"
 
-#include <optional>
-
 namespace engine::format {
 
-// Decodes a fixed-size value of type from bytes; nullopt when bytes is too short.
-std::optional<Value> decodeFixedValue(ColumnType type, uint8_t scale, storage::Bytes bytes);
+// Decodes a fixed-size value of type from bytes into out; false (out unchanged) when bytes is too
+// short or type has no fixed size.
+bool decodeFixedValue(ColumnType type, uint8_t scale, storage::Bytes bytes, Value& out);
 
-// Appends the stored bytes of a fixed-size value. REQUIRES: value holds type's alternative.
-void encodeFixedValue(ColumnType type, const Value& value, std::vector<uint8_t>& out);
+// Writes the stored bytes of a fixed-size value at the start of out.
+// REQUIRES: value holds type's alternative; out.size() >= fixedSizeOf(type).
+void encodeFixedValue(ColumnType type, const Value& value, storage::MutableBytes out);
 
 }  // namespace engine::format

@@ -123,17 +123,15 @@ std::unique_ptr<QueryRows> runSelect(Database& own, const SelectStatement& selec
 }  // namespace
 
 format::TableDefinition storedTable(Database& database, std::string_view name) {
-    const catalog::Catalog& catalog = database.catalog();
-    if (const catalog::CatalogObject* table = catalog.findTable(name)) {
-        return database.tableDefinitionAt(table->tablePage());
-    }
-    if (const catalog::CatalogObject* other = catalog.findInTables(name)) {
+    auto object = database.findInTables(name);
+    if (!object) throw inputTableNotFound(name);
+    if (!object->isLocalTable()) {
         throw EngineError(ErrorCode::NotSupported,
-                          "'" + other->name +
+                          "'" + object->name +
                               "' is a linked table or a query; only tables stored in the file "
                               "can be read.");
     }
-    throw inputTableNotFound(name);
+    return database.tableDefinitionAt(object->tablePage());
 }
 
 std::unique_ptr<QueryRows> execute(Database& database, std::string_view statement,

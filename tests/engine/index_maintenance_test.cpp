@@ -1,0 +1,253 @@
+// Indexes edited in place as rows come and go: every index stays equal, key for key, to the
+// index written anew from its table's rows, under each sort order the engine writes, while its
+// pages split, merge and are freed; a change costs the same writes in a large table or catalogue
+// as in an empty one.
+#include "engine/database.h"
+#include "engine/format/index_page.h"
+#include "engine/format/index_tree.h"
+#include "engine/format/usage_map.h"
+#include "support/engine_files.h"
+#include "support/faulty_file_system.h"
+#include "support/fixtures.h"
+#include "support/unsynced_file_system.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace engine {
+namespace {
+
+using catalog::NewColumn;
+using catalog::NewIndex;
+using format::ColumnType;
+using format::Value;
+using storage::FileFormat;
+
+struct TreeShape {
+    std::vector<size_t> pagesPerLevel;  // root first
+    std::vector<size_t> leafBytes;      // the entry bytes of each leaf, left to right
+    size_t mappedPages = 0;             // pages in the index's usage map
+};
+
+TreeShape shapeOf(Database& database, const format::RealIndex& real) {
+    TreeShape shape;
+    const auto& jet = database.jetFormat();
+    std::vector<PageNumber> level = {real.rootPage};
+    while (!level.empty()) {
+        shape.pagesPerLevel.push_back(level.size());
+        std::vector<PageNumber> below;
+        for (PageNumber number : level) {
+            auto page = format::parseIndexPage(*database.pager().read(number), jet, number, "");
+            if (page.leaf) {
+                size_t bytes = 0;
+                for (const auto& entry : page.entries) bytes += format::indexEntrySize(entry, true);
+                shape.leafBytes.push_back(bytes);
+                continue;
+            }
+            for (const auto& entry : page.entries) below.push_back(entry.child);
+            if (page.tail != 0) below.push_back(page.tail);
+        }
+        level = below;
+    }
+    shape.mappedPages = format::readUsageMapPages(database.pager(), jet, real.pagesMap).size();
+    return shape;
+}
+
+std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Long texts of every kind the sort orders treat apart: letter case, accents, digits,
+// punctuation, other scripts.
+std::string wordOf(std::mt19937& random, size_t length) {
+    static const std::vector<std::string> pieces = {"a", "B", "é", "Ö", "ß", "z",  "0", "9",
+                                                    " ", "-", "'", "ж", "Ω", "中", "ﬁ", "x"};
+    std::string text;
+    for (size_t index = 0; index < length; ++index) text += pieces[random() % pieces.size()];
+    return text;
+}
+
+const std::vector<NewColumn> kColumns = {
+    {.name = "Id", .type = ColumnType::Long, .autoNumber = true},
+    {.name = "Name", .type = ColumnType::Text, .size = 255},
+    {.name = "Group", .type = ColumnType::Long},
+    {.name = "Code", .type = ColumnType::Text, .size = 20},
+};
+
+const std::vector<NewIndex> kIndexes = {
+    {.name = "PrimaryKey", .columns = {"Id"}, .primaryKey = true},
+    {.name = "ByName", .columns = {"Name"}},
+    {.name = "ByGroupName", .columns = {"Group", "Name"}},
+    {.name = "ByCode", .columns = {"Code"}, .unique = true, .ignoreNulls = true},
+};
+
+// Keys that arrive in order fill leaves whole; removing every row gives every page but the root
+// back, and the root is an empty leaf again.
+TEST(IndexMaintenance, orderedKeysFillPagesAndAllComeBack) {
+    support::TempDir folder;
+    auto database = Database::create(folder / "ordered.mdb", {});
+    database->createTable("Ordered", kColumns, {}, kIndexes);
+    std::mt19937 random(5);
+    uint32_t next = 0;
+    database->insertRows("Ordered", [&](std::vector<Value>& row) {
+        if (next == 3000) return false;
+        ++next;
+        row = {Value(), Value(wordOf(random, 40 + random() % 60)),
+               Value(static_cast<int32_t>(next % 7)), Value()};
+        return true;
+    });
+    auto definition = database->tableDefinition("Ordered");
+    auto byId = shapeOf(*database, definition.realIndexes[0]);
+    ASSERT_GE(byId.pagesPerLevel.size(), 2u);
+    // All leaves but the last are at least 95% full.
+    for (size_t leaf = 0; leaf + 1 < byId.leafBytes.size(); ++leaf) {
+        EXPECT_GE(byId.leafBytes[leaf], database->jetFormat().indexMaxEntryBytes * 95 / 100)
+            << "leaf " << leaf;
+    }
+    auto byName = shapeOf(*database, definition.realIndexes[1]);
+    EXPECT_GE(byName.pagesPerLevel.size(), 3u) << "long texts grow the tree three levels deep";
+    ASSERT_EQ(support::integrityProblems(*database), "");
+    ASSERT_EQ(support::indexDifferences(*database, "Ordered"), "");
+
+    // Three rows in four go: leaves left nearly empty merge; then the rest go.
+    EXPECT_EQ(database->deleteRows(
+                  "Ordered",
+                  [](const std::vector<Value>& row) { return std::get<int32_t>(row[0]) % 4 != 0; }),
+              2250u);
+    ASSERT_EQ(support::integrityProblems(*database), "");
+    ASSERT_EQ(support::indexDifferences(*database, "Ordered"), "");
+    EXPECT_LT(shapeOf(*database, definition.realIndexes[0]).mappedPages * 10, byId.mappedPages * 6);
+    EXPECT_LT(shapeOf(*database, definition.realIndexes[1]).mappedPages * 10,
+              byName.mappedPages * 6);
+    EXPECT_EQ(database->deleteRows("Ordered", [](const std::vector<Value>&) { return true; }),
+              750u);
+    ASSERT_EQ(support::integrityProblems(*database), "");
+    for (const auto& real : definition.realIndexes) {
+        auto shape = shapeOf(*database, real);
+        EXPECT_EQ(shape.pagesPerLevel, std::vector<size_t>{1});
+        EXPECT_EQ(shape.leafBytes, std::vector<size_t>{0});
+        EXPECT_EQ(shape.mappedPages, 1u) << "index pages were not given back";
+    }
+}
+
+// Rows added and removed at random, in batches, under the legacy and the new General sort order:
+// after every change each index equals what the rows call for and the file is sound.
+TEST(IndexMaintenance, randomEditsMatchTheRebuildUnderEverySortOrder) {
+    support::TempDir folder;
+    for (auto [format, seed] : {std::pair{FileFormat::Jet4, 11u}, std::pair{FileFormat::Ace14, 12u},
+                                std::pair{FileFormat::Ace17, 13u}}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        auto& files = support::unsyncedFileSystem();
+        auto path = folder / ("random-" + std::to_string(seed) + ".db");
+        Database::create(path, {.format = format, .fileSystem = &files});
+        auto database = Database::open(path, {.mode = AccessMode::ReadWrite, .fileSystem = &files});
+        database->createTable("Words", kColumns, {}, kIndexes);
+        std::mt19937 random(seed);
+        int32_t code = 0;
+        for (int step = 0; step < 40; ++step) {
+            if (random() % 3 != 0) {
+                size_t count = 1 + random() % 120;
+                database->insertRows("Words", [&](std::vector<Value>& row) {
+                    if (count == 0) return false;
+                    --count;
+                    Value codeValue;
+                    if (random() % 2) codeValue = "C" + std::to_string(++code);
+                    row = {Value(), Value(wordOf(random, 1 + random() % 120)),
+                           Value(static_cast<int32_t>(random() % 5)), codeValue};
+                    return true;
+                });
+            } else {
+                uint32_t divisor = 2 + random() % 4;
+                uint32_t remainder = random() % divisor;
+                database->deleteRows("Words", [&](const std::vector<Value>& row) {
+                    return static_cast<uint32_t>(std::get<int32_t>(row[0])) % divisor == remainder;
+                });
+            }
+            ASSERT_EQ(support::integrityProblems(*database), "") << "after step " << step;
+            ASSERT_EQ(support::indexDifferences(*database, "Words"), "") << "after step " << step;
+        }
+    }
+}
+
+// A key already in a unique index is refused, and the file keeps every byte.
+TEST(IndexMaintenance, aDuplicateKeyLeavesTheFileAsItWas) {
+    support::TempDir folder;
+    auto path = folder / "unique.mdb";
+    {
+        auto database = Database::create(path, {});
+        std::vector<std::vector<Value>> rows;
+        for (int index = 0; index < 400; ++index) {
+            rows.push_back({Value(),
+                            Value(std::string(100, 'a' + index % 26) + std::to_string(index)),
+                            Value(int32_t{1}), Value("K" + std::to_string(index))});
+        }
+        database->createTable("Keys", kColumns, support::RowFeed(rows), kIndexes);
+    }
+    auto before = bytesOf(path);
+    auto database = support::openForWriting(path);
+    // Many new rows first (their pages split), then one whose code is taken.
+    std::vector<std::vector<Value>> rows;
+    for (int index = 0; index < 300; ++index) {
+        rows.push_back({Value(), Value(std::string(150, 'q')), Value(int32_t{2}),
+                        Value("N" + std::to_string(index))});
+    }
+    rows.push_back({Value(), Value("late"), Value(int32_t{3}), Value("K17")});
+    EXPECT_EQ(support::errorOf([&] { database->insertRows("Keys", support::RowFeed(rows)); }),
+              ErrorCode::DuplicateKey);
+    database.reset();
+    EXPECT_EQ(bytesOf(path), before);
+}
+
+// The pages a change writes: a make-table, and an insert into an indexed table, write as many
+// pages into a database of hundreds of tables, or beside thousands of rows, as into an empty one
+// (give or take a page split).
+TEST(IndexMaintenance, aChangeWritesAsMuchInALargeDatabaseAsInAnEmptyOne) {
+    support::TempDir folder;
+    auto& files = support::unsyncedFileSystem();
+    auto small = folder / "small.mdb";
+    auto large = folder / "large.mdb";
+    const std::vector<NewColumn> one = {{.name = "A", .type = ColumnType::Long}};
+    for (const auto& path : {small, large}) {
+        Database::create(path, {.fileSystem = &files});
+        auto database = Database::open(path, {.mode = AccessMode::ReadWrite, .fileSystem = &files});
+        database->createTable("Indexed", kColumns, {}, kIndexes);
+    }
+    {
+        auto database =
+            Database::open(large, {.mode = AccessMode::ReadWrite, .fileSystem = &files});
+        for (int index = 0; index < 400; ++index) {
+            database->createTable("Table " + std::to_string(index), one);
+        }
+        uint32_t next = 0;
+        database->insertRows("Indexed", [&](std::vector<Value>& row) {
+            if (next == 20000) return false;
+            ++next;
+            row = {Value(), Value("name " + std::to_string(next * 7919 % 20000)),
+                   Value(static_cast<int32_t>(next % 13)), Value("c" + std::to_string(next))};
+            return true;
+        });
+    }
+    auto writesOf = [](const std::filesystem::path& path,
+                       const std::function<void(Database&)>& change) {
+        support::FaultyFileSystem counting(0, support::FaultyFileSystem::Fault::ExitProcess);
+        auto database =
+            Database::open(path, {.mode = AccessMode::ReadWrite, .fileSystem = &counting});
+        change(*database);
+        return counting.steps();
+    };
+    auto makeTable = [&](Database& database) { database.createTable("New", one); };
+    auto insertOne = [](Database& database) {
+        std::vector<std::vector<Value>> rows = {
+            {Value(), Value("name 12345x"), Value(int32_t{4}), Value("fresh")}};
+        database.insertRows("Indexed", support::RowFeed(rows));
+    };
+    EXPECT_LE(writesOf(large, makeTable), writesOf(small, makeTable) + 3);
+    EXPECT_LE(writesOf(large, insertOne), writesOf(small, insertOne) + 3);
+    auto database = Database::open(large);
+    EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
+}  // namespace
+}  // namespace engine
