@@ -15,7 +15,7 @@ struct Arguments {
     std::optional<std::string> destinationPassword;  // -P: a copy's destination password
     std::optional<std::string> format;               // --format for create
     bool all = false;                                // --all for tables and check
-    bool encode = false;                             // --encode for create (Jet 4)
+    bool encode = false;                             // --encode for create (Jet 3, Jet 4)
     bool help = false;
     bool version = false;
 };

@@ -122,12 +122,13 @@ int runSql(const Arguments& arguments, std::ostream& out) {
 
 engine::storage::FileFormat formatNamed(const std::string& name) {
     using engine::storage::FileFormat;
+    if (name == "jet3") return FileFormat::Jet3;
     if (name == "jet4") return FileFormat::Jet4;
     if (name == "ace12") return FileFormat::Ace12;
     if (name == "ace14") return FileFormat::Ace14;
     if (name == "ace16") return FileFormat::Ace16;
     if (name == "ace17") return FileFormat::Ace17;
-    throw UsageError("unknown format '" + name + "' (jet4, ace12, ace14, ace16 or ace17)");
+    throw UsageError("unknown format '" + name + "' (jet3, jet4, ace12, ace14, ace16 or ace17)");
 }
 
 int createDatabase(const Arguments& arguments, std::ostream&) {

@@ -6,11 +6,13 @@
 #include "engine/catalog/table_dropper.h"
 #include "engine/catalog/table_editor.h"
 #include "engine/catalog/table_properties.h"
+#include "engine/format/text_index_key.h"
 #include "engine/storage/journal.h"
 #include "engine/storage/page_encryption.h"
 #include "engine/storage/posix_page_file.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <sys/stat.h>
 
 namespace engine {
@@ -263,8 +265,18 @@ std::unique_ptr<Database> Database::create(const std::string& path, const Create
 }
 
 void Database::requireWritable() const {
-    if (!m_pager->writable() || !m_fileSystem || storage::isJet3(m_header.format())) {
+    if (!m_pager->writable() || !m_fileSystem) {
         throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
+    }
+    // Every change rewrites catalogue index keys, which must sort as the file says text sorts.
+    const storage::SortOrder order = m_header.sortOrder();
+    if (!format::textSortOrder(m_jetFormat->jet3, order.lcid, order.version)) {
+        char lcid[8];
+        std::snprintf(lcid, sizeof lcid, "0x%04X", order.lcid);
+        throw EngineError(ErrorCode::NotSupported,
+                          "The database '" + path() + "' sorts text in the sort order " + lcid +
+                              "; this engine writes index keys only in the General sort order, "
+                              "so it cannot change this database.");
     }
 }
 
@@ -301,13 +313,13 @@ void Database::change(const std::function<void(const catalog::WriteContext&)>& b
 void Database::createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
                            const RowSource& rows, const std::vector<catalog::NewIndex>& indexes) {
     requireWritable();
-    catalog::validateName(name);
+    catalog::validateName(name, format(), m_header.codePage());
     if (findInTables(name)) {
         throw EngineError(ErrorCode::TableExists, "Table '" + name + "' already exists.");
     }
     auto shape = catalog::userTableShape(
         catalog::defineColumns(columns, format(), m_header.codePage(), m_header.sortOrder()),
-        indexes);
+        indexes, format(), m_header.codePage());
     const size_t fields = shape.columns.size();
     catalog::CatalogObject entered;
     change(

@@ -48,12 +48,12 @@ struct OpenOptions {
 
 struct CreateOptions {
     storage::FileFormat format = storage::FileFormat::Jet4;
-    // Protects the new file when not empty: Jet 4 files keep it in their header; ACE files are
-    // encrypted with it (Access 2007 files as that version reads them, later ones with the
-    // agile scheme of Access 2010 and later).
+    // Protects the new file when not empty: Jet 3 and Jet 4 files keep it in their header; ACE
+    // files are encrypted with it (Access 2007 files as that version reads them, later ones
+    // with the agile scheme of Access 2010 and later).
     std::string password;
-    // Jet 4: also encode every page (the product's "encrypt database"), with or without a
-    // password. ACE files are encrypted exactly when they have a password.
+    // Jet 3 and Jet 4: also encode every page (the product's "encrypt database"), with or
+    // without a password. ACE files are encrypted exactly when they have a password.
     bool encodePages = false;
     storage::FileSystem* fileSystem = nullptr;
 };

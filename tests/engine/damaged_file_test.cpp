@@ -9,6 +9,7 @@
 #include "support/read_all.h"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
@@ -312,6 +313,60 @@ TEST(DamagedFile, randomByteDamageNeverEscapesAsAnythingElse) {
                 bytes[position(random)] = static_cast<uint8_t>(random());
             }
             EXPECT_NO_THROW(openAndReadAll(bytes)) << name << " round " << round;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace engine
+
+namespace engine {
+namespace {
+
+// Changes to a damaged Access 97 file stop at the damage with Corrupt and leave every byte as
+// it was.
+TEST(DamagedFile, access97ChangesStopAtDamageAndLeaveTheFileAsItWas) {
+    constexpr size_t kPage = 2048;
+    const auto original = fixtureBytes("jet3/testV1997.mdb");
+    auto catalogRows = original;
+    // Every row offset of the catalogue's data pages pointing into the page header.
+    for (size_t page = 1; page < catalogRows.size() / kPage; ++page) {
+        size_t base = page * kPage;
+        if (catalogRows[base] != 0x01 || catalogRows[base + 4] != 2 || catalogRows[base + 5] != 0) {
+            continue;
+        }
+        uint16_t count =
+            static_cast<uint16_t>(catalogRows[base + 8] | (catalogRows[base + 9] << 8));
+        for (uint16_t row = 0; row < count; ++row) catalogRows[base + 10 + 2 * row] = 3;
+    }
+    auto pageMap = original;
+    pageMap[kPage] = 0x04;  // the global page map is no data page
+    auto definition = original;
+    put32(definition, 2 * kPage + 4, 0x00FFFFFF);  // the catalogue continues far past the end
+
+    support::TempDir folder;
+    for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::vector<uint8_t>>>{
+             {"rows", catalogRows}, {"map", pageMap}, {"definition", definition}}) {
+        SCOPED_TRACE(name);
+        auto path = folder / (name + ".mdb");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        for (const std::function<void(Database&)>& change :
+             {std::function<void(Database&)>([](Database& database) {
+                  database.createTable("New", {{.name = "A", .type = format::ColumnType::Long}});
+              }),
+              std::function<void(Database&)>(
+                  [](Database& database) { database.dropTable("Table1"); })}) {
+            try {
+                auto database = Database::open(path, {.mode = AccessMode::ReadWrite});
+                change(*database);
+                ADD_FAILURE() << "a change to a damaged file went through";
+            } catch (const EngineError& error) {
+                EXPECT_EQ(error.code(), ErrorCode::Corrupt) << error.what();
+            }
+            std::ifstream in(path, std::ios::binary);
+            EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), bytes);
         }
     }
 }

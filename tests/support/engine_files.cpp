@@ -88,8 +88,11 @@ std::vector<NewColumn> everyColumnType(engine::storage::FileFormat format) {
         {.name = "Notes", .type = ColumnType::Memo},
         {.name = "Link", .type = ColumnType::Memo, .hyperlink = true},
         {.name = "Key", .type = ColumnType::Guid},
-        {.name = "Amount", .type = ColumnType::Numeric, .precision = 20, .scale = 4},
     };
+    if (format != engine::storage::FileFormat::Jet3) {
+        columns.push_back(
+            {.name = "Amount", .type = ColumnType::Numeric, .precision = 20, .scale = 4});
+    }
     if (format >= engine::storage::FileFormat::Ace16) {
         columns.push_back({.name = "Big", .type = ColumnType::BigInt});
     }
@@ -99,13 +102,17 @@ std::vector<NewColumn> everyColumnType(engine::storage::FileFormat format) {
     return columns;
 }
 
-std::vector<Value> sampleRow(const std::vector<NewColumn>& columns, uint32_t seed) {
+std::vector<Value> sampleRow(const std::vector<NewColumn>& columns, uint32_t seed,
+                             engine::storage::FileFormat format) {
     std::mt19937 random(seed);
     auto pick = [&](int range) {
         return static_cast<int>(random() % static_cast<unsigned>(range));
     };
+    const bool jet3 = format == engine::storage::FileFormat::Jet3;
     // Long values of every storage size: inline, one row, a chain.
-    const size_t longSizes[] = {0, 10, 64, 65, 300, 4000, 4076, 4077, 9000, 70000};
+    const size_t jet4LongSizes[] = {0, 10, 64, 65, 300, 4000, 4076, 4077, 9000, 70000};
+    const size_t jet3LongSizes[] = {0, 10, 64, 65, 300, 2000, 2032, 2033, 9000, 70000};
+    const size_t* longSizes = jet3 ? jet3LongSizes : jet4LongSizes;
     std::vector<Value> row;
     for (const auto& column : columns) {
         if (column.type != ColumnType::Boolean && pick(7) == 0) {
@@ -150,10 +157,15 @@ std::vector<Value> sampleRow(const std::vector<NewColumn>& columns, uint32_t see
                 static const char* const kWords[] = {"alpha ",  "Ökonomie ",    "naïve ",
                                                      "日本語 ", "Ωμέγα ",       "\"quoted\" ",
                                                      "a,b ",    "line\nbreak ", "Ünïcödé "};
+                // Words of code page 1252 only, for Jet 3.
+                static const char* const kWesternWords[] = {"alpha ", "Ökonomie ",    "naïve ",
+                                                            "€uro ",  "Œuvre ",       "“quoted” ",
+                                                            "a,b ",   "line\nbreak ", "Ünïcödé "};
+                const char* const* words = jet3 ? kWesternWords : kWords;
                 size_t wanted = static_cast<size_t>(pick(column.size + 1));
                 std::string text;
                 while (true) {
-                    std::string longer = text + kWords[pick(9)];
+                    std::string longer = text + words[pick(9)];
                     if (engine::storage::utf8ToUtf16(longer).size() > wanted) break;
                     text = longer;
                 }

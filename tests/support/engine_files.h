@@ -28,14 +28,15 @@ std::string integrityProblems(const std::filesystem::path& path, const std::stri
 // anew from the rows holds), key for key; empty when every index matches.
 std::string indexDifferences(engine::Database& database, const std::string& table);
 
-// One column of every type a new table can have (Large Number and Date/Time Extended only when
-// the format has them).
+// One column of every type a new table can have (Decimal not in Jet 3; Large Number and
+// Date/Time Extended only when the format has them).
 std::vector<engine::catalog::NewColumn> everyColumnType(engine::storage::FileFormat format);
 
 // A row for everyColumnType(format), varied by seed; some values NULL, memo and OLE values of
-// every storage size (inline, one page, chained).
-std::vector<engine::format::Value> sampleRow(const std::vector<engine::catalog::NewColumn>& columns,
-                                             uint32_t seed);
+// every storage size of format (inline, one page, chained). Jet 3 texts keep to its code page.
+std::vector<engine::format::Value> sampleRow(
+    const std::vector<engine::catalog::NewColumn>& columns, uint32_t seed,
+    engine::storage::FileFormat format = engine::storage::FileFormat::Jet4);
 
 // Every row of a table, read through the engine.
 std::vector<std::vector<engine::format::Value>> allRows(engine::Database& database,

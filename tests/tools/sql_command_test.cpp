@@ -1,5 +1,5 @@
 // corvanta-db sql: one statement on a file, a SELECT's rows as CSV like export, errors as
-// "error NUMBER: TEXT".
+// "error NUMBER: TEXT"; and create making an Access 97 file.
 #include "support/fixtures.h"
 #include "support/process.h"
 
@@ -67,6 +67,18 @@ TEST(SqlCommand, reportsErrorsAndUsage) {
     EXPECT_EQ(run({"sql", path}).status, 2);
     EXPECT_EQ(run({"sql", path, "-p", "password", "SELECT * FROM Table1", "extra"}).status, 2);
     EXPECT_EQ(run({"check", path, "-p", "password"}).out, "ok\n");
+}
+
+// create --format jet3 makes an Access 97 file that takes a copy and passes check.
+TEST(CreateCommand, makesAnAccess97FileThatTakesACopy) {
+    support::TempDir folder;
+    const std::string path = (folder / "old.mdb").string();
+    const std::string source = support::fixture("jet4/testV2003.mdb").string();
+    ASSERT_EQ(run({"create", path, "--format", "jet3", "--encode"}).status, 0);
+    EXPECT_EQ(support::runProcess({"mdb-ver", path}).out, "JET3\n");
+    EXPECT_EQ(run({"copy", source, "Table1", path}).status, 0);
+    EXPECT_EQ(run({"export", path, "Table1"}).out, run({"export", source, "Table1"}).out);
+    EXPECT_EQ(run({"check", path}).out, "ok\n");
 }
 
 }  // namespace

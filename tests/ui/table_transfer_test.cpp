@@ -404,8 +404,8 @@ struct Side {
     FileFormat format;
     std::string password;
     const char* extension;
-    // mdbtools reads Jet 4 files with or without a password and plain ACE files, not AES.
-    bool readableByMdbtools() const { return format == FileFormat::Jet4 || password.empty(); }
+    // mdbtools reads Jet files with or without a password and plain ACE files, not AES.
+    bool readableByMdbtools() const { return !engine::storage::isAce(format) || password.empty(); }
 };
 
 struct FormatPair {
@@ -463,7 +463,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatPair{{FileFormat::Ace14, "Geheim \xC3\x9F", "accdb"},
                                  {FileFormat::Jet4, "pw,2!", "mdb"}},
                       FormatPair{{FileFormat::Ace16, "", "accdb"},
-                                 {FileFormat::Ace14, "p a s s", "accdb"}}));
+                                 {FileFormat::Ace14, "p a s s", "accdb"}},
+                      FormatPair{{FileFormat::Jet4, "", "mdb"}, {FileFormat::Jet3, "pw 97", "mdb"}},
+                      FormatPair{{FileFormat::Ace14, "", "accdb"}, {FileFormat::Jet3, "", "mdb"}}));
 
 TEST_F(TwoDatabases, theSampleGoesIntoANewDatabaseAndBack) {
     file1 = harness.folder / "sample.mdb";
@@ -499,6 +501,38 @@ TEST_F(TwoDatabases, theSampleGoesIntoANewDatabaseAndBack) {
             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     tables.sort();
     EXPECT_EQ(tables, (QStringList{"Clients", "OrderDetails", "Orders", "Products"}));
+}
+
+// An Access 97 file as database #2 takes the sample's tables, loses the ones deleted and renames
+// one, all through the table manager.
+TEST_F(TwoDatabases, anAccess97FileTakesDeletesAndRenamesTables) {
+    file1 = harness.folder / "sample.mdb";
+    path1 = support::ProgramHarness::qpath(file1);
+    std::filesystem::copy_file(support::buildDir() / "Samples" / "sample.mdb", file1);
+    const auto original = support::userTables(file1);
+    support::makeDatabase(file2, {"Archive"}, "", FileFormat::Jet3);
+    start();
+
+    click("PushButton1");  // Select All
+    click("PushButton3");  // Send To Access #2
+    for (const std::string& table : original) {
+        EXPECT_EQ(exported(file2, table), exported(file1, table)) << table;
+    }
+    clickEntry("List2", "Archive");
+    clickEntry("List2", "Orders");
+    click("PushButton9");  // Delete Table(s)
+    clickEntry("List2", "Customers");
+    harness.boxes.answerInput(QStringLiteral("Clients"));
+    click("PushButton10");  // Rename Table
+    EXPECT_TRUE(harness.boxes.messages().empty());
+    EXPECT_EQ(exported(file2, "Clients"), exported(file1, "Customers"));
+    EXPECT_EQ(support::integrityProblems(file2), "");
+    EXPECT_EQ(support::runProcess({"mdb-ver", file2.string()}).out, "JET3\n");
+    QStringList tables =
+        QString::fromStdString(support::runProcess({"mdb-tables", "-1", file2.string()}).out)
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    tables.sort();
+    EXPECT_EQ(tables, (QStringList{"Clients", "OrderDetails", "Products"}));
 }
 
 }  // namespace

@@ -214,7 +214,7 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
     for (const auto& real : definition.realIndexes) {
         if (real.columns.size() != 2 || real.columns[0].columnNumber != parentColumn ||
             real.columns[1].columnNumber != nameColumn ||
-            !format::canEncodeIndex(definition, real)) {
+            !format::canEncodeIndex(definition, real, format.format)) {
             continue;
         }
         // Names are one name exactly when their keys are equal, so the entries with the probe's
@@ -226,7 +226,8 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
         format::encodeIndexKey(definition, real, probe, format.format, key);
         format::RowFetcher fetcher(pager, format, definition);
         std::vector<format::Value> values;
-        for (const auto& entry : format::readIndexEntries(pager, format, real, definition.firstPage, key)) {
+        for (const auto& entry :
+             format::readIndexEntries(pager, format, real, definition.firstPage, key)) {
             if (!fetcher.fetch(entry.row, values)) continue;
             CatalogObject object = columns.objectOf(values, entry.row);
             if (object.parentId == parentId && objectNameKey(object.name, order) == wanted) {

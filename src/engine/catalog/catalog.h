@@ -32,6 +32,10 @@ inline constexpr uint32_t kSystemObjectFlag = 0x80000000;
 inline constexpr uint32_t kAccessObjectFlag = 0x00000002;
 inline constexpr uint32_t kHiddenFlag = 0x00000008;
 
+// The Creator account of Access 97 files: its rights on a container go to whoever creates an
+// object in it.
+inline const format::ByteString kAccess97CreatorAccount = {0x02, 0x04};
+
 enum class ObjectType : int16_t {
     LocalTable = 1,
     Database = 2,

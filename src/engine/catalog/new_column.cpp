@@ -2,6 +2,7 @@
 
 #include "engine/format/calculated_value.h"
 #include "engine/format/table_definition_writer.h"
+#include "engine/format/text_codec.h"
 #include "engine/storage/unicode.h"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ void defineCalculated(const NewColumn& request, storage::FileFormat fileFormat,
 
 }  // namespace
 
-void validateName(std::string_view name) {
+void validateName(std::string_view name, storage::FileFormat fileFormat, uint16_t codePage) {
     std::u16string units = storage::utf8ToUtf16(name);
     if (units.empty() || units.size() > kMaxNameLength || units.front() == u' ') {
         invalidName(name);
@@ -64,6 +65,14 @@ void validateName(std::string_view name) {
             unit == u']' || unit == 0xFFFD) {
             invalidName(name);
         }
+    }
+    char32_t missing = 0;
+    if (storage::isJet3(fileFormat) && !storage::utf8ToCodePageExactly(name, codePage, missing)) {
+        throw EngineError(ErrorCode::InvalidName,
+                          "'" + std::string(name) +
+                              "' isn't a valid name in this database: code page " +
+                              std::to_string(codePage) + " has no character " +
+                              format::describeCharacter(missing) + ".");
     }
 }
 
@@ -107,9 +116,10 @@ std::vector<format::ColumnDefinition> defineColumns(const std::vector<NewColumn>
     if (newColumns.size() > kMaxColumns) {
         throw EngineError(ErrorCode::TooManyColumns, "Too many fields defined.");
     }
+    const format::JetFormat& jet = format::jetFormat(fileFormat);
     std::vector<format::ColumnDefinition> columns;
     for (const auto& request : newColumns) {
-        validateName(request.name);
+        validateName(request.name, fileFormat, codePage);
         for (const auto& earlier : columns) {
             if (storage::equalsIgnoringCase(earlier.name, request.name)) {
                 invalidColumn(request, "another field has the same name");
@@ -123,14 +133,19 @@ std::vector<format::ColumnDefinition> defineColumns(const std::vector<NewColumn>
             case ColumnType::Text:
                 if (request.size == 0 || request.size > 255)
                     invalidColumn(request, "its size must be 1 to 255");
-                column.length = static_cast<uint16_t>(request.size * 2);
+                column.length = static_cast<uint16_t>(request.size * jet.bytesPerTextCharacter);
                 break;
             case ColumnType::Binary:
-                if (request.size == 0 || request.size > 510)
-                    invalidColumn(request, "its size must be 1 to 510");
+                if (request.size == 0 || request.size > jet.maxVariableColumnLength) {
+                    invalidColumn(request, "its size of " + std::to_string(request.size) +
+                                               " bytes is not 1 to " +
+                                               std::to_string(jet.maxVariableColumnLength) +
+                                               ", the sizes this database's Binary fields take");
+                }
                 column.length = request.size;
                 break;
             case ColumnType::Numeric:
+                if (jet.jet3) invalidColumn(request, "Access 97 databases have no Decimal type");
                 if (request.precision == 0 || request.precision > 28 ||
                     request.scale > request.precision) {
                     invalidColumn(request,
@@ -185,7 +200,7 @@ std::vector<format::ColumnDefinition> defineColumns(const std::vector<NewColumn>
             column.codePage = codePage;
             column.sortLcid = sortOrder.lcid;
             column.sortVersion = sortOrder.version;
-            if (request.compressedUnicode)
+            if (request.compressedUnicode && !jet.jet3)
                 column.extFlags = format::column_ext_flags::kCompressedUnicode;
         }
         if (!request.expression.empty()) defineCalculated(request, fileFormat, column);

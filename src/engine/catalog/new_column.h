@@ -40,13 +40,17 @@ struct NewIndex {
     bool primaryKey = false;   // unique and required as well
 };
 
-// Throws InvalidName when name cannot name a table or column: empty, longer than 64
-// characters, a leading blank, control characters, or any of . ! ` [ ].
-void validateName(std::string_view name);
+// Throws InvalidName when name cannot name a table or column of a database of format: empty,
+// longer than 64 characters, a leading blank, control characters, any of . ! ` [ ], or (Jet 3,
+// which stores names in the database's code page) a character codePage lacks.
+void validateName(std::string_view name, storage::FileFormat fileFormat, uint16_t codePage);
 
-// Builds the column definitions of a new table (Jet 4 and later). Throws InvalidName,
-// TooManyColumns, InvalidArgument (a size out of range, a type the format lacks, two columns of
-// one name).
+// Builds the column definitions of a new table. Throws InvalidName, TooManyColumns,
+// InvalidArgument (a size out of range, a type the format lacks, two columns of one name).
+// Types that Access 97 files lack are refused for Jet 3 as the Jet 4.0 provider refuses them
+// there: Decimal (its documentation of the Decimal type: "These types do not work on previous
+// .mdb file formats"), Binary longer than 255 bytes (Jet 3.5's Binary type ends there), and the
+// later products' Large Number and Date/Time Extended, which the provider does not know.
 std::vector<format::ColumnDefinition> defineColumns(const std::vector<NewColumn>& newColumns,
                                                     storage::FileFormat format, uint16_t codePage,
                                                     storage::SortOrder sortOrder);

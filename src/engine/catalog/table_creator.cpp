@@ -11,7 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
-#include <set>
+#include <map>
 #include <tuple>
 
 namespace engine::catalog {
@@ -105,7 +105,8 @@ private:
 }  // namespace
 
 format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns,
-                                       const std::vector<NewIndex>& indexes) {
+                                       const std::vector<NewIndex>& indexes,
+                                       storage::FileFormat fileFormat, uint16_t codePage) {
     format::TableDefinition shape;
     shape.tableType = 'N';
     shape.columns = std::move(columns);
@@ -114,7 +115,7 @@ format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> col
             throw EngineError(ErrorCode::InvalidArgument,
                               "The index '" + request.name + "' cannot be created: " + why + ".");
         };
-        validateName(request.name);
+        validateName(request.name, fileFormat, codePage);
         if (request.columns.empty() || request.columns.size() > kMaxIndexColumns) {
             refuse("an index takes 1 to " + std::to_string(kMaxIndexColumns) + " fields");
         }
@@ -138,7 +139,8 @@ format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> col
 
 NewTable::NewTable(const WriteContext& context, std::string name,
                    std::vector<format::ColumnDefinition> columns)
-    : NewTable(context, std::move(name), userTableShape(std::move(columns), {})) {}
+    : NewTable(context, std::move(name),
+               userTableShape(std::move(columns), {}, context.format.format, context.codePage)) {}
 
 NewTable::NewTable(const WriteContext& context, std::string name, format::TableDefinition shape)
     : m_context(context), m_name(std::move(name)), m_definition(std::move(shape)) {
@@ -156,19 +158,19 @@ NewTable::NewTable(const WriteContext& context, std::string name, format::TableD
     // The maps: owned and free pages of the table, one per index (its root marked), then the
     // owned and free pages of each long-value column, pairs on one page.
     MapRows maps(context);
-    std::tie(table.ownedPages, table.freeSpacePages) =
-        maps.placePair(format::newReferenceMapRow(), format::newInlineMapRow(0));
+    std::tie(table.ownedPages, table.freeSpacePages) = maps.placePair(
+        format::newReferenceMapRow(context.format), format::newInlineMapRow(context.format, 0));
     for (auto& real : table.realIndexes) {
         real.rootPage = context.allocator.allocate();
-        auto row = format::newInlineMapRow(real.rootPage);
+        auto row = format::newInlineMapRow(context.format, real.rootPage);
         row[format::kInlineMapHeaderSize] = 0x01;
         real.pagesMap = maps.place(row);
         context.pager.write(real.rootPage, format::emptyIndexLeaf(context.format, table.firstPage));
     }
     for (auto& column : table.columns) {
         if (!format::isLongValueType(column.type)) continue;
-        std::tie(column.lvOwnedMap, column.lvFreeMap) =
-            maps.placePair(format::newReferenceMapRow(), format::newInlineMapRow(0));
+        std::tie(column.lvOwnedMap, column.lvFreeMap) = maps.placePair(
+            format::newReferenceMapRow(context.format), format::newInlineMapRow(context.format, 0));
     }
     maps.finish();
 }
@@ -189,9 +191,10 @@ format::RowLocation NewTable::append(const std::vector<Value>& row) {
 
 void NewTable::finishStorage() {
     if (m_appender) m_appender->finish();
-    auto logical =
-        format::buildTableDefinition(m_definition, m_context.format, m_context.sortOrder.version);
-    format::writeTableDefinition(m_context.pager, m_context.allocator, logical, m_definition);
+    auto logical = format::buildTableDefinition(m_definition, m_context.format, m_context.codePage,
+                                                m_context.sortOrder.version);
+    format::writeTableDefinition(m_context.pager, m_context.format, m_context.allocator, logical,
+                                 m_definition);
 }
 
 CatalogObject registerTable(const WriteContext& context, const std::string& name,
@@ -235,18 +238,33 @@ CatalogObject registerTable(const WriteContext& context, const std::string& name
                                                             context.codePage, aces->tablePage()));
     size_t objectId = rights.columnPosition("ObjectId");
     size_t sid = rights.columnPosition("SID");
-    std::set<format::ByteString> accounts;
+    size_t acm = rights.columnPosition("ACM");
+    size_t inheritable = rights.columnPosition("FInheritable");
+    std::map<format::ByteString, int32_t> granted;  // account -> rights on the new table
+    int32_t creatorRights = 0;
     rights.forEachRowWhere(objectId, Value(kTablesContainerId), [&](const std::vector<Value>& ace) {
-        if (const auto* account = std::get_if<format::ByteString>(&ace[sid])) {
-            accounts.insert(*account);
+        const auto* account = std::get_if<format::ByteString>(&ace[sid]);
+        if (!account) return;
+        if (!context.format.jet3) {
+            granted[*account] = kFullAccess;
+            return;
+        }
+        const auto* mask = std::get_if<int32_t>(&ace[acm]);
+        const auto* inherited = std::get_if<bool>(&ace[inheritable]);
+        if (!mask || !inherited || !*inherited) return;
+        if (*account == kAccess97CreatorAccount) {
+            creatorRights = *mask;
+        } else {
+            granted[*account] |= *mask;
         }
     });
-    for (const auto& account : accounts) {
+    if (auto found = granted.find(owner); found != granted.end()) found->second |= creatorRights;
+    for (const auto& [account, mask] : granted) {
         std::vector<Value> ace(rights.definition().columns.size());
         ace[objectId] = static_cast<int32_t>(definitionPage);
         ace[sid] = account;
-        ace[rights.columnPosition("ACM")] = kFullAccess;
-        ace[rights.columnPosition("FInheritable")] = false;
+        ace[acm] = mask;
+        ace[inheritable] = false;
         rights.insert(ace);
     }
     rights.finish();

@@ -47,12 +47,15 @@ void addIndex(format::TableDefinition& shape, const std::string& name,
 // Throws InvalidArgument when an index names a column the table lacks, or has none, or two
 // indexes share a name.
 format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns,
-                                       const std::vector<NewIndex>& indexes);
+                                       const std::vector<NewIndex>& indexes,
+                                       storage::FileFormat fileFormat, uint16_t codePage);
 
 // Enters a table whose storage is written into the catalogue: its MSysObjects row (owned by the
-// database's owner, with the table's properties when it has any) and one MSysACEs row per
-// account that holds rights on the Tables container. Returns the object as the catalogue now
-// lists it.
+// database's owner, with the table's properties when it has any) and its MSysACEs rows: in Jet 4
+// and later files full rights for every account that holds rights on the Tables container; in
+// Jet 3 files, as Access 97 writes them, the inheritable rights each account holds on the
+// container, the owner's joined by those of the Creator account. Returns the object as the
+// catalogue now lists it.
 CatalogObject registerTable(const WriteContext& context, const std::string& name,
                             PageNumber definitionPage, const format::ByteString& properties = {});
 

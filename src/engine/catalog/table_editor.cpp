@@ -52,7 +52,7 @@ void TableEditor::forEachRowWhere(
     const auto& column = m_definition.columns.at(position);
     for (const auto& real : m_definition.realIndexes) {
         if (real.columns.empty() || real.columns.front().columnNumber != column.number ||
-            !format::canEncodeIndex(m_definition, real)) {
+            !format::canEncodeIndex(m_definition, real, m_context.format.format)) {
             continue;
         }
         // The entries whose key opens with the value's part.

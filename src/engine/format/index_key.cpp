@@ -107,9 +107,16 @@ void appendValue(const ColumnDefinition& column, const Value& value, bool ascend
             appendFloating(std::bit_cast<uint64_t>(std::get<DateTime>(value).days), 8, key);
             break;
         case ColumnType::Text:
-        case ColumnType::Memo:
-            appendTextKey(std::get<std::string>(value), sortOrderOf(column, jet3), ascending, key);
+        case ColumnType::Memo: {
+            auto order = textSortOrder(jet3, column.sortLcid, column.sortVersion);
+            if (!order) {
+                throw EngineError(ErrorCode::NotSupported,
+                                  "The field '" + column.name +
+                                      "' sorts text in an order this engine cannot index.");
+            }
+            appendTextKey(std::get<std::string>(value), *order, ascending, key);
             return;  // text keys handle their own order
+        }
         case ColumnType::Guid: {
             // Compared in the GUID's text order: the first three groups big-endian.
             const auto& stored = std::get<Guid>(value).bytes;
@@ -141,14 +148,20 @@ void appendValue(const ColumnDefinition& column, const Value& value, bool ascend
 }  // namespace
 
 TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3) {
-    if (jet3) return TextSortOrder::General97;
-    return column.sortVersion == 1 ? TextSortOrder::General : TextSortOrder::GeneralLegacy;
+    // A Jet 3 file of another sort order is still read; its names compare in General 97.
+    return textSortOrder(jet3, column.sortLcid, column.sortVersion)
+        .value_or(TextSortOrder::General97);
 }
 
-bool canEncodeIndex(const TableDefinition& table, const RealIndex& index) {
+bool canEncodeIndex(const TableDefinition& table, const RealIndex& index,
+                    storage::FileFormat format) {
     for (const auto& part : index.columns) {
         for (const auto& column : table.columns) {
             if (column.number != part.columnNumber) continue;
+            if (isTextType(column.type) &&
+                !textSortOrder(storage::isJet3(format), column.sortLcid, column.sortVersion)) {
+                return false;
+            }
             switch (column.type) {
                 case ColumnType::Boolean:
                 case ColumnType::Byte:

@@ -32,8 +32,10 @@ namespace engine::format {
 // The order a text column's keys follow: General 97 in Jet 3 files, else its sort version's.
 TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3);
 
-// Whether this engine can encode keys for every column of the index.
-bool canEncodeIndex(const TableDefinition& table, const RealIndex& index);
+// Whether this engine can encode keys for every column of the index, in a file of format (text
+// columns: in the sort order they declare).
+bool canEncodeIndex(const TableDefinition& table, const RealIndex& index,
+                    storage::FileFormat format);
 
 // Appends the key of row for index to key. row holds one value per column of table, in the
 // definition's order.

@@ -47,7 +47,7 @@ std::vector<std::vector<IndexEntry>> indexEntriesFromRows(storage::Pager& pager,
     while (scan.next(row)) {
         for (size_t index = 0; index < table.realIndexes.size(); ++index) {
             const RealIndex& real = table.realIndexes[index];
-            if (!canEncodeIndex(table, real)) continue;
+            if (!canEncodeIndex(table, real, format.format)) continue;
             if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(table, real, row)) {
                 continue;
             }
@@ -100,7 +100,7 @@ IndexUpdater::Impl::Index& IndexUpdater::Impl::prepare(size_t position) {
     Index& index = m_indexes[position];
     if (index.editor) return index;
     const RealIndex& real = m_table.realIndexes[position];
-    if (!canEncodeIndex(m_table, real)) {
+    if (!canEncodeIndex(m_table, real, m_format.format)) {
         throw EngineError(ErrorCode::NotSupported,
                           "The index '" + indexName(m_table, real) +
                               "' is on a field of a type this engine cannot index.");
@@ -168,7 +168,7 @@ std::vector<std::string> checkIndexes(storage::Pager& pager, const JetFormat& fo
             problems.push_back(name + ": " + problem);
         }
         // Keys of types this engine cannot encode are left unchecked; the tree's shape is not.
-        if (!canEncodeIndex(table, real)) continue;
+        if (!canEncodeIndex(table, real, format.format)) continue;
         std::vector<IndexEntry> actual;
         try {
             actual = readIndexEntries(pager, format, real, table.firstPage);

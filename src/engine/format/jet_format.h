@@ -41,6 +41,17 @@ struct JetFormat {
     uint32_t rowCountFieldSize;
     uint32_t maxRowSize;
 
+    // Columns: the longest Text and Binary values in bytes (Jet 3 keeps one byte a character,
+    // later formats two), and the flag every index definition carries (index_flags).
+    uint16_t maxVariableColumnLength;
+    uint16_t bytesPerTextCharacter;
+    uint8_t indexFlagsAlwaysSet;
+
+    // Usage maps (usage_map.h): the length of a map row the product writes.
+    uint32_t usageMapRowSize;
+    // Long values (long_value.h): the largest value kept in one row of a long-value page.
+    uint32_t maxLongValueRowSize;
+
     // Index pages (index_page.h).
     uint32_t indexPreviousOffset;
     uint32_t indexNextOffset;

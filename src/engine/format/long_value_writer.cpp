@@ -84,12 +84,12 @@ void LongValueWriter::store(storage::Bytes data, bool allowInline, ByteString& d
         descriptor.insert(descriptor.end(), data.begin(), data.end());
         return;
     }
-    if (data.size() <= kMaxSingleRowLongValue) {
+    if (data.size() <= m_format.maxLongValueRowSize) {
         setDescriptor(length | kLongValueSingleRow, placeRow(data), descriptor);
         return;
     }
     // A chain: written from its end, so every row can name the one after it.
-    const size_t chunk = kMaxSingleRowLongValue - kChainLinkSize;
+    const size_t chunk = m_format.maxLongValueRowSize - kChainLinkSize;
     size_t pieces = (data.size() + chunk - 1) / chunk;
     RowLocation next{};
     ByteString row;

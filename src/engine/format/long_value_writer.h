@@ -16,10 +16,9 @@
 
 namespace engine::format {
 
-// Values up to this size are kept inline in their row.
+// Values up to this size are kept inline in their row; larger ones take one row of a long-value
+// page up to the format's maxLongValueRowSize, and are chained beyond it.
 inline constexpr size_t kMaxInlineLongValue = 64;
-// The largest long value kept in one row; larger ones are chained.
-inline constexpr size_t kMaxSingleRowLongValue = 4076;
 
 class LongValueWriter {
 public:

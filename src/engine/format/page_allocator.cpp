@@ -14,7 +14,6 @@ namespace {
 
 // The product grows the inline map 32 pages (4 bytes) at a time.
 constexpr size_t kInlineGrowthBytes = 4;
-constexpr size_t kReferenceSlotsMinimum = 17;  // the row length the product uses (69 bytes)
 
 std::vector<uint8_t> rowOf(const DataPageView& view, uint16_t row) {
     auto bytes = view.rowBytes(view.slot(row));
@@ -158,7 +157,8 @@ void PageAllocator::saveReferenceMap(std::vector<uint8_t>& row) {
             m_changedSlots.insert(slot);
         }
     }
-    size_t slots = std::max(m_bitmapPages.size(), kReferenceSlotsMinimum);
+    // At least as many slots as a map row of the length the product writes holds.
+    size_t slots = std::max<size_t>(m_bitmapPages.size(), (m_format.usageMapRowSize - 1) / 4);
     row.assign(1 + 4 * slots, 0);
     row[0] = kReferenceMap;
     for (size_t slot = 0; slot < m_bitmapPages.size(); ++slot) {

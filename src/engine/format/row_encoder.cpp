@@ -1,6 +1,7 @@
 #include "engine/format/row_encoder.h"
 
 #include "engine/format/calculated_value.h"
+#include "engine/format/row_layout.h"
 #include "engine/format/text_codec.h"
 #include "engine/format/value_codec.h"
 
@@ -8,16 +9,16 @@
 
 namespace engine::format {
 
-using storage::writeU16LE;
-
 namespace {
 
 // The product stores memo and text values compressed only up to this length.
 constexpr size_t kMaxCompressedChars = 1024;
 
-[[noreturn]] void unsuitable(const ColumnDefinition& column, const std::string& why) {
-    throw EngineError(ErrorCode::InvalidArgument,
-                      "The value for field '" + column.name + "' " + why + ".");
+[[noreturn]] void unsuitable(const ColumnDefinition& column, uint64_t rowNumber,
+                             const std::string& why) {
+    throw EngineError(ErrorCode::InvalidArgument, "The value for field '" + column.name +
+                                                      "' in row " + std::to_string(rowNumber) +
+                                                      " " + why + ".");
 }
 
 bool holdsTypeOf(ColumnType type, const Value& value) {
@@ -59,9 +60,6 @@ bool holdsTypeOf(ColumnType type, const Value& value) {
 
 RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
     : m_format(format), m_table(table) {
-    if (format.jet3) {
-        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
-    }
     m_columnBySlot.resize(table.varColumns);
     for (size_t index = 0; index < table.columns.size(); ++index) {
         const auto& column = table.columns[index];
@@ -79,17 +77,23 @@ RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
 }
 
 void RowEncoder::appendVariable(const ColumnDefinition& column, const Value& value, bool jet3,
-                                std::vector<uint8_t>& out) {
+                                uint64_t rowNumber, std::vector<uint8_t>& out) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         bool compress = (column.isCompressedUnicode() || column.isCalculated()) &&
                         (column.type == ColumnType::Text || text->size() <= kMaxCompressedChars);
+        char32_t missing = 0;
+        auto refuse = [&] {
+            unsuitable(column, rowNumber,
+                       "holds the character " + describeCharacter(missing) + ", which code page " +
+                           std::to_string(column.codePage) + " of this database cannot store");
+        };
         if (column.isCalculated()) {
             ByteString result;
-            encodeText(*text, jet3, column.codePage, compress, result);
+            if (!encodeText(*text, jet3, column.codePage, compress, result, missing)) refuse();
             const ByteString wrapped = wrapCalculated(result);
             out.insert(out.end(), wrapped.begin(), wrapped.end());
-        } else {
-            encodeText(*text, jet3, column.codePage, compress, out);
+        } else if (!encodeText(*text, jet3, column.codePage, compress, out, missing)) {
+            refuse();
         }
     } else if (column.isCalculated()) {
         const ByteString wrapped = wrapCalculated(encodeCalculated(column.type, value));
@@ -104,16 +108,23 @@ void RowEncoder::appendVariable(const ColumnDefinition& column, const Value& val
 }
 
 void RowEncoder::encode(const std::vector<Value>& values, const std::vector<ByteString>& longValues,
-                        std::vector<uint8_t>& row) const {
+                        std::vector<uint8_t>& row, uint64_t rowNumber) const {
     if (values.size() != m_table.columns.size() || longValues.size() != values.size()) {
         throw EngineError(ErrorCode::Internal, "a row was given the wrong number of values");
     }
     const uint16_t columnCount = m_table.maxColumns;
-    row.assign(2 + m_fixedAreaSize, 0);
-    writeU16LE(row, 0, columnCount);
+    const size_t fixedStart = m_format.rowCountFieldSize;
+    if (columnCount >> (8 * fixedStart) != 0) {
+        throw EngineError(ErrorCode::TooManyColumns, "Too many fields defined.");
+    }
+    row.assign(fixedStart + m_fixedAreaSize, 0);
+    row[0] = static_cast<uint8_t>(columnCount);
+    if (fixedStart > 1) row[1] = static_cast<uint8_t>(columnCount >> 8);
     m_nullMask.assign((columnCount + 7u) / 8u, 0);
     auto markPresent = [&](const ColumnDefinition& column) {
-        if (column.number >= columnCount) unsuitable(column, "belongs to no column slot");
+        if (column.number >= columnCount) {
+            unsuitable(column, rowNumber, "belongs to no column slot");
+        }
         m_nullMask[column.number / 8u] |= uint8_t(1u << (column.number % 8u));
     };
 
@@ -122,7 +133,7 @@ void RowEncoder::encode(const std::vector<Value>& values, const std::vector<Byte
         const Value& value = values[index];
         if (column.type == ColumnType::Boolean && !column.isCalculated()) {
             if (!isNull(value) && !std::holds_alternative<bool>(value)) {
-                unsuitable(column, "is not Yes/No");
+                unsuitable(column, rowNumber, "is not Yes/No");
             }
             if (!isNull(value) && std::get<bool>(value)) markPresent(column);
             continue;
@@ -133,16 +144,18 @@ void RowEncoder::encode(const std::vector<Value>& values, const std::vector<Byte
         }
         if (isNull(value)) continue;
         if (!holdsTypeOf(column.type, value)) {
-            unsuitable(column, std::string("is not of type ") + columnTypeName(column.type));
+            unsuitable(column, rowNumber,
+                       std::string("is not of type ") + columnTypeName(column.type));
         }
         if (column.isFixed()) {
-            storage::MutableBytes slot = storage::MutableBytes(row).subspan(2 + column.fixedOffset);
+            storage::MutableBytes slot =
+                storage::MutableBytes(row).subspan(fixedStart + column.fixedOffset);
             if (fixedSizeOf(column.type) != 0) {
                 encodeFixedValue(column.type, value, slot);
             } else {
                 m_scratch.clear();
-                appendVariable(column, value, m_format.jet3, m_scratch);
-                if (m_scratch.size() > column.length) unsuitable(column, "is too long");
+                appendVariable(column, value, m_format.jet3, rowNumber, m_scratch);
+                if (m_scratch.size() > column.length) unsuitable(column, rowNumber, "is too long");
                 std::copy(m_scratch.begin(), m_scratch.end(), slot.begin());
             }
         }
@@ -159,24 +172,23 @@ void RowEncoder::encode(const std::vector<Value>& values, const std::vector<Byte
             if (isLongValueType(column.type)) {
                 const ByteString& stored = longValues[*slot];
                 row.insert(row.end(), stored.begin(), stored.end());
-                continue;
+            } else {
+                const Value& value = values[*slot];
+                if (isNull(value)) continue;
+                const size_t start = row.size();
+                appendVariable(column, value, m_format.jet3, rowNumber, row);
+                if (column.length != 0 && row.size() - start > column.length) {
+                    unsuitable(column, rowNumber, "is longer than the field allows");
+                }
             }
-            const Value& value = values[*slot];
-            if (isNull(value)) continue;
-            const size_t start = row.size();
-            appendVariable(column, value, m_format.jet3, row);
-            if (column.length != 0 && row.size() - start > column.length) {
-                unsuitable(column, "is longer than the field allows");
+            // Offsets are 16 bits: stop before they could wrap.
+            if (row.size() > m_format.maxRowSize) {
+                throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
             }
         }
-        uint16_t endOfData = static_cast<uint16_t>(row.size());
-        size_t trailer = row.size();
-        row.resize(trailer + 2 + 2 * m_offsets.size() + 2);
-        writeU16LE(row, trailer, endOfData);
-        for (size_t slot = 0; slot < m_offsets.size(); ++slot) {
-            writeU16LE(row, trailer + 2 + 2 * (m_offsets.size() - 1 - slot), m_offsets[slot]);
+        if (!appendVariableTrailer(row, m_offsets, m_nullMask.size(), m_format)) {
+            throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
         }
-        writeU16LE(row, row.size() - 2, static_cast<uint16_t>(m_offsets.size()));
     }
     row.insert(row.end(), m_nullMask.begin(), m_nullMask.end());
     if (row.size() > m_format.maxRowSize) {

@@ -1,6 +1,6 @@
-// Builds the bytes of a table row (layout in row_layout.h) from typed values. Jet 4 and later
-// only. Long values arrive already stored (their 12-byte descriptors, with inline data when
-// small); see long_value_writer.h.
+// Builds the bytes of a table row (layout in row_layout.h) from typed values. Long values arrive
+// already stored (their 12-byte descriptors, with inline data when small); see
+// long_value_writer.h.
 #pragma once
 
 #include "engine/format/table_definition.h"
@@ -17,15 +17,17 @@ public:
 
     // Encodes values (one per column, in the definition's column order) into row; long-value
     // columns take their stored bytes (descriptor, and data when inline) from longValues at the
-    // same position, empty for NULL. Throws InvalidArgument when a value does not suit its
-    // column (wrong kind, text longer than the column allows) and RecordTooLarge when the row
-    // does not fit on a page.
+    // same position, empty for NULL. Throws InvalidArgument, naming the field and rowNumber (the
+    // row's place among those being stored, from 1), when a value does not suit its column
+    // (wrong kind, text longer than the column allows, a character that Jet 3's code page
+    // lacks) and RecordTooLarge when the row does not fit on a page.
     void encode(const std::vector<Value>& values, const std::vector<ByteString>& longValues,
-                std::vector<uint8_t>& row) const;
+                std::vector<uint8_t>& row, uint64_t rowNumber) const;
 
-    // Appends a text or binary value to out as the row would store it.
+    // Appends a text or binary value to out as the row (or a long-value page) stores it.
+    // Throws as encode().
     static void appendVariable(const ColumnDefinition& column, const Value& value, bool jet3,
-                               std::vector<uint8_t>& out);
+                               uint64_t rowNumber, std::vector<uint8_t>& out);
 
 private:
     const JetFormat& m_format;

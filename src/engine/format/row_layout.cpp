@@ -73,7 +73,59 @@ bool parseJet3(storage::Bytes row, bool hasVariableColumns, RowLayout& layout) {
     return true;
 }
 
+void appendJet4Trailer(std::vector<uint8_t>& row, const std::vector<uint16_t>& offsets) {
+    const auto endOfData = static_cast<uint16_t>(row.size());
+    size_t at = row.size();
+    row.resize(at + 2 + 2 * offsets.size() + 2);
+    storage::writeU16LE(row, at, endOfData);
+    for (size_t slot = 0; slot < offsets.size(); ++slot) {
+        storage::writeU16LE(row, at + 2 + 2 * (offsets.size() - 1 - slot), offsets[slot]);
+    }
+    storage::writeU16LE(row, row.size() - 2, static_cast<uint16_t>(offsets.size()));
+}
+
+constexpr uint8_t kJumpFiller = 0xFF;
+
+bool appendJet3Trailer(std::vector<uint8_t>& row, const std::vector<uint16_t>& offsets,
+                       size_t nullMaskSize) {
+    const size_t endOfData = row.size();
+    const size_t variableCount = offsets.size();
+    if (variableCount > 0xFF) return false;
+    // The jump table's length depends on the row's length, which includes the table: take the
+    // smallest length that agrees with itself.
+    const size_t withoutJumps = endOfData + 1 + variableCount + 1 + nullMaskSize;
+    size_t jumps = 0;
+    while ((withoutJumps + jumps - 1) / 256 != jumps) jumps = (withoutJumps + jumps - 1) / 256;
+    const size_t needed = endOfData / 256;
+    // Readers take one entry past the needed ones for a filler; a second filler would be read
+    // as a real entry, and must then not equal any offset's index.
+    if (jumps > needed + 1 && variableCount >= kJumpFiller) return false;
+
+    // Entry k names the first offset at or past 256 x (k + 1); index variableCount stands for the
+    // end of data.
+    auto valueAt = [&](size_t index) { return index < variableCount ? offsets[index] : endOfData; };
+    std::vector<uint8_t> table(jumps, kJumpFiller);
+    for (size_t entry = 0; entry < needed; ++entry) {
+        size_t index = 0;
+        while (valueAt(index) < 256 * (entry + 1)) ++index;
+        table[entry] = static_cast<uint8_t>(index);
+    }
+    row.push_back(static_cast<uint8_t>(endOfData));
+    for (size_t slot = variableCount; slot-- > 0;)
+        row.push_back(static_cast<uint8_t>(offsets[slot]));
+    for (size_t entry = jumps; entry-- > 0;) row.push_back(table[entry]);
+    row.push_back(static_cast<uint8_t>(variableCount));
+    return true;
+}
+
 }  // namespace
+
+bool appendVariableTrailer(std::vector<uint8_t>& row, const std::vector<uint16_t>& offsets,
+                           size_t nullMaskSize, const JetFormat& format) {
+    if (format.jet3) return appendJet3Trailer(row, offsets, nullMaskSize);
+    appendJet4Trailer(row, offsets);
+    return true;
+}
 
 bool parseRowLayout(storage::Bytes row, const JetFormat& format, bool hasVariableColumns,
                     RowLayout& layout) {

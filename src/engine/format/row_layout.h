@@ -13,11 +13,12 @@
 //                             for Yes/No columns the bit is the value
 //
 // A variable value k spans [offset k, offset k+1), the last one ending at the end of variable
-// data. Jet 3 offsets are one byte; rows longer than 256 bytes add a jump table, one byte per
-// 256-byte boundary, each naming the first offset that lies at or past that boundary. The
-// entries sit below the variable count, the lowest boundary first; when the last boundary is
-// not needed its entry is a filler. The high byte of an offset is the number of jump entries
-// whose value is at most the offset's index.
+// data. Jet 3 offsets are one byte; rows longer than 256 bytes add a jump table of
+// (row length - 1) / 256 bytes, each naming the first offset (end of data counting as the one
+// after the last) that lies at or past its 256-byte boundary. The entries sit below the
+// variable count, the lowest boundary first; entries for boundaries past the end of data are
+// fillers (0xFF), which readers recognise when there is one of them. The high byte of an offset
+// is the number of jump entries whose value is at most the offset's index.
 #pragma once
 
 #include "engine/format/jet_format.h"
@@ -49,5 +50,12 @@ struct RowLayout {
 // that as damage.
 bool parseRowLayout(storage::Bytes row, const JetFormat& format, bool hasVariableColumns,
                     RowLayout& layout);
+
+// Appends the variable part's trailer to a row whose variable data ends at row.size(): end of
+// data, the offsets (one per variable slot, where its value starts), Jet 3's jump table, and the
+// variable count. nullMaskSize is the length of the null mask that will follow. Returns false
+// when the format cannot describe the row (a Jet 3 row whose jump table readers would misread).
+bool appendVariableTrailer(std::vector<uint8_t>& row, const std::vector<uint16_t>& offsets,
+                           size_t nullMaskSize, const JetFormat& format);
 
 }  // namespace engine::format

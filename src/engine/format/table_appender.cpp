@@ -76,6 +76,7 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
         throw EngineError(ErrorCode::Internal, "a row was given the wrong number of values");
     }
     m_last = &values;
+    ++m_appended;
     if (m_numbersRows) {
         m_values = values;
         m_last = &m_values;
@@ -117,13 +118,14 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
             storage::Bytes data;
             if (std::holds_alternative<std::string>(row[index])) {
                 m_data.clear();
-                RowEncoder::appendVariable(column, row[index], m_format.jet3, m_data);
+                RowEncoder::appendVariable(column, row[index], m_format.jet3, m_appended, m_data);
                 data = m_data;
             } else if (const auto* bytes = std::get_if<ByteString>(&row[index])) {
                 data = *bytes;
             } else {
                 throw EngineError(ErrorCode::InvalidArgument,
-                                  "The value for field '" + column.name + "' is not of type " +
+                                  "The value for field '" + column.name + "' in row " +
+                                      std::to_string(m_appended) + " is not of type " +
                                       columnTypeName(column.type) + ".");
             }
             m_longValues[index]->store(data, allowInline, stored);
@@ -131,11 +133,11 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
     };
     storeLongValues(true);
     try {
-        m_encoder.encode(row, m_longValueBytes, m_row);
+        m_encoder.encode(row, m_longValueBytes, m_row, m_appended);
     } catch (const EngineError& error) {
         if (error.code() != ErrorCode::RecordTooLarge) throw;
         storeLongValues(false);
-        m_encoder.encode(row, m_longValueBytes, m_row);
+        m_encoder.encode(row, m_longValueBytes, m_row, m_appended);
     }
 
     if (!m_page) openPage();

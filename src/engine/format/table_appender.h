@@ -25,7 +25,8 @@ public:
 
     // Appends one row; values hold one value per column in the definition's order (Memo as
     // text, OLE Object as bytes). AutoNumber and GUID AutoNumber columns given NULL get their
-    // next value. Returns where the row was placed.
+    // next value. Returns where the row was placed. Errors about a value name the row by its
+    // place among the rows this appender was given, from 1.
     RowLocation append(const std::vector<Value>& values);
     // The row as last stored, AutoNumber values included (valid until the caller changes the
     // row it gave).
@@ -52,6 +53,7 @@ private:
     const std::vector<Value>* m_last = &m_values;
     std::vector<ByteString> m_longValueBytes;  // by column: the last row's stored long values
     std::vector<uint8_t> m_data;               // a long value's bytes before storing
+    uint64_t m_appended = 0;                   // rows given so far, for errors that name a row
     std::vector<uint8_t> m_row;
 };
 

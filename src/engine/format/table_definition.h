@@ -25,8 +25,8 @@
 // Variable part, in order: per real index a count block (8 / 12 bytes); the column descriptors
 // (18 / 25 bytes); the column names (Jet 3: 1-byte length + code-page bytes; Jet 4+: 2-byte
 // byte length + UTF-16LE); the real index definitions (39 / 52); the logical index definitions
-// (20 / 28); the logical index names; then per long-value column {column number (2), owned map
-// (4), free map (4)}, ended by 0xFFFF.
+// (20 / 28) and then their names, both in name order; then per long-value column {column
+// number (2), owned map (4), free map (4)}, ended by 0xFFFF.
 //
 // Column descriptor:
 //   field                  size  Jet 3  Jet 4+
@@ -34,9 +34,10 @@
 //   constant 1625            4     -      1
 //   column number            2     1      5   identity used by null masks and indexes
 //   variable-table index     2     3      7   slot in the row's variable offsets
-//   column index             2     5      9   unreliable; not used
-//   text: sort order LCID    2     9     11
-//   text: code page          2    11      -
+//   column index             2     5      9   unreliable; not used (written as the number)
+//   unknown, 1               2     7      -
+//   text: sort order LCID    2     9     11   Jet 3: in every descriptor, whatever its type
+//   text: code page          2    11      -   Jet 3: in every descriptor, whatever its type
 //   text: sort version       1     -     14   0 General Legacy, 1 General
 //   numeric: precision       1    11     11
 //   numeric: scale           1    12     12
@@ -54,7 +55,8 @@
 //   index pages map reference             4    30     34
 //   root page                             4    34     38
 //   flags                                 1    38     46   0x01 unique, 0x02 ignore nulls,
-//                                                          0x08 required
+//                                                          0x08 required, 0x80 on every
+//                                                          index of Jet 4 and later
 // Logical index definition:
 //   field                     size  Jet 3  Jet 4+
 //   constant 1625               4     -      0

@@ -2,6 +2,8 @@
 
 #include "engine/storage/unicode.h"
 
+#include <algorithm>
+
 namespace engine::format {
 
 using storage::writeU16LE;
@@ -12,18 +14,38 @@ namespace {
 constexpr uint32_t kDefinitionConstant = 1625;
 constexpr uint32_t kRealIndexConstant = 1923;
 constexpr uint16_t kDefaultLcid = 0x0409;
+constexpr uint16_t kJet3ColumnConstant = 1;  // bytes 7-8 of every Jet 3 descriptor
 constexpr size_t kPageHeaderSize = 8;
 constexpr size_t kDefinitionLengthOffset = 8;
+constexpr size_t kComplexAutoNumberOffset = 28;  // Jet 4 and later
+constexpr size_t kAutoNumberFlagOffset = 24;     // Jet 4 and later
+constexpr size_t kIndexColumnSlots = 10;
 constexpr uint16_t kUnusedIndexColumn = 0xFFFF;
+constexpr uint8_t kJet3PageMarker[] = {'V', 'C'};
 
 class Writer {
 public:
+    Writer(const JetFormat& format, uint16_t codePage) : m_format(format), m_codePage(codePage) {}
+
     void u8(uint8_t value) { m_bytes.push_back(value); }
     void u16(uint16_t value) { u8(uint8_t(value)), u8(uint8_t(value >> 8)); }
     void u32(uint32_t value) { u16(uint16_t(value)), u16(uint16_t(value >> 16)); }
     void map(UsageMapRef ref) { u32(static_cast<uint32_t>(ref.row) | (ref.page << 8)); }
     void zeros(size_t count) { m_bytes.insert(m_bytes.end(), count, 0); }
+    // Jet 3: 1-byte length + code-page bytes; later formats: 2-byte byte length + UTF-16LE.
     void name(const std::string& text) {
+        if (m_format.jet3) {
+            char32_t missing = 0;
+            auto encoded = storage::utf8ToCodePageExactly(text, m_codePage, missing);
+            if (!encoded || encoded->size() > 0xFF) {
+                throw EngineError(ErrorCode::InvalidName,
+                                  "'" + text + "' isn't a valid name in this database: code page " +
+                                      std::to_string(m_codePage) + " cannot store it.");
+            }
+            u8(static_cast<uint8_t>(encoded->size()));
+            m_bytes.insert(m_bytes.end(), encoded->begin(), encoded->end());
+            return;
+        }
         std::u16string units = storage::utf8ToUtf16(text);
         u16(static_cast<uint16_t>(units.size() * 2));
         for (char16_t unit : units) u16(unit);
@@ -31,8 +53,106 @@ public:
     std::vector<uint8_t>& bytes() { return m_bytes; }
 
 private:
+    const JetFormat& m_format;
+    uint16_t m_codePage;
     std::vector<uint8_t> m_bytes;
 };
+
+// The fixed part, each field at the format's offset.
+void appendHeader(Writer& out, const TableDefinition& table, const JetFormat& format) {
+    std::vector<uint8_t>& bytes = out.bytes();
+    bytes.assign(format.tdefHeaderSize, 0);
+    bytes[0] = 0x02;
+    bytes[1] = 0x01;
+    // Free space and next page are set when the pages are written, the length once it is known.
+    writeU32LE(bytes, format.tdefRowCountOffset, table.rowCount);
+    writeU32LE(bytes, format.tdefAutoNumberOffset, table.lastAutoNumber);
+    if (!format.jet3) {
+        writeU32LE(bytes, kDefinitionLengthOffset + 4, kDefinitionConstant);
+        bytes[kAutoNumberFlagOffset] = 1;  // the product sets this AutoNumber flag on every table
+        writeU32LE(bytes, kComplexAutoNumberOffset, table.lastComplexAutoNumber);
+    }
+    bytes[format.tdefTableTypeOffset] = table.tableType;
+    writeU16LE(bytes, format.tdefMaxColumnsOffset, table.maxColumns);
+    writeU16LE(bytes, format.tdefVarColumnsOffset, table.varColumns);
+    writeU16LE(bytes, format.tdefColumnCountOffset, static_cast<uint16_t>(table.columns.size()));
+    writeU32LE(bytes, format.tdefLogicalIndexCountOffset,
+               static_cast<uint32_t>(table.logicalIndexes.size()));
+    writeU32LE(bytes, format.tdefRealIndexCountOffset,
+               static_cast<uint32_t>(table.realIndexes.size()));
+    auto mapRef = [](UsageMapRef ref) { return static_cast<uint32_t>(ref.row) | (ref.page << 8); };
+    writeU32LE(bytes, format.tdefOwnedMapOffset, mapRef(table.ownedPages));
+    writeU32LE(bytes, format.tdefFreeMapOffset, mapRef(table.freeSpacePages));
+}
+
+void appendColumn(Writer& out, const ColumnDefinition& column, const JetFormat& format,
+                  uint16_t codePage, uint8_t sortVersion) {
+    out.u8(static_cast<uint8_t>(column.type));
+    if (format.jet3) {
+        out.u16(column.number);
+        out.u16(column.varIndex);
+        out.u16(column.number);
+        out.u16(kJet3ColumnConstant);
+        // Jet 3 keeps the sort order and code page in every descriptor, whatever its type.
+        out.u16(column.sortLcid != 0 ? column.sortLcid : kDefaultLcid);
+        out.u16(column.codePage != 0 ? column.codePage : codePage);
+        out.u8(column.flags);
+        out.u16(column.fixedOffset);
+        out.u16(column.length);
+        return;
+    }
+    out.u32(kDefinitionConstant);
+    out.u16(column.number);
+    out.u16(column.varIndex);
+    out.u16(column.number);
+    if (column.type == ColumnType::Numeric) {
+        out.u8(column.precision);
+        out.u8(column.scale);
+        out.zeros(2);
+    } else if (column.type == ColumnType::Complex) {
+        out.u32(static_cast<uint32_t>(column.complexId));
+    } else {
+        out.u16(column.sortLcid != 0 ? column.sortLcid : kDefaultLcid);
+        out.u8(0);
+        out.u8(isTextType(column.type) ? sortVersion : 0);
+    }
+    out.u8(column.flags);
+    out.u8(column.extFlags);
+    out.zeros(4);
+    out.u16(column.fixedOffset);
+    out.u16(column.length);
+}
+
+void appendRealIndex(Writer& out, const RealIndex& real, const JetFormat& format) {
+    if (!format.jet3) out.u32(kRealIndexConstant);
+    for (size_t slot = 0; slot < kIndexColumnSlots; ++slot) {
+        if (slot < real.columns.size()) {
+            out.u16(real.columns[slot].columnNumber);
+            out.u8(real.columns[slot].ascending ? 1 : 0);
+        } else {
+            out.u16(kUnusedIndexColumn);
+            out.u8(0);
+        }
+    }
+    out.map(real.pagesMap);
+    out.u32(real.rootPage);
+    if (!format.jet3) out.u32(0);
+    out.u8(real.flags);
+    if (!format.jet3) out.zeros(5);
+}
+
+void appendLogicalIndex(Writer& out, const LogicalIndex& logical, const JetFormat& format) {
+    if (!format.jet3) out.u32(kDefinitionConstant);
+    out.u32(logical.number);
+    out.u32(logical.realIndexNumber);
+    out.u8(logical.relatedTableType);
+    out.u32(static_cast<uint32_t>(logical.relatedIndexNumber));
+    out.u32(logical.relatedTablePage);
+    out.u8(logical.cascadeUpdates);
+    out.u8(logical.cascadeDeletes);
+    out.u8(logical.indexType);
+    if (!format.jet3) out.u32(0);
+}
 
 }  // namespace
 
@@ -64,90 +184,25 @@ void layOutColumns(std::vector<ColumnDefinition>& columns) {
 }
 
 std::vector<uint8_t> buildTableDefinition(const TableDefinition& table, const JetFormat& format,
-                                          uint8_t sortVersion) {
-    if (format.jet3) {
-        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
-    }
-    Writer out;
-    out.u8(0x02);
-    out.u8(0x01);
-    out.zeros(6);  // free space and next page, set when the pages are written
-    out.u32(0);    // definition length, set below
-    out.u32(kDefinitionConstant);
-    out.u32(table.rowCount);
-    out.u32(table.lastAutoNumber);
-    out.u8(1);  // the product sets this AutoNumber flag on every table
-    out.zeros(3);
-    out.u32(table.lastComplexAutoNumber);
-    out.zeros(8);
-    out.u8(table.tableType);
-    out.u16(table.maxColumns);
-    out.u16(table.varColumns);
-    out.u16(static_cast<uint16_t>(table.columns.size()));
-    out.u32(static_cast<uint32_t>(table.logicalIndexes.size()));
-    out.u32(static_cast<uint32_t>(table.realIndexes.size()));
-    out.map(table.ownedPages);
-    out.map(table.freeSpacePages);
-
+                                          uint16_t codePage, uint8_t sortVersion) {
+    Writer out(format, codePage);
+    appendHeader(out, table, format);
     for (const auto& real : table.realIndexes) {
-        out.u32(0);
-        out.u32(real.uniqueEntryCount);
-        out.u32(0);
+        size_t at = out.bytes().size();
+        out.zeros(format.realIndexCountBlockSize);
+        writeU32LE(out.bytes(), at + 4, real.uniqueEntryCount);
     }
-    for (const auto& column : table.columns) {
-        out.u8(static_cast<uint8_t>(column.type));
-        out.u32(kDefinitionConstant);
-        out.u16(column.number);
-        out.u16(column.varIndex);
-        out.u16(column.number);
-        if (column.type == ColumnType::Numeric) {
-            out.u8(column.precision);
-            out.u8(column.scale);
-            out.zeros(2);
-        } else if (column.type == ColumnType::Complex) {
-            out.u32(static_cast<uint32_t>(column.complexId));
-        } else {
-            out.u16(column.sortLcid != 0 ? column.sortLcid : kDefaultLcid);
-            out.u8(0);
-            out.u8(isTextType(column.type) ? sortVersion : 0);
-        }
-        out.u8(column.flags);
-        out.u8(column.extFlags);
-        out.zeros(4);
-        out.u16(column.fixedOffset);
-        out.u16(column.length);
-    }
+    for (const auto& column : table.columns)
+        appendColumn(out, column, format, codePage, sortVersion);
     for (const auto& column : table.columns) out.name(column.name);
-    for (const auto& real : table.realIndexes) {
-        out.u32(kRealIndexConstant);
-        for (size_t slot = 0; slot < 10; ++slot) {
-            if (slot < real.columns.size()) {
-                out.u16(real.columns[slot].columnNumber);
-                out.u8(real.columns[slot].ascending ? 1 : 0);
-            } else {
-                out.u16(kUnusedIndexColumn);
-                out.u8(0);
-            }
-        }
-        out.map(real.pagesMap);
-        out.u32(real.rootPage);
-        out.u32(0);
-        out.u8(real.flags);
-        out.zeros(5);
-    }
-    for (const auto& logical : table.logicalIndexes) {
-        out.u32(kDefinitionConstant);
-        out.u32(logical.number);
-        out.u32(logical.realIndexNumber);
-        out.u8(logical.relatedTableType);
-        out.u32(static_cast<uint32_t>(logical.relatedIndexNumber));
-        out.u32(logical.relatedTablePage);
-        out.u8(logical.cascadeUpdates);
-        out.u8(logical.cascadeDeletes);
-        out.u8(logical.indexType);
-        out.u32(0);
-    }
-    for (const auto& logical : table.logicalIndexes) out.name(logical.name);
+    for (const auto& real : table.realIndexes) appendRealIndex(out, real, format);
+    std::vector<const LogicalIndex*> logicals;
+    for (const auto& logical : table.logicalIndexes) logicals.push_back(&logical);
+    std::stable_sort(logicals.begin(), logicals.end(), [](const auto* a, const auto* b) {
+        return storage::foldedCase(a->name) < storage::foldedCase(b->name);
+    });
+    for (const auto* logical : logicals) appendLogicalIndex(out, *logical, format);
+    for (const auto* logical : logicals) out.name(logical->name);
     for (const auto& column : table.columns) {
         if (!isLongValueType(column.type) || column.lvOwnedMap.empty()) continue;
         out.u16(column.number);
@@ -160,7 +215,7 @@ std::vector<uint8_t> buildTableDefinition(const TableDefinition& table, const Je
     return bytes;
 }
 
-void writeTableDefinition(storage::Pager& pager, PageAllocator& allocator,
+void writeTableDefinition(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                           const std::vector<uint8_t>& logical, TableDefinition& table) {
     const size_t pageSize = pager.pageSize();
     const size_t firstCapacity = pageSize;
@@ -186,11 +241,16 @@ void writeTableDefinition(storage::Pager& pager, PageAllocator& allocator,
         from += take;
         page[0] = 0x02;
         page[1] = 0x01;
-        // The product records free space only on a definition that fits one page.
-        uint16_t free = pageCount == 1 ? static_cast<uint16_t>(pageSize - logical.size() - 8)
-                        : index == 0   ? 0
-                                       : static_cast<uint16_t>(pageSize - start - take);
-        writeU16LE(page, 2, free);
+        if (format.jet3) {
+            // Jet 3 marks every definition page with these letters instead of free space.
+            std::copy(std::begin(kJet3PageMarker), std::end(kJet3PageMarker), page.begin() + 2);
+        } else {
+            // The product records free space only on a definition that fits one page.
+            uint16_t free = pageCount == 1 ? static_cast<uint16_t>(pageSize - logical.size() - 8)
+                            : index == 0   ? 0
+                                           : static_cast<uint16_t>(pageSize - start - take);
+            writeU16LE(page, 2, free);
+        }
         writeU32LE(page, 4, index + 1 < pageCount ? table.pages[index + 1] : 0);
         pager.write(table.pages[index], page);
     }
@@ -202,7 +262,7 @@ void patchTableDefinitionCounts(storage::Pager& pager, const JetFormat& format,
     storage::PageBuffer page = *contents;
     writeU32LE(page, format.tdefRowCountOffset, table.rowCount);
     writeU32LE(page, format.tdefAutoNumberOffset, table.lastAutoNumber);
-    if (!format.jet3) writeU32LE(page, 28, table.lastComplexAutoNumber);
+    if (!format.jet3) writeU32LE(page, kComplexAutoNumberOffset, table.lastComplexAutoNumber);
     // The unique-entry counts sit in the blocks that open the variable part; they lie on the
     // first page for any table with fewer than about 300 indexes.
     for (const auto& real : table.realIndexes) {

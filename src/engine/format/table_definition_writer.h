@@ -10,14 +10,15 @@
 
 namespace engine::format {
 
-// The logical definition of a table (Jet 4 and later). Columns take their numbers, variable
-// indexes and fixed offsets from the definition as given.
+// The logical definition of a table. Columns take their numbers, variable indexes and fixed
+// offsets from the definition as given; logical indexes are stored in name order, as the product
+// stores them. Jet 3 names are stored in codePage: throws InvalidName for a name it cannot hold.
 std::vector<uint8_t> buildTableDefinition(const TableDefinition& table, const JetFormat& format,
-                                          uint8_t sortVersion);
+                                          uint16_t codePage, uint8_t sortVersion);
 
 // Writes a logical definition onto pages: table.firstPage first, then further pages taken from
 // allocator as needed (table.pages is updated).
-void writeTableDefinition(storage::Pager& pager, PageAllocator& allocator,
+void writeTableDefinition(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                           const std::vector<uint8_t>& logical, TableDefinition& table);
 
 // Stores a table's row count, last AutoNumber and index unique-entry counts into its existing

@@ -3,6 +3,7 @@
 #include "engine/storage/unicode.h"
 
 #include <bit>
+#include <cstdio>
 #include <cstring>
 
 namespace engine::format {
@@ -120,12 +121,21 @@ void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string&
     text.resize(static_cast<size_t>(out - text.data()));
 }
 
-void encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compress,
-                std::vector<uint8_t>& out) {
+std::string describeCharacter(char32_t character) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
+    std::string text = "'";
+    storage::appendUtf8(text, character);
+    return text + "' (" + code + ")";
+}
+
+bool encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compress,
+                std::vector<uint8_t>& out, char32_t& missing) {
     if (jet3) {
-        std::string encoded = storage::utf8ToCodePage(text, codePage);
-        out.insert(out.end(), encoded.begin(), encoded.end());
-        return;
+        auto encoded = storage::utf8ToCodePageExactly(text, codePage, missing);
+        if (!encoded) return false;
+        out.insert(out.end(), encoded->begin(), encoded->end());
+        return true;
     }
     const size_t base = out.size();
     if (compress) {
@@ -153,7 +163,7 @@ void encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compre
         }
         if (fits && at - base - 2 > 2) {
             out.resize(at);
-            return;
+            return true;
         }
     }
     out.resize(base + text.size() * 2 + 4);
@@ -182,6 +192,7 @@ void encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compre
         }
     }
     out.resize(at);
+    return true;
 }
 
 }  // namespace engine::format

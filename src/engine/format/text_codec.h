@@ -9,6 +9,7 @@
 
 #include "engine/storage/byte_order.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,13 @@ std::string decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage);
 void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string& out);
 
 // Encodes UTF-8 text for storage, appending it to out. With compress set, the compressed form
-// is used when it is shorter; nothing bounds the length here (callers check lengths).
-void encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compress,
-                std::vector<uint8_t>& out);
+// is used when it is shorter; nothing bounds the length here (callers check lengths). Jet 3
+// text takes the code page's bytes: when the code page lacks a character, nothing is appended,
+// missing holds the character and the result is false.
+bool encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compress,
+                std::vector<uint8_t>& out, char32_t& missing);
+
+// How an error names a character: 'Ω' (U+03A9).
+std::string describeCharacter(char32_t character);
 
 }  // namespace engine::format

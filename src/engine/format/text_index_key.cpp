@@ -365,6 +365,15 @@ void appendGeneral97(const CodeTable& table, std::u16string_view text, bool asce
 
 }  // namespace
 
+std::optional<TextSortOrder> textSortOrder(bool jet3, uint16_t lcid, uint8_t version) {
+    constexpr uint16_t kGeneralLcid = 0x0409;
+    if (jet3) {
+        if (lcid != kGeneralLcid) return std::nullopt;
+        return TextSortOrder::General97;
+    }
+    return version == 1 ? TextSortOrder::General : TextSortOrder::GeneralLegacy;
+}
+
 void appendTextKey(std::string_view text, TextSortOrder order, bool ascending,
                    std::vector<uint8_t>& key) {
     std::u16string units = indexedText(text);

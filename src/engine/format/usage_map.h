@@ -1,6 +1,7 @@
 // Usage maps: which pages belong to a table, an index or a long-value column, and which of them
 // have free space. A map is a row on a data page, found through a reference (row number 1 byte,
-// page 3 bytes, little-endian). The row's first byte chooses one of two forms:
+// page 3 bytes, little-endian). The row's first byte chooses one of two forms (the product
+// writes map rows of 133 bytes in Jet 3 files, 69 in later ones):
 //
 // Inline map (type 0):
 //   offset  size  meaning

@@ -9,15 +9,15 @@ namespace engine::format {
 using storage::readU32LE;
 using storage::writeU32LE;
 
-std::vector<uint8_t> newInlineMapRow(PageNumber start) {
-    std::vector<uint8_t> row(kUsageMapRowSizeJet4, 0);
+std::vector<uint8_t> newInlineMapRow(const JetFormat& format, PageNumber start) {
+    std::vector<uint8_t> row(format.usageMapRowSize, 0);
     row[0] = kInlineMap;
     writeU32LE(row, 1, start);
     return row;
 }
 
-std::vector<uint8_t> newReferenceMapRow() {
-    std::vector<uint8_t> row(kUsageMapRowSizeJet4, 0);
+std::vector<uint8_t> newReferenceMapRow(const JetFormat& format) {
+    std::vector<uint8_t> row(format.usageMapRowSize, 0);
     row[0] = kReferenceMap;
     return row;
 }

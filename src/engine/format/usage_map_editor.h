@@ -14,8 +14,6 @@
 
 namespace engine::format {
 
-inline constexpr size_t kUsageMapRowSizeJet4 = 69;
-
 class UsageMapEditor {
 public:
     // Reads the map's row. Throws Corrupt when it is damaged.
@@ -57,8 +55,9 @@ private:
     std::map<size_t, Bitmap> m_bitmaps;  // reference maps: the bitmap pages read, by slot
 };
 
-// The row of a new, empty map: inline (start page 0) or reference form. Jet 4 and later.
-std::vector<uint8_t> newInlineMapRow(PageNumber start);
-std::vector<uint8_t> newReferenceMapRow();
+// The row of a new, empty map, as long as the product makes them: inline (covering the pages
+// from start) or reference form.
+std::vector<uint8_t> newInlineMapRow(const JetFormat& format, PageNumber start);
+std::vector<uint8_t> newReferenceMapRow(const JetFormat& format);
 
 }  // namespace engine::format

@@ -72,7 +72,8 @@ Value floatingNumber(const Literal& literal, const format::ColumnDefinition& fie
     return static_cast<float>(value);
 }
 
-Value text(const Literal& literal, const format::ColumnDefinition& field) {
+Value text(const Literal& literal, const format::ColumnDefinition& field,
+           const format::JetFormat& format) {
     std::string text;
     if (const std::string* string = std::get_if<std::string>(&literal)) {
         text = *string;
@@ -82,7 +83,7 @@ Value text(const Literal& literal, const format::ColumnDefinition& field) {
         mismatch(field, literal);
     }
     const size_t characters = storage::utf8ToUtf16(text).size();
-    const size_t room = field.length / 2u;
+    const size_t room = field.length / format.bytesPerTextCharacter;
     if (field.type == ColumnType::Text && characters > room) {
         throw EngineError(ErrorCode::FieldTooSmall,
                           "The field '" + field.name +
@@ -95,7 +96,8 @@ Value text(const Literal& literal, const format::ColumnDefinition& field) {
 
 }  // namespace
 
-Value valueForField(const Literal& literal, const format::ColumnDefinition& field) {
+Value valueForField(const Literal& literal, const format::ColumnDefinition& field,
+                    const format::JetFormat& format) {
     if (std::holds_alternative<std::monostate>(literal)) return Value();
     switch (field.type) {
         case ColumnType::Boolean: {
@@ -139,7 +141,7 @@ Value valueForField(const Literal& literal, const format::ColumnDefinition& fiel
             mismatch(field, literal);
         case ColumnType::Text:
         case ColumnType::Memo:
-            return text(literal, field);
+            return text(literal, field, format);
         case ColumnType::Guid:
             if (const Guid* guid = std::get_if<Guid>(&literal)) return format::Guid{guid->bytes};
             mismatch(field, literal);

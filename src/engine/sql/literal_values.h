@@ -22,6 +22,8 @@
 
 namespace engine::sql {
 
-format::Value valueForField(const Literal& literal, const format::ColumnDefinition& field);
+// field belongs to a table of a file of format (Text lengths count its bytes a character).
+format::Value valueForField(const Literal& literal, const format::ColumnDefinition& field,
+                            const format::JetFormat& format);
 
 }  // namespace engine::sql

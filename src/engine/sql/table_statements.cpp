@@ -76,6 +76,11 @@ catalog::NewColumn specOf(const ColumnDefinition& column, storage::FileFormat fo
             request.type = ColumnType::Double;
             break;
         case DataType::Decimal:
+            if (storage::isJet3(format)) {
+                throw EngineError(ErrorCode::InvalidFieldType,
+                                  "Invalid field data type: the field '" + column.name +
+                                      "' is a Decimal, which Access 97 databases lack.");
+            }
             request.type = ColumnType::Numeric;
             request.precision = column.precision;
             request.scale = column.scale;
@@ -167,8 +172,8 @@ void insertRow(Database& database, const InsertStatement& statement) {
 
     std::vector<format::Value> row(definition.columns.size());
     for (size_t index = 0; index < targets.size(); ++index) {
-        row[targets[index]] =
-            valueForField(statement.values[index], definition.columns[targets[index]]);
+        row[targets[index]] = valueForField(
+            statement.values[index], definition.columns[targets[index]], database.jetFormat());
     }
     const std::string table = object->name;
     bool given = false;

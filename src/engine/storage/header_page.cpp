@@ -126,16 +126,17 @@ HeaderPage HeaderPage::fresh(FileFormat format, double creationDate) {
                                                     0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
                                                     0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
     constexpr uint16_t kCodePage = 1252;
+    constexpr uint16_t kGeneralSortOrder = 0x0409;
+    constexpr size_t kJet3UnknownOffset = 0x38;
+    constexpr uint16_t kJet3Unknown = 1;
+    constexpr size_t kJet3EngineBuildOffset = 0x56;
+    constexpr uint16_t kJet3EngineBuild = 0x251E;
     constexpr uint16_t kEngineBuild = 4518;
     constexpr size_t kEngineBuildOffset = 0x6A;
     constexpr std::array<uint8_t, 8> kVersionBlock = {0x54, 0x06, 0x00, 0x00,
                                                       0x34, 0x2E, 0x30, 0x00};
     constexpr size_t kVersionBlockOffset = 0x98;
-    constexpr size_t kCommitSlotsOffset = 0xE00;
-    if (isJet3(format)) {
-        throw EngineError(ErrorCode::NotSupported,
-                          "New databases in the Jet 3 format cannot be made.");
-    }
+    const size_t commitSlotsOffset = isJet3(format) ? 0x600 : 0xE00;
 
     HeaderPage header;
     header.m_format = format;
@@ -149,27 +150,34 @@ HeaderPage HeaderPage::fresh(FileFormat format, double creationDate) {
     if (format == FileFormat::Ace14) page[kVersionOffset + 1] = 1;
     std::copy(kConstants.begin(), kConstants.end(), page.begin() + kHeaderMaskOffset);
     writeU16LE(page, kHeaderCodePageOffset, kCodePage);
-    writeU16LE(page, kEngineBuildOffset, kEngineBuild);
-    // Access 2010 and 2016 sort text in the new General order; 2007, 2019 and Jet 4 in the
-    // legacy one.
-    uint8_t sortVersion =
-        format == FileFormat::Ace14 || format == FileFormat::Ace15 || format == FileFormat::Ace16
-            ? 1
-            : 0;
-    writeU16LE(page, kHeaderSortOrderOffsetJet4, 0x0409);
-    page[kHeaderSortOrderOffsetJet4 + 3] = sortVersion;
-    writeF64LE(page, kHeaderCreationDateOffset, creationDate);
-    std::copy(kVersionBlock.begin(), kVersionBlock.end(), page.begin() + kVersionBlockOffset);
+    uint8_t sortVersion = 0;
+    if (isJet3(format)) {
+        writeU16LE(page, kJet3UnknownOffset, kJet3Unknown);
+        writeU16LE(page, kHeaderSortOrderOffsetJet3, kGeneralSortOrder);
+        writeU16LE(page, kJet3EngineBuildOffset, kJet3EngineBuild);
+    } else {
+        writeU16LE(page, kEngineBuildOffset, kEngineBuild);
+        // Access 2010 and 2016 sort text in the new General order; 2007, 2019 and Jet 4 in the
+        // legacy one.
+        if (format == FileFormat::Ace14 || format == FileFormat::Ace15 ||
+            format == FileFormat::Ace16) {
+            sortVersion = 1;
+        }
+        writeU16LE(page, kHeaderSortOrderOffsetJet4, kGeneralSortOrder);
+        page[kHeaderSortOrderOffsetJet4 + 3] = sortVersion;
+        writeF64LE(page, kHeaderCreationDateOffset, creationDate);
+        std::copy(kVersionBlock.begin(), kVersionBlock.end(), page.begin() + kVersionBlockOffset);
+        header.m_creationDate = creationDate;
+    }
     // The commit slots of a closed file: every user slot "00 01", the first "01 01".
-    for (size_t slot = kCommitSlotsOffset; slot + 1 < page.size(); slot += 2) {
+    for (size_t slot = commitSlotsOffset; slot + 1 < page.size(); slot += 2) {
         page[slot] = 0x00;
         page[slot + 1] = 0x01;
     }
-    page[kCommitSlotsOffset] = 0x01;
+    page[commitSlotsOffset] = 0x01;
 
     header.m_codePage = kCodePage;
-    header.m_sortOrder = {0x0409, sortVersion};
-    header.m_creationDate = creationDate;
+    header.m_sortOrder = {kGeneralSortOrder, sortVersion};
     header.setPassword("");
     return header;
 }
@@ -199,8 +207,11 @@ bool HeaderPage::passwordMatches(const std::string& password) const {
     std::vector<uint8_t> given(stored.size(), 0);
     bool tooLong = false;
     if (isJet3(m_format)) {
-        std::string encoded = utf8ToCodePage(password, m_codePage);
-        tooLong = encoded.size() > given.size();
+        // A character the code page lacks cannot be part of the stored password; it must not
+        // turn into a '?' that could match one.
+        char32_t missing = 0;
+        std::string encoded = utf8ToCodePageExactly(password, m_codePage, missing).value_or("");
+        tooLong = encoded.size() > given.size() || (encoded.empty() && !password.empty());
         std::copy_n(encoded.begin(), std::min(encoded.size(), given.size()), given.begin());
     } else {
         std::u16string encoded = utf8ToUtf16(password);
@@ -219,7 +230,17 @@ bool HeaderPage::passwordMatches(const std::string& password) const {
 
 void HeaderPage::setPassword(const std::string& password) {
     if (isJet3(m_format)) {
-        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
+        char32_t missing = 0;
+        auto encoded = utf8ToCodePageExactly(password, m_codePage, missing);
+        if (!encoded || encoded->size() > kHeaderPasswordLengthJet3) {
+            throw EngineError(ErrorCode::InvalidArgument,
+                              "A database password can have at most 20 characters, all of them "
+                              "in code page " +
+                                  std::to_string(m_codePage) + ".");
+        }
+        encoded->resize(kHeaderPasswordLengthJet3, '\0');
+        std::copy(encoded->begin(), encoded->end(), m_unmasked.begin() + kHeaderPasswordOffset);
+        return;
     }
     std::u16string encoded = utf8ToUtf16(password);
     if (encoded.size() * 2 > kHeaderPasswordLengthJet4) {

@@ -7,6 +7,7 @@
 //   0x14      1   version: 0 Jet 3, 1 Jet 4, 2 ACE 12, 3 ACE 14, 4 ACE 15, 5 ACE 16, 6 ACE 17
 //   0x18   126/128 masked region (Jet 3 / later): XORed with an RC4 key stream of key C7 DA 39 6B
 // Inside the masked region (offsets of the page, after unmasking):
+//   0x38      2   Jet 3: 1 in files the product made (meaning unknown)
 //   0x3A      2   Jet 3: sort order (LCID)
 //   0x3C      2   code page
 //   0x3E      4   encoding key: 0 = pages stored in the clear, else pages are encrypted
@@ -14,9 +15,13 @@
 //                 the creation date truncated to a 32-bit integer, repeated. In an ACE file
 //                 with Office encryption every byte is the encoding key's first byte instead
 //                 (before the same XOR).
+//   0x56      2   Jet 3: 0x251E in files Access 97 made (probably its engine's build)
+//   0x6A      2   Jet 4+: 4518 in files Access 2007 made (probably its engine's build)
 //   0x6E      4   Jet 4+: sort order: LCID (2), 0, sort version (0 General Legacy, 1 General)
 //   0x72      8   Jet 4+: creation date (days since 1899-12-30)
 // Outside the masked region:
+//   0x600     2   Jet 3: commit slots, 2 bytes a user; a closed file holds 01 01, then 00 01
+//   0xE00     2   Jet 4+: the same
 //   0x299     2   ACE: length of the encryption description (0 when not encrypted)
 //   0x29B   ...   ACE: encryption description, zero-filled up to 0xE00
 #pragma once
@@ -69,8 +74,9 @@ public:
     // Parses a raw page 0 as read from the file. Throws UnrecognizedFormat naming path when the
     // bytes are not a database header this engine knows.
     static HeaderPage parse(Bytes rawPage, const std::string& path);
-    // The header of a new database of format (Jet 4 or later), made on creationDate, with code
-    // page 1252 and the General sort order in the version the product uses for that format.
+    // The header of a new database of format, made on creationDate (Jet 4 and later keep it),
+    // with code page 1252 and the General sort order in the version the product uses for that
+    // format.
     static HeaderPage fresh(FileFormat format, double creationDate);
 
     FileFormat format() const { return m_format; }
@@ -84,7 +90,8 @@ public:
     bool hasPassword() const;
     // Compares in time independent of where the texts differ. password is UTF-8.
     bool passwordMatches(const std::string& password) const;
-    // Stores a new Jet database password (empty = none). REQUIRES: not Jet 3.
+    // Stores a new Jet database password (empty = none): Jet 3 in its code page, later formats
+    // in UTF-16LE. Throws InvalidArgument for a password the field cannot hold.
     void setPassword(const std::string& password);
 
     // The Office encryption description (ACE files with an encoding key), else empty.

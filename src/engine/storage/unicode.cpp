@@ -1,5 +1,6 @@
 #include "engine/storage/unicode.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <iconv.h>
@@ -47,10 +48,20 @@ char32_t nextUtf8(std::string_view text, size_t& index) {
     return value;
 }
 
-std::string iconvConvert(std::string_view input, const std::string& from, const std::string& to) {
+// Converts input between two encodings through iconv. A byte sequence the target lacks becomes
+// '?', unless failed is given: then the conversion stops there and failed holds the offset of the
+// input where it did. An encoding iconv does not know leaves the input as it is, or, when
+// failed is given, only its ASCII part: every Windows code page keeps ASCII as it is, and what
+// lies beyond it cannot be converted without loss.
+std::string iconvConvert(std::string_view input, const std::string& from, const std::string& to,
+                         std::optional<size_t>* failed = nullptr) {
     iconv_t converter = iconv_open(to.c_str(), from.c_str());
     if (converter == reinterpret_cast<iconv_t>(-1)) {
-        return std::string(input);
+        if (!failed) return std::string(input);
+        auto beyond = std::find_if(input.begin(), input.end(),
+                                   [](char byte) { return static_cast<uint8_t>(byte) >= 0x80; });
+        if (beyond != input.end()) *failed = static_cast<size_t>(beyond - input.begin());
+        return std::string(input.begin(), beyond);
     }
     std::string output;
     std::vector<char> in(input.begin(), input.end());
@@ -63,6 +74,10 @@ std::string iconvConvert(std::string_view input, const std::string& from, const 
         size_t result = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
         output.append(buffer.data(), buffer.size() - outLeft);
         if (result == static_cast<size_t>(-1) && errno != E2BIG) {
+            if (failed) {
+                *failed = static_cast<size_t>(inPointer - in.data());
+                break;
+            }
             // Skip a byte the code page cannot convert and go on.
             output += '?';
             ++inPointer;
@@ -71,6 +86,15 @@ std::string iconvConvert(std::string_view input, const std::string& from, const 
     }
     iconv_close(converter);
     return output;
+}
+
+// Windows-1252's byte for a code point, if it has one.
+std::optional<char> cp1252Byte(char32_t value) {
+    if (value < 0x80 || (value >= 0xA0 && value <= 0xFF)) return static_cast<char>(value);
+    for (size_t high = 0; high < kCp1252High.size(); ++high) {
+        if (kCp1252High[high] == value) return static_cast<char>(0x80 + high);
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -191,20 +215,31 @@ std::string utf8ToCodePage(std::string_view text, uint16_t codePage) {
     }
     std::string out;
     size_t index = 0;
+    while (index < text.size()) out += cp1252Byte(nextUtf8(text, index)).value_or('?');
+    return out;
+}
+
+std::optional<std::string> utf8ToCodePageExactly(std::string_view text, uint16_t codePage,
+                                                 char32_t& missing) {
+    if (codePage != 1252 && codePage != 0) {
+        std::optional<size_t> failed;
+        std::string out = iconvConvert(text, "UTF-8", "CP" + std::to_string(codePage), &failed);
+        if (!failed) return out;
+        size_t at = *failed;
+        missing = at < text.size() ? nextUtf8(text, at) : kReplacement;
+        return std::nullopt;
+    }
+    std::string out;
+    out.reserve(text.size());
+    size_t index = 0;
     while (index < text.size()) {
         char32_t value = nextUtf8(text, index);
-        if (value < 0x80 || (value >= 0xA0 && value <= 0xFF)) {
-            out += static_cast<char>(value);
-            continue;
+        auto byte = cp1252Byte(value);
+        if (!byte) {
+            missing = value;
+            return std::nullopt;
         }
-        char mapped = '?';
-        for (size_t high = 0; high < kCp1252High.size(); ++high) {
-            if (kCp1252High[high] == value) {
-                mapped = static_cast<char>(0x80 + high);
-                break;
-            }
-        }
-        out += mapped;
+        out += *byte;
     }
     return out;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,5 +29,9 @@ std::string foldedCase(std::string_view text);
 std::string codePageToUtf8(std::string_view bytes, uint16_t codePage);
 // Characters the code page lacks become '?'.
 std::string utf8ToCodePage(std::string_view text, uint16_t codePage);
+// The same without loss: nullopt when the code page lacks a character, which is then stored in
+// missing.
+std::optional<std::string> utf8ToCodePageExactly(std::string_view text, uint16_t codePage,
+                                                 char32_t& missing);
 
 }  // namespace engine::storage

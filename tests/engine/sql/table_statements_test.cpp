@@ -51,6 +51,25 @@ TEST(CreateTable, typesMapToTheEnginesColumns) {
     EXPECT_EQ(support::integrityProblems(*database), "");
 }
 
+// Access 97 files keep one byte a text character and have no Decimal type.
+TEST(CreateTable, access97TablesTakeTheirTypesAndTextLengths) {
+    support::TempDir folder;
+    auto database = Database::create(folder / "old.mdb", {.format = FileFormat::Jet3});
+    execute(*database, "CREATE TABLE T (n TEXT(6), b BINARY(255), m MEMO)");
+    EXPECT_EQ(database->tableDefinition("T").columns[0].length, 6);
+    execute(*database, "INSERT INTO T (n, m) VALUES ('sechs!', 'Œuvre')");
+    EXPECT_EQ(errorOf([&] { execute(*database, "INSERT INTO T (n) VALUES ('sieben!')"); }),
+              ErrorCode::FieldTooSmall);
+    EXPECT_EQ(support::allRows(*database, "T"),
+              (std::vector<std::vector<Value>>{
+                  {Value(std::string("sechs!")), Value(), Value(std::string("Œuvre"))}}));
+    EXPECT_EQ(errorOf([&] { execute(*database, "CREATE TABLE D (d DECIMAL(10, 2))"); }),
+              ErrorCode::InvalidFieldType);
+    EXPECT_EQ(errorOf([&] { execute(*database, "CREATE TABLE B (b BINARY(256))"); }),
+              ErrorCode::InvalidArgument);
+    EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
 TEST(CreateTable, refusesWhatItCannotMake) {
     support::TempDir folder;
     auto database = Database::create(folder / "new.accdb", {.format = FileFormat::Ace14});
