@@ -286,8 +286,9 @@ void Database::change(const std::function<void(const catalog::WriteContext&)>& b
     format::PageAllocator allocator(*m_pager, *m_jetFormat);
     // A database being made has no catalogue yet, and nothing in it names a page.
     if (m_pager->pageCount() > catalog::kCatalogTablePage) {
-        allocator.setTakeCheck(
-            catalog::refuseNamedPages(*m_pager, *m_jetFormat, m_header.codePage()));
+        allocator.setTakeCheck(catalog::refuseNamedPages(
+            *m_pager, *m_jetFormat, m_header.codePage(),
+            [&allocator](PageNumber page) { return !allocator.isFree(page); }));
     }
     m_pager->begin(storage::Journal::create(*m_fileSystem, path(), m_pager->pageSize(),
                                             m_pager->file().size()),

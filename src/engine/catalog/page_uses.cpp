@@ -132,21 +132,61 @@ PageUses collectPageUses(storage::Pager& pager, const format::JetFormat& format,
     return uses;
 }
 
+namespace {
+
+EngineError namedPage(const storage::Pager& pager, PageNumber page, const std::string& user) {
+    return EngineError(ErrorCode::Corrupt,
+                       "The database '" + pager.path() + "' is damaged: page " +
+                           std::to_string(page) + " is to be taken for new data, but " + user +
+                           " names it.",
+                       page);
+}
+
+// Whether the table whose definition is on page owner, as it stands, names page.
+bool ownerNames(storage::Pager& pager, const format::JetFormat& format, uint16_t codePage,
+                PageNumber owner, PageNumber page) {
+    PageUses uses(pager, format, PageUses::Claims::Named);
+    uses.addTable("the table on page " + std::to_string(owner),
+                  format::readTableDefinition(pager, format, codePage, owner));
+    return uses.userOf(page) != nullptr;
+}
+
+}  // namespace
+
 std::function<void(PageNumber)> refuseNamedPages(storage::Pager& pager,
                                                  const format::JetFormat& format,
-                                                 uint16_t codePage) {
-    auto uses = std::make_shared<std::optional<PageUses>>();
-    return [&pager, &format, codePage, uses](PageNumber page) {
-        if (!*uses) {
-            uses->emplace(collectPageUses(pager, format, codePage, PageUses::Claims::Named));
-            (*uses)->requireNoProblems();
+                                                 uint16_t codePage,
+                                                 std::function<bool(PageNumber)> inUse) {
+    auto everyUse = std::make_shared<std::optional<PageUses>>();
+    return [&pager, &format, codePage, inUse = std::move(inUse), everyUse](PageNumber page) {
+        if (page >= pager.pageCount()) return;
+        auto contents = pager.read(page);
+        const uint8_t type = (*contents)[0];
+        const uint32_t owner = storage::readU32LE(*contents, 4);
+        const bool tablePage = type == format::kDataPageType || isIndexPage(type);
+        if (tablePage && owner != format::kLongValueOwner && owner != format::kUsageMapOwner) {
+            // A page a dropped table left behind names a definition page that is free now or
+            // holds something else.
+            if (owner <= format::kGlobalMapPage || owner >= pager.pageCount() || !inUse(owner) ||
+                (*pager.read(owner))[0] != format::kTableDefinitionPageType) {
+                return;
+            }
+            if (ownerNames(pager, format, codePage, owner, page)) {
+                throw namedPage(pager, page, "the table whose definition is on page " +
+                                                 std::to_string(owner));
+            }
+            return;
         }
-        if (const std::string* user = (*uses)->userOf(page)) {
-            throw EngineError(ErrorCode::Corrupt,
-                              "The database '" + pager.path() + "' is damaged: page " +
-                                  std::to_string(page) + " is to be taken for new data, but " +
-                                  *user + " names it.",
-                              page);
+        if (!tablePage && type != format::kTableDefinitionPageType &&
+            type != format::kBitmapPageType) {
+            return;
+        }
+        if (!*everyUse) {
+            everyUse->emplace(collectPageUses(pager, format, codePage, PageUses::Claims::Named));
+            (*everyUse)->requireNoProblems();
+        }
+        if (const std::string* user = (*everyUse)->userOf(page)) {
+            throw namedPage(pager, page, *user);
         }
     };
 }

@@ -72,11 +72,22 @@ PageUses collectPageUses(storage::Pager& pager, const format::JetFormat& format,
                          uint16_t codePage, PageUses::Claims claims);
 
 // A take check for PageAllocator::setTakeCheck: refuses, with Corrupt naming the page, a page
-// that a structure of the database names (Named claims), so that neither a damaged global map
-// nor a damaged pointer past the end of the file makes a change write over data. The uses are
-// collected when it is first called; a database whose uses have problems is refused whole.
+// that a structure of the database names, so that a damaged global map never makes a change
+// write over data. inUse tells what the global map says of a page. The check costs in
+// proportion to one table, not to the database:
+//   page                                     taken when
+//   past the end of the file                 always (a pointer that names it is damage that
+//                                            the table's own reads report)
+//   all zero, or of no known page type       always
+//   a data or index page of table page T     T is free, is no table definition, or is one
+//                                            whose structures do not name the page
+//   anything else (a definition, a bitmap,   no table of the catalogue names it: every table's
+//   a long-value or usage-map page)          structures are collected, once per change
+// A page a damaged structure names is refused with the rest of the database's damage when the
+// collection runs into it, and the change with it.
 std::function<void(PageNumber)> refuseNamedPages(storage::Pager& pager,
                                                  const format::JetFormat& format,
-                                                 uint16_t codePage);
+                                                 uint16_t codePage,
+                                                 std::function<bool(PageNumber)> inUse);
 
 }  // namespace engine::catalog

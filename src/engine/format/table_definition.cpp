@@ -15,7 +15,6 @@ using storage::readU8;
 
 namespace {
 
-constexpr uint8_t kTableDefinitionPageType = 0x02;
 constexpr size_t kContinuationHeaderSize = 8;
 constexpr size_t kNextPageOffset = 4;
 constexpr size_t kDefinitionLengthOffset = 8;

@@ -81,6 +81,8 @@
 
 namespace engine::format {
 
+inline constexpr uint8_t kTableDefinitionPageType = 0x02;
+
 // A usage map is a row on a data page, referenced by row number and page.
 struct UsageMapRef {
     uint8_t row = 0;
