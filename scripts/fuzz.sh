@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-45}"
 fixtures="${CORVANTA_FIXTURES:-../shared/fixtures}"
 
-cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
     -DCORVANTA_FUZZ=ON -DCORVANTA_SANITIZE=ON > /dev/null
 cmake --build build-fuzz --parallel "$(nproc)"
 
