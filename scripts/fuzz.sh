@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-45}"
 fixtures="${CORVANTA_FIXTURES:-../shared/fixtures}"
 
-cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
     -DCORVANTA_FUZZ=ON -DCORVANTA_SANITIZE=ON > /dev/null
 cmake --build build-fuzz --parallel "$(nproc)"
 
@@ -22,7 +22,7 @@ for target in "${targets[@]}"; do
     corpus="build-fuzz/corpus/$target"
     regressions="fuzz/regressions/$target"
     mkdir -p "$corpus" "$regressions"
-    if [ "$target" = read_fuzz ]; then
+    if [ "$target" = read_fuzz ] || [ "$target" = write_fuzz ]; then
         # The smallest real files make good seeds.
         find "$fixtures" -name '*.mdb' -size -100k -exec cp -n {} "$corpus/" \;
     fi

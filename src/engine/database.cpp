@@ -1,6 +1,7 @@
 #include "engine/database.h"
 
 #include "engine/catalog/new_database.h"
+#include "engine/catalog/page_uses.h"
 #include "engine/catalog/table_creator.h"
 #include "engine/catalog/table_dropper.h"
 #include "engine/catalog/table_editor.h"
@@ -55,10 +56,22 @@ storage::FileFormat fileFormatOf(const std::string& path) {
 }
 
 TableReader::TableReader(Database& database, format::TableDefinition definition)
-    : m_definition(std::move(definition)),
-      m_scan(database.pager(), database.jetFormat(), m_definition) {}
+    : m_database(database),
+      m_definition(std::move(definition)),
+      m_scan(database.pager(), database.jetFormat(), m_definition),
+      m_listing(database.listingOf(m_definition.firstPage)) {}
 
-bool TableReader::next(std::vector<format::Value>& values) { return m_scan.next(values); }
+bool TableReader::next(std::vector<format::Value>& values) {
+    if (m_scan.next(values)) return true;
+    m_database.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
+    return false;
+}
+
+bool TableReader::nextRaw() {
+    if (m_scan.nextRaw()) return true;
+    m_database.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
+    return false;
+}
 
 std::unique_ptr<Database> Database::open(const std::string& path, const OpenOptions& options) {
     storage::FileSystem& fileSystem =
@@ -135,6 +148,38 @@ catalog::ComplexKind Database::complexKind(const format::ColumnDefinition& colum
     return found == m_complexKinds->end() ? catalog::ComplexKind::Unknown : found->second;
 }
 
+std::optional<catalog::CatalogObject> Database::listingOf(PageNumber tablePage) {
+    for (const auto& object : catalog().objects()) {
+        if (object.isLocalTable() && object.tablePage() == tablePage) return object;
+    }
+    return std::nullopt;
+}
+
+void Database::requireReadWhole(const std::optional<catalog::CatalogObject>& listing,
+                                const format::TableDefinition& definition, uint64_t rowsRead) {
+    if (!listing) return;
+    // Pages another process changed may sit in the cache; the catalogue is read from the file.
+    m_pager->dropCache();
+    const catalog::Catalog current =
+        catalog::Catalog::read(*m_pager, *m_jetFormat, m_header.codePage());
+    const catalog::CatalogObject* now = current.findTable(listing->name);
+    if (!now || now->tablePage() != listing->tablePage() ||
+        now->dateCreate != listing->dateCreate) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The table '" + listing->name + "' of '" + path() +
+                              "' was deleted or replaced while it was read.",
+                          listing->tablePage());
+    }
+    if (catalog::keepsRowCount(*listing, definition) && rowsRead != definition.rowCount) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + path() + "' is damaged: the table '" +
+                              listing->name + "' gave " + std::to_string(rowsRead) +
+                              " rows but its definition counts " +
+                              std::to_string(definition.rowCount) + ".",
+                          listing->tablePage());
+    }
+}
+
 std::unique_ptr<TableReader> Database::readTable(std::string_view name) {
     return std::make_unique<TableReader>(*this, tableDefinition(name));
 }
@@ -207,7 +252,13 @@ void Database::change(const std::function<void(const catalog::WriteContext&)>& b
                       bool keepCatalog) {
     requireWritable();
     format::PageAllocator allocator(*m_pager, *m_jetFormat);
-    m_pager->begin([&allocator](PageNumber page) { return allocator.wasFree(page); });
+    // A database being made has no catalogue yet, and nothing in it names a page.
+    if (m_pager->pageCount() > catalog::kCatalogTablePage) {
+        allocator.setTakeCheck(catalog::refuseNamedPages(
+            *m_pager, *m_jetFormat, m_header.codePage(),
+            [&allocator](PageNumber page) { return !allocator.isFree(page); }));
+    }
+    m_pager->begin([&allocator](PageNumber page) { return allocator.takenFromFree(page); });
     catalog::WriteContext context{*m_pager, *m_jetFormat, allocator, m_header.codePage(),
                                   m_header.sortOrder()};
     try {

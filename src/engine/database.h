@@ -70,7 +70,10 @@ using RowSource = std::function<bool(std::vector<format::Value>& row)>;
 
 class Database;
 
-// The rows of one table, read in order, one at a time.
+// The rows of one table, read in order, one at a time. At the end of the rows the catalogue is
+// read afresh: a table that another process dropped (or dropped and made anew on the same
+// pages) while it was read throws Corrupt instead of ending as though it were whole; so does a
+// table that gave fewer or more rows than its definition counts.
 class TableReader {
 public:
     TableReader(Database& database, format::TableDefinition definition);
@@ -78,12 +81,14 @@ public:
     // Moves to the next row; false at the end.
     bool next(std::vector<format::Value>& values);
     // The same, for callers that want the stored bytes (valid until the next call).
-    bool nextRaw() { return m_scan.nextRaw(); }
+    bool nextRaw();
     storage::Bytes rowBytes() const { return m_scan.rowBytes(); }
 
 private:
+    Database& m_database;
     format::TableDefinition m_definition;
     format::TableScan m_scan;
+    std::optional<catalog::CatalogObject> m_listing;
 };
 
 class Database {
@@ -124,6 +129,16 @@ public:
     std::unique_ptr<TableReader> readTable(std::string_view name);
     // What a complex column holds: attachments, several values, or a memo's history.
     catalog::ComplexKind complexKind(const format::ColumnDefinition& column);
+
+    // How the catalogue lists the local table whose definition starts on tablePage; nullopt when
+    // it does not. A read of the table takes it at its start and gives it to requireReadWhole at
+    // its end, with the number of rows read. That reads the catalogue afresh from the file and
+    // throws Corrupt unless it still lists the same table (by the same name, on the same page,
+    // made at the same time), and, where the definition's row count can be trusted, unless the
+    // read gave that many rows: a map that lost pages reads as a shorter table.
+    std::optional<catalog::CatalogObject> listingOf(PageNumber tablePage);
+    void requireReadWhole(const std::optional<catalog::CatalogObject>& listing,
+                          const format::TableDefinition& definition, uint64_t rowsRead);
 
     // Creates a table with the indexes asked for and fills it with the rows given; the table
     // exists only once all of them are stored. Throws TableExists ("Table 'x' already

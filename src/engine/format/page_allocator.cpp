@@ -36,8 +36,15 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
     m_nextNewPage = m_pageCountAtStart;
     m_free.assign((m_pageCountAtStart + 63) / 64, 0);
 
+    auto damaged = [&](PageNumber where, const std::string& what) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + pager.path() + "' is damaged: the global page map " +
+                              what + ".",
+                          where);
+    };
     auto contents = pager.read(kGlobalMapPage);
     DataPageView page(*contents, format, kGlobalMapPage, pager.path());
+    if (page.rowCount() == 0) damaged(kGlobalMapPage, "is missing");
     std::vector<uint8_t> row = rowOf(page, 0);
     auto mark = [&](storage::Bytes bitmap, uint64_t first) {
         for (size_t index = 0; index < bitmap.size(); ++index) {
@@ -55,19 +62,28 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
         for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
             PageNumber bitmapPage = readU32LE(row, 1 + slot * 4);
             m_bitmapPages.push_back(bitmapPage);
-            if (bitmapPage == 0 || bitmapPage >= m_pageCountAtStart) continue;
-            auto bitmap = pager.read(bitmapPage);
-            if ((*bitmap)[0] != kBitmapPageType) continue;
+            if (bitmapPage == 0) continue;
+            storage::PageRef bitmap;
+            if (bitmapPage > kGlobalMapPage && bitmapPage < m_pageCountAtStart) {
+                bitmap = pager.read(bitmapPage);
+            }
+            if (!bitmap || (*bitmap)[0] != kBitmapPageType) {
+                damaged(bitmapPage, "keeps bits on page " + std::to_string(bitmapPage) +
+                                        ", which is not a usage bitmap page of the file");
+            }
             mark(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize),
                  slot * pagesPerBitmap(format));
         }
+    } else {
+        damaged(kGlobalMapPage, "has an unknown form");
     }
     // The header and the map's own page are never free, whatever the map says.
     if (!m_free.empty()) m_free[0] &= ~3ull;
     m_freeAtStart = m_free;
+    m_taken.assign(m_free.size(), 0);
 }
 
-bool PageAllocator::wasFree(PageNumber page) const { return test(m_freeAtStart, page); }
+bool PageAllocator::takenFromFree(PageNumber page) const { return test(m_taken, page); }
 
 bool PageAllocator::isFree(PageNumber page) const {
     return page < m_nextNewPage ? test(m_free, page) : true;
@@ -90,17 +106,21 @@ PageNumber PageAllocator::allocate() {
         auto page =
             static_cast<PageNumber>(word * 64 + static_cast<size_t>(__builtin_ctzll(candidates)));
         if (page >= m_pageCountAtStart) break;
+        if (m_takeCheck) m_takeCheck(page);
         setFree(page, false);
+        m_taken[word] |= 1ull << (page % 64);
         m_searchFrom = page + 1;
         return page;
     }
     m_searchFrom = m_pageCountAtStart;
-    PageNumber page = m_nextNewPage++;
+    PageNumber page = m_nextNewPage;
     // The largest file the format allows is 2 GiB.
-    if (static_cast<uint64_t>(m_nextNewPage) * m_format.pageSize > (1ull << 31)) {
+    if (static_cast<uint64_t>(page + 1) * m_format.pageSize > (1ull << 31)) {
         throw EngineError(ErrorCode::DiskFull,
                           "The database '" + m_pager.path() + "' has reached its size limit.");
     }
+    if (m_takeCheck) m_takeCheck(page);
+    ++m_nextNewPage;
     setFree(page, false);
     return page;
 }
