@@ -256,7 +256,7 @@ void Database::change(const std::function<void(const catalog::WriteContext&)>& b
     if (m_pager->pageCount() > catalog::kCatalogTablePage) {
         allocator.setTakeCheck(catalog::refuseNamedPages(
             *m_pager, *m_jetFormat, m_header.codePage(),
-            [&allocator](PageNumber page) { return !allocator.isFree(page); }));
+            [&allocator](PageNumber page) { return allocator.wasInUseAtStart(page); }));
     }
     m_pager->begin([&allocator](PageNumber page) { return allocator.takenFromFree(page); });
     catalog::WriteContext context{*m_pager, *m_jetFormat, allocator, m_header.codePage(),

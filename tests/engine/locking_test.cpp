@@ -80,7 +80,6 @@ int sharedLockSeenFromOutside(const std::string& path) {
 TEST(Locking, aReaderInTheWritersOwnProcessDoesNotHoldUpItsCommit) {
     support::TempDir folder;
     std::string path = (folder / "log.mdb").string();
-    Database::create(path);
     const std::vector<catalog::NewColumn> columns = {
         {.name = "Line", .type = format::ColumnType::Long}};
     auto rowsUpTo = [](int32_t last) {
@@ -88,8 +87,7 @@ TEST(Locking, aReaderInTheWritersOwnProcessDoesNotHoldUpItsCommit) {
         for (int32_t line = 1; line <= last; ++line) rows.push_back({format::Value(line)});
         return rows;
     };
-    Database::open(path, {.mode = AccessMode::ReadWrite})
-        ->createTable("Log", columns, support::RowFeed(rowsUpTo(1)));
+    Database::create(path, {})->createTable("Log", columns, support::RowFeed(rowsUpTo(1)));
     auto reader = Database::open(path, {.mode = AccessMode::ReadOnly});
     EXPECT_EQ(support::allRows(*reader, "Log"), rowsUpTo(1));
     EXPECT_EQ(sharedLockSeenFromOutside(path), 1);

@@ -158,8 +158,21 @@ std::function<void(PageNumber)> refuseNamedPages(storage::Pager& pager,
                                                  uint16_t codePage,
                                                  std::function<bool(PageNumber)> inUse) {
     auto everyUse = std::make_shared<std::optional<PageUses>>();
-    return [&pager, &format, codePage, inUse = std::move(inUse), everyUse](PageNumber page) {
-        if (page >= pager.pageCount()) return;
+    const PageNumber pageCount = pager.pageCount();
+    return [&pager, &format, codePage, inUse = std::move(inUse), everyUse,
+            pageCount](PageNumber page) {
+        auto collectEveryUse = [&] {
+            if (*everyUse) return;
+            everyUse->emplace(collectPageUses(pager, format, codePage, PageUses::Claims::Named));
+            (*everyUse)->requireNoProblems();
+        };
+        if (page >= pageCount) {
+            collectEveryUse();
+            if (const std::string* user = (*everyUse)->userOf(page)) {
+                throw namedPage(pager, page, *user);
+            }
+            return;
+        }
         auto contents = pager.read(page);
         const uint8_t type = (*contents)[0];
         const uint32_t owner = storage::readU32LE(*contents, 4);
@@ -181,10 +194,7 @@ std::function<void(PageNumber)> refuseNamedPages(storage::Pager& pager,
             type != format::kBitmapPageType) {
             return;
         }
-        if (!*everyUse) {
-            everyUse->emplace(collectPageUses(pager, format, codePage, PageUses::Claims::Named));
-            (*everyUse)->requireNoProblems();
-        }
+        collectEveryUse();
         if (const std::string* user = (*everyUse)->userOf(page)) {
             throw namedPage(pager, page, *user);
         }

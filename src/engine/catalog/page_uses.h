@@ -73,13 +73,14 @@ PageUses collectPageUses(storage::Pager& pager, const format::JetFormat& format,
 
 // A take check for PageAllocator::setTakeCheck: refuses, with Corrupt naming the page, a page
 // that a structure of the database names, so that a damaged global map never makes a change
-// write over data. inUse tells what the global map says of a page. The check costs in
+// write over data. inUse tells whether the global map said a page was in use when the change
+// began (a page the change itself took may still hold what a dropped table left). It costs in
 // proportion to one table, not to the database:
 //   page                                     taken when
-//   past the end of the file                 always (a pointer that names it is damage that
-//                                            the table's own reads report)
+//   past the end of the file (checked only   no table of the catalogue names it: every
+//   where the global map calls it in use)    table's structures are collected, once per change
 //   all zero, or of no known page type       always
-//   a data or index page of table page T     T is free, is no table definition, or is one
+//   a data or index page of table page T     T was not in use, is no table definition, or is one
 //                                            whose structures do not name the page
 //   anything else (a definition, a bitmap,   no table of the catalogue names it: every table's
 //   a long-value or usage-map page)          structures are collected, once per change

@@ -55,9 +55,24 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
             }
         }
     };
+    // Pages past the end that the map calls in use: a healthy file's map calls them free, so
+    // such a bit tells of a file cut short or a damaged map, and the take check must see the
+    // page before the file grows over it.
+    const uint64_t largestFile = (1ull << 31) / format.pageSize;
+    auto markPastEnd = [&](storage::Bytes bitmap, uint64_t first) {
+        const uint64_t end = std::min<uint64_t>(first + bitmap.size() * 8, largestFile);
+        for (uint64_t number = std::max<uint64_t>(first, m_pageCountAtStart); number < end;
+             ++number) {
+            const uint64_t bit = number - first;
+            if ((bitmap[bit / 8] >> (bit % 8)) & 1) continue;
+            if (number / 64 >= m_inUsePastEnd.size()) m_inUsePastEnd.resize(number / 64 + 1, 0);
+            m_inUsePastEnd[number / 64] |= 1ull << (number % 64);
+        }
+    };
     if (row.size() >= kInlineMapHeaderSize && row[0] == kInlineMap) {
         m_inlineBitmapBytes = row.size() - kInlineMapHeaderSize;
         mark(storage::Bytes(row).subspan(kInlineMapHeaderSize), readU32LE(row, 1));
+        markPastEnd(storage::Bytes(row).subspan(kInlineMapHeaderSize), readU32LE(row, 1));
     } else if (!row.empty() && row[0] == kReferenceMap) {
         for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
             PageNumber bitmapPage = readU32LE(row, 1 + slot * 4);
@@ -73,6 +88,8 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
             }
             mark(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize),
                  slot * pagesPerBitmap(format));
+            markPastEnd(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize),
+                        slot * pagesPerBitmap(format));
         }
     } else {
         damaged(kGlobalMapPage, "has an unknown form");
@@ -84,6 +101,10 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
 }
 
 bool PageAllocator::takenFromFree(PageNumber page) const { return test(m_taken, page); }
+
+bool PageAllocator::wasInUseAtStart(PageNumber page) const {
+    return page < m_pageCountAtStart && !test(m_freeAtStart, page);
+}
 
 bool PageAllocator::isFree(PageNumber page) const {
     return page < m_nextNewPage ? test(m_free, page) : true;
@@ -119,7 +140,7 @@ PageNumber PageAllocator::allocate() {
         throw EngineError(ErrorCode::DiskFull,
                           "The database '" + m_pager.path() + "' has reached its size limit.");
     }
-    if (m_takeCheck) m_takeCheck(page);
+    if (m_takeCheck && test(m_inUsePastEnd, page)) m_takeCheck(page);
     ++m_nextNewPage;
     setFree(page, false);
     return page;
