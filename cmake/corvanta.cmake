@@ -26,6 +26,9 @@ function(corvanta_test name dir)
         return()
     endif()
     add_executable(${name} ${sources})
+    # The tests' own code needs no full optimisation (the code under test has it): -O1 compiles
+    # it a fifth faster.
+    target_compile_options(${name} PRIVATE $<$<CONFIG:Release>:-O1>)
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest ${ARG_MAIN})
     target_compile_definitions(${name} PRIVATE
         CORVANTA_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures"
