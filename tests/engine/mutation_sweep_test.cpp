@@ -6,7 +6,8 @@
 //     and that read whole before reads the same after, and the integrity check finds nothing it
 //     did not find before the change.
 // Mutants live in memory; mdb-export compares the untouched tables of a sample of the changed
-// files on disk with the undamaged file. Under the sanitizers a sample of the mutants runs.
+// files on disk with the undamaged file, where it reads them in the mutant before the change.
+// Under the sanitizers a sample of the mutants runs.
 //
 // Bit flips stay out of stored values (a flipped letter in a name is no damage any reader can
 // see): they hit page headers, row offset tables, usage maps, index pages, the global page map
@@ -263,21 +264,28 @@ protected:
         }
         if (m_tally.writesDone % kMdbExportEvery == 0) {
             database.reset();
-            compareWithMdbExport(files.bytes(kPath), touched, before);
+            compareWithMdbExport(bytes, files.bytes(kPath), touched, before);
         }
     }
 
-    void compareWithMdbExport(const FileBytes& bytes, const std::string& touched,
-                              const TableRows& readBefore) {
-        auto path = m_folder / "changed.mdb";
-        std::ofstream(path, std::ios::binary | std::ios::trunc)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+    void compareWithMdbExport(const FileBytes& unchanged, const FileBytes& changed,
+                              const std::string& touched, const TableRows& readBefore) {
+        auto store = [&](const char* name, const FileBytes& bytes) {
+            auto path = m_folder / name;
+            std::ofstream(path, std::ios::binary | std::ios::trunc)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+            return path;
+        };
+        const auto before = store("unchanged.mdb", unchanged);
+        const auto after = store("changed.mdb", changed);
         for (const auto& name : m_userTables) {
             if (name == touched || !readBefore.count(name)) continue;
-            EXPECT_EQ(support::mdbExport(path, name),
-                      support::mdbExport(support::fixture(GetParam()), name))
-                << "mdb-export of '" << name << "'";
+            const std::string expected = support::mdbExport(support::fixture(GetParam()), name);
+            // A table mdbtools cannot read in the damaged file before the change tells nothing
+            // about the change (it may loop over the damage forever).
+            if (support::mdbExport(before, name) != expected) continue;
+            EXPECT_EQ(support::mdbExport(after, name), expected) << "mdb-export of '" << name << "'";
             ++m_tally.mdbExports;
         }
     }

@@ -70,7 +70,8 @@ Pager::~Pager() {
 }
 
 void Pager::takeExclusive() {
-    {
+    // A file kept in memory has no identity to compare, and no reader but through this pager.
+    if (m_fileInfo.inode != 0) {
         std::lock_guard guard(ownReaders().mutex);
         for (Pager* reader : ownReaders().pagers) {
             if (reader->m_fileInfo.sameFileAs(m_fileInfo)) reader->stepAside();
