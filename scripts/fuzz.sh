@@ -22,7 +22,7 @@ for target in "${targets[@]}"; do
     corpus="build-fuzz/corpus/$target"
     regressions="fuzz/regressions/$target"
     mkdir -p "$corpus" "$regressions"
-    if [ "$target" = read_fuzz ]; then
+    if [ "$target" = read_fuzz ] || [ "$target" = write_fuzz ]; then
         # The smallest real files make good seeds.
         find "$fixtures" -name '*.mdb' -size -100k -exec cp -n {} "$corpus/" \;
     fi

@@ -108,10 +108,14 @@ int exportTable(const Arguments& arguments, std::ostream& out) {
 
 int runSql(const Arguments& arguments, std::ostream& out) {
     requirePositional(arguments, 2);
+    // A statement that only reads leaves the file to a writer in another process.
+    const std::string& statement = arguments.positional[1];
     auto database = engine::Database::open(
         arguments.positional[0],
-        {.password = arguments.password.value_or(""), .mode = engine::AccessMode::ReadWriteIfAble});
-    auto rows = engine::sql::execute(*database, arguments.positional[1]);
+        {.password = arguments.password.value_or(""),
+         .mode = engine::sql::onlyReads(statement) ? engine::AccessMode::ReadOnly
+                                                   : engine::AccessMode::ReadWriteIfAble});
+    auto rows = engine::sql::execute(*database, statement);
     if (rows) {
         writeCsv(
             rows->columnNames(),
@@ -145,12 +149,18 @@ int copyTable(const Arguments& arguments, std::ostream&) {
         throw UsageError("'copy' takes SOURCE TABLE DEST [NEWNAME]");
     }
     const auto& table = arguments.positional[1];
-    auto source = openForReading(arguments);
+    // A copy within one file reads through its writer: a second open for reading would hold
+    // up the writer's commit.
+    const auto sourceFile = engine::fileIdentity(arguments.positional[0]);
+    const bool withinOneFile =
+        sourceFile && sourceFile == engine::fileIdentity(arguments.positional[2]);
+    std::unique_ptr<engine::Database> source;
+    if (!withinOneFile) source = openForReading(arguments);
     auto destination = engine::Database::open(
         arguments.positional[2], {.password = arguments.destinationPassword.value_or(""),
                                   .mode = engine::AccessMode::ReadWrite});
     std::string newName = arguments.positional.size() == 4 ? arguments.positional[3] : table;
-    engine::copyTable(*source, table, *destination, newName);
+    engine::copyTable(withinOneFile ? *destination : *source, table, *destination, newName);
     return 0;
 }
 

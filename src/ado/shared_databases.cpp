@@ -45,8 +45,8 @@ std::shared_ptr<SharedDatabase> openShared(const std::string& path, const std::s
     }
 
     // Joining an open file takes its password all the same: opening the file again checks it.
-    // A reader takes no lock, so this works beside the writer; a writer is opened only to
-    // replace a read-only database.
+    // A reader's lock leaves the writer's alone, so this works beside the writer; a writer is
+    // opened only to replace a read-only database.
     auto database = found->second.lock();
     const bool upgrade = access == Access::WriteIfAble && !database->database().writable();
     auto again = engine::Database::open(path, {.password = password,

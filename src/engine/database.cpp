@@ -1,14 +1,13 @@
 #include "engine/database.h"
 
 #include "engine/catalog/new_database.h"
+#include "engine/catalog/page_uses.h"
 #include "engine/catalog/table_creator.h"
 #include "engine/catalog/table_dropper.h"
 #include "engine/catalog/table_editor.h"
 #include "engine/catalog/table_properties.h"
 #include "engine/format/text_index_key.h"
-#include "engine/storage/journal.h"
 #include "engine/storage/page_encryption.h"
-#include "engine/storage/posix_page_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,34 +17,20 @@ namespace engine {
 
 namespace {
 
-std::unique_ptr<storage::PageFile> openFile(storage::FileSystem& fileSystem,
-                                            const std::string& path, AccessMode mode) {
+std::unique_ptr<storage::Pager> openPager(storage::FileSystem& fileSystem, const std::string& path,
+                                          const OpenOptions& options) {
     using storage::OpenMode;
-    if (mode == AccessMode::ReadOnly) return fileSystem.open(path, OpenMode::ReadOnly);
+    auto open = [&](OpenMode mode) {
+        return storage::Pager::open(fileSystem, path, mode, options.lockTimeout);
+    };
+    if (options.mode == AccessMode::ReadOnly) return open(OpenMode::ReadOnly);
     try {
-        return fileSystem.open(path, OpenMode::ReadWrite);
+        return open(OpenMode::ReadWrite);
     } catch (const EngineError& error) {
-        if (mode == AccessMode::ReadWriteIfAble && error.code() == ErrorCode::ReadOnly) {
-            return fileSystem.open(path, OpenMode::ReadOnly);
+        if (options.mode == AccessMode::ReadWriteIfAble && error.code() == ErrorCode::ReadOnly) {
+            return open(OpenMode::ReadOnly);
         }
         throw;
-    }
-}
-
-// A change that died left its journal: undo it before reading. A reader that cannot take the
-// write lock (a live writer holds it, or the file is read-only) reads the file as it stands.
-void recoverIfNeeded(storage::FileSystem& fileSystem, const std::string& path,
-                     storage::PageFile& file) {
-    if (!fileSystem.exists(storage::Journal::pathFor(path))) return;
-    if (file.writable()) {
-        storage::Journal::rollBack(fileSystem, path, file);
-        return;
-    }
-    try {
-        auto writer = fileSystem.open(path, storage::OpenMode::ReadWrite);
-        storage::Journal::rollBack(fileSystem, path, *writer);
-    } catch (const EngineError&) {
-        // Someone is writing it now, or it cannot be written: nothing to undo from here.
     }
 }
 
@@ -65,54 +50,59 @@ std::optional<FileIdentity> fileIdentity(const std::string& path) {
 }
 
 storage::FileFormat fileFormatOf(const std::string& path) {
-    auto file = storage::defaultFileSystem().open(path, storage::OpenMode::ReadOnly);
-    std::vector<uint8_t> first(std::min<uint64_t>(file->size(), 4096));
-    file->read(0, first);
-    return storage::HeaderPage::parse(first, path).format();
+    return storage::HeaderPage::read(
+               *storage::defaultFileSystem().open(path, storage::OpenMode::ReadOnly))
+        .format();
 }
 
 TableReader::TableReader(Database& database, format::TableDefinition definition)
-    : m_definition(std::move(definition)),
-      m_scan(database.pager(), database.jetFormat(), m_definition) {}
+    : m_database(database),
+      m_definition(std::move(definition)),
+      m_scan(database.pager(), database.jetFormat(), m_definition),
+      m_listing(database.listingOf(m_definition.firstPage)) {}
 
-bool TableReader::next(std::vector<format::Value>& values) { return m_scan.next(values); }
+bool TableReader::next(std::vector<format::Value>& values) {
+    if (m_scan.next(values)) return true;
+    m_database.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
+    return false;
+}
+
+bool TableReader::nextRaw() {
+    if (m_scan.nextRaw()) return true;
+    m_database.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
+    return false;
+}
 
 std::unique_ptr<Database> Database::open(const std::string& path, const OpenOptions& options) {
     storage::FileSystem& fileSystem =
         options.fileSystem ? *options.fileSystem : storage::defaultFileSystem();
-    auto file = openFile(fileSystem, path, options.mode);
-    recoverIfNeeded(fileSystem, path, *file);
-    auto database = open(std::move(file), options);
-    database->m_fileSystem = &fileSystem;
-    return database;
+    return onPager(openPager(fileSystem, path, options), options);
 }
 
 std::unique_ptr<Database> Database::open(std::unique_ptr<storage::PageFile> file,
                                          const OpenOptions& options) {
-    const std::string path = file->path();
-    uint32_t smallestPage = storage::pageSizeOf(storage::FileFormat::Jet3);
-    if (file->size() < smallestPage) {
-        throw EngineError(ErrorCode::UnrecognizedFormat,
-                          "Unrecognized database format '" + path + "'.");
-    }
-    std::vector<uint8_t> first(std::min<uint64_t>(file->size(), 4096));
-    file->read(0, first);
-    auto header = storage::HeaderPage::parse(first, path);
+    uint32_t pageSize = storage::HeaderPage::read(*file).pageSize();
+    auto database = onPager(std::make_unique<storage::Pager>(std::move(file), pageSize), options);
+    // No journal guards a file handed over like this.
+    database->m_readingOnly = true;
+    return database;
+}
 
+std::unique_ptr<Database> Database::onPager(std::unique_ptr<storage::Pager> pager,
+                                            const OpenOptions& options) {
+    auto header = storage::HeaderPage::parse(*pager->read(0), pager->path());
     if (header.hasPassword() && !header.passwordMatches(options.password)) {
         throw EngineError(ErrorCode::InvalidPassword, "Not a valid password.");
     }
-    auto codec = storage::openPageCodec(header, options.password);
-    auto pager = std::make_unique<storage::Pager>(std::move(file), header.pageSize());
-    if (codec) pager->setCodec(std::move(codec));
-    return std::unique_ptr<Database>(new Database(std::move(pager), std::move(header), nullptr));
+    if (auto codec = storage::openPageCodec(header, options.password)) {
+        pager->setCodec(std::move(codec));
+    }
+    return std::unique_ptr<Database>(new Database(std::move(pager), std::move(header)));
 }
 
-Database::Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header,
-                   storage::FileSystem* fileSystem)
+Database::Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header)
     : m_pager(std::move(pager)),
       m_header(std::move(header)),
-      m_fileSystem(fileSystem),
       m_jetFormat(&format::jetFormat(m_header.format())) {}
 
 Database::~Database() = default;
@@ -158,6 +148,38 @@ catalog::ComplexKind Database::complexKind(const format::ColumnDefinition& colum
     return found == m_complexKinds->end() ? catalog::ComplexKind::Unknown : found->second;
 }
 
+std::optional<catalog::CatalogObject> Database::listingOf(PageNumber tablePage) {
+    for (const auto& object : catalog().objects()) {
+        if (object.isLocalTable() && object.tablePage() == tablePage) return object;
+    }
+    return std::nullopt;
+}
+
+void Database::requireReadWhole(const std::optional<catalog::CatalogObject>& listing,
+                                const format::TableDefinition& definition, uint64_t rowsRead) {
+    if (!listing) return;
+    // Pages another process changed may sit in the cache; the catalogue is read from the file.
+    m_pager->dropCache();
+    const catalog::Catalog current =
+        catalog::Catalog::read(*m_pager, *m_jetFormat, m_header.codePage());
+    const catalog::CatalogObject* now = current.findTable(listing->name);
+    if (!now || now->tablePage() != listing->tablePage() ||
+        now->dateCreate != listing->dateCreate) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The table '" + listing->name + "' of '" + path() +
+                              "' was deleted or replaced while it was read.",
+                          listing->tablePage());
+    }
+    if (catalog::keepsRowCount(*listing, definition) && rowsRead != definition.rowCount) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + path() + "' is damaged: the table '" +
+                              listing->name + "' gave " + std::to_string(rowsRead) +
+                              " rows but its definition counts " +
+                              std::to_string(definition.rowCount) + ".",
+                          listing->tablePage());
+    }
+}
+
 std::unique_ptr<TableReader> Database::readTable(std::string_view name) {
     return std::make_unique<TableReader>(*this, tableDefinition(name));
 }
@@ -187,40 +209,31 @@ std::unique_ptr<Database> Database::create(const std::string& path, const Create
         codec = std::move(encryption->codec);
     }
 
-    // The file is built under a temporary name and renamed into place once whole, so a crash
-    // never leaves a half-made database under the name asked for.
-    std::string building = path + ".creating";
-    fileSystem.remove(building);
+    // The file is made without a name and gets it only once whole, so a failure or a crash
+    // never leaves a half-made database (or anything else) behind. No one else sees it until
+    // then, so it needs neither journal nor locks.
     {
-        auto file = fileSystem.create(building);
+        auto file = fileSystem.createNew(path);
+        storage::NewFile& made = *file;
         file->write(0, header.toRawPage());
         auto pager = std::make_unique<storage::Pager>(std::move(file), header.pageSize());
         if (codec) pager->setCodec(std::move(codec));
-        Database database(std::move(pager), header, &fileSystem);
-        const format::JetFormat& jet = database.jetFormat();
-        database.m_pager->begin(
-            storage::Journal::create(fileSystem, building, header.pageSize(), header.pageSize()),
-            [](PageNumber) { return false; });
-        try {
-            catalog::writeGlobalMapPage(*database.m_pager, jet);
-            database.m_pager->commit();
-            database.change([&](const catalog::WriteContext& context) {
-                catalog::writeSystemCatalog(context, options.format);
-            });
-        } catch (...) {
-            database.m_pager->rollback();
-            fileSystem.remove(building);
-            throw;
-        }
+        Database database(std::move(pager), header);
+        database.m_pager->begin([](PageNumber) { return false; });
+        catalog::writeGlobalMapPage(*database.m_pager, database.jetFormat());
+        database.m_pager->commit();
+        database.change([&](const catalog::WriteContext& context) {
+            catalog::writeSystemCatalog(context, options.format);
+        });
+        made.publish();
     }
-    fileSystem.rename(building, path);
     return open(
         path,
         {.password = options.password, .mode = AccessMode::ReadWrite, .fileSystem = &fileSystem});
 }
 
 void Database::requireWritable() const {
-    if (!m_pager->writable() || !m_fileSystem) {
+    if (m_readingOnly || !m_pager->writable()) {
         throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
     }
     // Every change rewrites catalogue index keys, which must sort as the file says text sorts.
@@ -239,9 +252,13 @@ void Database::change(const std::function<void(const catalog::WriteContext&)>& b
                       bool keepCatalog) {
     requireWritable();
     format::PageAllocator allocator(*m_pager, *m_jetFormat);
-    m_pager->begin(storage::Journal::create(*m_fileSystem, path(), m_pager->pageSize(),
-                                            m_pager->file().size()),
-                   [&allocator](PageNumber page) { return allocator.wasFree(page); });
+    // A database being made has no catalogue yet, and nothing in it names a page.
+    if (m_pager->pageCount() > catalog::kCatalogTablePage) {
+        allocator.setTakeCheck(catalog::refuseNamedPages(
+            *m_pager, *m_jetFormat, m_header.codePage(),
+            [&allocator](PageNumber page) { return allocator.wasInUseAtStart(page); }));
+    }
+    m_pager->begin([&allocator](PageNumber page) { return allocator.takenFromFree(page); });
     catalog::WriteContext context{*m_pager, *m_jetFormat, allocator, m_header.codePage(),
                                   m_header.sortOrder()};
     try {

@@ -8,7 +8,9 @@
 //   while (reader->next(row)) ...
 //
 // Every change (createTable, insertRows, dropTable) is all or nothing: it commits whole or leaves
-// the file as it was, also when the process dies in the middle (see storage/pager.h).
+// the file as it was, also when the process dies in the middle (see storage/pager.h). A change
+// whose failure could not be undone leaves the database refusing every further change; the
+// next open undoes it. Readers in other processes see the state before a change or after it.
 //
 // Errors are engine::EngineError (error.h).
 #pragma once
@@ -25,6 +27,7 @@
 #include "engine/storage/page_file.h"
 #include "engine/storage/pager.h"
 
+#include <chrono>
 #include <compare>
 #include <functional>
 #include <memory>
@@ -44,6 +47,9 @@ struct OpenOptions {
     std::string password;  // UTF-8, used exactly as given; empty = none
     AccessMode mode = AccessMode::ReadOnly;
     storage::FileSystem* fileSystem = nullptr;  // the operating system's when null
+    // How long to wait for other programs to let go of the file: a reader for a commit to end,
+    // a writer for readers to finish before it overwrites pages they read. Then FileInUse.
+    std::chrono::milliseconds lockTimeout{20000};
 };
 
 struct CreateOptions {
@@ -64,7 +70,10 @@ using RowSource = std::function<bool(std::vector<format::Value>& row)>;
 
 class Database;
 
-// The rows of one table, read in order, one at a time.
+// The rows of one table, read in order, one at a time. At the end of the rows the catalogue is
+// read afresh: a table that another process dropped (or dropped and made anew on the same
+// pages) while it was read throws Corrupt instead of ending as though it were whole; so does a
+// table that gave fewer or more rows than its definition counts.
 class TableReader {
 public:
     TableReader(Database& database, format::TableDefinition definition);
@@ -72,12 +81,14 @@ public:
     // Moves to the next row; false at the end.
     bool next(std::vector<format::Value>& values);
     // The same, for callers that want the stored bytes (valid until the next call).
-    bool nextRaw() { return m_scan.nextRaw(); }
+    bool nextRaw();
     storage::Bytes rowBytes() const { return m_scan.rowBytes(); }
 
 private:
+    Database& m_database;
     format::TableDefinition m_definition;
     format::TableScan m_scan;
+    std::optional<catalog::CatalogObject> m_listing;
 };
 
 class Database {
@@ -88,7 +99,9 @@ public:
     // Opens a database held by any page file, for reading only.
     static std::unique_ptr<Database> open(std::unique_ptr<storage::PageFile> file,
                                           const OpenOptions& options);
-    // Creates a new, empty database. Throws IoError when the file exists.
+    // Creates a new, empty database and opens it for writing. The file appears under path only
+    // once it is whole; a failure leaves nothing behind. Throws IoError when anything is at path
+    // (a link to nothing too), DiskFull ...
     static std::unique_ptr<Database> create(const std::string& path, const CreateOptions& options);
     ~Database();
 
@@ -117,6 +130,16 @@ public:
     // What a complex column holds: attachments, several values, or a memo's history.
     catalog::ComplexKind complexKind(const format::ColumnDefinition& column);
 
+    // How the catalogue lists the local table whose definition starts on tablePage; nullopt when
+    // it does not. A read of the table takes it at its start and gives it to requireReadWhole at
+    // its end, with the number of rows read. That reads the catalogue afresh from the file and
+    // throws Corrupt unless it still lists the same table (by the same name, on the same page,
+    // made at the same time), and, where the definition's row count can be trusted, unless the
+    // read gave that many rows: a map that lost pages reads as a shorter table.
+    std::optional<catalog::CatalogObject> listingOf(PageNumber tablePage);
+    void requireReadWhole(const std::optional<catalog::CatalogObject>& listing,
+                          const format::TableDefinition& definition, uint64_t rowsRead);
+
     // Creates a table with the indexes asked for and fills it with the rows given; the table
     // exists only once all of them are stored. Throws TableExists ("Table 'x' already
     // exists."), InvalidName, ReadOnly, DuplicateKey ...
@@ -133,8 +156,9 @@ public:
     void dropTable(std::string_view name);
 
 private:
-    Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header,
-             storage::FileSystem* fileSystem);
+    Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header);
+    static std::unique_ptr<Database> onPager(std::unique_ptr<storage::Pager> pager,
+                                             const OpenOptions& options);
     // Runs body as one change: journaled, committed whole, rolled back on any error. The
     // catalogue as read is dropped unless keepCatalog says the caller brings it up to date.
     void change(const std::function<void(const catalog::WriteContext&)>& body,
@@ -143,8 +167,8 @@ private:
 
     std::unique_ptr<storage::Pager> m_pager;
     storage::HeaderPage m_header;
-    storage::FileSystem* m_fileSystem;
     const format::JetFormat* m_jetFormat;
+    bool m_readingOnly = false;
     std::optional<catalog::Catalog> m_catalog;
     std::optional<std::map<int32_t, catalog::ComplexKind>> m_complexKinds;
 };

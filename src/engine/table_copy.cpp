@@ -96,7 +96,9 @@ SelectedRows::SelectedRows(Database& source, format::TableDefinition definition,
     : m_definition(std::move(definition)),
       m_selection(std::move(selection)),
       m_wanted(m_definition.columns.size(), false),
-      m_scan(source.pager(), source.jetFormat(), m_definition) {
+      m_source(source),
+      m_scan(source.pager(), source.jetFormat(), m_definition),
+      m_listing(source.listingOf(m_definition.firstPage)) {
     if (m_selection.columns.empty()) {
         for (size_t index = 0; index < m_definition.columns.size(); ++index) {
             m_selection.columns.push_back({index, m_definition.columns[index].name});
@@ -133,6 +135,7 @@ bool SelectedRows::next(std::vector<format::Value>& row) {
         if (m_selection.distinct && !m_seen.insert(distinctKey(row)).second) continue;
         return true;
     }
+    m_source.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
     return false;
 }
 

@@ -35,7 +35,8 @@ struct Selection {
     bool distinct = false;
 };
 
-// The selected rows of one table, read one at a time in the table's order.
+// The selected rows of one table, read one at a time in the table's order. Like TableReader, it
+// throws Corrupt at the end when the table was dropped or replaced while it was read.
 class SelectedRows {
 public:
     SelectedRows(Database& source, format::TableDefinition definition, Selection selection);
@@ -53,7 +54,9 @@ private:
     std::vector<std::string> m_names;
     std::vector<bool> m_wanted;
     std::vector<bool> m_lastUse;  // per selected column: no later column takes its value
+    Database& m_source;
     format::TableScan m_scan;
+    std::optional<catalog::CatalogObject> m_listing;  // checked again after the last row
     std::vector<format::Value> m_sourceRow;
     std::set<std::string> m_seen;  // distinct: the rows given so far, as keys
 };

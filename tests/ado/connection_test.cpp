@@ -210,7 +210,7 @@ TEST(Providers, missingForeignAndBusyFilesAreGeneralFailures) {
         Raised inUse = raisedBy([&] { opened(make(busy, "")); });
         EXPECT_EQ(inUse.number, error_number::kGeneralFailure);
         EXPECT_EQ(inUse.description, "Could not use '" + busy.string() + "'; file already in use.");
-        // Reading does not need the lock.
+        // Reading does not need the writer's lock.
         EXPECT_EQ(userTables(*opened(make(busy, ""), kModeRead)).size(), 4u);
     }
 }
@@ -336,7 +336,7 @@ TEST(SharedFiles, aJoiningConnectionNeedsThePasswordAndAWriterReplacesAReader) {
     support::TempDir folder;
     const auto path = folder.copyFixture("jet4/password-V2000_with-password.mdb");
     auto reader = opened(jetString(path, "password"), kModeRead);
-    // Reading holds no lock.
+    // Reading does not take the writer's lock.
     EXPECT_NO_THROW(engine::Database::open(
         path, {.password = "password", .mode = engine::AccessMode::ReadWrite}));
     EXPECT_EQ(raisedBy([&] { opened(jetString(path, "wrong")); }).number,

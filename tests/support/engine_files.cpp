@@ -52,7 +52,8 @@ std::string indexDifferences(engine::Database& database, const std::string& tabl
     std::string differences;
     for (size_t index = 0; index < definition.realIndexes.size(); ++index) {
         auto actual = engine::format::readIndexEntries(database.pager(), database.jetFormat(),
-                                                       definition.realIndexes[index]);
+                                                       definition.realIndexes[index],
+                                                       definition.firstPage);
         std::string name = table + " index " + std::to_string(index);
         if (actual.size() != expected[index].size()) {
             differences += name + " holds " + std::to_string(actual.size()) + " entries for " +

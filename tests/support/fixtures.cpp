@@ -1,6 +1,7 @@
 #include "support/fixtures.h"
 
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <stdlib.h>
@@ -35,6 +36,11 @@ std::vector<std::string> allFixtures() {
 }
 
 std::filesystem::path buildDir() { return std::filesystem::path(CORVANTA_BUILD_DIR); }
+
+std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "corvanta-XXXXXX").string();

@@ -1,6 +1,7 @@
 // Where the test data lives, and scratch folders for tests that write.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +15,9 @@ std::filesystem::path fixture(const std::string& relative);
 std::vector<std::string> allFixtures();
 // The build folder (for the built programs).
 std::filesystem::path buildDir();
+
+// Every byte of a file (none when it cannot be read).
+std::vector<uint8_t> bytesOf(const std::filesystem::path& path);
 
 // A fresh, empty folder removed again when the object dies.
 class TempDir {

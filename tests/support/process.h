@@ -1,6 +1,7 @@
 // Running other programs (mdbtools, our own tools and programs) from tests.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -52,5 +53,13 @@ private:
 
 // Runs program with arguments (no shell), capturing standard output and error.
 ProcessResult runProcess(const std::vector<std::string>& command);
+
+// Runs action in a forked child process and returns its exit status: action's result, 2 when it
+// throws, 128 + the signal when one ends it.
+int inChild(const std::function<int()>& action);
+
+// The same without waiting: the child's process id, for waitForChild().
+pid_t startChild(const std::function<int()>& action);
+int waitForChild(pid_t child);
 
 }  // namespace support

@@ -1,9 +1,5 @@
 #include "support/unsynced_file_system.h"
 
-#include "engine/storage/posix_page_file.h"
-
-#include <filesystem>
-
 namespace support {
 
 namespace {
@@ -23,6 +19,16 @@ public:
     void write(uint64_t offset, Bytes data) override { m_inner->write(offset, data); }
     void sync() override {}
     void truncate(uint64_t size) override { m_inner->truncate(size); }
+    // Identity and locks as the real file has them: the journal names its file by them, and
+    // they keep readers and writers apart.
+    engine::storage::FileInfo info() const override { return m_inner->info(); }
+    void refresh() override { m_inner->refresh(); }
+    bool lock(uint64_t offset, uint64_t length, engine::storage::LockMode mode) override {
+        return m_inner->lock(offset, length, mode);
+    }
+    bool lockedElsewhere(uint64_t offset, uint64_t length) override {
+        return m_inner->lockedElsewhere(offset, length);
+    }
 
 private:
     std::unique_ptr<PageFile> m_inner;
@@ -34,18 +40,22 @@ public:
                                    engine::storage::OpenMode mode) override {
         return std::make_unique<UnsyncedPageFile>(real().open(path, mode));
     }
-    // Created, but not flushed into the folder (the real file system flushes the folder).
-    std::unique_ptr<PageFile> create(const std::string& path) override {
-        return std::make_unique<UnsyncedPageFile>(engine::storage::PosixPageFile::create(path));
+    // Made and removed without flushing the folder.
+    std::unique_ptr<PageFile> create(const std::string& path, const engine::storage::FileInfo* like,
+                                     engine::storage::Naming) override {
+        return std::make_unique<UnsyncedPageFile>(
+            real().create(path, like, engine::storage::Naming::Passing));
+    }
+    std::unique_ptr<engine::storage::NewFile> createNew(const std::string& path) override {
+        return real().createNew(path);
     }
     bool exists(const std::string& path) override { return real().exists(path); }
-    // Removed, but not flushed from the folder.
-    void remove(const std::string& path) override {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
+    void remove(const std::string& path, engine::storage::Naming) override {
+        real().remove(path, engine::storage::Naming::Passing);
     }
-    void rename(const std::string& from, const std::string& to) override {
-        real().rename(from, to);
+    std::string resolve(const std::string& path) override { return real().resolve(path); }
+    std::vector<std::string> list(const std::string& folder) override {
+        return real().list(folder);
     }
 
 private:

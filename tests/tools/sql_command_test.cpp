@@ -1,12 +1,15 @@
 // corvanta-db sql: one statement on a file, a SELECT's rows as CSV like export, errors as
 // "error NUMBER: TEXT"; and create making an Access 97 file.
+#include "engine/database.h"
 #include "support/fixtures.h"
 #include "support/process.h"
 
 #include "commands.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +70,59 @@ TEST(SqlCommand, reportsErrorsAndUsage) {
     EXPECT_EQ(run({"sql", path}).status, 2);
     EXPECT_EQ(run({"sql", path, "-p", "password", "SELECT * FROM Table1", "extra"}).status, 2);
     EXPECT_EQ(run({"check", path, "-p", "password"}).out, "ok\n");
+}
+
+// A statement that only reads needs no more than reading, so it runs while another process
+// writes the file; one that writes is refused then.
+TEST(SqlCommand, aSelectRunsWhileAnotherProcessWrites) {
+    support::TempDir folder;
+    const std::string path = folder.copyFixture("jet4/testV2003.mdb").string();
+    const std::string expected = run({"export", path, "Table1"}).out;
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    pid_t writer = support::startChild([&] {
+        ::close(release[1]);
+        auto database = engine::Database::open(path, {.mode = engine::AccessMode::ReadWrite});
+        char signal = 'x';
+        if (::write(ready[1], &signal, 1) != 1) return 1;
+        (void)::read(release[0], &signal, 1);
+        return 0;
+    });
+    char signal = 0;
+    ASSERT_EQ(::read(ready[0], &signal, 1), 1);
+    const Outcome selected = run({"sql", path, "SELECT * FROM Table1"});
+    EXPECT_EQ(selected.status, 0) << selected.err;
+    EXPECT_EQ(selected.out, expected);
+    EXPECT_EQ(run({"sql", path, "DROP TABLE Table1"}).err,
+              "error 3045: Could not use '" + path + "'; file already in use.\n");
+    ::close(release[1]);
+    EXPECT_EQ(support::waitForChild(writer), 0);
+    for (int fd : {ready[0], ready[1], release[0]}) ::close(fd);
+}
+
+// A make-table whose source is the file the statement runs on, named by another spelling of its
+// path, reads through the statement's own writer: no second reader of the file holds up the
+// commit, so it finishes at once instead of waiting for a lock, and the copy is whole.
+TEST(SqlCommand, copiesATableIntoItsOwnFileWithoutWaitingForItself) {
+    support::TempDir folder;
+    const std::string path = folder.copyFixture("jet4/testV2003.mdb").string();
+    const std::string otherSpelling = (folder.path() / "." / "testV2003.mdb").string();
+    const auto started = std::chrono::steady_clock::now();
+    const Outcome copy = run({"sql", path, "SELECT * INTO Again FROM [MS Access;DATABASE=" +
+                                               otherSpelling + "].[Table1]"});
+    const auto took = std::chrono::steady_clock::now() - started;
+    ASSERT_EQ(copy.status, 0) << copy.err;
+    EXPECT_LT(took, std::chrono::seconds(5));
+    EXPECT_EQ(run({"export", path, "Again"}).out, run({"export", path, "Table1"}).out);
+    // The program's rename within the file: a copy under the new name, then a drop of the old.
+    EXPECT_EQ(run({"sql", path, "SELECT a1.* INTO `Renamed` FROM `Again` AS a1;"}).status, 0);
+    EXPECT_EQ(run({"sql", path, "DROP TABLE `Again`;"}).status, 0);
+    EXPECT_EQ(run({"export", path, "Renamed"}).out, run({"export", path, "Table1"}).out);
+    EXPECT_EQ(run({"export", path, "Again"}).status, 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_EQ(run({"check", path}).out, "ok\n");
 }
 
 // create --format jet3 makes an Access 97 file that takes a copy and passes check.

@@ -62,6 +62,10 @@ std::vector<int32_t> readParameterQueries(storage::Pager& pager, const format::J
 
 }  // namespace
 
+bool keepsRowCount(const CatalogObject& object, const format::TableDefinition& table) {
+    return table.tableType != 'S' && (object.flags & (kSystemObjectFlag | kAccessObjectFlag)) == 0;
+}
+
 const char* tableTypeName(ObjectKind kind) {
     switch (kind) {
         case ObjectKind::Table:
@@ -222,7 +226,8 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
         format::encodeIndexKey(definition, real, probe, format.format, key);
         format::RowFetcher fetcher(pager, format, definition);
         std::vector<format::Value> values;
-        for (const auto& entry : format::readIndexEntries(pager, format, real, key)) {
+        for (const auto& entry :
+             format::readIndexEntries(pager, format, real, definition.firstPage, key)) {
             if (!fetcher.fetch(entry.row, values)) continue;
             CatalogObject object = columns.objectOf(values, entry.row);
             if (object.parentId == parentId && objectNameKey(object.name, order) == wanted) {

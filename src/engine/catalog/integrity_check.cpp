@@ -1,5 +1,6 @@
 #include "engine/catalog/integrity_check.h"
 
+#include "engine/catalog/page_uses.h"
 #include "engine/catalog/table_properties.h"
 #include "engine/format/data_page.h"
 #include "engine/format/index_updater.h"
@@ -8,7 +9,7 @@
 #include "engine/format/table_scan.h"
 #include "engine/format/usage_map.h"
 
-#include <map>
+#include <optional>
 #include <set>
 
 namespace engine::catalog {
@@ -18,16 +19,16 @@ namespace {
 class Checker {
 public:
     Checker(storage::Pager& pager, const format::JetFormat& format, uint16_t codePage)
-        : m_pager(pager), m_format(format), m_codePage(codePage) {}
+        : m_pager(pager),
+          m_format(format),
+          m_codePage(codePage),
+          m_uses(pager, format, PageUses::Claims::Confirmed) {}
 
     CheckReport run();
 
 private:
     void problem(const std::string& text) { m_report.problems.push_back(text); }
     void notice(const std::string& text) { m_report.notices.push_back(text); }
-    // Records a page's use; a page may be shared only by usage-map rows.
-    void use(PageNumber page, const std::string& user, bool sharedMapPage = false);
-    std::set<PageNumber> mapPages(const std::string& user, format::UsageMapRef ref);
     void checkTable(const CatalogObject& object);
     void checkColumns(const std::string& user, const format::TableDefinition& table);
     void checkMovedRows(const std::string& user, const format::TableDefinition& table,
@@ -36,46 +37,9 @@ private:
     storage::Pager& m_pager;
     const format::JetFormat& m_format;
     uint16_t m_codePage;
+    PageUses m_uses;
     CheckReport m_report;
-    std::map<PageNumber, std::string> m_users;
-    std::set<PageNumber> m_sharedMapPages;
 };
-
-void Checker::use(PageNumber page, const std::string& user, bool sharedMapPage) {
-    if (page >= m_pager.pageCount()) {
-        problem(user + " uses page " + std::to_string(page) + ", past the end of the file");
-        return;
-    }
-    if (sharedMapPage) {
-        auto found = m_users.find(page);
-        if (found == m_users.end() || m_sharedMapPages.count(page)) {
-            m_users[page] = "usage maps";
-            m_sharedMapPages.insert(page);
-            return;
-        }
-    }
-    auto [where, inserted] = m_users.emplace(page, user);
-    if (!inserted) {
-        problem("page " + std::to_string(page) + " is used by " + where->second + " and by " +
-                user);
-    }
-}
-
-std::set<PageNumber> Checker::mapPages(const std::string& user, format::UsageMapRef ref) {
-    std::set<PageNumber> pages;
-    if (ref.empty()) return pages;
-    use(ref.page, user + " (usage map)", true);
-    auto row = format::readUsageMapRow(m_pager, m_format, ref);
-    if (row[0] == format::kReferenceMap) {
-        for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
-            PageNumber bitmap = storage::readU32LE(row, 1 + slot * 4);
-            if (bitmap != 0) use(bitmap, user + " (usage bitmap)");
-        }
-    }
-    auto listed = format::readUsageMapPages(m_pager, m_format, ref);
-    pages.insert(listed.begin(), listed.end());
-    return pages;
-}
 
 // A text column holds 1 to 255 characters; a length outside that is a definition no copy can
 // take.
@@ -125,90 +89,70 @@ void Checker::checkMovedRows(const std::string& user, const format::TableDefinit
 
 void Checker::checkTable(const CatalogObject& object) {
     const std::string user = "table '" + object.name + "'";
-    auto table = readTableOf(m_pager, m_format, m_codePage, object);
-    for (PageNumber page : table.pages) use(page, user + " (definition)");
-    checkColumns(user, table);
-
-    auto owned = mapPages(user, table.ownedPages);
-    for (PageNumber page : owned) {
-        auto contents = m_pager.read(page);
-        if ((*contents)[0] == format::kDataPageType &&
-            storage::readU32LE(*contents, 4) == table.firstPage) {
-            use(page, user);
-        }
-    }
-    for (PageNumber page : mapPages(user, table.freeSpacePages)) {
-        if (!owned.count(page)) {
-            problem(user + " lists page " + std::to_string(page) +
-                    " as having free space but does not own it");
-        }
-    }
-    for (const auto& column : table.columns) {
-        if (column.lvOwnedMap.empty()) continue;
-        for (PageNumber page : mapPages(user, column.lvOwnedMap)) {
-            auto contents = m_pager.read(page);
-            if ((*contents)[0] == format::kDataPageType &&
-                storage::readU32LE(*contents, 4) == format::kLongValueOwner) {
-                use(page, user + " (long values of '" + column.name + "')");
+    try {
+        auto table = readTableOf(m_pager, m_format, m_codePage, object);
+        m_uses.addTable(user, table);
+        checkColumns(user, table);
+        auto ownedPages = format::readUsageMapPages(m_pager, m_format, table.ownedPages);
+        const std::set<PageNumber> owned(ownedPages.begin(), ownedPages.end());
+        for (PageNumber listed : format::readUsageMapPages(m_pager, m_format, table.freeSpacePages)) {
+            if (!owned.count(listed)) {
+                problem(user + " lists page " + std::to_string(listed) +
+                        " as having free space but does not own it");
             }
         }
-        mapPages(user, column.lvFreeMap);
-    }
-    for (const auto& real : table.realIndexes) {
-        for (PageNumber page : mapPages(user, real.pagesMap)) {
-            auto contents = m_pager.read(page);
-            uint8_t type = (*contents)[0];
-            if ((type == 0x03 || type == 0x04) &&
-                storage::readU32LE(*contents, 4) == table.firstPage) {
-                use(page, user + " (index)");
+        checkMovedRows(user, table, owned);
+
+        size_t rows = 0;
+        format::TableScan scan(m_pager, m_format, table);
+        std::vector<format::Value> values;
+        while (scan.next(values)) ++rows;
+        m_report.rowsChecked += rows;
+        if (rows != table.rowCount) {
+            std::string text = user + " holds " + std::to_string(rows) +
+                               " rows but its definition counts " + std::to_string(table.rowCount);
+            if (keepsRowCount(object, table)) {
+                problem(text);
+            } else {
+                notice(text);
             }
         }
-    }
-
-    checkMovedRows(user, table, owned);
-
-    size_t rows = 0;
-    format::TableScan scan(m_pager, m_format, table);
-    std::vector<format::Value> values;
-    while (scan.next(values)) ++rows;
-    m_report.rowsChecked += rows;
-    if (rows != table.rowCount) {
-        std::string text = user + " holds " + std::to_string(rows) +
-                           " rows but its definition counts " + std::to_string(table.rowCount);
-        // The product itself leaves the counts of its system tables off, also of those it
-        // stores as user tables (type 'N') but flags as its own in the catalogue.
-        if (table.tableType == 'S' || (object.flags & (kSystemObjectFlag | kAccessObjectFlag))) {
-            notice(text);
-        } else {
-            problem(text);
+        for (const auto& problemText : format::checkIndexes(m_pager, m_format, table)) {
+            problem(user + ": " + problemText);
         }
+        ++m_report.tablesChecked;
+    } catch (const EngineError& error) {
+        problem(user + ": " + error.what());
     }
-    for (const auto& problemText : format::checkIndexes(m_pager, m_format, table)) {
-        problem(user + ": " + problemText);
-    }
-    ++m_report.tablesChecked;
 }
 
 CheckReport Checker::run() {
-    use(0, "the header");
-    use(format::kGlobalMapPage, "the global page map");
-    Catalog catalog = Catalog::read(m_pager, m_format, m_codePage);
-    for (const auto& object : catalog.objects()) {
-        if (!object.isLocalTable()) continue;
-        try {
-            checkTable(object);
-        } catch (const EngineError& error) {
-            problem("table '" + object.name + "': " + error.what());
-        }
+    // The catalogue's own table is checked whether or not the catalogue lists it.
+    CatalogObject catalogTable;
+    catalogTable.id = static_cast<int32_t>(kCatalogTablePage);
+    catalogTable.name = "MSysObjects";
+    catalogTable.type = static_cast<int16_t>(ObjectType::LocalTable);
+    catalogTable.flags = kSystemObjectFlag;
+    checkTable(catalogTable);
+    std::optional<Catalog> catalog;
+    try {
+        catalog = Catalog::read(m_pager, m_format, m_codePage);
+    } catch (const EngineError& error) {
+        problem(std::string("the catalogue cannot be read: ") + error.what());
+        return m_report;
     }
+    for (const auto& object : catalog->objects()) {
+        if (!object.isLocalTable() || object.tablePage() == kCatalogTablePage) continue;
+        checkTable(object);
+    }
+    for (const auto& text : m_uses.problems()) problem(text);
     format::PageAllocator allocator(m_pager, m_format);
     for (PageNumber page = 0; page < m_pager.pageCount(); ++page) {
-        bool used = m_users.count(page) != 0;
+        const std::string* user = m_uses.userOf(page);
         bool free = allocator.isFree(page);
-        if (used && free) {
-            problem("page " + std::to_string(page) + " is used by " + m_users[page] +
-                    " but marked free");
-        } else if (!used && !free) {
+        if (user && free) {
+            problem("page " + std::to_string(page) + " is used by " + *user + " but marked free");
+        } else if (!user && !free) {
             notice("page " + std::to_string(page) + " is neither used nor marked free");
         }
     }

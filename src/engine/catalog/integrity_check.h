@@ -1,7 +1,8 @@
 // The integrity check: walks every page of a database and reports what does not hold together.
 //
-//   - every page is in exactly one use: the header, the global page map, a table's definition,
-//     data, long-value or index page, a usage-map page or bitmap, or free;
+//   - the catalogue's own table is checked like any other, even when the catalogue lacks its row;
+//   - every page is in exactly one use (page_uses.h): the header, the global page map, a
+//     table's definition, data, long-value or index page, a usage-map page or bitmap, or free;
 //   - the global page map marks free exactly the pages nothing uses;
 //   - every table's rows decode (long-value chains whole), and their number matches the count
 //     its definition keeps;

@@ -74,7 +74,7 @@ class MapRows {
 public:
     explicit MapRows(const WriteContext& context)
         : m_context(context),
-          m_page(format::DataPageEditor::fresh(context.format, 0)),
+          m_page(format::DataPageEditor::fresh(context.format, format::kUsageMapOwner)),
           m_number(context.allocator.allocate()) {}
 
     format::UsageMapRef place(const std::vector<uint8_t>& row) { return placePair(row, {}).first; }
@@ -85,7 +85,7 @@ public:
         size_t needed = first.size() + second.size() + (second.empty() ? 0 : 2);
         if (!m_page.fits(needed)) {
             finish();
-            m_page = format::DataPageEditor::fresh(m_context.format, 0);
+            m_page = format::DataPageEditor::fresh(m_context.format, format::kUsageMapOwner);
             m_number = m_context.allocator.allocate();
         }
         format::UsageMapRef firstRef{m_page.appendRow(first), m_number};

@@ -1,7 +1,9 @@
 #include "engine/catalog/table_dropper.h"
 
+#include "engine/catalog/page_uses.h"
 #include "engine/catalog/table_editor.h"
 #include "engine/format/data_page_editor.h"
+#include "engine/format/index_page.h"
 #include "engine/format/usage_map.h"
 
 #include <map>
@@ -82,7 +84,10 @@ void freeTableStorage(const WriteContext& context, const format::TableDefinition
     collect(table.freeSpacePages, nothing);
     for (const auto& real : table.realIndexes) {
         collect(real.pagesMap, indexPageOfTable);
-        if (real.rootPage != 0) pages.insert(real.rootPage);
+        // A root that is not this table's index page is damage; freeing it would hand another
+        // object's page out again.
+        format::readIndexPage(context.pager, context.format, real.rootPage, table.firstPage);
+        pages.insert(real.rootPage);
     }
     for (const auto& column : table.columns) {
         collect(column.lvOwnedMap, longValuePage);
@@ -92,10 +97,10 @@ void freeTableStorage(const WriteContext& context, const format::TableDefinition
     for (const auto& [mapPage, rows] : mapRows) {
         auto contents = context.pager.read(mapPage);
         auto editor = format::DataPageEditor::copyOf(*contents, context.format, mapPage,
-                                                     context.pager.path());
+                                                     context.pager.path(), format::kUsageMapOwner);
         for (uint8_t row : rows) editor.markDeleted(row);
         format::DataPageView view(editor.bytes(), context.format, mapPage, context.pager.path());
-        bool empty = view.owner() == 0;
+        bool empty = true;
         for (uint16_t row = 0; row < view.rowCount() && empty; ++row) {
             empty = view.slot(row).deleted;
         }
@@ -103,6 +108,20 @@ void freeTableStorage(const WriteContext& context, const format::TableDefinition
             pages.insert(mapPage);
         } else {
             context.pager.write(mapPage, editor.bytes());
+        }
+    }
+    // A page another object names too is damage; freeing it would hand that object's page out
+    // again. The table's own catalogue row is gone by now, so only the others are collected.
+    const PageUses others = collectPageUses(context.pager, context.format, context.codePage,
+                                            PageUses::Claims::Named);
+    others.requireNoProblems();
+    for (PageNumber page : pages) {
+        if (const std::string* user = others.userOf(page)) {
+            throw EngineError(ErrorCode::Corrupt,
+                              "The database '" + context.pager.path() + "' is damaged: page " +
+                                  std::to_string(page) + " of the table being deleted is also " +
+                                  "named by " + *user + ".",
+                              page);
         }
     }
     for (PageNumber page : pages) {

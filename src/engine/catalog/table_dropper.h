@@ -12,7 +12,9 @@ namespace engine::catalog {
 void dropTable(const WriteContext& context, const Catalog& catalog, std::string_view name);
 
 // Frees every page of a table: definition, data, long values, indexes, map bitmaps, and the
-// rows of its usage maps (a map page left without rows is freed too).
+// rows of its usage maps (a map page left without rows is freed too). Throws Corrupt, before
+// freeing anything, when an index root is not the table's or another object names one of its
+// pages. REQUIRES: the catalogue no longer lists the table.
 void freeTableStorage(const WriteContext& context, const format::TableDefinition& table);
 
 }  // namespace engine::catalog

@@ -65,7 +65,8 @@ void TableEditor::forEachRowWhere(
         format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
         std::vector<format::Value> row;
         for (const auto& entry :
-             format::readIndexEntries(m_context.pager, m_context.format, real, prefix)) {
+             format::readIndexEntries(m_context.pager, m_context.format, real,
+                                     m_definition.firstPage, prefix)) {
             if (fetcher.fetch(entry.row, row) && row[position] == value) visit(row);
         }
         return;
@@ -87,7 +88,7 @@ size_t TableEditor::removeWhere(
         }
     }
     for (const auto& [location, row] : doomed) {
-        format::removeRow(m_context.pager, m_context.format, location);
+        format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
         m_indexes->remove(row, location);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
     }

@@ -55,6 +55,13 @@ storage::Bytes DataPageView::rowBytes(const RowSlot& slot) const {
     return m_page.subspan(slot.start, slot.end - slot.start);
 }
 
+void DataPageView::requireOwner(uint32_t expected) const {
+    if (owner() != expected) {
+        damaged("belongs to another object (its owner is " + std::to_string(owner()) +
+                ", not " + std::to_string(expected) + ")");
+    }
+}
+
 void DataPageView::requirePacked() const {
     const uint32_t tableEnd = m_format.dataRowTableOffset + 2u * m_rowCount;
     uint32_t previousStart = m_format.pageSize;

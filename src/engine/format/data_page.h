@@ -31,6 +31,7 @@ inline constexpr uint16_t kRowLookupFlag = 0x4000;
 inline constexpr uint16_t kRowOffsetMask = 0x1FFF;
 inline constexpr uint16_t kMaxRowsPerPage = 255;
 inline constexpr uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL"
+inline constexpr uint32_t kUsageMapOwner = 0;
 
 struct RowSlot {
     uint16_t start = 0;
@@ -55,6 +56,8 @@ public:
     RowSlot slot(uint16_t row) const;
     storage::Bytes rowBytes(const RowSlot& slot) const;
 
+    // Throws Corrupt unless the page belongs to owner.
+    void requireOwner(uint32_t owner) const;
     // Throws Corrupt unless the rows are packed and the free-space word agrees with them; code
     // that adds a row below the lowest one relies on both.
     void requirePacked() const;

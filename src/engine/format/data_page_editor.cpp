@@ -31,8 +31,9 @@ DataPageEditor DataPageEditor::fresh(const JetFormat& format, uint32_t owner) {
 }
 
 DataPageEditor DataPageEditor::copyOf(storage::Bytes page, const JetFormat& format,
-                                      PageNumber number, const std::string& path) {
+                                      PageNumber number, const std::string& path, uint32_t owner) {
     DataPageView view(page, format, number, path);  // validates the header and row table
+    view.requireOwner(owner);
     view.requirePacked();
     return DataPageEditor(format, storage::PageBuffer(page.begin(), page.end()));
 }
@@ -82,6 +83,9 @@ void DataPageEditor::overwriteRow(uint8_t row, storage::Bytes bytes) {
 }
 
 void DataPageEditor::markDeleted(uint8_t row) {
+    if (row >= rowCount()) {
+        throw EngineError(ErrorCode::Internal, "a row that is not on its page was deleted");
+    }
     size_t at = m_format->dataRowTableOffset + 2u * row;
     writeU16LE(m_page, at, readU16LE(m_page, at) | kRowDeletedFlag | kRowLookupFlag);
 }

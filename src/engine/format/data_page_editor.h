@@ -13,10 +13,11 @@ public:
     // An empty data page owned by owner (a table's first definition page, kLongValueOwner, or 0
     // for usage maps).
     static DataPageEditor fresh(const JetFormat& format, uint32_t owner);
-    // A copy of an existing data page, to change. Throws Corrupt, naming the page, before anything
-    // is changed when it is not a data page or its rows or free-space word are damaged.
+    // A copy of an existing data page of owner, to change. Throws Corrupt, naming the page,
+    // before anything is changed when it is not a data page, belongs to another owner, or its
+    // rows or free-space word are damaged.
     static DataPageEditor copyOf(storage::Bytes page, const JetFormat& format, PageNumber number,
-                                 const std::string& path);
+                                 const std::string& path, uint32_t owner);
 
     uint16_t rowCount() const;
     uint16_t freeSpace() const;

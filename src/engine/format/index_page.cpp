@@ -138,6 +138,34 @@ IndexPage parseIndexPage(storage::Bytes bytes, const JetFormat& format, PageNumb
     return page;
 }
 
+IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumber number,
+                        PageNumber owner) {
+    // Pages 0 and 1 are the header and the global page map, never part of an index.
+    constexpr PageNumber kFirstIndexPage = 2;
+    auto inside = [&](PageNumber page) { return page >= kFirstIndexPage && page < pager.pageCount(); };
+    if (!inside(number)) damaged(pager.path(), number, "lies outside the file's index pages");
+    auto contents = pager.read(number);
+    IndexPage page = parseIndexPage(*contents, format, number, pager.path());
+    if (page.owner != owner) {
+        damaged(pager.path(), number,
+                "belongs to the table on page " + std::to_string(page.owner) + ", not to the " +
+                    "table on page " + std::to_string(owner));
+    }
+    for (PageNumber linked : {page.previous, page.next, page.tail}) {
+        if (linked != 0 && !inside(linked)) {
+            damaged(pager.path(), number, "links to page " + std::to_string(linked) +
+                                              ", outside the file's index pages");
+        }
+    }
+    for (const auto& entry : page.entries) {
+        if (!page.leaf && !inside(entry.child)) {
+            damaged(pager.path(), number, "names child page " + std::to_string(entry.child) +
+                                              ", outside the file's index pages");
+        }
+    }
+    return page;
+}
+
 bool indexEntriesFit(const IndexPage& page, size_t wholeSize, const JetFormat& format) {
     const size_t prefix = sharedPrefix(page, wholeSize, format);
     const size_t saved = page.entries.empty() ? 0 : prefix * (page.entries.size() - 1);

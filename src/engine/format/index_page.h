@@ -70,6 +70,13 @@ struct IndexPage {
 IndexPage parseIndexPage(storage::Bytes bytes, const JetFormat& format, PageNumber number,
                          const std::string& path);
 
+// Reads the index page at number for code that follows a pointer to it or is about to rewrite
+// it: owner is the first page of the table the index belongs to. Throws Corrupt, naming the
+// page, unless it lies inside the file, is an index page of that table, parses, and every page
+// it points to (children, tail, neighbours) lies inside the file.
+IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumber number,
+                        PageNumber owner);
+
 // Whether the entries fit on one page; wholeSize is the sum of their indexEntrySize().
 bool indexEntriesFit(const IndexPage& page, size_t wholeSize, const JetFormat& format);
 

@@ -51,19 +51,14 @@ std::vector<std::vector<IndexEntry>> pack(const std::vector<IndexEntry>& entries
                       page);
 }
 
-IndexPage readPage(storage::Pager& pager, const JetFormat& format, PageNumber number) {
-    auto contents = pager.read(number);
-    return parseIndexPage(*contents, format, number, pager.path());
-}
-
 }  // namespace
 
 std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
-                                         const RealIndex& index) {
+                                         const RealIndex& index, PageNumber owner) {
     PageNumber page = index.rootPage;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
-        IndexPage parsed = readPage(pager, format, page);
+        IndexPage parsed = readIndexPage(pager, format, page, owner);
         if (parsed.leaf) break;
         page = parsed.entries.empty() ? parsed.tail : parsed.entries.front().child;
         if (page == 0) damaged(pager, index.rootPage, "has a node without children");
@@ -72,7 +67,7 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
     std::set<PageNumber> seen;
     while (page != 0) {
         if (!seen.insert(page).second) damaged(pager, index.rootPage, "has leaves that loop");
-        IndexPage leaf = readPage(pager, format, page);
+        IndexPage leaf = readIndexPage(pager, format, page, owner);
         if (!leaf.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
         for (auto& entry : leaf.entries) entries.push_back(std::move(entry));
         page = leaf.next;
@@ -91,7 +86,7 @@ size_t searchSlot(const IndexPage& page, const IndexEntry& entry) {
 }
 
 std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
-                                         const RealIndex& index,
+                                         const RealIndex& index, PageNumber owner,
                                          const std::vector<uint8_t>& keyPrefix) {
     IndexEntry probe;  // sorts before every entry whose key starts with the prefix
     probe.key = keyPrefix;
@@ -99,7 +94,7 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
     IndexPage page;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
-        page = readPage(pager, format, number);
+        page = readIndexPage(pager, format, number, owner);
         if (page.leaf) break;
         size_t slot = searchSlot(page, probe);
         number = slot < page.entries.size() ? page.entries[slot].child : page.tail;
@@ -118,7 +113,7 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
         }
         if (page.next == 0) return found;
         if (!seen.insert(page.next).second) damaged(pager, index.rootPage, "has leaves that loop");
-        page = readPage(pager, format, page.next);
+        page = readIndexPage(pager, format, page.next, owner);
         if (!page.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
         slot = 0;
     }
@@ -127,6 +122,7 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                   const RealIndex& index, PageNumber owner,
                   const std::vector<IndexEntry>& entries) {
+    readIndexPage(pager, format, index.rootPage, owner);  // the root is rewritten in place
     UsageMapEditor map(pager, format, allocator, index.pagesMap);
     std::vector<PageNumber> spare;
     for (PageNumber page : map.pages()) {
@@ -222,8 +218,7 @@ std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& 
             problem(number, "is reached twice");
             return std::nullopt;
         }
-        IndexPage page = readPage(pager, format, number);
-        if (page.owner != owner) problem(number, "belongs to another table");
+        IndexPage page = readIndexPage(pager, format, number, owner);
         if (!mapped.empty() && !mapped.count(number)) problem(number, "is missing from its map");
         if (levels.size() <= depth) levels.resize(depth + 1);
         levels[depth].push_back(number);
@@ -278,7 +273,7 @@ std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& 
         for (size_t depth = 1; depth + 1 < levels.size(); ++depth) {
             const auto& pages = levels[depth];
             for (size_t position = 0; position < pages.size(); ++position) {
-                IndexPage page = readPage(pager, format, pages[position]);
+                IndexPage page = readIndexPage(pager, format, pages[position], owner);
                 PageNumber previous = position > 0 ? pages[position - 1] : 0;
                 PageNumber next = position + 1 < pages.size() ? pages[position + 1] : 0;
                 if ((page.previous != 0 && page.previous != previous) ||
@@ -287,7 +282,7 @@ std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& 
                 }
             }
         }
-        auto entries = readIndexEntries(pager, format, index);
+        auto entries = readIndexEntries(pager, format, index, owner);
         for (size_t entry = 1; entry < entries.size(); ++entry) {
             if (!(entries[entry - 1] < entries[entry])) {
                 problems.push_back("the leaves of the index at page " +

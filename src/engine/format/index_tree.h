@@ -27,12 +27,13 @@
 
 namespace engine::format {
 
-// Every leaf entry of the index in order. Throws Corrupt on a damaged tree (loops included).
+// Every leaf entry of the index in order; owner is the table's first page. Throws Corrupt on a
+// damaged tree (loops, and pages outside the file or of another table, included).
 std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
-                                         const RealIndex& index);
+                                         const RealIndex& index, PageNumber owner);
 // The leaf entries whose key starts with keyPrefix, in order, found from the root.
 std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
-                                         const RealIndex& index,
+                                         const RealIndex& index, PageNumber owner,
                                          const std::vector<uint8_t>& keyPrefix);
 
 // Where a search for entry goes on a page: in a leaf, the position of the first entry not
@@ -41,6 +42,7 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
 size_t searchSlot(const IndexPage& page, const IndexEntry& entry);
 
 // Rewrites the index from entries (sorted, no two equal). owner is the table's first page.
+// Throws Corrupt, before writing anything, when the index's root is not an index page of owner.
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                   const RealIndex& index, PageNumber owner, const std::vector<IndexEntry>& entries);
 

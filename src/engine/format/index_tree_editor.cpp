@@ -44,15 +44,10 @@ void IndexTreeEditor::damaged(PageNumber page, const std::string& what) const {
 
 IndexTreeEditor::Node& IndexTreeEditor::node(PageNumber page) {
     if (auto found = m_nodes.find(page); found != m_nodes.end()) return found->second;
-    if (page <= kGlobalMapPage || page >= m_pager.pageCount()) {
-        damaged(page, "points to page " + std::to_string(page) + ", which holds no index page");
-    }
-    auto contents = m_pager.read(page);
+    // Every page the editor follows a pointer to, or may rewrite, is read whole and checked:
+    // an index page of this table whose own pointers stay inside the file.
     Node loaded;
-    loaded.page = parseIndexPage(*contents, m_format, page, m_pager.path());
-    if (loaded.page.owner != m_owner) {
-        damaged(page, "reaches page " + std::to_string(page) + " of another table");
-    }
+    loaded.page = readIndexPage(m_pager, m_format, page, m_owner);
     for (const auto& entry : loaded.page.entries) {
         loaded.size += indexEntrySize(entry, loaded.page.leaf);
     }

@@ -14,6 +14,10 @@
 //            freed.
 //   collapse a root left with a single child takes over the child's contents.
 //
+// Every page is read through readIndexPage (index_page.h) before the editor follows a pointer
+// to it or changes it: a page of another table, or one that points outside the file, throws
+// Corrupt before anything is written.
+//
 // Pages are parsed once and kept until flush() writes the changed ones; when many pages have
 // been read, the changed ones are written and the parsed copies dropped, so memory stays
 // bounded however large the change.

@@ -171,7 +171,7 @@ std::vector<std::string> checkIndexes(storage::Pager& pager, const JetFormat& fo
         if (!canEncodeIndex(table, real, format.format)) continue;
         std::vector<IndexEntry> actual;
         try {
-            actual = readIndexEntries(pager, format, real);
+            actual = readIndexEntries(pager, format, real, table.firstPage);
         } catch (const EngineError& error) {
             problems.push_back(name + ": " + error.what());
             continue;

@@ -20,6 +20,7 @@ namespace {
 }
 
 storage::Bytes longValueRow(const DataPageView& view, uint8_t row) {
+    view.requireOwner(kLongValueOwner);
     RowSlot slot = view.slot(row);
     return view.rowBytes(slot);
 }

@@ -50,7 +50,8 @@ void LongValueWriter::openPageWithRoom(size_t rowLength) {
         if (DataPageView(*contents, m_format, *page, m_pager.path()).owner() != kLongValueOwner) {
             continue;
         }
-        auto editor = DataPageEditor::copyOf(*contents, m_format, *page, m_pager.path());
+        auto editor =
+            DataPageEditor::copyOf(*contents, m_format, *page, m_pager.path(), kLongValueOwner);
         if (!editor.fits(rowLength)) continue;
         m_page = std::move(editor);
         m_pageNumber = *page;

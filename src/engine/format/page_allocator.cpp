@@ -36,8 +36,15 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
     m_nextNewPage = m_pageCountAtStart;
     m_free.assign((m_pageCountAtStart + 63) / 64, 0);
 
+    auto damaged = [&](PageNumber where, const std::string& what) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + pager.path() + "' is damaged: the global page map " +
+                              what + ".",
+                          where);
+    };
     auto contents = pager.read(kGlobalMapPage);
     DataPageView page(*contents, format, kGlobalMapPage, pager.path());
+    if (page.rowCount() == 0) damaged(kGlobalMapPage, "is missing");
     std::vector<uint8_t> row = rowOf(page, 0);
     auto mark = [&](storage::Bytes bitmap, uint64_t first) {
         for (size_t index = 0; index < bitmap.size(); ++index) {
@@ -48,26 +55,56 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
             }
         }
     };
+    // Pages past the end that the map calls in use: a healthy file's map calls them free, so
+    // such a bit tells of a file cut short or a damaged map, and the take check must see the
+    // page before the file grows over it.
+    const uint64_t largestFile = (1ull << 31) / format.pageSize;
+    auto markPastEnd = [&](storage::Bytes bitmap, uint64_t first) {
+        const uint64_t end = std::min<uint64_t>(first + bitmap.size() * 8, largestFile);
+        for (uint64_t number = std::max<uint64_t>(first, m_pageCountAtStart); number < end;
+             ++number) {
+            const uint64_t bit = number - first;
+            if ((bitmap[bit / 8] >> (bit % 8)) & 1) continue;
+            if (number / 64 >= m_inUsePastEnd.size()) m_inUsePastEnd.resize(number / 64 + 1, 0);
+            m_inUsePastEnd[number / 64] |= 1ull << (number % 64);
+        }
+    };
     if (row.size() >= kInlineMapHeaderSize && row[0] == kInlineMap) {
         m_inlineBitmapBytes = row.size() - kInlineMapHeaderSize;
         mark(storage::Bytes(row).subspan(kInlineMapHeaderSize), readU32LE(row, 1));
+        markPastEnd(storage::Bytes(row).subspan(kInlineMapHeaderSize), readU32LE(row, 1));
     } else if (!row.empty() && row[0] == kReferenceMap) {
         for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
             PageNumber bitmapPage = readU32LE(row, 1 + slot * 4);
             m_bitmapPages.push_back(bitmapPage);
-            if (bitmapPage == 0 || bitmapPage >= m_pageCountAtStart) continue;
-            auto bitmap = pager.read(bitmapPage);
-            if ((*bitmap)[0] != kBitmapPageType) continue;
+            if (bitmapPage == 0) continue;
+            storage::PageRef bitmap;
+            if (bitmapPage > kGlobalMapPage && bitmapPage < m_pageCountAtStart) {
+                bitmap = pager.read(bitmapPage);
+            }
+            if (!bitmap || (*bitmap)[0] != kBitmapPageType) {
+                damaged(bitmapPage, "keeps bits on page " + std::to_string(bitmapPage) +
+                                        ", which is not a usage bitmap page of the file");
+            }
             mark(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize),
                  slot * pagesPerBitmap(format));
+            markPastEnd(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize),
+                        slot * pagesPerBitmap(format));
         }
+    } else {
+        damaged(kGlobalMapPage, "has an unknown form");
     }
     // The header and the map's own page are never free, whatever the map says.
     if (!m_free.empty()) m_free[0] &= ~3ull;
     m_freeAtStart = m_free;
+    m_taken.assign(m_free.size(), 0);
 }
 
-bool PageAllocator::wasFree(PageNumber page) const { return test(m_freeAtStart, page); }
+bool PageAllocator::takenFromFree(PageNumber page) const { return test(m_taken, page); }
+
+bool PageAllocator::wasInUseAtStart(PageNumber page) const {
+    return page < m_pageCountAtStart && !test(m_freeAtStart, page);
+}
 
 bool PageAllocator::isFree(PageNumber page) const {
     return page < m_nextNewPage ? test(m_free, page) : true;
@@ -90,17 +127,21 @@ PageNumber PageAllocator::allocate() {
         auto page =
             static_cast<PageNumber>(word * 64 + static_cast<size_t>(__builtin_ctzll(candidates)));
         if (page >= m_pageCountAtStart) break;
+        if (m_takeCheck) m_takeCheck(page);
         setFree(page, false);
+        m_taken[word] |= 1ull << (page % 64);
         m_searchFrom = page + 1;
         return page;
     }
     m_searchFrom = m_pageCountAtStart;
-    PageNumber page = m_nextNewPage++;
+    PageNumber page = m_nextNewPage;
     // The largest file the format allows is 2 GiB.
-    if (static_cast<uint64_t>(m_nextNewPage) * m_format.pageSize > (1ull << 31)) {
+    if (static_cast<uint64_t>(page + 1) * m_format.pageSize > (1ull << 31)) {
         throw EngineError(ErrorCode::DiskFull,
                           "The database '" + m_pager.path() + "' has reached its size limit.");
     }
+    if (m_takeCheck && test(m_inUsePastEnd, page)) m_takeCheck(page);
+    ++m_nextNewPage;
     setFree(page, false);
     return page;
 }

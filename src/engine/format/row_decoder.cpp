@@ -24,7 +24,10 @@ void RowDecoder::decode(storage::Bytes row, PageNumber page, std::vector<Value>&
 
 void RowDecoder::decode(storage::Bytes row, PageNumber page, const std::vector<bool>& wanted,
                         std::vector<Value>& values) {
-    if (!parseRowLayout(row, m_format, m_table.varColumns > 0, m_layout)) {
+    // A row holds as many columns as the table had when it was written: at least one, and
+    // never more than the table's column slots, which only grow.
+    if (!parseRowLayout(row, m_format, m_table.varColumns > 0, m_layout) ||
+        m_layout.columnCount == 0 || m_layout.columnCount > m_table.maxColumns) {
         damaged(page, "holds a row whose layout is inconsistent");
     }
     const size_t count = m_plans.size();

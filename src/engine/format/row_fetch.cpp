@@ -10,13 +10,15 @@ constexpr int kMaxLookupHops = 8;
 }  // namespace
 
 storage::Bytes followMovedRow(storage::Pager& pager, const JetFormat& format,
-                              storage::Bytes pointer, PageNumber from, storage::PageRef& holder) {
+                              storage::Bytes pointer, PageNumber from, uint32_t owner,
+                              storage::PageRef& holder) {
     for (int hop = 0; hop < kMaxLookupHops; ++hop) {
         if (pointer.size() < 4) break;
         uint8_t row = pointer[0];
         PageNumber page = storage::readU24LE(pointer, 1);
         holder = pager.read(page);
         DataPageView view(*holder, format, page, pager.path());
+        view.requireOwner(owner);
         RowSlot slot = view.slot(row);
         storage::Bytes bytes = view.rowBytes(slot);
         // The moved row is marked deleted in its new slot (so scans skip it there); a slot
@@ -25,6 +27,8 @@ storage::Bytes followMovedRow(storage::Pager& pager, const JetFormat& format,
             pointer = bytes;
             continue;
         }
+        // A row that lives on in its own slot is some other row: the pointer is damaged.
+        if (!slot.deleted) break;
         return bytes;
     }
     throw EngineError(ErrorCode::Corrupt,
@@ -49,7 +53,8 @@ bool RowFetcher::fetch(RowLocation location, std::vector<Value>& values) {
     RowSlot slot = view.slot(location.row);
     if (slot.deleted) return false;
     storage::Bytes bytes = view.rowBytes(slot);
-    if (slot.lookup) bytes = followMovedRow(m_pager, m_format, bytes, location.page, m_movedPage);
+    if (slot.lookup) bytes = followMovedRow(m_pager, m_format, bytes, location.page, m_table.firstPage,
+                                               m_movedPage);
     if (bytes.empty()) return false;
     m_decoder.decode(bytes, location.page, values);
     return true;

@@ -13,9 +13,11 @@
 namespace engine::format {
 
 // The bytes of the row that pointer (a moved row's home slot, on page from) leads to; holder
-// keeps the page they lie on. Throws Corrupt when the pointers loop or lead nowhere.
+// keeps the page they lie on. owner is the table's first page. Throws Corrupt when the pointers
+// loop, lead nowhere, lead to a page of another owner, or to a slot that is not a moved row.
 storage::Bytes followMovedRow(storage::Pager& pager, const JetFormat& format,
-                              storage::Bytes pointer, PageNumber from, storage::PageRef& holder);
+                              storage::Bytes pointer, PageNumber from, uint32_t owner,
+                              storage::PageRef& holder);
 
 class RowFetcher {
 public:

@@ -45,12 +45,17 @@ std::vector<RowLocation> rowSlots(storage::Pager& pager, const JetFormat& format
     }
 }
 
-void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home) {
-    for (RowLocation location : rowSlots(pager, format, home)) {
+void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home, uint32_t owner) {
+    std::vector<DataPageEditor> pages;
+    const std::vector<RowLocation> slots = rowSlots(pager, format, home);
+    for (RowLocation location : slots) {
         auto contents = pager.read(location.page);
-        auto page = DataPageEditor::copyOf(*contents, format, location.page, pager.path());
-        page.markDeleted(location.row);
-        pager.write(location.page, page.bytes());
+        pages.push_back(
+            DataPageEditor::copyOf(*contents, format, location.page, pager.path(), owner));
+    }
+    for (size_t index = 0; index < slots.size(); ++index) {
+        pages[index].markDeleted(slots[index].row);
+        pager.write(slots[index].page, pages[index].bytes());
     }
 }
 

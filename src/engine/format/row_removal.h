@@ -20,7 +20,9 @@ namespace engine::format {
 // when a pointer leads outside the file, to a missing slot, or round in a circle.
 std::vector<RowLocation> rowSlots(storage::Pager& pager, const JetFormat& format, RowLocation home);
 
-// Flags every slot of the row at home deleted. REQUIRES: a change is running on pager.
-void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home);
+// Flags every slot of the row at home deleted; owner is the table's first page. Throws Corrupt,
+// before changing anything, when a slot's page is not a sound data page of owner.
+// REQUIRES: a change is running on pager.
+void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home, uint32_t owner);
 
 }  // namespace engine::format

@@ -54,10 +54,8 @@ void TableAppender::openPage() {
     for (auto page = withRoom.rbegin(); page != withRoom.rend(); ++page) {
         if (!m_owned.contains(*page)) continue;
         auto contents = m_pager.read(*page);
-        if ((*contents)[0] != kDataPageType) continue;
-        DataPageView view(*contents, m_format, *page, m_pager.path());
-        if (view.owner() != m_table.firstPage) continue;
-        m_page = DataPageEditor::copyOf(*contents, m_format, *page, m_pager.path());
+        m_page = DataPageEditor::copyOf(*contents, m_format, *page, m_pager.path(),
+                                        m_table.firstPage);
         m_pageNumber = *page;
         return;
     }

@@ -15,7 +15,6 @@ using storage::readU8;
 
 namespace {
 
-constexpr uint8_t kTableDefinitionPageType = 0x02;
 constexpr size_t kContinuationHeaderSize = 8;
 constexpr size_t kNextPageOffset = 4;
 constexpr size_t kDefinitionLengthOffset = 8;
@@ -229,7 +228,9 @@ TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& form
 
     // Counts bound every loop below; anything larger than the format allows is damage, and
     // checking here keeps a bad count from reserving absurd amounts of memory.
-    if (columnCount == 0 || columnCount > 4096 || logicalIndexCount > 256 || realIndexCount > 256) {
+    // A table has at most as many columns as column slots: the slots never shrink.
+    if (columnCount == 0 || columnCount > 4096 || logicalIndexCount > 256 || realIndexCount > 256 ||
+        columnCount > table.maxColumns) {
         reader.fail("holds impossible column or index counts");
     }
 
@@ -284,6 +285,10 @@ TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& form
             column->lvFreeMap = reader.map(offset + 6);
         }
         offset += 10;
+    }
+    // The terminator, when there is one, is the definition's last two bytes.
+    if (offset + 2 < end) {
+        reader.fail("ends at byte " + std::to_string(offset + 2) + ", not where its length says");
     }
 
     std::sort(columns.begin(), columns.end(),

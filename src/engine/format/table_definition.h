@@ -81,12 +81,15 @@
 
 namespace engine::format {
 
+inline constexpr uint8_t kTableDefinitionPageType = 0x02;
+
 // A usage map is a row on a data page, referenced by row number and page.
 struct UsageMapRef {
     uint8_t row = 0;
     PageNumber page = 0;
     bool empty() const { return page == 0; }
     bool operator==(const UsageMapRef&) const = default;
+    auto operator<=>(const UsageMapRef&) const = default;
 };
 
 UsageMapRef readUsageMapRef(storage::Bytes bytes, size_t offset);

@@ -14,22 +14,22 @@ TableScan::TableScan(storage::Pager& pager, const JetFormat& format, const Table
       m_pages(readUsageMapPages(pager, format, table.ownedPages)) {}
 
 bool TableScan::loadPage() {
-    while (m_nextPageIndex < m_pages.size()) {
-        PageNumber number = m_pages[m_nextPageIndex++];
-        auto contents = m_pager.read(number);
-        // The owned map may name pages the table gave up or never filled; only data pages
-        // owned by this table hold its rows.
-        if ((*contents)[0] != kDataPageType) continue;
-        DataPageView view(*contents, m_format, number, m_pager.path());
-        if (view.owner() != m_table.firstPage) continue;
-        m_page = std::move(contents);
-        m_view.emplace(*m_page, m_format, number, m_pager.path());
-        m_pageNumber = number;
-        m_rowCount = view.rowCount();
-        m_nextRow = 0;
-        return true;
-    }
-    return false;
+    if (m_nextPageIndex == m_pages.size()) return false;
+    PageNumber number = m_pages[m_nextPageIndex++];
+    auto contents = m_pager.read(number);
+    // A page the map names that is not this table's data page is damage, or the table was
+    // dropped and its pages taken by another while this scan ran: either way the rows read so
+    // far are not the whole table.
+    m_page = std::move(contents);
+    m_view.emplace(*m_page, m_format, number, m_pager.path());
+    m_view->requireOwner(m_table.firstPage);
+    // A row count or row offset out of step with the rest of the page would hide rows or read
+    // others' bytes as rows.
+    m_view->requirePacked();
+    m_pageNumber = number;
+    m_rowCount = m_view->rowCount();
+    m_nextRow = 0;
+    return true;
 }
 
 bool TableScan::nextRaw() {
@@ -44,9 +44,11 @@ bool TableScan::nextRaw() {
         m_location = {m_pageNumber, static_cast<uint8_t>(row)};
         m_rowBytes = m_view->rowBytes(slot);
         if (slot.lookup) {
-            m_rowBytes = followMovedRow(m_pager, m_format, m_rowBytes, m_pageNumber, m_lookupPage);
+            m_rowBytes = followMovedRow(m_pager, m_format, m_rowBytes, m_pageNumber,
+                                        m_table.firstPage, m_lookupPage);
         }
         if (m_rowBytes.empty()) continue;
+        ++m_rowsRead;
         return true;
     }
 }

@@ -1,6 +1,8 @@
 // Walks the live rows of a table, page by page in page order, in bounded memory: the pages come
 // from the table's owned-pages map, each page's rows in slot order; deleted rows are skipped and
-// rows that moved are followed to where they now live.
+// rows that moved are followed to where they now live. Every page the map names must be a data
+// page of this table, and every page a moved row points to too; anything else throws Corrupt,
+// so that a damaged table never reads as a shorter one.
 #pragma once
 
 #include "engine/format/data_page.h"
@@ -29,6 +31,9 @@ public:
     bool next(std::vector<Value>& values);
     bool next(const std::vector<bool>& wanted, std::vector<Value>& values);
 
+    // How many live rows the scan has given so far.
+    uint64_t rowsRead() const { return m_rowsRead; }
+
 private:
     bool loadPage();
 
@@ -46,6 +51,7 @@ private:
     storage::PageRef m_lookupPage;
     storage::Bytes m_rowBytes;
     RowLocation m_location;
+    uint64_t m_rowsRead = 0;
 };
 
 }  // namespace engine::format

@@ -8,15 +8,27 @@ using storage::readU32LE;
 
 namespace {
 
-void collectBits(storage::Bytes bitmap, PageNumber first, PageNumber pageCount,
-                 std::vector<PageNumber>& pages) {
+// A map that names a page the file does not have lost pages when the file was cut short, or
+// is itself damaged: either way the pages it describes cannot be trusted.
+void collectBits(const storage::Pager& pager, UsageMapRef ref, storage::Bytes bitmap,
+                 uint64_t first, std::vector<PageNumber>& pages) {
+    const PageNumber pageCount = pager.pageCount();
     for (size_t byteIndex = 0; byteIndex < bitmap.size(); ++byteIndex) {
         uint8_t bits = bitmap[byteIndex];
         while (bits != 0) {
             int bit = __builtin_ctz(bits);
             bits = static_cast<uint8_t>(bits & (bits - 1));
             uint64_t page = first + byteIndex * 8 + static_cast<uint64_t>(bit);
-            if (page < pageCount) pages.push_back(static_cast<PageNumber>(page));
+            if (page >= pageCount) {
+                throw EngineError(ErrorCode::Corrupt,
+                                  "The database '" + pager.path() +
+                                      "' is damaged: the usage map in row " +
+                                      std::to_string(ref.row) + " of page " +
+                                      std::to_string(ref.page) + " names page " +
+                                      std::to_string(page) + ", past the end of the file.",
+                                  ref.page);
+            }
+            pages.push_back(static_cast<PageNumber>(page));
         }
     }
 }
@@ -43,10 +55,16 @@ std::vector<PageNumber> readUsageMapPages(storage::Pager& pager, const JetFormat
                                           UsageMapRef ref) {
     std::vector<uint8_t> row = readUsageMapRow(pager, format, ref);
     std::vector<PageNumber> pages;
-    PageNumber pageCount = pager.pageCount();
     if (row[0] == kInlineMap) {
-        PageNumber first = readU32LE(row, 1);
-        collectBits(storage::Bytes(row).subspan(kInlineMapHeaderSize), first, pageCount, pages);
+        if (row.size() < kInlineMapHeaderSize) {
+            throw EngineError(ErrorCode::Corrupt,
+                              "The database '" + pager.path() + "' is damaged: the usage map " +
+                                  "in row " + std::to_string(ref.row) + " of page " +
+                                  std::to_string(ref.page) + " is cut short.",
+                              ref.page);
+        }
+        collectBits(pager, ref, storage::Bytes(row).subspan(kInlineMapHeaderSize),
+                    readU32LE(row, 1), pages);
         return pages;
     }
     if (row[0] != kReferenceMap) {
@@ -68,10 +86,8 @@ std::vector<PageNumber> readUsageMapPages(storage::Pager& pager, const JetFormat
                                   std::to_string(bitmapPage) + " is not a usage bitmap page.",
                               bitmapPage);
         }
-        uint64_t first = static_cast<uint64_t>(slot) * pagesPerBitmap;
-        if (first >= pageCount) continue;
-        collectBits(bitmap.subspan(kBitmapPageHeaderSize), static_cast<PageNumber>(first),
-                    pageCount, pages);
+        collectBits(pager, ref, bitmap.subspan(kBitmapPageHeaderSize),
+                    static_cast<uint64_t>(slot) * pagesPerBitmap, pages);
     }
     return pages;
 }

@@ -37,7 +37,7 @@ inline constexpr size_t kInlineMapHeaderSize = 5;
 inline constexpr size_t kBitmapPageHeaderSize = 4;
 
 // The pages a map marks, in ascending order. Throws Corrupt when the map or a page it points to
-// is damaged. Pages the map marks past the end of the file are left out.
+// is damaged, and when it marks a page past the end of the file.
 std::vector<PageNumber> readUsageMapPages(storage::Pager& pager, const JetFormat& format,
                                           UsageMapRef ref);
 

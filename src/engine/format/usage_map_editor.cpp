@@ -179,7 +179,8 @@ void UsageMapEditor::save() {
     }
     if (!m_rowChanged) return;
     auto contents = m_pager.read(m_ref.page);
-    auto editor = DataPageEditor::copyOf(*contents, m_format, m_ref.page, m_pager.path());
+    auto editor =
+        DataPageEditor::copyOf(*contents, m_format, m_ref.page, m_pager.path(), kUsageMapOwner);
     editor.overwriteRow(m_ref.row, m_row);
     m_pager.write(m_ref.page, editor.bytes());
     m_rowChanged = false;

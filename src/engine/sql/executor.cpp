@@ -112,7 +112,9 @@ std::unique_ptr<QueryRows> runSelect(Database& own, const SelectStatement& selec
                                     Database::open(file->path, {.mode = AccessMode::ReadWrite}));
         destination = destinationFile.get();
         if (source.file && sameFile(source.database->path(), destination->path())) {
+            // A reader of the file being written would hold up its commit: let it go.
             source.database = destination;
+            source.file.reset();
         }
     }
     copyTable(*source.database, table, *destination, select.into->name, selection,
@@ -132,6 +134,16 @@ format::TableDefinition storedTable(Database& database, std::string_view name) {
                               "can be read.");
     }
     return database.tableDefinitionAt(object->tablePage());
+}
+
+bool onlyReads(std::string_view statement) {
+    try {
+        const Statement parsed = parseStatement(statement);
+        const auto* select = std::get_if<SelectStatement>(&parsed);
+        return select && !select->into;
+    } catch (const EngineError&) {
+        return false;
+    }
 }
 
 std::unique_ptr<QueryRows> execute(Database& database, std::string_view statement,

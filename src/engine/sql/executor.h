@@ -62,6 +62,10 @@ private:
 std::unique_ptr<QueryRows> execute(Database& database, std::string_view statement,
                                    const ExecuteOptions& options = {});
 
+// True for a statement that only reads (a plain SELECT), which needs no more than a database
+// open for reading; false for every other statement and for text that does not parse.
+bool onlyReads(std::string_view statement);
+
 // The definition of a table stored in database, for a statement that reads or fills it. Throws
 // InputTableNotFound, or NotSupported for a linked table or a query of that name.
 format::TableDefinition storedTable(Database& database, std::string_view name);

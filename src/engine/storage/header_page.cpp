@@ -64,6 +64,12 @@ void toggleHeaderMask(MutableBytes page, FileFormat format) {
     cipher.apply(page.subspan(kHeaderMaskOffset, length));
 }
 
+HeaderPage HeaderPage::read(PageFile& file) {
+    std::vector<uint8_t> first(std::min<uint64_t>(file.size(), pageSizeOf(FileFormat::Jet4)));
+    file.read(0, first);
+    return parse(first, file.path());
+}
+
 HeaderPage HeaderPage::parse(Bytes rawPage, const std::string& path) {
     if (rawPage.size() < pageSizeOf(FileFormat::Jet3) ||
         !std::equal(kMagic.begin(), kMagic.end(), rawPage.begin())) {

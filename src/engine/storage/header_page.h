@@ -27,6 +27,7 @@
 #pragma once
 
 #include "engine/storage/byte_order.h"
+#include "engine/storage/page_file.h"
 
 #include <array>
 #include <cstdint>
@@ -74,6 +75,9 @@ public:
     // Parses a raw page 0 as read from the file. Throws UnrecognizedFormat naming path when the
     // bytes are not a database header this engine knows.
     static HeaderPage parse(Bytes rawPage, const std::string& path);
+    // Reads and parses page 0 of file. Throws UnrecognizedFormat naming the file's path when it
+    // is too short or does not begin with a database header.
+    static HeaderPage read(PageFile& file);
     // The header of a new database of format, made on creationDate (Jet 4 and later keep it),
     // with code page 1252 and the General sort order in the version the product uses for that
     // format.

@@ -1,6 +1,8 @@
 #include "engine/storage/journal.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace engine::storage {
@@ -9,8 +11,10 @@ namespace {
 
 constexpr char kMagic[16] = {'C', 'o', 'r', 'v', 'a', 'n', 't', 'a',
                              ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l'};
-constexpr size_t kHeaderSize = 32;
+constexpr uint32_t kVersion = 2;
+constexpr size_t kHeaderSize = 64;
 constexpr size_t kEntryHeaderSize = 8;
+constexpr std::string_view kSuffix = "-journal";
 
 uint32_t checksum(uint32_t seed, Bytes bytes) {
     // FNV-1a: cheap, and enough to tell a whole entry from a torn one.
@@ -22,9 +26,29 @@ uint32_t checksum(uint32_t seed, Bytes bytes) {
     return hash;
 }
 
+bool isPageSize(uint32_t size) { return size == 2048 || size == 4096; }
+
+// The checksum of page 0 as stored; nullopt when the file is shorter than a page.
+std::optional<uint32_t> firstPageChecksum(PageFile& database, uint32_t pageSize) {
+    if (database.size() < pageSize) return std::nullopt;
+    std::vector<uint8_t> page(pageSize);
+    database.read(0, page);
+    return checksum(0, page);
+}
+
+EngineError notItsJournal(const std::string& shownPath, const std::string& journal,
+                          const std::string& why) {
+    return EngineError(ErrorCode::FileInUse,
+                       "Could not use '" + shownPath + "'; the journal '" + journal +
+                           "' beside it " + why +
+                           ". It was left as it is: move it away once no program needs it.");
+}
+
 }  // namespace
 
-std::string Journal::pathFor(const std::string& databasePath) { return databasePath + "-journal"; }
+std::string Journal::pathFor(const std::string& resolvedPath) {
+    return resolvedPath + std::string(kSuffix);
+}
 
 Journal::Journal(FileSystem& fileSystem, std::string path, std::unique_ptr<PageFile> file)
     : m_fileSystem(fileSystem),
@@ -32,28 +56,32 @@ Journal::Journal(FileSystem& fileSystem, std::string path, std::unique_ptr<PageF
       m_file(std::move(file)),
       m_length(kHeaderSize) {}
 
-std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::string& databasePath,
-                                         uint32_t pageSize, uint64_t originalLength) {
-    std::string path = pathFor(databasePath);
-    // A journal left here is stale only if the database was rolled back already; the caller
-    // rolls back before writing, so any journal found now is safe to replace.
-    fileSystem.remove(path);
-    auto file = fileSystem.create(path);
+std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::string& resolvedPath,
+                                         PageFile& database, uint32_t pageSize) {
+    std::string path = pathFor(resolvedPath);
+    const FileInfo info = database.info();
     std::vector<uint8_t> header(kHeaderSize, 0);
     std::memcpy(header.data(), kMagic, sizeof kMagic);
-    writeU32LE(header, 16, pageSize);
-    writeU64LE(header, 20, originalLength);
-    writeU32LE(header, 28, checksum(0, Bytes(header).first(28)));
+    writeU32LE(header, 16, kVersion);
+    writeU32LE(header, 20, pageSize);
+    writeU64LE(header, 24, database.size());
+    writeU64LE(header, 32, info.device);
+    writeU64LE(header, 40, info.inode);
+    writeU64LE(header, 48, static_cast<uint64_t>(info.birth));
+    writeU32LE(header, 56, firstPageChecksum(database, pageSize).value_or(0));
+    writeU32LE(header, 60, checksum(0, Bytes(header).first(60)));
+
+    auto file = fileSystem.create(path, &info, Naming::Durable);
     try {
         file->write(0, header);
         file->sync();
     } catch (const EngineError&) {
-        // Nothing has changed yet; a journal without its header would only be thrown away.
+        // Nothing has changed yet. A journal left without its header holds nothing, and the
+        // next writer removes it; this failure is the one to report.
         file.reset();
         try {
-            fileSystem.remove(path);
+            fileSystem.remove(path, Naming::Durable);
         } catch (const EngineError&) {
-            // The next opener discards the headerless journal.
         }
         throw;
     }
@@ -71,51 +99,122 @@ void Journal::append(PageNumber page, Bytes storedBytes) {
 
 void Journal::remove() {
     m_file.reset();
-    m_fileSystem.remove(m_path);
+    m_fileSystem.remove(m_path, Naming::Durable);
 }
 
-void Journal::rollBack(PageFile& database) {
-    m_file.reset();
-    std::string databasePath = m_path.substr(0, m_path.size() - std::string("-journal").size());
-    rollBack(m_fileSystem, databasePath, database);
-}
-
-bool Journal::rollBack(FileSystem& fileSystem, const std::string& databasePath,
-                       PageFile& database) {
-    std::string path = pathFor(databasePath);
-    if (!fileSystem.exists(path)) return false;
-    std::unique_ptr<PageFile> file = fileSystem.open(path, OpenMode::ReadOnly);
+FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSize) {
+    const uint64_t size = m_file->size();
     std::vector<uint8_t> header(kHeaderSize);
-    bool valid = file->size() >= kHeaderSize;
-    if (valid) {
-        file->read(0, header);
-        valid = std::memcmp(header.data(), kMagic, sizeof kMagic) == 0 &&
-                readU32LE(header, 28) == checksum(0, Bytes(header).first(28));
+    bool whole = size >= kHeaderSize;
+    if (whole) {
+        m_file->read(0, header);
+        whole = std::memcmp(header.data(), kMagic, sizeof kMagic) == 0 &&
+                readU32LE(header, 16) == kVersion &&
+                readU32LE(header, 60) == checksum(0, Bytes(header).first(60));
     }
-    if (!valid) {
-        // The process died while creating the journal, before it changed anything.
-        file.reset();
-        fileSystem.remove(path);
-        return false;
+    // A journal no longer than its header holds nothing to undo: its writer died, or is still
+    // writing it, before touching a page. What it holds is then zeros (not yet written out) or
+    // the start of a header; anything else is some other file, which stays where it is.
+    if (!whole) {
+        if (size > kHeaderSize) return Verdict::Foreign;
+        header.resize(std::min<uint64_t>(size, sizeof kMagic));
+        m_file->read(0, header);
+        const bool zeros =
+            std::all_of(header.begin(), header.end(), [](uint8_t byte) { return byte == 0; });
+        const bool ours = std::equal(header.begin(), header.end(), kMagic);
+        return zeros || ours ? Verdict::Empty : Verdict::Foreign;
     }
-    uint32_t pageSize = readU32LE(header, 16);
-    uint64_t originalLength = readU64LE(header, 20);
+
+    FileInfo named;
+    named.device = readU64LE(header, 32);
+    named.inode = readU64LE(header, 40);
+    named.birth = static_cast<int64_t>(readU64LE(header, 48));
+    const uint32_t journalPageSize = readU32LE(header, 20);
+    const uint64_t length = readU64LE(header, 24);
+    if (!isPageSize(journalPageSize) || journalPageSize != pageSize ||
+        !named.sameFileAs(database.info()) || database.size() < length || length % pageSize != 0) {
+        return Verdict::Foreign;
+    }
+    m_pageSize = pageSize;
+    m_originalLength = length;
+
     std::vector<uint8_t> entry(kEntryHeaderSize + pageSize);
-    for (uint64_t offset = kHeaderSize; offset + entry.size() <= file->size();
-         offset += entry.size()) {
-        file->read(offset, entry);
+    for (uint64_t offset = kHeaderSize; offset + entry.size() <= size; offset += entry.size()) {
+        m_file->read(offset, entry);
         PageNumber page = readU32LE(entry, 0);
-        Bytes bytes = Bytes(entry).subspan(kEntryHeaderSize);
-        if (readU32LE(entry, 4) != checksum(page, bytes)) break;
-        if (static_cast<uint64_t>(page) * pageSize < originalLength) {
-            database.write(static_cast<uint64_t>(page) * pageSize, bytes);
+        if (readU32LE(entry, 4) != checksum(page, Bytes(entry).subspan(kEntryHeaderSize))) break;
+        // A page past the old end was new: cutting the file back undoes it.
+        if (static_cast<uint64_t>(page) * pageSize < length) {
+            m_pages.emplace(page, offset + kEntryHeaderSize);
         }
     }
-    database.truncate(originalLength);
-    database.sync();
-    file.reset();
-    fileSystem.remove(path);
-    return true;
+    // Page 0 as it was, unless the change itself overwrote it.
+    if (!m_pages.count(0) && firstPageChecksum(database, pageSize) != readU32LE(header, 56)) {
+        return Verdict::Foreign;
+    }
+    return Verdict::Matches;
+}
+
+std::unique_ptr<FoundJournal> FoundJournal::find(FileSystem& fileSystem,
+                                                 const std::string& resolvedPath,
+                                                 const std::string& shownPath, PageFile& database,
+                                                 uint32_t pageSize) {
+    const std::string own = Journal::pathFor(resolvedPath);
+    std::unique_ptr<FoundJournal> found;
+    if (fileSystem.exists(own)) {
+        try {
+            found.reset(
+                new FoundJournal(fileSystem, own, fileSystem.open(own, OpenMode::ReadOnly)));
+        } catch (const EngineError& error) {
+            // Gone since: a live writer ended a change that had not touched a page in use.
+            if (error.code() != ErrorCode::FileNotFound) {
+                throw notItsJournal(shownPath, own,
+                                    std::string("cannot be read (") + error.what() + ")");
+            }
+        }
+        if (found && found->examine(database, pageSize) == Verdict::Foreign) {
+            throw notItsJournal(shownPath, own, "was not made for this file");
+        }
+    }
+
+    // Another name of the same file may have a journal of its own in the folder.
+    const std::filesystem::path folder = std::filesystem::path(resolvedPath).parent_path();
+    for (const std::string& name : fileSystem.list(folder.string())) {
+        const std::string path = (folder / name).string();
+        if (path == own || name.size() <= kSuffix.size() || !name.ends_with(kSuffix)) continue;
+        std::unique_ptr<FoundJournal> other;
+        try {
+            other.reset(
+                new FoundJournal(fileSystem, path, fileSystem.open(path, OpenMode::ReadOnly)));
+            if (other->examine(database, pageSize) != Verdict::Matches) continue;
+        } catch (const EngineError&) {
+            continue;  // not a journal this file can use
+        }
+        if (found && !found->empty()) {
+            throw notItsJournal(shownPath, path,
+                                "names this file as the journal '" + found->path() + "' does too");
+        }
+        found = std::move(other);
+    }
+    return found;
+}
+
+void FoundJournal::readPage(PageNumber page, MutableBytes out) {
+    m_file->read(m_pages.at(page), out);
+}
+
+void FoundJournal::rollBack(PageFile& database) {
+    if (m_originalLength) {
+        std::vector<uint8_t> bytes(m_pageSize);
+        for (const auto& [page, offset] : m_pages) {
+            m_file->read(offset, bytes);
+            database.write(static_cast<uint64_t>(page) * m_pageSize, bytes);
+        }
+        database.truncate(*m_originalLength);
+        database.sync();
+    }
+    m_file.reset();
+    m_fileSystem.remove(m_path, Naming::Durable);
 }
 
 }  // namespace engine::storage

@@ -1,47 +1,56 @@
-// The rollback journal: a file beside the database, "<database>-journal", that holds the
-// original bytes of every existing page a change is about to overwrite, and the database's
-// length before the change. While it exists the change is unfinished; removing it commits the
-// change. After a crash the next writer (or reader that can take the write lock) copies the
-// pages back and cuts the file to its old length. Integers little-endian.
+// The rollback journal: a file beside the database, "<database>-journal" (the database's path
+// with every link resolved), that holds the original bytes of every page in use that a change
+// is about to overwrite, the database's length before the change, and the identity of the
+// database it was made for. While it exists with entries the change is unfinished; removing it
+// commits the change. Integers little-endian.
 //
 //   offset  size  meaning
 //   0        16   "Corvanta journal" (ASCII, no terminator)
-//   16        4   page size
-//   20        8   database length in bytes before the change
-//   28        4   checksum of bytes 0-27
-//   32      ...   entries, each: page number (4), checksum of page number and bytes (4), the
+//   16        4   layout version: 2
+//   20        4   page size: 2048 or 4096, the database's
+//   24        8   the database's length in bytes before the change
+//   32        8   the database's device
+//   40        8   its inode
+//   48        8   its birth time (nanoseconds since 1970; 0 where the file system keeps none)
+//   56        4   checksum of the database's page 0 as stored, before the change
+//   60        4   checksum of bytes 0-59
+//   64      ...   entries, each: page number (4), checksum of page number and bytes (4), the
 //                 page's bytes as stored in the file (page size)
 //
 // An entry whose checksum fails ends the journal: it was being written when the process died,
-// and its page had not been touched yet (pages change only after their entry is flushed).
+// and its page had not been touched yet (pages change only after the journal is flushed).
+//
+// A journal is believed only by the database it names: same device, inode and birth time, the
+// same page size, a file at least as long as it was, and the same page 0 (or page 0 among the
+// entries). It is found under the database's own journal name or, for a database with another
+// name (a hard link, a rename after a crash), among the journals in the same folder.
 #pragma once
 
 #include "engine/storage/file_system.h"
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace engine::storage {
 
+// The journal of a change being made.
 class Journal {
 public:
-    static std::string pathFor(const std::string& databasePath);
+    // The journal name of the database whose path, every link resolved, is resolvedPath.
+    static std::string pathFor(const std::string& resolvedPath);
 
-    // Creates the journal (flushed) for a database of originalLength bytes.
-    static std::unique_ptr<Journal> create(FileSystem& fileSystem, const std::string& databasePath,
-                                           uint32_t pageSize, uint64_t originalLength);
+    // Creates the journal (flushed, its name too) of a change to database, whose path with
+    // every link resolved is resolvedPath, with the database's own permissions and owner.
+    static std::unique_ptr<Journal> create(FileSystem& fileSystem, const std::string& resolvedPath,
+                                           PageFile& database, uint32_t pageSize);
 
+    const std::string& path() const { return m_path; }
     void append(PageNumber page, Bytes storedBytes);
     void sync() { m_file->sync(); }
-    // Removes the journal: the change it guarded is committed.
+    // Removes the journal, durably: the change it guarded is committed (or fully undone).
     void remove();
-    // Undoes the change it guarded on database (the file it was created for) and removes it.
-    void rollBack(PageFile& database);
-
-    // Restores a database from its journal, if a journal is there, and removes the journal.
-    // Returns whether anything was restored. REQUIRES: database is open for writing.
-    static bool rollBack(FileSystem& fileSystem, const std::string& databasePath,
-                         PageFile& database);
 
 private:
     Journal(FileSystem& fileSystem, std::string path, std::unique_ptr<PageFile> file);
@@ -50,6 +59,49 @@ private:
     std::string m_path;
     std::unique_ptr<PageFile> m_file;
     uint64_t m_length;
+};
+
+// A journal found when a database is opened: left by a change that did not finish, or being
+// made by a live writer that has not yet touched a page in use.
+class FoundJournal {
+public:
+    // The journal of database (opened as shownPath; resolvedPath with every link resolved),
+    // nullptr when there is none. Throws FileInUse, leaving it alone, when the journal under
+    // the database's own journal name was made for another file or cannot be read as one, and
+    // when two journals name the database.
+    static std::unique_ptr<FoundJournal> find(FileSystem& fileSystem,
+                                              const std::string& resolvedPath,
+                                              const std::string& shownPath, PageFile& database,
+                                              uint32_t pageSize);
+
+    const std::string& path() const { return m_path; }
+    // A journal that holds no header yet: its change had written nothing.
+    bool empty() const { return !m_originalLength; }
+    // The database's length before the change. REQUIRES: !empty().
+    uint64_t originalLength() const { return *m_originalLength; }
+    // The pages the journal holds the old bytes of, each with where those bytes lie in it.
+    const std::map<PageNumber, uint64_t>& pages() const { return m_pages; }
+    // The page's bytes, as stored in the database before the change.
+    void readPage(PageNumber page, MutableBytes out);
+
+    // Undoes the change on database: puts back every page, cuts the file to its old length,
+    // flushes it, and removes the journal. REQUIRES: database is open for writing, and no one
+    // reads it (the exclusive lock is held).
+    void rollBack(PageFile& database);
+
+private:
+    FoundJournal(FileSystem& fileSystem, std::string path, std::unique_ptr<PageFile> file)
+        : m_fileSystem(fileSystem), m_path(std::move(path)), m_file(std::move(file)) {}
+
+    enum class Verdict { Empty, Matches, Foreign };
+    Verdict examine(PageFile& database, uint32_t pageSize);
+
+    FileSystem& m_fileSystem;
+    std::string m_path;
+    std::unique_ptr<PageFile> m_file;
+    std::optional<uint64_t> m_originalLength;
+    uint32_t m_pageSize = 0;
+    std::map<PageNumber, uint64_t> m_pages;
 };
 
 }  // namespace engine::storage

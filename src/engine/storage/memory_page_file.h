@@ -17,12 +17,14 @@ public:
                             std::string path = "(memory)")
         : MemoryPageFile(std::make_shared<std::vector<uint8_t>>(std::move(bytes)), writable,
                          std::move(path)) {}
-    MemoryPageFile(std::shared_ptr<std::vector<uint8_t>> bytes, bool writable, std::string path)
-        : m_path(std::move(path)), m_bytes(std::move(bytes)), m_writable(writable) {}
+    MemoryPageFile(std::shared_ptr<std::vector<uint8_t>> bytes, bool writable, std::string path,
+                   FileInfo info = {})
+        : m_path(std::move(path)), m_bytes(std::move(bytes)), m_writable(writable), m_info(info) {}
 
     const std::string& path() const override { return m_path; }
     bool writable() const override { return m_writable; }
     uint64_t size() const override { return m_bytes->size(); }
+    FileInfo info() const override { return m_info; }
     void read(uint64_t offset, MutableBytes out) override;
     void write(uint64_t offset, Bytes data) override;
     void sync() override {}
@@ -34,22 +36,34 @@ private:
     std::string m_path;
     std::shared_ptr<std::vector<uint8_t>> m_bytes;
     bool m_writable;
+    FileInfo m_info;
 };
 
-// Files by path, in memory. Opening a file twice shares its bytes; there are no locks.
+// Files by path, in memory, each with an inode number of its own. Opening a file twice shares
+// its bytes; there are no links and no locks.
 class MemoryFileSystem final : public FileSystem {
 public:
     std::unique_ptr<PageFile> open(const std::string& path, OpenMode mode) override;
-    std::unique_ptr<PageFile> create(const std::string& path) override;
+    std::unique_ptr<PageFile> create(const std::string& path, const FileInfo* like,
+                                     Naming naming) override;
+    std::unique_ptr<NewFile> createNew(const std::string& path) override;
     bool exists(const std::string& path) override { return m_files.count(path) != 0; }
-    void remove(const std::string& path) override { m_files.erase(path); }
-    void rename(const std::string& from, const std::string& to) override;
+    void remove(const std::string& path, Naming) override { m_files.erase(path); }
+    std::string resolve(const std::string& path) override { return path; }
+    std::vector<std::string> list(const std::string& folder) override;
 
     // The bytes of a file (created empty when missing).
     std::vector<uint8_t>& bytes(const std::string& path);
 
 private:
-    std::map<std::string, std::shared_ptr<std::vector<uint8_t>>> m_files;
+    struct Entry {
+        std::shared_ptr<std::vector<uint8_t>> bytes;
+        FileInfo info;
+    };
+    Entry& add(const std::string& path, const FileInfo* like);
+
+    std::map<std::string, Entry> m_files;
+    uint64_t m_lastInode = 0;
 };
 
 }  // namespace engine::storage

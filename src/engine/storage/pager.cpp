@@ -1,25 +1,154 @@
 #include "engine/storage/pager.h"
 
+#include "engine/storage/file_locks.h"
+#include "engine/storage/header_page.h"
+#include "engine/storage/lock_bytes.h"
+
+#include <algorithm>
+#include <mutex>
+
 namespace engine::storage {
 
+namespace {
+
+// The readers of named files open in this process (pager.h: readers in the writer's process).
+struct OwnReaders {
+    std::mutex mutex;
+    std::vector<Pager*> pagers;
+};
+
+OwnReaders& ownReaders() {
+    static OwnReaders readers;
+    return readers;
+}
+
+}  // namespace
+
+Pager::Pager(std::unique_ptr<PageFile> file, uint32_t pageSize, FileSystem* fileSystem)
+    : m_file(std::move(file)), m_pageSize(pageSize), m_fileSystem(fileSystem) {}
+
 Pager::Pager(std::unique_ptr<PageFile> file, uint32_t pageSize)
-    : m_file(std::move(file)), m_pageSize(pageSize) {
-    if (m_file->size() == 0 || m_file->size() % m_pageSize != 0) {
-        throw EngineError(ErrorCode::Corrupt, "The database '" + m_file->path() +
-                                                  "' is damaged: its length (" +
-                                                  std::to_string(m_file->size()) +
-                                                  " bytes) is not a whole number of pages.");
+    : Pager(std::move(file), pageSize, nullptr) {
+    checkLength();
+}
+
+std::unique_ptr<Pager> Pager::open(FileSystem& fileSystem, const std::string& path, OpenMode mode,
+                                   std::chrono::milliseconds lockTimeout) {
+    auto file = fileSystem.open(path, mode);
+    std::string resolvedPath = fileSystem.resolve(path);
+    std::unique_ptr<AccessLockFile> lockFile;
+    if (mode == OpenMode::ReadWrite) {
+        if (!takeWriterLock(*file)) throw fileInUse(path);
+        lockFile = AccessLockFile::acquire(fileSystem, resolvedPath, *file);
+    } else {
+        takeSharedLock(*file, lockTimeout);
+    }
+    // Only now is the length one that no commit is changing.
+    file->refresh();
+    uint32_t pageSize = HeaderPage::read(*file).pageSize();
+    std::unique_ptr<Pager> pager(new Pager(std::move(file), pageSize, &fileSystem));
+    pager->m_lockFile = std::move(lockFile);
+    pager->m_resolvedPath = std::move(resolvedPath);
+    pager->m_lockTimeout = lockTimeout;
+    pager->m_fileInfo = pager->m_file->info();
+    pager->m_state = mode == OpenMode::ReadWrite ? State::None : State::Reading;
+    pager->recover();
+    pager->checkLength();
+    if (mode != OpenMode::ReadWrite) {
+        std::lock_guard guard(ownReaders().mutex);
+        ownReaders().pagers.push_back(pager.get());
+    }
+    return pager;
+}
+
+Pager::~Pager() {
+    if (inTransaction()) rollback();
+    if (m_state == State::Reading) {
+        std::lock_guard guard(ownReaders().mutex);
+        std::erase(ownReaders().pagers, this);
     }
 }
 
-PageNumber Pager::pageCount() const { return static_cast<PageNumber>(m_file->size() / m_pageSize); }
+void Pager::takeExclusive() {
+    // A file kept in memory has no identity to compare, and no reader but through this pager.
+    if (m_fileInfo.inode != 0) {
+        std::lock_guard guard(ownReaders().mutex);
+        for (Pager* reader : ownReaders().pagers) {
+            if (reader->m_fileInfo.sameFileAs(m_fileInfo)) reader->stepAside();
+        }
+    }
+    takeExclusiveLock(*m_file, m_lockTimeout);
+}
+
+void Pager::stepAside() noexcept {
+    if (m_steppedAside) return;
+    m_file->lock(lock_bytes::kShared, 1, LockMode::Unlocked);
+    m_steppedAside = true;
+}
+
+void Pager::rejoin() {
+    takeSharedLock(*m_file, m_lockTimeout);
+    m_steppedAside = false;
+    dropCache();
+    m_foundJournal.reset();
+    m_committedLength.reset();
+    m_file->refresh();
+    recover();
+    checkLength();
+}
+
+void Pager::checkLength() const {
+    uint64_t length = m_committedLength.value_or(m_file->size());
+    if (length == 0 || length % m_pageSize != 0) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + path() + "' is damaged: its length (" +
+                              std::to_string(length) + " bytes) is not a whole number of pages.");
+    }
+}
+
+void Pager::recover() {
+    if (m_state == State::Reading) {
+        auto journal =
+            FoundJournal::find(*m_fileSystem, m_resolvedPath, path(), *m_file, m_pageSize);
+        if (journal && !journal->empty()) {
+            m_committedLength = journal->originalLength();
+            m_foundJournal = std::move(journal);
+        }
+        return;
+    }
+    // Each pass plays back (or, when it holds nothing, removes) one journal.
+    while (auto journal =
+               FoundJournal::find(*m_fileSystem, m_resolvedPath, path(), *m_file, m_pageSize)) {
+        takeExclusive();
+        journal->rollBack(*m_file);
+        releaseExclusiveLock(*m_file);
+    }
+}
+
+PageNumber Pager::pageCount() const {
+    return static_cast<PageNumber>(m_committedLength.value_or(m_file->size()) / m_pageSize);
+}
 
 void Pager::setCodec(std::unique_ptr<PageCodec> codec) {
     m_codec = std::move(codec);
     dropCache();
 }
 
+bool Pager::readCommitted(PageNumber page, MutableBytes stored) {
+    if (auto original = m_original.find(page);
+        m_state == State::Error && original != m_original.end()) {
+        std::copy(original->second.begin(), original->second.end(), stored.begin());
+        return true;
+    }
+    if (m_foundJournal && m_foundJournal->pages().count(page)) {
+        m_foundJournal->readPage(page, stored);
+        return true;
+    }
+    return false;
+}
+
 PageRef Pager::read(PageNumber page) {
+    if (m_steppedAside) rejoin();
     if (auto held = m_held.find(page); held != m_held.end()) return held->second;
     auto found = m_cache.find(page);
     if (found != m_cache.end()) {
@@ -33,7 +162,9 @@ PageRef Pager::read(PageNumber page) {
                           page);
     }
     auto buffer = std::make_shared<PageBuffer>(m_pageSize);
-    m_file->read(static_cast<uint64_t>(page) * m_pageSize, *buffer);
+    if (!readCommitted(page, *buffer)) {
+        m_file->read(static_cast<uint64_t>(page) * m_pageSize, *buffer);
+    }
     if (m_codec && page != 0) {
         m_codec->decode(page, *buffer);
     }
@@ -42,14 +173,28 @@ PageRef Pager::read(PageNumber page) {
     return contents;
 }
 
-void Pager::begin(std::unique_ptr<Journal> journal, std::function<bool(PageNumber)> wasFree) {
-    if (m_journal) {
+void Pager::begin(std::function<bool(PageNumber)> wasFree) {
+    if (m_state == State::Error) {
+        throw EngineError(ErrorCode::IoError,
+                          "The database '" + path() +
+                              "' could not be restored after a failed change (" + m_failure +
+                              "), so it takes no more changes. Close it; opening it again "
+                              "undoes the change.");
+    }
+    if (!writable() || m_state == State::Reading) {
+        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
+    }
+    if (m_state != State::None) {
         throw EngineError(ErrorCode::Internal, "a change is already running on '" + path() + "'");
     }
-    m_journal = std::move(journal);
+    m_lengthAtBegin = m_file->size();
+    if (m_fileSystem) {
+        // A change of this pager that failed while making its journal may have left it, empty.
+        if (m_fileSystem->exists(Journal::pathFor(m_resolvedPath))) recover();
+        m_journal = Journal::create(*m_fileSystem, m_resolvedPath, *m_file, m_pageSize);
+    }
     m_wasFree = std::move(wasFree);
-    m_pageCountAtBegin = pageCount();
-    m_pageCount = m_pageCountAtBegin;
+    m_state = State::Writing;
 }
 
 void Pager::writeToFile(PageNumber page, const PageBuffer& plain) {
@@ -63,7 +208,7 @@ void Pager::writeToFile(PageNumber page, const PageBuffer& plain) {
 }
 
 void Pager::write(PageNumber page, Bytes data) {
-    if (!m_journal) {
+    if (!inTransaction()) {
         throw EngineError(ErrorCode::Internal, "page write outside a change", page);
     }
     // Pages may be written out of order past the end (allocation hands them out before they
@@ -73,54 +218,105 @@ void Pager::write(PageNumber page, Bytes data) {
                           "page write out of range (page " + std::to_string(page) + ")", page);
     }
     auto plain = std::make_shared<PageBuffer>(data.begin(), data.end());
-    bool unreferenced = page >= m_pageCountAtBegin || (page != 0 && m_wasFree(page));
+    // A page nothing refers to yet goes straight to the file: undoing needs no copy of it.
+    bool unreferenced = !m_fileSystem ||
+                        static_cast<uint64_t>(page) * m_pageSize >= m_lengthAtBegin ||
+                        (page != 0 && m_wasFree(page));
     if (unreferenced) {
         // A free page inside the file holds nothing anyone reads, but a change that fails must
-        // leave the file byte for byte as it was: its old bytes go to the journal (unflushed;
-        // only a rollback needs them) before the first write.
-        if (page < m_pageCountAtBegin && m_journaledFree.insert(page).second) {
+        // leave the file byte for byte as it was: its old bytes are kept before the first write,
+        // and a rollback puts them back.
+        if (m_fileSystem && static_cast<uint64_t>(page) * m_pageSize < m_lengthAtBegin &&
+            !m_freeOriginal.count(page)) {
             PageBuffer stored(m_pageSize);
             m_file->read(static_cast<uint64_t>(page) * m_pageSize, stored);
-            m_journal->append(page, stored);
+            m_freeOriginal.emplace(page, std::move(stored));
         }
         writeToFile(page, *plain);
-        m_pageCount = std::max(m_pageCount, page + 1);
-        remember(page, std::move(plain));
     } else {
         m_held[page] = plain;
-        remember(page, std::move(plain));
     }
+    remember(page, std::move(plain));
 }
 
 void Pager::commit() {
-    if (!m_journal) return;
-    m_file->sync();
+    if (!inTransaction()) return;
+    if (!m_fileSystem) {
+        m_file->sync();
+        endChange();
+        return;
+    }
+    m_state = State::Committing;
     if (!m_held.empty()) {
+        takeExclusive();
+        m_exclusive = true;
         PageBuffer stored(m_pageSize);
         for (const auto& [page, contents] : m_held) {
             m_file->read(static_cast<uint64_t>(page) * m_pageSize, stored);
+            m_original.emplace(page, stored);
             m_journal->append(page, stored);
         }
         m_journal->sync();
+        m_overwroteInUse = true;
         for (const auto& [page, contents] : m_held) writeToFile(page, *contents);
-        m_file->sync();
     }
-    m_held.clear();
-    m_journaledFree.clear();
+    m_file->sync();
     m_journal->remove();
     m_journal.reset();
-    m_wasFree = nullptr;
+    endChange();
 }
 
-void Pager::rollback() {
+void Pager::rollback() noexcept {
+    if (!inTransaction()) return;
     m_held.clear();
-    m_journaledFree.clear();
     dropCache();
-    if (!m_journal) return;
-    std::unique_ptr<Journal> journal = std::move(m_journal);
+    if (!m_fileSystem) {
+        fail("a file being made cannot be undone");
+        return;
+    }
+    try {
+        if (m_overwroteInUse) {
+            for (const auto& [page, stored] : m_original) {
+                m_file->write(static_cast<uint64_t>(page) * m_pageSize, stored);
+            }
+        }
+        for (const auto& [page, stored] : m_freeOriginal) {
+            m_file->write(static_cast<uint64_t>(page) * m_pageSize, stored);
+        }
+        if (m_file->size() != m_lengthAtBegin) m_file->truncate(m_lengthAtBegin);
+        m_file->sync();
+        if (m_journal) m_journal->remove();
+        m_journal.reset();
+        endChange();
+    } catch (const std::exception& error) {
+        fail(error.what());
+    }
+}
+
+void Pager::endChange() {
+    m_held.clear();
+    m_original.clear();
+    m_freeOriginal.clear();
     m_wasFree = nullptr;
-    journal->rollBack(*m_file);
-    m_pageCount = pageCount();
+    m_overwroteInUse = false;
+    if (m_exclusive) {
+        releaseExclusiveLock(*m_file);
+        m_exclusive = false;
+    }
+    m_state = State::None;
+}
+
+void Pager::fail(const std::string& why) noexcept {
+    // The journal stays on disk for the next opener; the exclusive lock, if held, stays until
+    // the pager closes, so that no reader sees the half-changed file. This pager's own reads
+    // show the state before the change: the old bytes kept in memory over the file, cut at the
+    // old length.
+    m_state = State::Error;
+    m_failure = why;
+    m_journal.reset();
+    m_wasFree = nullptr;
+    m_committedLength = m_lengthAtBegin;
+    dropCache();
 }
 
 void Pager::dropCache() {

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,7 +10,31 @@ namespace engine::storage {
 
 namespace {
 
-[[noreturn]] void throwIo(const std::string& what, const std::string& path, int error) {
+[[noreturn]] void notADatabase(const std::string& path) {
+    throw EngineError(ErrorCode::UnrecognizedFormat,
+                      "Unrecognized database format '" + path + "'.");
+}
+
+FileInfo infoOf(int fd, const std::string& path) {
+    struct statx facts {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &facts) != 0) {
+        throwFileError("examining", path, errno);
+    }
+    FileInfo info;
+    info.device = (static_cast<uint64_t>(facts.stx_dev_major) << 32) | facts.stx_dev_minor;
+    info.inode = facts.stx_ino;
+    if (facts.stx_mask & STATX_BTIME) {
+        info.birth = facts.stx_btime.tv_sec * 1'000'000'000LL + facts.stx_btime.tv_nsec;
+    }
+    info.mode = facts.stx_mode & 07777;
+    info.owner = facts.stx_uid;
+    info.group = facts.stx_gid;
+    return info;
+}
+
+}  // namespace
+
+void throwFileError(const std::string& what, const std::string& path, int error) {
     if (error == ENOSPC || error == EDQUOT) {
         throw EngineError(ErrorCode::DiskFull, "Not enough space on disk to write '" + path + "'.");
     }
@@ -19,24 +42,25 @@ namespace {
                                               "': " + std::strerror(error) + ".");
 }
 
-}  // namespace
-
 PosixPageFile::PosixPageFile(std::string path, int fd, bool writable)
     : m_path(std::move(path)), m_fd(fd), m_writable(writable) {
-    struct stat info {};
-    if (::fstat(m_fd, &info) != 0) {
-        int error = errno;
+    try {
+        m_info = infoOf(m_fd, m_path);
+        refresh();
+    } catch (...) {
         ::close(m_fd);
-        throwIo("examining", m_path, error);
+        throw;
     }
-    m_size = static_cast<uint64_t>(info.st_size);
-    m_device = static_cast<uint64_t>(info.st_dev);
-    m_inode = static_cast<uint64_t>(info.st_ino);
 }
 
 std::unique_ptr<PosixPageFile> PosixPageFile::open(const std::string& path, OpenMode mode) {
+    // Look before opening: opening a FIFO blocks until a writer comes, and a device may do
+    // anything. O_NONBLOCK covers a file swapped for a FIFO between the look and the open.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) notADatabase(path);
     bool writable = mode == OpenMode::ReadWrite;
-    int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    int fd =
+        ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         int error = errno;
         if (error == ENOENT || error == ENOTDIR || path.empty()) {
@@ -46,45 +70,59 @@ std::unique_ptr<PosixPageFile> PosixPageFile::open(const std::string& path, Open
             throw EngineError(ErrorCode::ReadOnly,
                               "Cannot update. Database or object is read-only.");
         }
-        throwIo("opening", path, error);
+        if (error == ENXIO || error == EISDIR) notADatabase(path);
+        throwFileError("opening", path, error);
     }
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        throw EngineError(ErrorCode::UnrecognizedFormat,
-                          "Unrecognized database format '" + path + "'.");
+        notADatabase(path);
     }
-    if (writable && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        int error = errno;
-        ::close(fd);
-        if (error == EWOULDBLOCK) {
-            throw EngineError(ErrorCode::FileInUse,
-                              "Could not use '" + path + "'; file already in use.");
-        }
-        throwIo("locking", path, error);
-    }
-    return std::unique_ptr<PosixPageFile>(new PosixPageFile(path, fd, writable));
+    return std::make_unique<PosixPageFile>(path, fd, writable);
 }
 
-std::unique_ptr<PosixPageFile> PosixPageFile::create(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+std::unique_ptr<PosixPageFile> PosixPageFile::create(const std::string& path,
+                                                     const FileInfo* like) {
+    // Made owner-only, then given like's owner and mode, so that no one else can read what is
+    // written until it has the database's own protection.
+    int fd =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, like ? 0600 : 0644);
     if (fd < 0) {
         int error = errno;
         if (error == EEXIST) {
             throw EngineError(ErrorCode::IoError,
                               "Cannot create '" + path + "': the file already exists.");
         }
-        throwIo("creating", path, error);
+        if (error == EACCES || error == EROFS || error == EPERM) {
+            throw EngineError(ErrorCode::ReadOnly,
+                              "Cannot update. Database or object is read-only.");
+        }
+        throwFileError("creating", path, error);
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        int error = errno;
-        ::close(fd);
-        throwIo("locking", path, error);
+    if (like) {
+        // Only a privileged process may give a file away; any process may give it a group it
+        // belongs to. Where neither works the file stays the creator's, still owner-only
+        // unless like's mode opens it further.
+        if (::fchown(fd, like->owner, like->group) != 0) {
+            (void)::fchown(fd, static_cast<uid_t>(-1), like->group);
+        }
+        if (::fchmod(fd, like->mode & 0777) != 0) {
+            int error = errno;
+            ::close(fd);
+            ::unlink(path.c_str());
+            throwFileError("creating", path, error);
+        }
     }
-    return std::unique_ptr<PosixPageFile>(new PosixPageFile(path, fd, true));
+    return std::make_unique<PosixPageFile>(path, fd, true);
 }
 
 PosixPageFile::~PosixPageFile() { ::close(m_fd); }
+
+void PosixPageFile::refresh() {
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0) throwFileError("examining", m_path, errno);
+    m_size = static_cast<uint64_t>(info.st_size);
+}
 
 void PosixPageFile::read(uint64_t offset, MutableBytes out) {
     if (offset > m_size || out.size() > m_size - offset) {
@@ -98,7 +136,7 @@ void PosixPageFile::read(uint64_t offset, MutableBytes out) {
             ::pread(m_fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) continue;
-            throwIo("reading", m_path, errno);
+            throwFileError("reading", m_path, errno);
         }
         if (got == 0) {
             throw EngineError(ErrorCode::Corrupt,
@@ -118,7 +156,8 @@ void PosixPageFile::write(uint64_t offset, Bytes data) {
                                static_cast<off_t>(offset + done));
         if (put < 0) {
             if (errno == EINTR) continue;
-            throwIo("writing", m_path, errno);
+            if (offset + done > m_size) m_size = offset + done;
+            throwFileError("writing", m_path, errno);
         }
         done += static_cast<size_t>(put);
     }
@@ -129,7 +168,7 @@ void PosixPageFile::write(uint64_t offset, Bytes data) {
 
 void PosixPageFile::sync() {
     if (m_writable && ::fdatasync(m_fd) != 0) {
-        throwIo("flushing", m_path, errno);
+        throwFileError("flushing", m_path, errno);
     }
 }
 
@@ -138,9 +177,38 @@ void PosixPageFile::truncate(uint64_t size) {
         throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
     }
     if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) {
-        throwIo("resizing", m_path, errno);
+        throwFileError("resizing", m_path, errno);
     }
     m_size = size;
+}
+
+bool PosixPageFile::lock(uint64_t offset, uint64_t length, LockMode mode) {
+    struct flock request {};
+    request.l_type = mode == LockMode::Unlocked ? F_UNLCK
+                     : mode == LockMode::Shared ? F_RDLCK
+                                                : F_WRLCK;
+    request.l_whence = SEEK_SET;
+    request.l_start = static_cast<off_t>(offset);
+    request.l_len = static_cast<off_t>(length);
+    while (::fcntl(m_fd, F_OFD_SETLK, &request) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EACCES) return false;
+        throwFileError("locking", m_path, errno);
+    }
+    return true;
+}
+
+bool PosixPageFile::lockedElsewhere(uint64_t offset, uint64_t length) {
+    struct flock request {};
+    request.l_type = F_WRLCK;
+    request.l_whence = SEEK_SET;
+    request.l_start = static_cast<off_t>(offset);
+    request.l_len = static_cast<off_t>(length);
+    while (::fcntl(m_fd, F_OFD_GETLK, &request) != 0) {
+        if (errno == EINTR) continue;
+        throwFileError("locking", m_path, errno);
+    }
+    return request.l_type != F_UNLCK;
 }
 
 }  // namespace engine::storage

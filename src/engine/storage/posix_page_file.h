@@ -1,7 +1,7 @@
-// A real file opened with POSIX calls. A file opened for writing holds an exclusive advisory
-// lock (flock) for as long as it is open, so a second writer in any process is refused with
-// "Could not use '<path>'; file already in use."; readers take no lock and may still read.
-// The kernel drops the lock when the file is closed or its process dies.
+// A real file opened with POSIX calls. Only regular files open: a folder, a FIFO or a device is
+// refused before anything could block on it. Locks are open-file-description locks
+// (F_OFD_SETLK): they belong to this open file, so two opens of one file conflict even within
+// one process, and the kernel drops them when the file is closed or its process dies.
 #pragma once
 
 #include "engine/storage/page_file.h"
@@ -12,12 +12,17 @@ namespace engine::storage {
 
 enum class OpenMode { ReadOnly, ReadWrite };
 
-class PosixPageFile final : public PageFile {
+class PosixPageFile : public PageFile {
 public:
-    // Throws FileNotFound, FileInUse or IoError.
+    // Throws FileNotFound, ReadOnly, UnrecognizedFormat (not a regular file) or IoError.
     static std::unique_ptr<PosixPageFile> open(const std::string& path, OpenMode mode);
-    // Creates a new file; fails with IoError (naming the path) if it exists already.
-    static std::unique_ptr<PosixPageFile> create(const std::string& path);
+    // Creates a new file; fails with IoError (naming the path) if anything is there already.
+    // With like, the file gets like's permission bits and owner (as far as this process may
+    // give them) before a byte is written to it.
+    static std::unique_ptr<PosixPageFile> create(const std::string& path,
+                                                 const FileInfo* like = nullptr);
+    // Takes over fd, an open regular file, named path in messages.
+    PosixPageFile(std::string path, int fd, bool writable);
     ~PosixPageFile() override;
 
     PosixPageFile(const PosixPageFile&) = delete;
@@ -26,24 +31,27 @@ public:
     const std::string& path() const override { return m_path; }
     bool writable() const override { return m_writable; }
     uint64_t size() const override { return m_size; }
+    FileInfo info() const override { return m_info; }
     void read(uint64_t offset, MutableBytes out) override;
     void write(uint64_t offset, Bytes data) override;
     void sync() override;
     void truncate(uint64_t size) override;
+    void refresh() override;
+    bool lock(uint64_t offset, uint64_t length, LockMode mode) override;
+    bool lockedElsewhere(uint64_t offset, uint64_t length) override;
 
-    // Device and inode: the identity of the file, whatever path names it.
-    uint64_t device() const { return m_device; }
-    uint64_t inode() const { return m_inode; }
+    int descriptor() const { return m_fd; }
 
 private:
-    PosixPageFile(std::string path, int fd, bool writable);
-
     std::string m_path;
     int m_fd;
     bool m_writable;
     uint64_t m_size = 0;
-    uint64_t m_device = 0;
-    uint64_t m_inode = 0;
+    FileInfo m_info;
 };
+
+// Throws the engine's error for a failed system call on path: DiskFull for a full disk or quota,
+// else IoError ("Disk or network error while <what> '<path>': <reason>.").
+[[noreturn]] void throwFileError(const std::string& what, const std::string& path, int error);
 
 }  // namespace engine::storage
