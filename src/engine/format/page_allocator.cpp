@@ -44,7 +44,11 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
     };
     auto contents = pager.read(kGlobalMapPage);
     DataPageView page(*contents, format, kGlobalMapPage, pager.path());
-    if (page.rowCount() == 0) damaged(kGlobalMapPage, "is missing");
+    // Page 1 names itself as its owner in every file; another owner means another object's page
+    // lies where the map belongs.
+    if (page.owner() != kGlobalMapPage || page.rowCount() == 0) {
+        damaged(kGlobalMapPage, "is missing");
+    }
     std::vector<uint8_t> row = rowOf(page, 0);
     auto mark = [&](storage::Bytes bitmap, uint64_t first) {
         for (size_t index = 0; index < bitmap.size(); ++index) {
