@@ -94,6 +94,14 @@ void markFree(FileBytes& bytes, PageNumber page) {
     bytes[row + 5 + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
 }
 
+// Marks page in use in the global page map.
+void markInUse(FileBytes& bytes, PageNumber page) {
+    const size_t map = kPageSize;
+    const size_t row = map + (get32(bytes, map + 14) & 0x1FFF);
+    const uint32_t bit = page - get32(bytes, row + 1);
+    bytes[row + 5 + bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
+}
+
 void makeTable(Database& database) { copyTable(database, "Table1", database, "Copied"); }
 void dropTable(Database& database) { database.dropTable("Table3"); }
 
@@ -199,6 +207,18 @@ TEST_F(DamagedWrite, droppedTablesRootOnAnotherTablesPageIsRefused) {
 TEST_F(DamagedWrite, pageInUseMarkedFreeIsNotTaken) {
     // The global map calls the catalogue's definition page free; a new table must not take it.
     expectRefused([&](FileBytes& bytes) { markFree(bytes, 2); }, makeTable, {2});
+}
+
+TEST_F(DamagedWrite, dataPageInUseMarkedFreeIsNotTaken) {
+    // The global map calls Table1's first data page free, and every free page before it is
+    // taken by the copy's other pages first: its header names Table1, whose map lists it.
+    const PageNumber victim = m_facts.table1Pages.at(0);
+    expectRefused(
+        [&](FileBytes& bytes) {
+            for (PageNumber page = 2; page < victim; ++page) markInUse(bytes, page);
+            markFree(bytes, victim);
+        },
+        makeTable, {victim});
 }
 
 TEST_F(DamagedWrite, usageMapOnAnotherTablesPageIsRefused) {
