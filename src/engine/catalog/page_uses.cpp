@@ -161,40 +161,34 @@ std::function<void(PageNumber)> refuseNamedPages(storage::Pager& pager,
     const PageNumber pageCount = pager.pageCount();
     return [&pager, &format, codePage, inUse = std::move(inUse), everyUse,
             pageCount](PageNumber page) {
-        auto collectEveryUse = [&] {
-            if (*everyUse) return;
-            everyUse->emplace(collectPageUses(pager, format, codePage, PageUses::Claims::Named));
-            (*everyUse)->requireNoProblems();
-        };
-        if (page >= pageCount) {
-            collectEveryUse();
-            if (const std::string* user = (*everyUse)->userOf(page)) {
-                throw namedPage(pager, page, *user);
-            }
-            return;
-        }
-        auto contents = pager.read(page);
-        const uint8_t type = (*contents)[0];
-        const uint32_t owner = storage::readU32LE(*contents, 4);
-        const bool tablePage = type == format::kDataPageType || isIndexPage(type);
-        if (tablePage && owner != format::kLongValueOwner && owner != format::kUsageMapOwner) {
-            // A page a dropped table left behind names a definition page that is free now or
-            // holds something else.
-            if (owner <= format::kGlobalMapPage || owner >= pager.pageCount() || !inUse(owner) ||
-                (*pager.read(owner))[0] != format::kTableDefinitionPageType) {
+        if (page < pageCount) {
+            auto contents = pager.read(page);
+            const uint8_t type = (*contents)[0];
+            const uint32_t owner = storage::readU32LE(*contents, 4);
+            const bool tablePage = type == format::kDataPageType || isIndexPage(type);
+            if (tablePage && owner != format::kLongValueOwner &&
+                owner != format::kUsageMapOwner) {
+                // A page a dropped table left behind names a definition page that was free when
+                // the change began or holds something else.
+                if (owner <= format::kGlobalMapPage || !inUse(owner) ||
+                    (*pager.read(owner))[0] != format::kTableDefinitionPageType) {
+                    return;
+                }
+                if (ownerNames(pager, format, codePage, owner, page)) {
+                    throw namedPage(pager, page, "the table whose definition is on page " +
+                                                     std::to_string(owner));
+                }
                 return;
             }
-            if (ownerNames(pager, format, codePage, owner, page)) {
-                throw namedPage(pager, page, "the table whose definition is on page " +
-                                                 std::to_string(owner));
+            if (!tablePage && type != format::kTableDefinitionPageType &&
+                type != format::kBitmapPageType) {
+                return;
             }
-            return;
         }
-        if (!tablePage && type != format::kTableDefinitionPageType &&
-            type != format::kBitmapPageType) {
-            return;
+        if (!*everyUse) {
+            everyUse->emplace(collectPageUses(pager, format, codePage, PageUses::Claims::Named));
+            (*everyUse)->requireNoProblems();
         }
-        collectEveryUse();
         if (const std::string* user = (*everyUse)->userOf(page)) {
             throw namedPage(pager, page, *user);
         }
