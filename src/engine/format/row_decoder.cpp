@@ -158,8 +158,8 @@ void RowDecoder::decodeBytes(size_t index, storage::Bytes bytes, PageNumber page
             decodeText(bytes, m_format.jet3, column.codePage, text());
             return;
         case ColumnType::Memo:
-            decodeText(readLongValue(m_pager, m_format, bytes), m_format.jet3, column.codePage,
-                       text());
+            decodeText(readLongValue(m_pager, m_format, bytes, m_longValue), m_format.jet3,
+                       column.codePage, text());
             return;
         case ColumnType::Ole:
             value = readLongValue(m_pager, m_format, bytes);

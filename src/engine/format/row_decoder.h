@@ -50,6 +50,7 @@ private:
     const TableDefinition& m_table;
     std::vector<ColumnPlan> m_plans;  // by column position
     RowLayout m_layout;
+    ByteString m_longValue;  // a memo's bytes read from its pages, storage kept between rows
 };
 
 }  // namespace engine::format
