@@ -143,6 +143,13 @@ private:
     bool readCommitted(PageNumber page, MutableBytes stored);
     void remember(PageNumber page, PageRef contents);
     void writeToFile(PageNumber page, const PageBuffer& plain);
+    // Pages nothing refers to are gathered (up to kStagedPages of them) and written in runs of
+    // consecutive pages, one call each: a table's new pages then reach the file in large writes
+    // although they are filled a little out of order. A read of a gathered page and a commit
+    // write them first; a rollback drops them.
+    void stage(PageNumber page, const PageBuffer& plain);
+    void flushStaged();
+    PageNumber stagedEnd() const;
     void endChange();
     void fail(const std::string& why) noexcept;
     void takeExclusive();
@@ -156,6 +163,9 @@ private:
     size_t m_cacheLimit = 256;
     std::list<std::pair<PageNumber, PageRef>> m_recent;  // most recently used first
     std::unordered_map<PageNumber, std::list<std::pair<PageNumber, PageRef>>::iterator> m_cache;
+    std::shared_ptr<PageBuffer> m_spare;  // a buffer the cache let go, for the next read
+    static constexpr size_t kStagedPages = 64;
+    std::map<PageNumber, PageBuffer> m_staged;  // pages written, as stored, not yet in the file
 
     FileSystem* m_fileSystem;  // null: no one else sees the file
     std::string m_resolvedPath;
