@@ -32,10 +32,6 @@ void DataPageView::badSlot(uint16_t row) const {
     damaged("holds row " + std::to_string(row) + " outside its row area");
 }
 
-storage::Bytes DataPageView::rowBytes(const RowSlot& slot) const {
-    return m_page.subspan(slot.start, slot.end - slot.start);
-}
-
 void DataPageView::requireOwner(uint32_t expected) const {
     if (owner() != expected) {
         damaged("belongs to another object (its owner is " + std::to_string(owner()) +

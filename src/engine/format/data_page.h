@@ -54,7 +54,9 @@ public:
     uint16_t rowCount() const { return m_rowCount; }
     // Throws Corrupt when the row's extent lies outside the page or overlaps the row table.
     RowSlot slot(uint16_t row) const;
-    storage::Bytes rowBytes(const RowSlot& slot) const;
+    storage::Bytes rowBytes(const RowSlot& slot) const {
+        return m_page.subspan(slot.start, slot.end - slot.start);
+    }
 
     // Throws Corrupt unless the page belongs to owner.
     void requireOwner(uint32_t owner) const;

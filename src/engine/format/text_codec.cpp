@@ -84,6 +84,14 @@ void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string&
             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), codePage);
         return;
     }
+    // Most stored texts are compressed and plain ASCII throughout: already UTF-8.
+    if (bytes.size() >= 2 && bytes[0] == kCompressedTextMarker0 &&
+        bytes[1] == kCompressedTextMarker1 &&
+        std::all_of(bytes.begin() + 2, bytes.end(),
+                    [](uint8_t byte) { return byte != 0 && byte < 0x80; })) {
+        text.assign(reinterpret_cast<const char*>(bytes.data()) + 2, bytes.size() - 2);
+        return;
+    }
     // UTF-8 takes at most twice the stored bytes: two for a compressed byte, three for a
     // UTF-16 unit, four for a surrogate pair. The text is put together in a scratch buffer
     // kept between calls, then copied: sizing the string up front would clear twice its
