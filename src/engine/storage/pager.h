@@ -16,9 +16,10 @@
 //                                                          journal's old length)
 //   writing     a writer in a change   writer              a flushed journal holding its header;
 //                                                          new pages past the old end or in pages
-//                                                          that were free; the pages in use as
-//                                                          committed (changes to them are held
-//                                                          in memory)
+//                                                          that were free (the last few gathered
+//                                                          in memory for larger writes); the
+//                                                          pages in use as committed (changes to
+//                                                          them are held in memory)
 //   committing  a writer in commit()   writer, pending,    the journal, flushed with the old
 //                                      shared (exclusive)  bytes of every page in use the change
 //                                                          overwrites, before the first of them
@@ -37,7 +38,8 @@
 //                                            lock (waits for readers)
 //   none -> writing             begin()      the journal is created and flushed, with its name
 //   writing -> committing       commit()     pending, then exclusive lock (waits for readers)
-//   committing -> none          commit()     journal entries, sync journal; pages in use
+//   committing -> none          commit()     gathered new pages written; journal entries,
+//                                            sync journal; pages in use
 //                                            written, sync file; journal removed, sync folder:
 //                                            that removal makes the change permanent
 //   writing -> none             rollback()   held pages dropped; free pages written get their
