@@ -1,6 +1,7 @@
 // Rows as CSV, the way the command-line tool prints them (value_text.h): a line of column names,
-// then one line per row. Fields are formatted straight into a buffer that goes to the stream in
-// large blocks, so writing costs little beside reading the rows.
+// then one line per row. Fields are formatted straight into a block that goes to the stream
+// whole, the common types without passing through a string, so writing costs little beside
+// reading the rows.
 #pragma once
 
 #include "engine/format/value.h"
@@ -25,10 +26,17 @@ public:
     void flush();
 
 private:
-    void endLine();
+    void field(const engine::format::Value& value);
+    void quoted(std::string_view text);
+    void put(char character);
+    // Room for bytes more characters at the end of the block (handing the block to the stream
+    // first when it is short of room); the caller then advances m_used.
+    char* room(size_t bytes);
 
     std::ostream& m_out;
-    std::string m_buffer;
+    std::vector<char> m_block;
+    size_t m_used = 0;
+    std::string m_scratch;  // the rarer values' text, storage kept between rows
 };
 
 }  // namespace tools

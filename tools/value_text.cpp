@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace tools {
 
@@ -10,25 +11,23 @@ using namespace engine::format;
 
 namespace {
 
+char* putLiteral(std::string_view text, char* out) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+// The put functions write at out, which has room for kMaxScalarText characters, and return
+// the end of what they wrote.
 template <typename Float>
-void appendShortestFloat(Float value, std::string& out) {
-    if (std::isnan(value)) {
-        out += "NaN";
-    } else if (std::isinf(value)) {
-        out += value > 0 ? "Infinity" : "-Infinity";
-    } else {
-        char buffer[512];
-        auto result =
-            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-        out.append(buffer, result.ptr);
-    }
+char* putShortestFloat(Float value, char* out) {
+    if (std::isnan(value)) return putLiteral("NaN", out);
+    if (std::isinf(value)) return putLiteral(value > 0 ? "Infinity" : "-Infinity", out);
+    return std::to_chars(out, out + kMaxScalarText, value, std::chars_format::fixed).ptr;
 }
 
 template <typename Integer>
-void appendInteger(Integer value, std::string& out) {
-    char buffer[24];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr);
+char* putInteger(Integer value, char* out) {
+    return std::to_chars(out, out + kMaxScalarText, value).ptr;
 }
 
 // Writes value as exactly digits decimal digits, zero-padded, at out; returns the end.
@@ -120,11 +119,8 @@ std::string extendedDateText(const std::string& stored) {
 
 namespace {
 
-void appendDateTime(double days, std::string& out) {
-    if (!std::isfinite(days) || std::fabs(days) > 1e7) {
-        appendShortestFloat(days, out);
-        return;
-    }
+char* putDateTime(double days, char* out) {
+    if (!std::isfinite(days) || std::fabs(days) > 1e7) return putShortestFloat(days, out);
     double whole = std::trunc(days);
     auto seconds = static_cast<int64_t>(std::llround(std::fabs(days - whole) * 86400.0));
     auto dayNumber = static_cast<int64_t>(whole);
@@ -136,10 +132,9 @@ void appendDateTime(double days, std::string& out) {
     unsigned month = 0;
     unsigned day = 0;
     civilFromDays(dayNumber + kOleEpochFromUnix, year, month, day);
-    char buffer[64];
-    char* end = buffer;
+    char* end = out;
     if (year < 0 || year > 9999) {
-        end += std::snprintf(buffer, sizeof buffer, "%04lld", static_cast<long long>(year));
+        end += std::snprintf(out, 64, "%04lld", static_cast<long long>(year));
     } else {
         end = putPadded(year, 4, end);
     }
@@ -152,16 +147,14 @@ void appendDateTime(double days, std::string& out) {
     *end++ = ':';
     end = putPadded(seconds / 60 % 60, 2, end);
     *end++ = ':';
-    end = putPadded(seconds % 60, 2, end);
-    out.append(buffer, end);
+    return putPadded(seconds % 60, 2, end);
 }
 
 }  // namespace
 
 std::string dateTimeText(double days) {
-    std::string text;
-    appendDateTime(days, text);
-    return text;
+    char buffer[kMaxScalarText];
+    return {buffer, putDateTime(days, buffer)};
 }
 
 std::string hexText(const ByteString& bytes) {
@@ -191,16 +184,15 @@ std::string decimalText(const Decimal& decimal) {
 
 namespace {
 
-void appendCurrency(Currency currency, std::string& out) {
+char* putCurrency(Currency currency, char* out) {
     // The amount in ten-thousandths: digits, then up to four after a point, trailing zeros
     // dropped.
     bool negative = currency.scaled < 0;
     uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(currency.scaled)
                                   : static_cast<uint64_t>(currency.scaled);
-    char buffer[32];
-    char* end = buffer;
+    char* end = out;
     if (negative) *end++ = '-';
-    end = std::to_chars(end, buffer + sizeof buffer, magnitude / 10000).ptr;
+    end = std::to_chars(end, out + kMaxScalarText, magnitude / 10000).ptr;
     auto fraction = static_cast<int64_t>(magnitude % 10000);
     if (fraction != 0) {
         *end++ = '.';
@@ -211,38 +203,57 @@ void appendCurrency(Currency currency, std::string& out) {
         }
         end = putPadded(fraction, digits, end);
     }
-    out.append(buffer, end);
+    return end;
 }
 
 }  // namespace
 
 std::string currencyText(Currency currency) {
-    std::string text;
-    appendCurrency(currency, text);
-    return text;
+    char buffer[kMaxScalarText];
+    return {buffer, putCurrency(currency, buffer)};
+}
+
+char* putScalarText(const Value& value, char* out) {
+    struct Visitor {
+        char* out;
+        char* operator()(std::monostate) const { return out; }
+        char* operator()(bool v) const { return putLiteral(v ? "1" : "0", out); }
+        char* operator()(uint8_t v) const { return putInteger(v, out); }
+        char* operator()(int16_t v) const { return putInteger(v, out); }
+        char* operator()(int32_t v) const { return putInteger(v, out); }
+        char* operator()(int64_t v) const { return putInteger(v, out); }
+        char* operator()(Currency v) const { return putCurrency(v, out); }
+        char* operator()(float v) const { return putShortestFloat(v, out); }
+        char* operator()(double v) const { return putShortestFloat(v, out); }
+        char* operator()(DateTime v) const { return putDateTime(v.days, out); }
+        char* operator()(ComplexKey v) const { return putInteger(v.key, out); }
+        // Texts, bytes, GUIDs, decimals and extended dates have no bound on their length here.
+        char* operator()(const std::string&) const { return nullptr; }
+        char* operator()(const ByteString&) const { return nullptr; }
+        char* operator()(const Guid&) const { return nullptr; }
+        char* operator()(const Decimal&) const { return nullptr; }
+        char* operator()(const ExtendedDateTime&) const { return nullptr; }
+    };
+    return std::visit(Visitor{out}, value);
 }
 
 void appendValueText(const Value& value, std::string& out) {
-    struct Visitor {
-        std::string& out;
-        void operator()(std::monostate) const {}
-        void operator()(bool v) const { out += v ? '1' : '0'; }
-        void operator()(uint8_t v) const { appendInteger(v, out); }
-        void operator()(int16_t v) const { appendInteger(v, out); }
-        void operator()(int32_t v) const { appendInteger(v, out); }
-        void operator()(int64_t v) const { appendInteger(v, out); }
-        void operator()(Currency v) const { appendCurrency(v, out); }
-        void operator()(float v) const { appendShortestFloat(v, out); }
-        void operator()(double v) const { appendShortestFloat(v, out); }
-        void operator()(DateTime v) const { appendDateTime(v.days, out); }
-        void operator()(const std::string& v) const { out += v; }
-        void operator()(const ByteString& v) const { out += hexText(v); }
-        void operator()(const Guid& v) const { out += guidText(v); }
-        void operator()(const Decimal& v) const { out += decimalText(v); }
-        void operator()(const ExtendedDateTime& v) const { out += extendedDateText(v.stored); }
-        void operator()(ComplexKey v) const { appendInteger(v.key, out); }
-    };
-    std::visit(Visitor{out}, value);
+    char buffer[kMaxScalarText];
+    if (char* end = putScalarText(value, buffer)) {
+        out.append(buffer, end);
+        return;
+    }
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        out += *text;
+    } else if (const auto* bytes = std::get_if<ByteString>(&value)) {
+        out += hexText(*bytes);
+    } else if (const auto* guid = std::get_if<Guid>(&value)) {
+        out += guidText(*guid);
+    } else if (const auto* decimal = std::get_if<Decimal>(&value)) {
+        out += decimalText(*decimal);
+    } else if (const auto* date = std::get_if<ExtendedDateTime>(&value)) {
+        out += extendedDateText(date->stored);
+    }
 }
 
 std::string valueText(const Value& value) {

@@ -16,6 +16,12 @@ void appendValueText(const engine::format::Value& value, std::string& out);
 std::string csvField(const engine::format::Value& value);
 void appendCsvField(const engine::format::Value& value, std::string& out);
 std::string quoteCsv(std::string_view text);
+
+// Numbers, dates, Yes/No and NULL have texts of bounded length: putScalarText writes such a
+// value's text at out, which has room for kMaxScalarText characters, and returns its end; for
+// any other value it writes nothing and returns null.
+inline constexpr size_t kMaxScalarText = 512;
+char* putScalarText(const engine::format::Value& value, char* out);
 void appendQuotedCsv(std::string_view text, std::string& out);
 
 std::string dateTimeText(double days);

@@ -27,32 +27,9 @@ uint32_t DataPageView::owner() const { return readU32LE(m_page, kOwnerOffset); }
 
 uint16_t DataPageView::freeSpace() const { return readU16LE(m_page, kFreeSpaceOffset); }
 
-RowSlot DataPageView::slot(uint16_t row) const {
-    if (row >= m_rowCount) {
-        damaged("has no row " + std::to_string(row));
-    }
-    auto entryAt = [&](uint16_t index) {
-        return readU16LE(m_page, m_format.dataRowTableOffset + 2u * index);
-    };
-    uint16_t entry = entryAt(row);
-    RowSlot slot;
-    slot.start = entry & kRowOffsetMask;
-    slot.end = row == 0 ? static_cast<uint16_t>(m_format.pageSize)
-                        : static_cast<uint16_t>(entryAt(row - 1) & kRowOffsetMask);
-    slot.deleted = (entry & kRowDeletedFlag) != 0;
-    slot.lookup = (entry & kRowLookupFlag) != 0;
-    uint32_t tableEnd = m_format.dataRowTableOffset + 2u * m_rowCount;
-    // A deleted row may have been cut to nothing; a live one must lie inside the row area.
-    if (slot.start > slot.end || slot.end > m_format.pageSize ||
-        (!slot.deleted && slot.start < tableEnd)) {
-        if (slot.deleted) return {slot.end, slot.end, true, slot.lookup};
-        damaged("holds row " + std::to_string(row) + " outside its row area");
-    }
-    return slot;
-}
-
-storage::Bytes DataPageView::rowBytes(const RowSlot& slot) const {
-    return m_page.subspan(slot.start, slot.end - slot.start);
+void DataPageView::badSlot(uint16_t row) const {
+    if (row >= m_rowCount) damaged("has no row " + std::to_string(row));
+    damaged("holds row " + std::to_string(row) + " outside its row area");
 }
 
 void DataPageView::requireOwner(uint32_t expected) const {

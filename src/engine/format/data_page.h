@@ -54,7 +54,9 @@ public:
     uint16_t rowCount() const { return m_rowCount; }
     // Throws Corrupt when the row's extent lies outside the page or overlaps the row table.
     RowSlot slot(uint16_t row) const;
-    storage::Bytes rowBytes(const RowSlot& slot) const;
+    storage::Bytes rowBytes(const RowSlot& slot) const {
+        return m_page.subspan(slot.start, slot.end - slot.start);
+    }
 
     // Throws Corrupt unless the page belongs to owner.
     void requireOwner(uint32_t owner) const;
@@ -64,6 +66,7 @@ public:
 
 private:
     [[noreturn]] void damaged(const std::string& what) const;
+    [[noreturn]] void badSlot(uint16_t row) const;
 
     storage::Bytes m_page;
     const JetFormat& m_format;
@@ -71,5 +74,30 @@ private:
     std::string m_path;
     uint16_t m_rowCount = 0;
 };
+
+// Inline: a scan asks for every slot of every page.
+inline RowSlot DataPageView::slot(uint16_t row) const {
+    if (row >= m_rowCount) badSlot(row);
+    // The row table lies inside the page (checked on construction).
+    const uint8_t* table = m_page.data() + m_format.dataRowTableOffset;
+    auto entryAt = [table](uint16_t index) {
+        return static_cast<uint16_t>(table[2u * index] | (table[2u * index + 1u] << 8));
+    };
+    uint16_t entry = entryAt(row);
+    RowSlot slot;
+    slot.start = entry & kRowOffsetMask;
+    slot.end = row == 0 ? static_cast<uint16_t>(m_format.pageSize)
+                        : static_cast<uint16_t>(entryAt(row - 1) & kRowOffsetMask);
+    slot.deleted = (entry & kRowDeletedFlag) != 0;
+    slot.lookup = (entry & kRowLookupFlag) != 0;
+    uint32_t tableEnd = m_format.dataRowTableOffset + 2u * m_rowCount;
+    // A deleted row may have been cut to nothing; a live one must lie inside the row area.
+    if (slot.start > slot.end || slot.end > m_format.pageSize ||
+        (!slot.deleted && slot.start < tableEnd)) {
+        if (slot.deleted) return {slot.end, slot.end, true, slot.lookup};
+        badSlot(row);
+    }
+    return slot;
+}
 
 }  // namespace engine::format

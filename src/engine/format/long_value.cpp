@@ -27,8 +27,8 @@ storage::Bytes longValueRow(const DataPageView& view, uint8_t row) {
 
 }  // namespace
 
-ByteString readLongValue(storage::Pager& pager, const JetFormat& format,
-                         storage::Bytes descriptor) {
+storage::Bytes readLongValue(storage::Pager& pager, const JetFormat& format,
+                             storage::Bytes descriptor, ByteString& scratch) {
     if (descriptor.size() < kLongValueDescriptorSize) {
         damaged(pager, 0, "descriptor is cut short");
     }
@@ -41,8 +41,7 @@ ByteString readLongValue(storage::Pager& pager, const JetFormat& format,
         if (length > descriptor.size() - kLongValueDescriptorSize) {
             damaged(pager, 0, "claims more inline data than its row holds");
         }
-        auto data = descriptor.subspan(kLongValueDescriptorSize, length);
-        return {data.begin(), data.end()};
+        return descriptor.subspan(kLongValueDescriptorSize, length);
     }
     // No value can be longer than the file that holds it.
     if (length > static_cast<uint64_t>(pager.pageCount()) * format.pageSize) {
@@ -54,13 +53,15 @@ ByteString readLongValue(storage::Pager& pager, const JetFormat& format,
         DataPageView view(*contents, format, page, pager.path());
         auto bytes = longValueRow(view, row);
         if (length > bytes.size()) damaged(pager, page, "is shorter than its declared length");
-        return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length)};
+        scratch.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+        return scratch;
     }
     if ((header & ~kLongValueLengthMask) != 0) {
         damaged(pager, page, "has an unknown storage type");
     }
 
-    ByteString data;
+    ByteString& data = scratch;
+    data.clear();
     data.reserve(std::min<size_t>(length, 1 << 20));
     std::set<std::pair<PageNumber, uint8_t>> visited;
     while (data.size() < length) {
@@ -77,6 +78,14 @@ ByteString readLongValue(storage::Pager& pager, const JetFormat& format,
         page = readU24LE(bytes, 1);
     }
     return data;
+}
+
+ByteString readLongValue(storage::Pager& pager, const JetFormat& format,
+                         storage::Bytes descriptor) {
+    ByteString scratch;
+    auto data = readLongValue(pager, format, descriptor, scratch);
+    if (data.data() == scratch.data()) return scratch;
+    return {data.begin(), data.end()};
 }
 
 }  // namespace engine::format

@@ -28,5 +28,9 @@ inline constexpr uint32_t kLongValueLengthMask = 0x3FFFFFFF;
 // Reads the data of the long value a descriptor points to. Throws Corrupt on a damaged
 // descriptor, chain or page.
 ByteString readLongValue(storage::Pager& pager, const JetFormat& format, storage::Bytes descriptor);
+// The same without a copy where it can: an inline value is returned as a view of the
+// descriptor, others are read into scratch (its storage reused) and returned as a view of it.
+storage::Bytes readLongValue(storage::Pager& pager, const JetFormat& format,
+                             storage::Bytes descriptor, ByteString& scratch);
 
 }  // namespace engine::format

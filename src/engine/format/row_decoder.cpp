@@ -5,15 +5,61 @@
 #include "engine/format/text_codec.h"
 #include "engine/format/value_codec.h"
 
+#include <bit>
+#include <cstring>
+
 namespace engine::format {
+
+namespace {
+
+// A little-endian integer at bytes the caller has checked.
+template <typename Unsigned>
+Unsigned loadLE(const uint8_t* at) {
+    Unsigned value = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, at, sizeof value);
+    } else {
+        for (size_t byte = sizeof(Unsigned); byte-- > 0;) {
+            value = static_cast<Unsigned>((value << 8) | at[byte]);
+        }
+    }
+    return value;
+}
+
+RowDecoder::Kind kindOf(const ColumnDefinition& column) {
+    using Kind = RowDecoder::Kind;
+    if (column.isCalculated()) return Kind::Other;
+    if (column.type == ColumnType::Boolean) return Kind::Boolean;
+    if (!column.isFixed()) return column.type == ColumnType::Text ? Kind::Text : Kind::Other;
+    switch (column.type) {
+        case ColumnType::Long:
+            return Kind::Long;
+        case ColumnType::Integer:
+            return Kind::Integer;
+        case ColumnType::Double:
+            return Kind::Double;
+        case ColumnType::DateTime:
+            return Kind::DateTime;
+        case ColumnType::Currency:
+            return Kind::Currency;
+        default:
+            return Kind::Other;
+    }
+}
+
+}  // namespace
 
 RowDecoder::RowDecoder(storage::Pager& pager, const JetFormat& format, const TableDefinition& table)
     : m_pager(pager), m_format(format), m_table(table) {
     for (const auto& column : table.columns) {
         ColumnPlan plan;
+        plan.fixed = column.isFixed();
+        plan.number = column.number;
+        plan.position = plan.fixed ? column.fixedOffset : column.varIndex;
         plan.fixedSize = fixedSizeOf(column.type);
         if (plan.fixedSize == 0) plan.fixedSize = column.length;
         plan.knownType = columnTypeFromCode(static_cast<uint8_t>(column.type)).has_value();
+        plan.kind = kindOf(column);
         m_plans.push_back(plan);
     }
 }
@@ -42,30 +88,58 @@ void RowDecoder::decode(storage::Bytes row, PageNumber page, const std::vector<b
 }
 
 void RowDecoder::decodeColumn(size_t index, storage::Bytes row, PageNumber page, Value& value) {
-    const ColumnDefinition& column = m_table.columns[index];
-    if (column.type == ColumnType::Boolean && !column.isCalculated()) {
-        value = m_layout.columnPresent(column.number) && m_layout.nullMaskBit(column.number);
+    const ColumnPlan& plan = m_plans[index];
+    const bool present = m_layout.columnPresent(plan.number) && m_layout.nullMaskBit(plan.number);
+    if (plan.kind == Kind::Boolean) {
+        value = present;
         return;
     }
-    if (!m_layout.columnPresent(column.number) || !m_layout.nullMaskBit(column.number)) {
+    if (!present) {
         value = std::monostate();
         return;
     }
-    if (column.isFixed()) {
-        const uint32_t size = m_plans[index].fixedSize;
-        size_t start = m_layout.fixedStart + static_cast<size_t>(column.fixedOffset);
+    if (plan.fixed) {
+        const uint32_t size = plan.fixedSize;
+        size_t start = m_layout.fixedStart + static_cast<size_t>(plan.position);
         if (start > row.size() || size > row.size() - start) {
-            damaged(page, "holds a row too short for column '" + column.name + "'");
+            damaged(page, "holds a row too short for column '" + m_table.columns[index].name + "'");
         }
-        decodeBytes(index, row.subspan(start, size), page, value);
-        return;
+        // The common fixed types straight from the row (the bounds were checked above).
+        const uint8_t* at = row.data() + start;
+        switch (plan.kind) {
+            case Kind::Long:
+                value = static_cast<int32_t>(loadLE<uint32_t>(at));
+                return;
+            case Kind::Integer:
+                value = static_cast<int16_t>(loadLE<uint16_t>(at));
+                return;
+            case Kind::Double:
+                value = std::bit_cast<double>(loadLE<uint64_t>(at));
+                return;
+            case Kind::DateTime:
+                value = DateTime{std::bit_cast<double>(loadLE<uint64_t>(at))};
+                return;
+            case Kind::Currency:
+                value = Currency{static_cast<int64_t>(loadLE<uint64_t>(at))};
+                return;
+            default:
+                decodeBytes(index, row.subspan(start, size), page, value);
+                return;
+        }
     }
-    if (column.varIndex >= m_layout.variableCount()) {
+    if (plan.position >= m_layout.variableCount()) {
         value = std::monostate();
         return;
     }
-    uint16_t start = m_layout.variableOffsets[column.varIndex];
-    uint16_t end = m_layout.variableOffsets[column.varIndex + 1u];
+    uint16_t start = m_layout.variableOffsets[plan.position];
+    uint16_t end = m_layout.variableOffsets[plan.position + 1u];
+    if (plan.kind == Kind::Text) {
+        auto* held = std::get_if<std::string>(&value);
+        std::string& text = held ? *held : value.emplace<std::string>();
+        decodeText(row.subspan(start, end - start), m_format.jet3,
+                   m_table.columns[index].codePage, text);
+        return;
+    }
     decodeBytes(index, row.subspan(start, end - start), page, value);
 }
 
@@ -84,8 +158,8 @@ void RowDecoder::decodeBytes(size_t index, storage::Bytes bytes, PageNumber page
             decodeText(bytes, m_format.jet3, column.codePage, text());
             return;
         case ColumnType::Memo:
-            decodeText(readLongValue(m_pager, m_format, bytes), m_format.jet3, column.codePage,
-                       text());
+            decodeText(readLongValue(m_pager, m_format, bytes, m_longValue), m_format.jet3,
+                       column.codePage, text());
             return;
         case ColumnType::Ole:
             value = readLongValue(m_pager, m_format, bytes);

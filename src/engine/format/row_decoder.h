@@ -22,9 +22,18 @@ public:
     void decode(storage::Bytes row, PageNumber page, const std::vector<bool>& wanted,
                 std::vector<Value>& values);
 
+    // How a column's value is read: the common types straight from the row, the rest through
+    // decodeBytes.
+    enum class Kind : uint8_t { Boolean, Long, Integer, Double, DateTime, Currency, Text, Other };
+
 private:
+
     // What the decoder works out once per column rather than once per value.
     struct ColumnPlan {
+        Kind kind = Kind::Other;
+        bool fixed = false;
+        uint16_t number = 0;     // the column's number (its null-mask bit)
+        uint16_t position = 0;   // fixed columns: offset in the fixed area; else the var index
         uint32_t fixedSize = 0;  // fixed columns: the bytes the value takes
         bool knownType = false;  // a type this engine decodes (else its bytes are kept)
     };
@@ -41,6 +50,7 @@ private:
     const TableDefinition& m_table;
     std::vector<ColumnPlan> m_plans;  // by column position
     RowLayout m_layout;
+    ByteString m_longValue;  // a memo's bytes read from its pages, storage kept between rows
 };
 
 }  // namespace engine::format

@@ -2,9 +2,11 @@
 
 #include "engine/storage/unicode.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace engine::format {
 
@@ -82,10 +84,27 @@ void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string&
             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), codePage);
         return;
     }
+    // Most stored texts are compressed and plain ASCII throughout: already UTF-8.
+    if (bytes.size() >= 2 && bytes[0] == kCompressedTextMarker0 &&
+        bytes[1] == kCompressedTextMarker1 &&
+        std::all_of(bytes.begin() + 2, bytes.end(),
+                    [](uint8_t byte) { return byte != 0 && byte < 0x80; })) {
+        text.assign(reinterpret_cast<const char*>(bytes.data()) + 2, bytes.size() - 2);
+        return;
+    }
     // UTF-8 takes at most twice the stored bytes: two for a compressed byte, three for a
-    // UTF-16 unit, four for a surrogate pair.
-    text.resize(bytes.size() * 2 + 4);
-    char* out = text.data();
+    // UTF-16 unit, four for a surrogate pair. The text is put together in a scratch buffer
+    // kept between calls, then copied: sizing the string up front would clear twice its
+    // length on every value.
+    thread_local std::unique_ptr<char[]> scratch;
+    thread_local size_t scratchSize = 0;
+    const size_t needed = bytes.size() * 2 + 4;
+    if (scratchSize < needed) {
+        scratchSize = std::max(needed, size_t{4096});
+        scratch.reset(new char[scratchSize]);
+    }
+    char* const begin = scratch.get();
+    char* out = begin;
     if (bytes.size() >= 2 && bytes[0] == kCompressedTextMarker0 &&
         bytes[1] == kCompressedTextMarker1) {
         bool compressed = true;
@@ -118,7 +137,7 @@ void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string&
     } else {
         out = putUtf16(out, bytes.data(), bytes.size() / 2);
     }
-    text.resize(static_cast<size_t>(out - text.data()));
+    text.assign(begin, static_cast<size_t>(out - begin));
 }
 
 std::string describeCharacter(char32_t character) {

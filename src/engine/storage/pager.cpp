@@ -7,6 +7,18 @@
 #include <algorithm>
 #include <mutex>
 
+// GCC names AddressSanitizer builds with a macro, clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define CORVANTA_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CORVANTA_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef CORVANTA_ADDRESS_SANITIZER
+#define CORVANTA_ADDRESS_SANITIZER 0
+#endif
+
 namespace engine::storage {
 
 namespace {
@@ -126,7 +138,8 @@ void Pager::recover() {
 }
 
 PageNumber Pager::pageCount() const {
-    return static_cast<PageNumber>(m_committedLength.value_or(m_file->size()) / m_pageSize);
+    auto pages = static_cast<PageNumber>(m_committedLength.value_or(m_file->size()) / m_pageSize);
+    return std::max(pages, stagedEnd());
 }
 
 void Pager::setCodec(std::unique_ptr<PageCodec> codec) {
@@ -161,7 +174,9 @@ PageRef Pager::read(PageNumber page) {
                               std::to_string(page) + " past the end of the file.",
                           page);
     }
-    auto buffer = std::make_shared<PageBuffer>(m_pageSize);
+    if (m_staged.count(page)) flushStaged();
+    // A page read fills the whole buffer, so a spare one needs no clearing first.
+    auto buffer = m_spare ? std::move(m_spare) : std::make_shared<PageBuffer>(m_pageSize);
     if (!readCommitted(page, *buffer)) {
         m_file->read(static_cast<uint64_t>(page) * m_pageSize, *buffer);
     }
@@ -207,6 +222,34 @@ void Pager::writeToFile(PageNumber page, const PageBuffer& plain) {
     }
 }
 
+PageNumber Pager::stagedEnd() const {
+    return m_staged.empty() ? 0 : m_staged.rbegin()->first + 1;
+}
+
+void Pager::stage(PageNumber page, const PageBuffer& plain) {
+    auto [slot, added] = m_staged.try_emplace(page);
+    slot->second.assign(plain.begin(), plain.end());
+    if (m_codec && page != 0) m_codec->encode(page, slot->second);
+    if (added && m_staged.size() >= kStagedPages) flushStaged();
+}
+
+void Pager::flushStaged() {
+    // Taken out before writing: a failed write leaves nothing staged to write again.
+    auto staged = std::move(m_staged);
+    m_staged.clear();
+    std::vector<uint8_t> run;
+    for (auto page = staged.begin(); page != staged.end();) {
+        // The longest stretch of consecutive pages, in one write.
+        PageNumber first = page->first;
+        run.clear();
+        PageNumber next = first;
+        for (; page != staged.end() && page->first == next; ++page, ++next) {
+            run.insert(run.end(), page->second.begin(), page->second.end());
+        }
+        m_file->write(static_cast<uint64_t>(first) * m_pageSize, run);
+    }
+}
+
 void Pager::write(PageNumber page, Bytes data) {
     if (!inTransaction()) {
         throw EngineError(ErrorCode::Internal, "page write outside a change", page);
@@ -232,7 +275,7 @@ void Pager::write(PageNumber page, Bytes data) {
             m_file->read(static_cast<uint64_t>(page) * m_pageSize, stored);
             m_freeOriginal.emplace(page, std::move(stored));
         }
-        writeToFile(page, *plain);
+        stage(page, *plain);
     } else {
         m_held[page] = plain;
     }
@@ -241,6 +284,7 @@ void Pager::write(PageNumber page, Bytes data) {
 
 void Pager::commit() {
     if (!inTransaction()) return;
+    flushStaged();
     if (!m_fileSystem) {
         m_file->sync();
         endChange();
@@ -268,6 +312,7 @@ void Pager::commit() {
 
 void Pager::rollback() noexcept {
     if (!inTransaction()) return;
+    m_staged.clear();  // pages nothing refers to: the old length and bytes come back below
     m_held.clear();
     dropCache();
     if (!m_fileSystem) {
@@ -294,6 +339,7 @@ void Pager::rollback() noexcept {
 }
 
 void Pager::endChange() {
+    m_staged.clear();
     m_held.clear();
     m_original.clear();
     m_freeOriginal.clear();
@@ -313,6 +359,7 @@ void Pager::fail(const std::string& why) noexcept {
     // old length.
     m_state = State::Error;
     m_failure = why;
+    m_staged.clear();
     m_journal.reset();
     m_wasFree = nullptr;
     m_committedLength = m_lengthAtBegin;
@@ -334,6 +381,17 @@ void Pager::remember(PageNumber page, PageRef contents) {
     m_cache[page] = m_recent.begin();
     if (m_recent.size() > m_cacheLimit) {
         m_cache.erase(m_recent.back().first);
+        // A page nobody else holds gives its buffer to the next read: a long scan then
+        // allocates and clears no buffers. The buffer was made writable, so lending it out
+        // as writable again is sound.
+        // Under AddressSanitizer the buffer is freed instead, so that a view kept past its
+        // page's eviction is reported rather than reading the next page's bytes.
+#if !CORVANTA_ADDRESS_SANITIZER
+        PageRef& oldest = m_recent.back().second;
+        if (oldest.use_count() == 1 && oldest->size() == m_pageSize) {
+            m_spare = std::const_pointer_cast<PageBuffer>(std::move(oldest));
+        }
+#endif
         m_recent.pop_back();
     }
 }

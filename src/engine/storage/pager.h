@@ -16,9 +16,10 @@
 //                                                          journal's old length)
 //   writing     a writer in a change   writer              a flushed journal holding its header;
 //                                                          new pages past the old end or in pages
-//                                                          that were free; the pages in use as
-//                                                          committed (changes to them are held
-//                                                          in memory)
+//                                                          that were free (the last few gathered
+//                                                          in memory for larger writes); the
+//                                                          pages in use as committed (changes to
+//                                                          them are held in memory)
 //   committing  a writer in commit()   writer, pending,    the journal, flushed with the old
 //                                      shared (exclusive)  bytes of every page in use the change
 //                                                          overwrites, before the first of them
@@ -37,7 +38,8 @@
 //                                            lock (waits for readers)
 //   none -> writing             begin()      the journal is created and flushed, with its name
 //   writing -> committing       commit()     pending, then exclusive lock (waits for readers)
-//   committing -> none          commit()     journal entries, sync journal; pages in use
+//   committing -> none          commit()     gathered new pages written; journal entries,
+//                                            sync journal; pages in use
 //                                            written, sync file; journal removed, sync folder:
 //                                            that removal makes the change permanent
 //   writing -> none             rollback()   held pages dropped; free pages written get their
@@ -143,6 +145,13 @@ private:
     bool readCommitted(PageNumber page, MutableBytes stored);
     void remember(PageNumber page, PageRef contents);
     void writeToFile(PageNumber page, const PageBuffer& plain);
+    // Pages nothing refers to are gathered (up to kStagedPages of them) and written in runs of
+    // consecutive pages, one call each: a table's new pages then reach the file in large writes
+    // although they are filled a little out of order. A read of a gathered page and a commit
+    // write them first; a rollback drops them.
+    void stage(PageNumber page, const PageBuffer& plain);
+    void flushStaged();
+    PageNumber stagedEnd() const;
     void endChange();
     void fail(const std::string& why) noexcept;
     void takeExclusive();
@@ -156,6 +165,9 @@ private:
     size_t m_cacheLimit = 256;
     std::list<std::pair<PageNumber, PageRef>> m_recent;  // most recently used first
     std::unordered_map<PageNumber, std::list<std::pair<PageNumber, PageRef>>::iterator> m_cache;
+    std::shared_ptr<PageBuffer> m_spare;  // a buffer the cache let go, for the next read
+    static constexpr size_t kStagedPages = 64;
+    std::map<PageNumber, PageBuffer> m_staged;  // pages written, as stored, not yet in the file
 
     FileSystem* m_fileSystem;  // null: no one else sees the file
     std::string m_resolvedPath;
