@@ -15,7 +15,7 @@ constexpr QFile::Permissions kModeBits = QFile::ReadOwner | QFile::WriteOwner | 
                                          QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
 
-QString& replacedFolder() {
+QString& replacedSettingsFolder() {
     static QString folder;
     return folder;
 }
@@ -59,8 +59,8 @@ void preparePrivateFile(const QString& path) {
 }  // namespace
 
 QString settingsFolder() {
-    if (!replacedFolder().isEmpty()) {
-        return replacedFolder();
+    if (!replacedSettingsFolder().isEmpty()) {
+        return replacedSettingsFolder();
     }
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (folder.isEmpty()) {
@@ -69,7 +69,7 @@ QString settingsFolder() {
     return folder;
 }
 
-void setSettingsFolder(const QString& folder) { replacedFolder() = folder; }
+void setSettingsFolder(const QString& folder) { replacedSettingsFolder() = folder; }
 
 QString settingsFilePath(const QString& application) {
     if (application.isEmpty() || application.contains(QLatin1Char('/')) ||

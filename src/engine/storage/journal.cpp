@@ -9,7 +9,7 @@ namespace engine::storage {
 
 namespace {
 
-constexpr char kMagic[16] = {'C', 'o', 'r', 'v', 'a', 'n', 't', 'a',
+constexpr char kJournalMagic[16] = {'C', 'o', 'r', 'v', 'a', 'n', 't', 'a',
                              ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l'};
 constexpr uint32_t kVersion = 2;
 constexpr size_t kHeaderSize = 64;
@@ -61,7 +61,7 @@ std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::stri
     std::string path = pathFor(resolvedPath);
     const FileInfo info = database.info();
     std::vector<uint8_t> header(kHeaderSize, 0);
-    std::memcpy(header.data(), kMagic, sizeof kMagic);
+    std::memcpy(header.data(), kJournalMagic, sizeof kJournalMagic);
     writeU32LE(header, 16, kVersion);
     writeU32LE(header, 20, pageSize);
     writeU64LE(header, 24, database.size());
@@ -108,7 +108,7 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
     bool whole = size >= kHeaderSize;
     if (whole) {
         m_file->read(0, header);
-        whole = std::memcmp(header.data(), kMagic, sizeof kMagic) == 0 &&
+        whole = std::memcmp(header.data(), kJournalMagic, sizeof kJournalMagic) == 0 &&
                 readU32LE(header, 16) == kVersion &&
                 readU32LE(header, 60) == checksum(0, Bytes(header).first(60));
     }
@@ -117,11 +117,11 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
     // the start of a header; anything else is some other file, which stays where it is.
     if (!whole) {
         if (size > kHeaderSize) return Verdict::Foreign;
-        header.resize(std::min<uint64_t>(size, sizeof kMagic));
+        header.resize(std::min<uint64_t>(size, sizeof kJournalMagic));
         m_file->read(0, header);
         const bool zeros =
             std::all_of(header.begin(), header.end(), [](uint8_t byte) { return byte == 0; });
-        const bool ours = std::equal(header.begin(), header.end(), kMagic);
+        const bool ours = std::equal(header.begin(), header.end(), kJournalMagic);
         return zeros || ours ? Verdict::Empty : Verdict::Foreign;
     }
 
