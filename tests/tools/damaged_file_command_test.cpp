@@ -2,27 +2,13 @@
 // check reports the damage, instead of giving part of a table as though it were all of it.
 #include "support/fixtures.h"
 
-#include "commands.h"
+#include "command_outcome.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace {
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome run(const std::vector<std::string>& words) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = tools::runCommandLine(words, out, err);
-    return {status, out.str(), err.str()};
-}
 
 std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -34,7 +20,7 @@ void store(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-bool isDamageError(const Outcome& outcome) {
+bool isDamageError(const CommandOutcome& outcome) {
     return outcome.status == 1 && outcome.err.rfind("error 3049: ", 0) == 0;
 }
 
@@ -46,22 +32,22 @@ TEST(DamagedFileCommand, fileCutShortIsReportedNotExportedInPart) {
     store(path, bytes);
 
     // The catalogue survives the cut; the tables whose pages were cut off do not.
-    EXPECT_EQ(run({"tables", path}).status, 0);
+    EXPECT_EQ(runCommand({"tables", path}).status, 0);
     int damaged = 0;
     for (const char* table : {"Table1", "Table2", "Table3", "Table4"}) {
-        const Outcome exported = run({"export", path, table});
+        const CommandOutcome exported = runCommand({"export", path, table});
         if (exported.status == 0) continue;
         EXPECT_TRUE(isDamageError(exported)) << exported.err;
         ++damaged;
         const std::string destination =
             folder.copyFixture("jet4/emptyJet4.mdb", "copy.mdb").string();
         const auto before = bytesOf(destination);
-        EXPECT_TRUE(isDamageError(run({"copy", path, table, destination})));
+        EXPECT_TRUE(isDamageError(runCommand({"copy", path, table, destination})));
         EXPECT_TRUE(bytesOf(destination) == before);
         std::filesystem::remove(destination);
     }
     EXPECT_GT(damaged, 0);
-    const Outcome check = run({"check", path});
+    const CommandOutcome check = runCommand({"check", path});
     EXPECT_EQ(check.status, 1);
     EXPECT_NE(check.out, "ok\n");
 }
@@ -75,8 +61,8 @@ TEST(DamagedFileCommand, zeroedCatalogueIsReported) {
     ASSERT_EQ(bytes[17 * 4096 + 4], 0x02);
     std::fill_n(bytes.begin() + 17 * 4096, 4096, 0);
     store(path, bytes);
-    EXPECT_TRUE(isDamageError(run({"tables", path})));
-    const Outcome check = run({"check", path});
+    EXPECT_TRUE(isDamageError(runCommand({"tables", path})));
+    const CommandOutcome check = runCommand({"check", path});
     EXPECT_EQ(check.status, 1);
     EXPECT_NE(check.out.find("MSysObjects"), std::string::npos) << check.out;
 }

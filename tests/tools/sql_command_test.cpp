@@ -4,72 +4,58 @@
 #include "support/fixtures.h"
 #include "support/process.h"
 
-#include "commands.h"
+#include "command_outcome.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <unistd.h>
 
 namespace {
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome run(const std::vector<std::string>& words) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = tools::runCommandLine(words, out, err);
-    return {status, out.str(), err.str()};
-}
 
 TEST(SqlCommand, runsOneStatementAndPrintsRowsAsExportDoes) {
     support::TempDir folder;
     const std::string path = folder.copyFixture("jet4/password-V2000_with-password.mdb").string();
     const std::string source = support::fixture("jet4/testV2003.mdb").string();
 
-    Outcome copy = run({"sql", path, "-p", "password",
+    CommandOutcome copy = runCommand({"sql", path, "-p", "password",
                         "SELECT  * INTO Copied FROM [MS Access;DATABASE=" + source + "].[Table1]"});
     EXPECT_EQ(copy.status, 0) << copy.err;
     EXPECT_EQ(copy.out, "");
     // The copy exports as its source does, through the tool and through mdbtools.
-    const Outcome exported = run({"export", path, "-p", "password", "Copied"});
-    EXPECT_EQ(exported.out, run({"export", source, "Table1"}).out);
+    const CommandOutcome exported = runCommand({"export", path, "-p", "password", "Copied"});
+    EXPECT_EQ(exported.out, runCommand({"export", source, "Table1"}).out);
     EXPECT_EQ(support::runProcess({"mdb-export", path, "Copied"}).out,
               support::runProcess({"mdb-export", source, "Table1"}).out);
     // SELECT * prints what export prints.
-    Outcome selected = run({"sql", path, "-p", "password", "SELECT * FROM Copied"});
+    CommandOutcome selected = runCommand({"sql", path, "-p", "password", "SELECT * FROM Copied"});
     EXPECT_EQ(selected.status, 0);
     EXPECT_EQ(selected.out, exported.out);
 
-    Outcome some = run({"sql", path, "-p", "password",
+    CommandOutcome some = runCommand({"sql", path, "-p", "password",
                         "SELECT C AS Count1, A FROM Copied WHERE A LIKE 'a*' AND C > 1"});
     EXPECT_EQ(some.out, "\"Count1\",\"A\"\n2,\"abcdefg\"\n") << some.err;
 
-    Outcome drop = run({"sql", path, "-p", "password", "DROP TABLE `Copied`;"});
+    CommandOutcome drop = runCommand({"sql", path, "-p", "password", "DROP TABLE `Copied`;"});
     EXPECT_EQ(drop.status, 0);
-    Outcome gone = run({"sql", path, "-p", "password", "DROP TABLE `Copied`"});
+    CommandOutcome gone = runCommand({"sql", path, "-p", "password", "DROP TABLE `Copied`"});
     EXPECT_EQ(gone.status, 1);
     EXPECT_EQ(gone.err, "error 3376: Table 'Copied' does not exist.\n");
-    EXPECT_EQ(run({"check", path, "-p", "password"}).out, "ok\n");
+    EXPECT_EQ(runCommand({"check", path, "-p", "password"}).out, "ok\n");
 }
 
 TEST(SqlCommand, reportsErrorsAndUsage) {
     support::TempDir folder;
     const std::string path = folder.copyFixture("jet4/password-V2000_with-password.mdb").string();
-    EXPECT_EQ(run({"sql", path, "SELECT * FROM Table1"}).err,
+    EXPECT_EQ(runCommand({"sql", path, "SELECT * FROM Table1"}).err,
               "error 3031: Not a valid password.\n");
-    const Outcome wrong =
-        run({"sql", path, "-p", "password", "SELECT * FROM Table1; DROP TABLE x"});
+    const CommandOutcome wrong =
+        runCommand({"sql", path, "-p", "password", "SELECT * FROM Table1; DROP TABLE x"});
     EXPECT_EQ(wrong.status, 1);
     EXPECT_EQ(wrong.err.rfind("error 3142: Characters found after end of SQL statement.", 0), 0u)
         << wrong.err;
-    EXPECT_EQ(run({"sql", path}).status, 2);
-    EXPECT_EQ(run({"sql", path, "-p", "password", "SELECT * FROM Table1", "extra"}).status, 2);
-    EXPECT_EQ(run({"check", path, "-p", "password"}).out, "ok\n");
+    EXPECT_EQ(runCommand({"sql", path}).status, 2);
+    EXPECT_EQ(runCommand({"sql", path, "-p", "password", "SELECT * FROM Table1", "extra"}).status, 2);
+    EXPECT_EQ(runCommand({"check", path, "-p", "password"}).out, "ok\n");
 }
 
 // A statement that only reads needs no more than reading, so it runs while another process
@@ -77,7 +63,7 @@ TEST(SqlCommand, reportsErrorsAndUsage) {
 TEST(SqlCommand, aSelectRunsWhileAnotherProcessWrites) {
     support::TempDir folder;
     const std::string path = folder.copyFixture("jet4/testV2003.mdb").string();
-    const std::string expected = run({"export", path, "Table1"}).out;
+    const std::string expected = runCommand({"export", path, "Table1"}).out;
     int ready[2];
     int release[2];
     ASSERT_EQ(::pipe(ready), 0);
@@ -92,10 +78,10 @@ TEST(SqlCommand, aSelectRunsWhileAnotherProcessWrites) {
     });
     char signal = 0;
     ASSERT_EQ(::read(ready[0], &signal, 1), 1);
-    const Outcome selected = run({"sql", path, "SELECT * FROM Table1"});
+    const CommandOutcome selected = runCommand({"sql", path, "SELECT * FROM Table1"});
     EXPECT_EQ(selected.status, 0) << selected.err;
     EXPECT_EQ(selected.out, expected);
-    EXPECT_EQ(run({"sql", path, "DROP TABLE Table1"}).err,
+    EXPECT_EQ(runCommand({"sql", path, "DROP TABLE Table1"}).err,
               "error 3045: Could not use '" + path + "'; file already in use.\n");
     ::close(release[1]);
     EXPECT_EQ(support::waitForChild(writer), 0);
@@ -110,19 +96,19 @@ TEST(SqlCommand, copiesATableIntoItsOwnFileWithoutWaitingForItself) {
     const std::string path = folder.copyFixture("jet4/testV2003.mdb").string();
     const std::string otherSpelling = (folder.path() / "." / "testV2003.mdb").string();
     const auto started = std::chrono::steady_clock::now();
-    const Outcome copy = run({"sql", path, "SELECT * INTO Again FROM [MS Access;DATABASE=" +
+    const CommandOutcome copy = runCommand({"sql", path, "SELECT * INTO Again FROM [MS Access;DATABASE=" +
                                                otherSpelling + "].[Table1]"});
     const auto took = std::chrono::steady_clock::now() - started;
     ASSERT_EQ(copy.status, 0) << copy.err;
     EXPECT_LT(took, std::chrono::seconds(5));
-    EXPECT_EQ(run({"export", path, "Again"}).out, run({"export", path, "Table1"}).out);
+    EXPECT_EQ(runCommand({"export", path, "Again"}).out, runCommand({"export", path, "Table1"}).out);
     // The program's rename within the file: a copy under the new name, then a drop of the old.
-    EXPECT_EQ(run({"sql", path, "SELECT a1.* INTO `Renamed` FROM `Again` AS a1;"}).status, 0);
-    EXPECT_EQ(run({"sql", path, "DROP TABLE `Again`;"}).status, 0);
-    EXPECT_EQ(run({"export", path, "Renamed"}).out, run({"export", path, "Table1"}).out);
-    EXPECT_EQ(run({"export", path, "Again"}).status, 1);
+    EXPECT_EQ(runCommand({"sql", path, "SELECT a1.* INTO `Renamed` FROM `Again` AS a1;"}).status, 0);
+    EXPECT_EQ(runCommand({"sql", path, "DROP TABLE `Again`;"}).status, 0);
+    EXPECT_EQ(runCommand({"export", path, "Renamed"}).out, runCommand({"export", path, "Table1"}).out);
+    EXPECT_EQ(runCommand({"export", path, "Again"}).status, 1);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
-    EXPECT_EQ(run({"check", path}).out, "ok\n");
+    EXPECT_EQ(runCommand({"check", path}).out, "ok\n");
 }
 
 // create --format jet3 makes an Access 97 file that takes a copy and passes check.
@@ -130,11 +116,11 @@ TEST(CreateCommand, makesAnAccess97FileThatTakesACopy) {
     support::TempDir folder;
     const std::string path = (folder / "old.mdb").string();
     const std::string source = support::fixture("jet4/testV2003.mdb").string();
-    ASSERT_EQ(run({"create", path, "--format", "jet3", "--encode"}).status, 0);
+    ASSERT_EQ(runCommand({"create", path, "--format", "jet3", "--encode"}).status, 0);
     EXPECT_EQ(support::runProcess({"mdb-ver", path}).out, "JET3\n");
-    EXPECT_EQ(run({"copy", source, "Table1", path}).status, 0);
-    EXPECT_EQ(run({"export", path, "Table1"}).out, run({"export", source, "Table1"}).out);
-    EXPECT_EQ(run({"check", path}).out, "ok\n");
+    EXPECT_EQ(runCommand({"copy", source, "Table1", path}).status, 0);
+    EXPECT_EQ(runCommand({"export", path, "Table1"}).out, runCommand({"export", source, "Table1"}).out);
+    EXPECT_EQ(runCommand({"check", path}).out, "ok\n");
 }
 
 }  // namespace
