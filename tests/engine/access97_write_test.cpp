@@ -24,10 +24,7 @@ using format::ColumnType;
 using format::Value;
 using storage::FileFormat;
 
-std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using support::bytesOf;
 
 // Sets one 16-bit field of an Access 97 file's header (which is stored masked) in place; returns
 // the file's bytes afterwards.

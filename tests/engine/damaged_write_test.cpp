@@ -21,10 +21,7 @@ using FileBytes = std::vector<uint8_t>;
 constexpr uint32_t kPageSize = 4096;
 constexpr const char* kFixture = "ace12/testV2007.accdb";
 
-FileBytes bytesOf(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using support::bytesOf;
 
 void store(const std::filesystem::path& path, const FileBytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

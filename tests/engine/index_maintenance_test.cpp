@@ -54,10 +54,7 @@ TreeShape shapeOf(Database& database, const format::RealIndex& real) {
     return shape;
 }
 
-std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using support::bytesOf;
 
 // Long texts of every kind the sort orders treat apart: letter case, accents, digits,
 // punctuation, other scripts.
