@@ -6,6 +6,7 @@
 #include "engine/storage/byte_order.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace engine::storage {
@@ -45,6 +46,9 @@ public:
     virtual void read(uint64_t offset, MutableBytes out) = 0;
     // REQUIRES: writable().
     virtual void write(uint64_t offset, Bytes data) = 0;
+    // Writes the pieces one after another from offset, as one write of them joined would.
+    // REQUIRES: writable().
+    virtual void writeRun(uint64_t offset, std::span<const Bytes> pieces);
     // Makes every write so far durable before returning.
     virtual void sync() = 0;
     // REQUIRES: writable().

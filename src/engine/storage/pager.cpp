@@ -226,10 +226,13 @@ PageNumber Pager::stagedEnd() const {
     return m_staged.empty() ? 0 : m_staged.rbegin()->first + 1;
 }
 
-void Pager::stage(PageNumber page, const PageBuffer& plain) {
-    auto [slot, added] = m_staged.try_emplace(page);
-    slot->second.assign(plain.begin(), plain.end());
-    if (m_codec && page != 0) m_codec->encode(page, slot->second);
+void Pager::stage(PageNumber page, std::shared_ptr<const PageBuffer> plain) {
+    if (m_codec && page != 0) {
+        auto encoded = std::make_shared<PageBuffer>(*plain);
+        m_codec->encode(page, *encoded);
+        plain = std::move(encoded);
+    }
+    auto [slot, added] = m_staged.insert_or_assign(page, std::move(plain));
     if (added && m_staged.size() >= kStagedPages) flushStaged();
 }
 
@@ -237,16 +240,16 @@ void Pager::flushStaged() {
     // Taken out before writing: a failed write leaves nothing staged to write again.
     auto staged = std::move(m_staged);
     m_staged.clear();
-    std::vector<uint8_t> run;
+    std::vector<Bytes> run;
     for (auto page = staged.begin(); page != staged.end();) {
         // The longest stretch of consecutive pages, in one write.
         PageNumber first = page->first;
         run.clear();
         PageNumber next = first;
         for (; page != staged.end() && page->first == next; ++page, ++next) {
-            run.insert(run.end(), page->second.begin(), page->second.end());
+            run.emplace_back(*page->second);
         }
-        m_file->write(static_cast<uint64_t>(first) * m_pageSize, run);
+        m_file->writeRun(static_cast<uint64_t>(first) * m_pageSize, run);
     }
 }
 
@@ -260,7 +263,9 @@ void Pager::write(PageNumber page, Bytes data) {
         throw EngineError(ErrorCode::Internal,
                           "page write out of range (page " + std::to_string(page) + ")", page);
     }
-    auto plain = std::make_shared<PageBuffer>(data.begin(), data.end());
+    // A buffer the cache let go takes the copy when there is one (see read()).
+    auto plain = m_spare ? std::move(m_spare) : std::make_shared<PageBuffer>(m_pageSize);
+    std::copy(data.begin(), data.end(), plain->begin());
     // A page nothing refers to yet goes straight to the file: undoing needs no copy of it.
     bool unreferenced = !m_fileSystem ||
                         static_cast<uint64_t>(page) * m_pageSize >= m_lengthAtBegin ||
@@ -275,7 +280,7 @@ void Pager::write(PageNumber page, Bytes data) {
             m_file->read(static_cast<uint64_t>(page) * m_pageSize, stored);
             m_freeOriginal.emplace(page, std::move(stored));
         }
-        stage(page, *plain);
+        stage(page, plain);
     } else {
         m_held[page] = plain;
     }
@@ -381,9 +386,9 @@ void Pager::remember(PageNumber page, PageRef contents) {
     m_cache[page] = m_recent.begin();
     if (m_recent.size() > m_cacheLimit) {
         m_cache.erase(m_recent.back().first);
-        // A page nobody else holds gives its buffer to the next read: a long scan then
-        // allocates and clears no buffers. The buffer was made writable, so lending it out
-        // as writable again is sound.
+        // A page nobody else holds gives its buffer to the next read or write: a long scan or
+        // copy then allocates and clears no buffers. The buffer was made writable, so lending
+        // it out as writable again is sound.
         // Under AddressSanitizer the buffer is freed instead, so that a view kept past its
         // page's eviction is reported rather than reading the next page's bytes.
 #if !CORVANTA_ADDRESS_SANITIZER

@@ -149,7 +149,7 @@ private:
     // consecutive pages, one call each: a table's new pages then reach the file in large writes
     // although they are filled a little out of order. A read of a gathered page and a commit
     // write them first; a rollback drops them.
-    void stage(PageNumber page, const PageBuffer& plain);
+    void stage(PageNumber page, std::shared_ptr<const PageBuffer> plain);
     void flushStaged();
     PageNumber stagedEnd() const;
     void endChange();
@@ -167,7 +167,9 @@ private:
     std::unordered_map<PageNumber, std::list<std::pair<PageNumber, PageRef>>::iterator> m_cache;
     std::shared_ptr<PageBuffer> m_spare;  // a buffer the cache let go, for the next read
     static constexpr size_t kStagedPages = 64;
-    std::map<PageNumber, PageBuffer> m_staged;  // pages written, as stored, not yet in the file
+    // Pages written, as stored, not yet in the file; a page not encoded shares its buffer with
+    // the cache (page buffers are never changed once made).
+    std::map<PageNumber, PageRef> m_staged;
 
     FileSystem* m_fileSystem;  // null: no one else sees the file
     std::string m_resolvedPath;

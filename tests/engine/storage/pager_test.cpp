@@ -1,7 +1,11 @@
 #include "engine/storage/pager.h"
 
 #include "engine/storage/memory_page_file.h"
+#include "engine/storage/posix_page_file.h"
 
+#include "support/fixtures.h"
+
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -111,6 +115,64 @@ TEST(PagerCache, aPageACallerHoldsKeepsItsBytesWhileOthersComeAndGo) {
     }
     EXPECT_EQ(*held, expected);
     EXPECT_EQ(*pager.read(5), expected);
+}
+
+// Written pages wait for the file sharing their buffers with the cache; the cache lends the
+// buffers it lets go to later reads and writes. A page still waiting must keep its bytes however
+// many others pass through the cache meanwhile.
+TEST(PagerWrites, pagesWaitingForTheFileKeepTheirBytesWhileTheCacheTurnsOver) {
+    auto made = pagerOver(1000);
+    Pager& pager = *made.pager;
+    pager.begin([](PageNumber) { return false; });
+    std::map<PageNumber, uint8_t> versions;
+    for (PageNumber page = 1000; page < 1040; ++page) {
+        pager.write(page, pageOf(page, 3));
+        versions[page] = 3;
+    }
+    for (PageNumber page = 1; page < 1000; ++page) {
+        ASSERT_EQ(*pager.read(page), pageOf(page, 0)) << "page " << page;
+    }
+    for (PageNumber page = 1040; page < 1060; ++page) {
+        pager.write(page, pageOf(page, 4));
+        versions[page] = 4;
+    }
+    pager.commit();
+    for (const auto& [page, version] : versions) {
+        auto expected = pageOf(page, version);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(),
+                               made.bytes->begin() + static_cast<std::ptrdiff_t>(page) * kPageSize))
+            << "page " << page;
+    }
+}
+
+// A run of pieces lands as the pieces joined would, in a real file and in memory alike: empty
+// pieces, more pieces than one system call takes, and a run that grows the file past a gap.
+TEST(PageFileRuns, landAsTheirPiecesJoined) {
+    support::TempDir folder;
+    auto real = PosixPageFile::create((folder / "runs.bin").string());
+    auto memory = std::make_unique<MemoryPageFile>(std::make_shared<std::vector<uint8_t>>(), true,
+                                                   "(memory)");
+    std::vector<std::vector<uint8_t>> pieces;
+    for (size_t index = 0; index < 2500; ++index) {
+        pieces.emplace_back(index % 7 == 3 ? 0 : 1 + index % 13,
+                            static_cast<uint8_t>(index * 31 + 5));
+    }
+    std::vector<Bytes> run(pieces.begin(), pieces.end());
+    std::vector<uint8_t> joined;
+    for (const auto& piece : pieces) joined.insert(joined.end(), piece.begin(), piece.end());
+    for (PageFile* file : {static_cast<PageFile*>(real.get()), static_cast<PageFile*>(memory.get())}) {
+        file->write(0, std::vector<uint8_t>(10, 0xEE));
+        file->writeRun(100, run);
+        file->writeRun(100 + joined.size(), {});
+        ASSERT_EQ(file->size(), 100 + joined.size()) << file->path();
+        std::vector<uint8_t> back(joined.size());
+        file->read(100, back);
+        EXPECT_TRUE(back == joined) << file->path();
+        std::vector<uint8_t> gap(90);
+        file->read(10, gap);
+        EXPECT_TRUE(std::all_of(gap.begin(), gap.end(), [](uint8_t byte) { return byte == 0; }))
+            << file->path();
+    }
 }
 
 }  // namespace
