@@ -279,6 +279,45 @@ void Database::change(const std::function<void(const catalog::WriteContext&)>& b
 
 void Database::createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
                            const RowSource& rows, const std::vector<catalog::NewIndex>& indexes) {
+    const size_t fields = columns.size();
+    auto nextRow = [&](std::vector<format::Value>& row) {
+        if (!rows || !rows(row)) return false;
+        if (row.size() != fields) {
+            throw EngineError(ErrorCode::InvalidArgument,
+                              "A row for '" + name + "' has " + std::to_string(row.size()) +
+                                  " values; the table has " + std::to_string(fields) +
+                                  " fields.");
+        }
+        return true;
+    };
+    makeTable(name, columns, indexes,
+              [&](const catalog::WriteContext& context, catalog::NewTable& table) {
+                  std::vector<format::Value> row;
+                  if (indexes.empty()) {
+                      while (nextRow(row)) table.append(row);
+                      table.finishStorage();
+                      return;
+                  }
+                  // Rows of an indexed table go in through its indexes once its storage exists.
+                  table.finishStorage();
+                  catalog::TableEditor editor(context, table.definition());
+                  while (nextRow(row)) editor.insert(row);
+                  editor.finish();
+              });
+}
+
+void Database::createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
+                           const TableFill& fill) {
+    makeTable(name, columns, {}, [&](const catalog::WriteContext&, catalog::NewTable& table) {
+        fill(table);
+        table.finishStorage();
+    });
+}
+
+void Database::makeTable(
+    const std::string& name, const std::vector<catalog::NewColumn>& columns,
+    const std::vector<catalog::NewIndex>& indexes,
+    const std::function<void(const catalog::WriteContext&, catalog::NewTable&)>& fill) {
     requireWritable();
     catalog::validateName(name, format(), m_header.codePage());
     if (findInTables(name)) {
@@ -287,32 +326,11 @@ void Database::createTable(const std::string& name, const std::vector<catalog::N
     auto shape = catalog::userTableShape(
         catalog::defineColumns(columns, format(), m_header.codePage(), m_header.sortOrder()),
         indexes, format(), m_header.codePage());
-    const size_t fields = shape.columns.size();
     catalog::CatalogObject entered;
     change(
         [&](const catalog::WriteContext& context) {
             catalog::NewTable table(context, name, shape);
-            auto nextRow = [&](std::vector<format::Value>& row) {
-                if (!rows || !rows(row)) return false;
-                if (row.size() != fields) {
-                    throw EngineError(ErrorCode::InvalidArgument,
-                                      "A row for '" + name + "' has " + std::to_string(row.size()) +
-                                          " values; the table has " + std::to_string(fields) +
-                                          " fields.");
-                }
-                return true;
-            };
-            std::vector<format::Value> row;
-            if (indexes.empty()) {
-                while (nextRow(row)) table.append(row);
-                table.finishStorage();
-            } else {
-                // Rows of an indexed table go in through its indexes once its storage exists.
-                table.finishStorage();
-                catalog::TableEditor editor(context, table.definition());
-                while (nextRow(row)) editor.insert(row);
-                editor.finish();
-            }
+            fill(context, table);
             std::vector<std::string> expressions;
             for (const auto& column : columns) expressions.push_back(column.expression);
             auto properties = catalog::calculatedColumnProperties(shape.columns, expressions);

@@ -68,6 +68,14 @@ struct CreateOptions {
 // left.
 using RowSource = std::function<bool(std::vector<format::Value>& row)>;
 
+namespace catalog {
+class NewTable;
+}
+
+// Fills a new table (without indexes) by appending its rows to it, as values or as stored rows
+// (catalog::NewTable).
+using TableFill = std::function<void(catalog::NewTable& table)>;
+
 class Database;
 
 // The rows of one table, read in order, one at a time. At the end of the rows the catalogue is
@@ -146,6 +154,9 @@ public:
     void createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
                      const RowSource& rows = {},
                      const std::vector<catalog::NewIndex>& indexes = {});
+    // The same for a table without indexes whose rows fill appends itself.
+    void createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
+                     const TableFill& fill);
     // Appends rows to an existing table, keeping its indexes.
     void insertRows(std::string_view name, const RowSource& rows);
     // Removes the rows of a table for which matches returns true (given the whole row), keeping
@@ -157,6 +168,11 @@ public:
 
 private:
     Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header);
+    // Creates the table and gives it to fill before entering it into the catalogue.
+    void makeTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
+                   const std::vector<catalog::NewIndex>& indexes,
+                   const std::function<void(const catalog::WriteContext&, catalog::NewTable&)>&
+                       fill);
     static std::unique_ptr<Database> onPager(std::unique_ptr<storage::Pager> pager,
                                              const OpenOptions& options);
     // Runs body as one change: journaled, committed whole, rolled back on any error. The

@@ -1,5 +1,7 @@
 #include "engine/table_copy.h"
 
+#include "engine/catalog/table_creator.h"
+#include "engine/format/long_value.h"
 #include "engine/sql/exact_number.h"
 #include "engine/storage/unicode.h"
 
@@ -139,6 +141,23 @@ bool SelectedRows::next(std::vector<format::Value>& row) {
     return false;
 }
 
+bool SelectedRows::takesRowsWhole() const {
+    if (m_selection.filter || m_selection.distinct ||
+        m_selection.columns.size() != m_definition.columns.size()) {
+        return false;
+    }
+    for (size_t index = 0; index < m_selection.columns.size(); ++index) {
+        if (m_selection.columns[index].source != index) return false;
+    }
+    return true;
+}
+
+bool SelectedRows::nextStored() {
+    if (m_scan.nextRaw()) return true;
+    m_source.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
+    return false;
+}
+
 void copyTable(Database& source, std::string_view table, Database& destination,
                const std::string& newName, const Selection& selection,
                const CopyProgress& progress) {
@@ -172,6 +191,27 @@ void copyTable(Database& source, std::string_view table, Database& destination,
         chooseDecimalScales(scan, decimalResults, columns);
     }
     uint64_t rowsRead = 0;
+    if (rows.takesRowsWhole() && decimalResults.empty() && source.format() == destination.format() &&
+        source.header().codePage() == destination.header().codePage()) {
+        // Rows the new table stores alike are passed on as they are, without being decoded
+        // and encoded again; each long value on pages is read and stored anew.
+        destination.createTable(newName, columns, [&](catalog::NewTable& table) {
+            const bool alike = format::storesRowsAlike(rows.definition(), table.definition());
+            format::ByteString scratch;
+            auto longValue = [&](size_t, storage::Bytes descriptor) {
+                return format::readLongValue(source.pager(), source.jetFormat(), descriptor,
+                                             scratch);
+            };
+            std::vector<format::Value> row;
+            while (rows.nextStored()) {
+                if (progress) progress(++rowsRead, rowsInTable);
+                if (alike && table.appendStored(rows.storedRow(), longValue)) continue;
+                rows.decodeStored(row);
+                table.append(row);
+            }
+        });
+        return;
+    }
     destination.createTable(newName, columns, [&](std::vector<format::Value>& row) {
         if (!rows.next(row)) return false;
         if (progress) progress(++rowsRead, rowsInTable);

@@ -47,6 +47,17 @@ public:
     // Moves to the next selected row; false at the end.
     bool next(std::vector<format::Value>& row);
 
+    // Whether the selection takes every column in its place and every row (no filter, no
+    // DISTINCT), so that rows can be passed on as the source stores them.
+    bool takesRowsWhole() const;
+    const format::TableDefinition& definition() const { return m_definition; }
+    // When it takes rows whole: moves to the next row without decoding it (its bytes are
+    // storedRow(), valid until the next call); false at the end.
+    bool nextStored();
+    storage::Bytes storedRow() const { return m_scan.rowBytes(); }
+    // Decodes the row nextStored moved to, as next() would give it.
+    void decodeStored(std::vector<format::Value>& row) { m_scan.decode(row); }
+
 private:
     format::TableDefinition m_definition;
     Selection m_selection;

@@ -177,7 +177,7 @@ NewTable::NewTable(const WriteContext& context, std::string name, format::TableD
 
 NewTable::~NewTable() = default;
 
-format::RowLocation NewTable::append(const std::vector<Value>& row) {
+format::TableAppender& NewTable::appender() {
     if (!m_definition.realIndexes.empty()) {
         throw EngineError(ErrorCode::Internal,
                           "rows of an indexed table must go through its indexes");
@@ -186,7 +186,16 @@ format::RowLocation NewTable::append(const std::vector<Value>& row) {
         m_appender = std::make_unique<format::TableAppender>(m_context.pager, m_context.format,
                                                              m_context.allocator, m_definition);
     }
-    return m_appender->append(row);
+    return *m_appender;
+}
+
+format::RowLocation NewTable::append(const std::vector<Value>& row) {
+    return appender().append(row);
+}
+
+std::optional<format::RowLocation> NewTable::appendStored(
+    storage::Bytes row, const format::TableAppender::LongValueSource& longValues) {
+    return appender().appendStored(row, longValues);
 }
 
 void NewTable::finishStorage() {

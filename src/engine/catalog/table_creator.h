@@ -27,10 +27,16 @@ public:
     // indexes (rows of an indexed table go in through TableEditor once the storage is
     // finished).
     format::RowLocation append(const std::vector<format::Value>& row);
+    // Appends a row as another table stores it (format::TableAppender::appendStored); nullopt
+    // when the row must be given as values. REQUIRES: as append().
+    std::optional<format::RowLocation> appendStored(
+        storage::Bytes row, const format::TableAppender::LongValueSource& longValues);
     // Writes the last pages and the definition.
     void finishStorage();
 
 private:
+    format::TableAppender& appender();
+
     const WriteContext& m_context;
     std::string m_name;
     format::TableDefinition m_definition;

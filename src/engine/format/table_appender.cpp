@@ -140,8 +140,12 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
         m_encoder.encode(row, m_longValueBytes, m_row, m_appended);
     }
 
+    return place();
+}
+
+RowLocation TableAppender::place() {
     if (!m_page) openPage();
-    // Pages with some room left are tried in turn; a new page always takes a row that encoded.
+    // Pages with some room left are tried in turn; a new page always takes a row that fits one.
     while (!m_page->fits(m_row.size())) {
         closePage();
         openPage();
@@ -149,6 +153,59 @@ RowLocation TableAppender::append(const std::vector<Value>& values) {
     uint8_t slot = m_page->appendRow(m_row);
     ++m_table.rowCount;
     return {m_pageNumber, slot};
+}
+
+std::optional<RowLocation> TableAppender::appendStored(storage::Bytes row,
+                                                       const LongValueSource& longValues) {
+    if (m_numbersRows || row.size() > m_format.maxRowSize ||
+        !parseRowLayout(row, m_format, m_table.varColumns > 0, m_layout) ||
+        m_layout.columnCount != m_table.maxColumns ||
+        m_layout.variableCount() != m_table.varColumns) {
+        return std::nullopt;
+    }
+    // First every check, so that a row refused stores nothing.
+    for (const auto& column : m_table.columns) {
+        // A Yes/No value is its null-mask bit.
+        if (column.type == ColumnType::Boolean || !m_layout.nullMaskBit(column.number)) continue;
+        if (column.isFixed()) {
+            uint32_t size = fixedSizeOf(column.type);
+            if (size == 0) size = column.length;
+            if (m_layout.fixedStart + size_t{column.fixedOffset} + size > row.size()) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (column.varIndex >= m_layout.variableCount()) return std::nullopt;
+        const size_t size = m_layout.variableOffsets[column.varIndex + 1u] -
+                            m_layout.variableOffsets[column.varIndex];
+        if (isLongValueType(column.type) ? size < kLongValueDescriptorSize
+                                         : column.length != 0 && size > column.length) {
+            return std::nullopt;
+        }
+    }
+    m_row.assign(row.begin(), row.end());
+    ++m_appended;
+    for (size_t index = 0; index < m_table.columns.size(); ++index) {
+        const auto& column = m_table.columns[index];
+        if (!isLongValueType(column.type) || !m_layout.nullMaskBit(column.number)) continue;
+        const uint16_t start = m_layout.variableOffsets[column.varIndex];
+        const uint16_t end = m_layout.variableOffsets[column.varIndex + 1u];
+        storage::Bytes descriptor = row.subspan(start, end - start);
+        // Every value is read where it is, so that a damaged one throws as it would when read;
+        // inline values then travel with the row, the others are stored anew.
+        storage::Bytes data = longValues(index, descriptor);
+        if ((storage::readU32LE(descriptor, 0) & kLongValueInline) != 0) continue;
+        if (!m_longValues[index]) {
+            throw EngineError(ErrorCode::Corrupt,
+                              "The database '" + m_pager.path() + "' is damaged: the field '" +
+                                  column.name + "' has no pages for its values.",
+                              m_table.firstPage);
+        }
+        ByteString& stored = m_longValueBytes[index];
+        m_longValues[index]->store(data, false, stored);
+        std::copy(stored.begin(), stored.end(), m_row.begin() + start);
+    }
+    return place();
 }
 
 void TableAppender::finish() {

@@ -10,6 +10,7 @@
 #include "engine/format/row_location.h"
 #include "engine/format/usage_map_editor.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -31,12 +32,25 @@ public:
     // The row as last stored, AutoNumber values included (valid until the caller changes the
     // row it gave).
     const std::vector<Value>& lastRow() const { return *m_last; }
+    // Gives the stored bytes of the long value a descriptor points to (on another table's
+    // pages), for the column at position `column`.
+    using LongValueSource =
+        std::function<storage::Bytes(size_t column, storage::Bytes descriptor)>;
+    // Appends a row given as another table stores it, when that table stores rows alike
+    // (storesRowsAlike) and the row has every column slot of this table, fixed values inside
+    // the row and texts within their columns' lengths. The row's bytes are kept as they are,
+    // except that each long value kept on pages is read through longValues, stored on this
+    // table's pages, and pointed to by a new descriptor of the same size. Returns nullopt,
+    // storing nothing, for a row it cannot take as it is: the caller appends its values
+    // instead. A table with AutoNumber columns takes no stored rows.
+    std::optional<RowLocation> appendStored(storage::Bytes row, const LongValueSource& longValues);
     // Writes the last data page, the long values' pages and every map.
     void finish();
 
 private:
     void openPage();
     void closePage();
+    RowLocation place();
 
     storage::Pager& m_pager;
     const JetFormat& m_format;
@@ -55,6 +69,7 @@ private:
     std::vector<uint8_t> m_data;               // a long value's bytes before storing
     uint64_t m_appended = 0;                   // rows given so far, for errors that name a row
     std::vector<uint8_t> m_row;
+    RowLayout m_layout;  // of the last stored row given
 };
 
 }  // namespace engine::format

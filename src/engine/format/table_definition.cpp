@@ -207,6 +207,24 @@ const ColumnDefinition* TableDefinition::findColumn(std::string_view name) const
     return nullptr;
 }
 
+bool storesRowsAlike(const TableDefinition& from, const TableDefinition& to) {
+    if (from.maxColumns != to.maxColumns || from.varColumns != to.varColumns ||
+        from.columns.size() != to.columns.size()) {
+        return false;
+    }
+    for (size_t index = 0; index < from.columns.size(); ++index) {
+        const ColumnDefinition& a = from.columns[index];
+        const ColumnDefinition& b = to.columns[index];
+        if (a.isCalculated() || b.isCalculated() || a.type != b.type || a.number != b.number ||
+            a.isFixed() != b.isFixed() || a.length != b.length ||
+            a.isCompressedUnicode() != b.isCompressedUnicode() || a.codePage != b.codePage) {
+            return false;
+        }
+        if (a.isFixed() ? a.fixedOffset != b.fixedOffset : a.varIndex != b.varIndex) return false;
+    }
+    return true;
+}
+
 TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& format,
                                     uint16_t codePage, PageNumber page) {
     TableDefinition table;

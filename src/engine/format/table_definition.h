@@ -191,6 +191,12 @@ struct TableDefinition {
     const ColumnDefinition* findColumn(std::string_view name) const;
 };
 
+// Whether a row stored for table `from` means the same values, read as a row of table `to`: the
+// same column slots, and column for column the same type, place in the row (fixed offset or
+// variable index), null-mask bit, length, text encoding and code page. Names, AutoNumber flags
+// and indexes may differ. Calculated columns never match (their stored form wraps the result).
+bool storesRowsAlike(const TableDefinition& from, const TableDefinition& to);
+
 // Reads the definition that starts on page. Throws Corrupt (naming the page) when the chain or
 // any field is inconsistent.
 TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& format,

@@ -30,6 +30,8 @@ public:
     // Moves to the next live row and decodes it (only the wanted columns, when given).
     bool next(std::vector<Value>& values);
     bool next(const std::vector<bool>& wanted, std::vector<Value>& values);
+    // Decodes the row nextRaw moved to.
+    void decode(std::vector<Value>& values) { m_decoder.decode(m_rowBytes, m_location.page, values); }
 
     // How many live rows the scan has given so far.
     uint64_t rowsRead() const { return m_rowsRead; }
