@@ -44,10 +44,13 @@ public:
     int descriptor() const { return m_fd; }
 
 private:
+    void startWritingOut(uint64_t written);
     std::string m_path;
     int m_fd;
     bool m_writable;
     uint64_t m_size = 0;
+    // Bytes written in runs since the kernel was last asked to start writing them out.
+    uint64_t m_notStarted = 0;
     FileInfo m_info;
 };
 
