@@ -13,8 +13,26 @@ TableScan::TableScan(storage::Pager& pager, const JetFormat& format, const Table
       m_decoder(pager, format, table),
       m_pages(readUsageMapPages(pager, format, table.ownedPages)) {}
 
+namespace {
+// How many consecutive pages a scan asks the pager to read at once.
+constexpr size_t kReadAheadPages = 32;
+}  // namespace
+
 bool TableScan::loadPage() {
     if (m_nextPageIndex == m_pages.size()) return false;
+    if (m_nextPageIndex >= m_readAheadEnd) {
+        // The pages coming next that follow one another in the file, in one read.
+        size_t end = m_nextPageIndex + 1;
+        while (end < m_pages.size() && end - m_nextPageIndex < kReadAheadPages &&
+               m_pages[end] == m_pages[end - 1] + 1) {
+            ++end;
+        }
+        if (end - m_nextPageIndex > 1) {
+            m_pager.readAhead(m_pages[m_nextPageIndex],
+                              static_cast<PageNumber>(end - m_nextPageIndex));
+        }
+        m_readAheadEnd = end;
+    }
     PageNumber number = m_pages[m_nextPageIndex++];
     auto contents = m_pager.read(number);
     // A page the map names that is not this table's data page is damage, or the table was

@@ -45,6 +45,7 @@ private:
     RowDecoder m_decoder;
     std::vector<PageNumber> m_pages;
     size_t m_nextPageIndex = 0;
+    size_t m_readAheadEnd = 0;  // pages before this index were asked for ahead
     storage::PageRef m_page;
     std::optional<DataPageView> m_view;  // of m_page, checked once
     PageNumber m_pageNumber = 0;

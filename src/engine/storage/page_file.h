@@ -44,6 +44,8 @@ public:
 
     // Reads exactly out.size() bytes at offset. Throws Corrupt when the range passes the end.
     virtual void read(uint64_t offset, MutableBytes out) = 0;
+    // Reads the pieces one after another from offset, as one read of them joined would.
+    virtual void readRun(uint64_t offset, std::span<const MutableBytes> pieces);
     // REQUIRES: writable().
     virtual void write(uint64_t offset, Bytes data) = 0;
     // Writes the pieces one after another from offset, as one write of them joined would.

@@ -176,7 +176,7 @@ PageRef Pager::read(PageNumber page) {
     }
     if (m_staged.count(page)) flushStaged();
     // A page read fills the whole buffer, so a spare one needs no clearing first.
-    auto buffer = m_spare ? std::move(m_spare) : std::make_shared<PageBuffer>(m_pageSize);
+    auto buffer = takeBuffer();
     if (!readCommitted(page, *buffer)) {
         m_file->read(static_cast<uint64_t>(page) * m_pageSize, *buffer);
     }
@@ -186,6 +186,39 @@ PageRef Pager::read(PageNumber page) {
     PageRef contents = std::move(buffer);
     remember(page, contents);
     return contents;
+}
+
+void Pager::readAhead(PageNumber first, PageNumber count) {
+    if (m_steppedAside) rejoin();
+    count = std::min<PageNumber>(count, static_cast<PageNumber>(m_cacheLimit / 4));
+    const PageNumber limit = pageCount();
+    PageNumber end = first;
+    while (end - first < count && end < limit && !m_cache.count(end) && !m_held.count(end) &&
+           !m_staged.count(end)) {
+        ++end;
+    }
+    if (end - first < 2) return;
+    std::vector<std::shared_ptr<PageBuffer>> buffers;
+    std::vector<MutableBytes> pieces;
+    for (PageNumber page = first; page < end; ++page) {
+        buffers.push_back(takeBuffer());
+        pieces.emplace_back(*buffers.back());
+    }
+    m_file->readRun(static_cast<uint64_t>(first) * m_pageSize, pieces);
+    for (PageNumber page = first; page < end; ++page) {
+        auto& buffer = buffers[page - first];
+        // What read() would give: the committed bytes where they differ from the file's.
+        readCommitted(page, *buffer);
+        if (m_codec && page != 0) m_codec->decode(page, *buffer);
+        remember(page, std::move(buffer));
+    }
+}
+
+std::shared_ptr<PageBuffer> Pager::takeBuffer() {
+    if (m_spares.empty()) return std::make_shared<PageBuffer>(m_pageSize);
+    auto buffer = std::move(m_spares.back());
+    m_spares.pop_back();
+    return buffer;
 }
 
 void Pager::begin(std::function<bool(PageNumber)> wasFree) {
@@ -264,7 +297,7 @@ void Pager::write(PageNumber page, Bytes data) {
                           "page write out of range (page " + std::to_string(page) + ")", page);
     }
     // A buffer the cache let go takes the copy when there is one (see read()).
-    auto plain = m_spare ? std::move(m_spare) : std::make_shared<PageBuffer>(m_pageSize);
+    auto plain = takeBuffer();
     std::copy(data.begin(), data.end(), plain->begin());
     // A page nothing refers to yet goes straight to the file: undoing needs no copy of it.
     bool unreferenced = !m_fileSystem ||
@@ -393,8 +426,9 @@ void Pager::remember(PageNumber page, PageRef contents) {
         // page's eviction is reported rather than reading the next page's bytes.
 #if !CORVANTA_ADDRESS_SANITIZER
         PageRef& oldest = m_recent.back().second;
-        if (oldest.use_count() == 1 && oldest->size() == m_pageSize) {
-            m_spare = std::const_pointer_cast<PageBuffer>(std::move(oldest));
+        if (oldest.use_count() == 1 && oldest->size() == m_pageSize &&
+            m_spares.size() < kSpareBuffers) {
+            m_spares.push_back(std::const_pointer_cast<PageBuffer>(std::move(oldest)));
         }
 #endif
         m_recent.pop_back();

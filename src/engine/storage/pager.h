@@ -124,6 +124,11 @@ public:
     // The decoded contents of a page. Throws Corrupt, naming the page, when it lies past the end.
     // Page 0 is returned as stored (still masked).
     PageRef read(PageNumber page);
+    // Reads up to count pages from first on into the cache with one call, as far as they are
+    // consecutive pages inside the file that are neither cached nor changed by the running
+    // change: a scan that names the pages it reads next then reads them in large runs. Reads
+    // of those pages then come from the cache; nothing else changes.
+    void readAhead(PageNumber first, PageNumber count);
     // Starts a change. wasFree tells which pages were free at this moment. Throws ReadOnly for a
     // reader, IoError in the error state.
     void begin(std::function<bool(PageNumber)> wasFree);
@@ -165,7 +170,10 @@ private:
     size_t m_cacheLimit = 256;
     std::list<std::pair<PageNumber, PageRef>> m_recent;  // most recently used first
     std::unordered_map<PageNumber, std::list<std::pair<PageNumber, PageRef>>::iterator> m_cache;
-    std::shared_ptr<PageBuffer> m_spare;  // a buffer the cache let go, for the next read
+    std::shared_ptr<PageBuffer> takeBuffer();
+    // Buffers the cache let go, for the next reads and writes (at most kSpareBuffers).
+    std::vector<std::shared_ptr<PageBuffer>> m_spares;
+    static constexpr size_t kSpareBuffers = 64;
     static constexpr size_t kStagedPages = 64;
     // Pages written, as stored, not yet in the file; a page not encoded shares its buffer with
     // the cache (page buffers are never changed once made).

@@ -170,43 +170,85 @@ void PosixPageFile::write(uint64_t offset, Bytes data) {
     }
 }
 
+namespace {
+
+// A run of pieces for preadv and pwritev, consumed from the front as calls move bytes.
+class IoRun {
+public:
+    template <typename Piece>
+    explicit IoRun(std::span<const Piece> pieces) {
+        for (const auto& piece : pieces) {
+            if (piece.empty()) continue;
+            m_parts.push_back({const_cast<uint8_t*>(piece.data()), piece.size()});
+            m_total += piece.size();
+        }
+    }
+    size_t total() const { return m_total; }
+    const iovec* parts() const { return m_parts.data() + m_first; }
+    int count() const { return static_cast<int>(std::min<size_t>(m_parts.size() - m_first, IOV_MAX)); }
+    // Drops the first moved bytes; a piece moved in part keeps the rest.
+    void consume(size_t moved) {
+        while (moved > 0) {
+            iovec& part = m_parts[m_first];
+            if (moved < part.iov_len) {
+                part.iov_base = static_cast<uint8_t*>(part.iov_base) + moved;
+                part.iov_len -= moved;
+                return;
+            }
+            moved -= part.iov_len;
+            ++m_first;
+        }
+    }
+
+private:
+    std::vector<iovec> m_parts;
+    size_t m_first = 0;
+    size_t m_total = 0;
+};
+
+}  // namespace
+
+void PosixPageFile::readRun(uint64_t offset, std::span<const MutableBytes> pieces) {
+    IoRun run(pieces);
+    if (offset > m_size || run.total() > m_size - offset) {
+        throw EngineError(ErrorCode::Corrupt, "'" + m_path + "' is shorter than its structures " +
+                                                  "claim (read at byte " + std::to_string(offset) +
+                                                  ").");
+    }
+    for (size_t done = 0; done < run.total();) {
+        ssize_t got = ::preadv(m_fd, run.parts(), run.count(), static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throwFileError("reading", m_path, errno);
+        }
+        if (got == 0) {
+            throw EngineError(ErrorCode::Corrupt,
+                              "'" + m_path + "' ended while it was being read.");
+        }
+        done += static_cast<size_t>(got);
+        run.consume(static_cast<size_t>(got));
+    }
+}
+
 void PosixPageFile::writeRun(uint64_t offset, std::span<const Bytes> pieces) {
     if (!m_writable) {
         throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
     }
     // One call for the whole run, straight from the pieces; a short write goes on from where it
     // stopped.
-    std::vector<iovec> parts;
-    size_t total = 0;
-    for (Bytes piece : pieces) {
-        if (piece.empty()) continue;
-        parts.push_back({const_cast<uint8_t*>(piece.data()), piece.size()});
-        total += piece.size();
-    }
-    size_t done = 0;
-    size_t first = 0;  // the first part not wholly written
-    while (done < total) {
-        const int count = static_cast<int>(std::min<size_t>(parts.size() - first, IOV_MAX));
-        ssize_t put = ::pwritev(m_fd, parts.data() + first, count, static_cast<off_t>(offset + done));
+    IoRun run(pieces);
+    for (size_t done = 0; done < run.total();) {
+        ssize_t put = ::pwritev(m_fd, run.parts(), run.count(), static_cast<off_t>(offset + done));
         if (put < 0) {
             if (errno == EINTR) continue;
             if (offset + done > m_size) m_size = offset + done;
             throwFileError("writing", m_path, errno);
         }
         done += static_cast<size_t>(put);
-        for (auto left = static_cast<size_t>(put); left > 0;) {
-            iovec& part = parts[first];
-            if (left < part.iov_len) {
-                part.iov_base = static_cast<uint8_t*>(part.iov_base) + left;
-                part.iov_len -= left;
-                break;
-            }
-            left -= part.iov_len;
-            ++first;
-        }
+        run.consume(static_cast<size_t>(put));
     }
-    if (offset + total > m_size) m_size = offset + total;
-    startWritingOut(total);
+    if (offset + run.total() > m_size) m_size = offset + run.total();
+    startWritingOut(run.total());
 }
 
 void PosixPageFile::startWritingOut(uint64_t written) {

@@ -34,6 +34,7 @@ public:
     FileInfo info() const override { return m_info; }
     void read(uint64_t offset, MutableBytes out) override;
     void write(uint64_t offset, Bytes data) override;
+    void readRun(uint64_t offset, std::span<const MutableBytes> pieces) override;
     void writeRun(uint64_t offset, std::span<const Bytes> pieces) override;
     void sync() override;
     void truncate(uint64_t size) override;

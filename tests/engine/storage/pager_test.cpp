@@ -3,6 +3,7 @@
 #include "engine/storage/memory_page_file.h"
 #include "engine/storage/posix_page_file.h"
 
+#include "support/engine_files.h"
 #include "support/fixtures.h"
 
 #include <algorithm>
@@ -23,7 +24,17 @@ public:
     const std::string& path() const override { return m_file.path(); }
     bool writable() const override { return true; }
     uint64_t size() const override { return m_file.size(); }
-    void read(uint64_t offset, MutableBytes out) override { m_file.read(offset, out); }
+    void read(uint64_t offset, MutableBytes out) override {
+        ++reads;
+        m_file.read(offset, out);
+    }
+    void readRun(uint64_t offset, std::span<const MutableBytes> pieces) override {
+        ++reads;
+        for (MutableBytes piece : pieces) {
+            m_file.read(offset, piece);
+            offset += piece.size();
+        }
+    }
     void write(uint64_t offset, Bytes data) override {
         ++writes;
         m_file.write(offset, data);
@@ -32,6 +43,7 @@ public:
     void truncate(uint64_t size) override { m_file.truncate(size); }
 
     int writes = 0;
+    int reads = 0;
 
 private:
     MemoryPageFile m_file;
@@ -145,8 +157,35 @@ TEST(PagerWrites, pagesWaitingForTheFileKeepTheirBytesWhileTheCacheTurnsOver) {
     }
 }
 
+// Pages read ahead come in one read and then read as they would have: the read stops at a page
+// the running change has written, which reads as written, and at the end of the file.
+TEST(PagerReads, pagesReadAheadComeInOneReadAndReadAsBefore) {
+    auto made = pagerOver(100);
+    Pager& pager = *made.pager;
+    pager.begin([](PageNumber) { return false; });
+    pager.write(40, pageOf(40, 9));
+    const int before = made.file->reads;
+    pager.readAhead(10, 40);
+    EXPECT_EQ(made.file->reads, before + 1);
+    for (PageNumber page = 10; page < 40; ++page) {
+        ASSERT_EQ(*pager.read(page), pageOf(page, 0)) << "page " << page;
+    }
+    EXPECT_EQ(*pager.read(40), pageOf(40, 9));
+    EXPECT_EQ(made.file->reads, before + 1);
+    // Cached pages end a run too: 41 is read alone, then 42 to 99 in one more read.
+    (void)pager.read(41);
+    pager.readAhead(41, 200);
+    pager.readAhead(42, 200);
+    for (PageNumber page = 41; page < 100; ++page) {
+        ASSERT_EQ(*pager.read(page), pageOf(page, 0)) << "page " << page;
+    }
+    EXPECT_EQ(made.file->reads, before + 3);
+    pager.rollback();
+}
+
 // A run of pieces lands as the pieces joined would, in a real file and in memory alike: empty
-// pieces, more pieces than one system call takes, and a run that grows the file past a gap.
+// pieces, more pieces than one system call takes, and a run that grows the file past a gap. It
+// reads back as a run; one that passes the end is damage.
 TEST(PageFileRuns, landAsTheirPiecesJoined) {
     support::TempDir folder;
     auto real = PosixPageFile::create((folder / "runs.bin").string());
@@ -160,7 +199,8 @@ TEST(PageFileRuns, landAsTheirPiecesJoined) {
     std::vector<Bytes> run(pieces.begin(), pieces.end());
     std::vector<uint8_t> joined;
     for (const auto& piece : pieces) joined.insert(joined.end(), piece.begin(), piece.end());
-    for (PageFile* file : {static_cast<PageFile*>(real.get()), static_cast<PageFile*>(memory.get())}) {
+    for (PageFile* file :
+         {static_cast<PageFile*>(real.get()), static_cast<PageFile*>(memory.get())}) {
         file->write(0, std::vector<uint8_t>(10, 0xEE));
         file->writeRun(100, run);
         file->writeRun(100 + joined.size(), {});
@@ -171,6 +211,14 @@ TEST(PageFileRuns, landAsTheirPiecesJoined) {
         std::vector<uint8_t> gap(90);
         file->read(10, gap);
         EXPECT_TRUE(std::all_of(gap.begin(), gap.end(), [](uint8_t byte) { return byte == 0; }))
+            << file->path();
+        // Read back as a run of the same pieces.
+        std::vector<std::vector<uint8_t>> into;
+        for (const auto& piece : pieces) into.emplace_back(piece.size(), 0);
+        std::vector<MutableBytes> targets(into.begin(), into.end());
+        file->readRun(100, targets);
+        EXPECT_TRUE(into == pieces) << file->path();
+        EXPECT_EQ(support::errorOf([&] { file->readRun(101, targets); }), ErrorCode::Corrupt)
             << file->path();
     }
 }
