@@ -90,6 +90,19 @@ inline Measure inChild(const std::function<void()>& work) {
     return measure;
 }
 
+// Keeps the least wall and processor time of the runs it is given and the most memory: on a
+// shared machine the least time is the fairest estimate of what the work itself costs.
+struct Best {
+    Measure measure;
+    int runs = 0;
+    void add(const Measure& run) {
+        measure.seconds = runs == 0 ? run.seconds : std::min(measure.seconds, run.seconds);
+        measure.cpuSeconds = runs == 0 ? run.cpuSeconds : std::min(measure.cpuSeconds, run.cpuSeconds);
+        measure.peakMegabytes = std::max(measure.peakMegabytes, run.peakMegabytes);
+        ++runs;
+    }
+};
+
 // Runs a shell command; throws when it fails.
 inline void run(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
