@@ -149,6 +149,8 @@ private:
     void recover();
     bool readCommitted(PageNumber page, MutableBytes stored);
     void remember(PageNumber page, PageRef contents);
+    // A buffer for a page: one the cache let go when there is one, else a new one.
+    std::shared_ptr<PageBuffer> takeBuffer();
     void writeToFile(PageNumber page, const PageBuffer& plain);
     // Pages nothing refers to are gathered (up to kStagedPages of them) and written in runs of
     // consecutive pages, one call each: a table's new pages then reach the file in large writes
@@ -170,7 +172,6 @@ private:
     size_t m_cacheLimit = 256;
     std::list<std::pair<PageNumber, PageRef>> m_recent;  // most recently used first
     std::unordered_map<PageNumber, std::list<std::pair<PageNumber, PageRef>>::iterator> m_cache;
-    std::shared_ptr<PageBuffer> takeBuffer();
     // Buffers the cache let go, for the next reads and writes (at most kSpareBuffers).
     std::vector<std::shared_ptr<PageBuffer>> m_spares;
     static constexpr size_t kSpareBuffers = 64;
