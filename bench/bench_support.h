@@ -97,7 +97,8 @@ struct Best {
     int runs = 0;
     void add(const Measure& run) {
         measure.seconds = runs == 0 ? run.seconds : std::min(measure.seconds, run.seconds);
-        measure.cpuSeconds = runs == 0 ? run.cpuSeconds : std::min(measure.cpuSeconds, run.cpuSeconds);
+        measure.cpuSeconds =
+            runs == 0 ? run.cpuSeconds : std::min(measure.cpuSeconds, run.cpuSeconds);
         measure.peakMegabytes = std::max(measure.peakMegabytes, run.peakMegabytes);
         ++runs;
     }

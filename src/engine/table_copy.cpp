@@ -191,8 +191,11 @@ void copyTable(Database& source, std::string_view table, Database& destination,
         chooseDecimalScales(scan, decimalResults, columns);
     }
     uint64_t rowsRead = 0;
-    if (rows.takesRowsWhole() && decimalResults.empty() && source.format() == destination.format() &&
-        source.header().codePage() == destination.header().codePage()) {
+    // Jet 4 and every ACE version lay out rows alike; Jet 3 rows differ from theirs.
+    const bool sameRowFormat =
+        storage::isJet3(source.format()) == storage::isJet3(destination.format()) &&
+        source.header().codePage() == destination.header().codePage();
+    if (rows.takesRowsWhole() && decimalResults.empty() && sameRowFormat) {
         // Rows the new table stores alike are passed on as they are, without being decoded
         // and encoded again; each long value on pages is read and stored anew.
         destination.createTable(newName, columns, [&](catalog::NewTable& table) {

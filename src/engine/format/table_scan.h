@@ -31,7 +31,9 @@ public:
     bool next(std::vector<Value>& values);
     bool next(const std::vector<bool>& wanted, std::vector<Value>& values);
     // Decodes the row nextRaw moved to.
-    void decode(std::vector<Value>& values) { m_decoder.decode(m_rowBytes, m_location.page, values); }
+    void decode(std::vector<Value>& values) {
+        m_decoder.decode(m_rowBytes, m_location.page, values);
+    }
 
     // How many live rows the scan has given so far.
     uint64_t rowsRead() const { return m_rowsRead; }

@@ -185,7 +185,9 @@ public:
     }
     size_t total() const { return m_total; }
     const iovec* parts() const { return m_parts.data() + m_first; }
-    int count() const { return static_cast<int>(std::min<size_t>(m_parts.size() - m_first, IOV_MAX)); }
+    int count() const {
+        return static_cast<int>(std::min<size_t>(m_parts.size() - m_first, IOV_MAX));
+    }
     // Drops the first moved bytes; a piece moved in part keeps the rest.
     void consume(size_t moved) {
         while (moved > 0) {
@@ -216,7 +218,8 @@ void PosixPageFile::readRun(uint64_t offset, std::span<const MutableBytes> piece
                                                   ").");
     }
     for (size_t done = 0; done < run.total();) {
-        ssize_t got = ::preadv(m_fd, run.parts(), run.count(), static_cast<off_t>(offset + done));
+        ssize_t got =
+            ::preadv(m_fd, run.parts(), run.count(), static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) continue;
             throwFileError("reading", m_path, errno);
@@ -238,7 +241,8 @@ void PosixPageFile::writeRun(uint64_t offset, std::span<const Bytes> pieces) {
     // stopped.
     IoRun run(pieces);
     for (size_t done = 0; done < run.total();) {
-        ssize_t put = ::pwritev(m_fd, run.parts(), run.count(), static_cast<off_t>(offset + done));
+        ssize_t put =
+            ::pwritev(m_fd, run.parts(), run.count(), static_cast<off_t>(offset + done));
         if (put < 0) {
             if (errno == EINTR) continue;
             if (offset + done > m_size) m_size = offset + done;
