@@ -12,17 +12,9 @@ constexpr size_t kBlockSize = 1 << 17;
 
 CsvWriter::CsvWriter(std::ostream& out) : m_out(out), m_block(kBlockSize) {}
 
-char* CsvWriter::room(size_t bytes) {
-    if (m_block.size() - m_used < bytes) {
-        flush();
-        if (m_block.size() < bytes) m_block.resize(bytes);
-    }
-    return m_block.data() + m_used;
-}
-
-void CsvWriter::put(char character) {
-    *room(1) = character;
-    ++m_used;
+void CsvWriter::makeRoom(size_t bytes) {
+    flush();
+    if (m_block.size() < bytes) m_block.resize(bytes);
 }
 
 void CsvWriter::header(const std::vector<std::string>& names) {

@@ -28,10 +28,17 @@ public:
 private:
     void field(const engine::format::Value& value);
     void quoted(std::string_view text);
-    void put(char character);
+    void put(char character) {
+        *room(1) = character;
+        ++m_used;
+    }
     // Room for bytes more characters at the end of the block (handing the block to the stream
     // first when it is short of room); the caller then advances m_used.
-    char* room(size_t bytes);
+    char* room(size_t bytes) {
+        if (m_block.size() - m_used < bytes) makeRoom(bytes);
+        return m_block.data() + m_used;
+    }
+    void makeRoom(size_t bytes);
 
     std::ostream& m_out;
     std::vector<char> m_block;
