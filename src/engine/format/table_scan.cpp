@@ -14,23 +14,28 @@ TableScan::TableScan(storage::Pager& pager, const JetFormat& format, const Table
       m_pages(readUsageMapPages(pager, format, table.ownedPages)) {}
 
 namespace {
-// How many consecutive pages a scan asks the pager to read at once.
+// How many pages of the file a scan asks the pager to read at once.
 constexpr size_t kReadAheadPages = 32;
 }  // namespace
 
 bool TableScan::loadPage() {
     if (m_nextPageIndex == m_pages.size()) return false;
     if (m_nextPageIndex >= m_readAheadEnd) {
-        // The pages coming next that follow one another in the file, in one read.
+        // The next pages that lie within a stretch of kReadAheadPages of the file, in one read.
+        // In a file that is not encrypted the pages between them come along, costing a copy
+        // each: a table's long values mostly lie among its data pages, and the rows about to
+        // be read ask for them. Encrypted pages would each be decrypted too, so there only
+        // pages that follow one another are read together.
+        const bool withGaps = m_pager.codec() == nullptr;
+        const PageNumber first = m_pages[m_nextPageIndex];
         size_t end = m_nextPageIndex + 1;
-        while (end < m_pages.size() && end - m_nextPageIndex < kReadAheadPages &&
-               m_pages[end] == m_pages[end - 1] + 1) {
+        while (end < m_pages.size() && m_pages[end] > m_pages[end - 1] &&
+               m_pages[end] - first < kReadAheadPages &&
+               (withGaps || m_pages[end] == m_pages[end - 1] + 1)) {
             ++end;
         }
-        if (end - m_nextPageIndex > 1) {
-            m_pager.readAhead(m_pages[m_nextPageIndex],
-                              static_cast<PageNumber>(end - m_nextPageIndex));
-        }
+        const PageNumber stretch = m_pages[end - 1] - first + 1;
+        if (stretch > 1) m_pager.readAhead(first, stretch);
         m_readAheadEnd = end;
     }
     PageNumber number = m_pages[m_nextPageIndex++];
