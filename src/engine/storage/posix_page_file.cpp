@@ -129,45 +129,11 @@ void PosixPageFile::refresh() {
 }
 
 void PosixPageFile::read(uint64_t offset, MutableBytes out) {
-    if (offset > m_size || out.size() > m_size - offset) {
-        throw EngineError(ErrorCode::Corrupt, "'" + m_path + "' is shorter than its structures " +
-                                                  "claim (read at byte " + std::to_string(offset) +
-                                                  ").");
-    }
-    size_t done = 0;
-    while (done < out.size()) {
-        ssize_t got =
-            ::pread(m_fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throwFileError("reading", m_path, errno);
-        }
-        if (got == 0) {
-            throw EngineError(ErrorCode::Corrupt,
-                              "'" + m_path + "' ended while it was being read.");
-        }
-        done += static_cast<size_t>(got);
-    }
+    readRun(offset, std::span<const MutableBytes>(&out, 1));
 }
 
 void PosixPageFile::write(uint64_t offset, Bytes data) {
-    if (!m_writable) {
-        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
-    }
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t put = ::pwrite(m_fd, data.data() + done, data.size() - done,
-                               static_cast<off_t>(offset + done));
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            if (offset + done > m_size) m_size = offset + done;
-            throwFileError("writing", m_path, errno);
-        }
-        done += static_cast<size_t>(put);
-    }
-    if (offset + data.size() > m_size) {
-        m_size = offset + data.size();
-    }
+    putRun(offset, std::span<const Bytes>(&data, 1));
 }
 
 namespace {
@@ -234,6 +200,13 @@ void PosixPageFile::readRun(uint64_t offset, std::span<const MutableBytes> piece
 }
 
 void PosixPageFile::writeRun(uint64_t offset, std::span<const Bytes> pieces) {
+    putRun(offset, pieces);
+    uint64_t written = 0;
+    for (Bytes piece : pieces) written += piece.size();
+    startWritingOut(written);
+}
+
+void PosixPageFile::putRun(uint64_t offset, std::span<const Bytes> pieces) {
     if (!m_writable) {
         throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
     }
@@ -252,7 +225,6 @@ void PosixPageFile::writeRun(uint64_t offset, std::span<const Bytes> pieces) {
         run.consume(static_cast<size_t>(put));
     }
     if (offset + run.total() > m_size) m_size = offset + run.total();
-    startWritingOut(run.total());
 }
 
 void PosixPageFile::startWritingOut(uint64_t written) {

@@ -45,6 +45,8 @@ public:
     int descriptor() const { return m_fd; }
 
 private:
+    // Writes the pieces from offset with as few calls as the system allows (write and writeRun).
+    void putRun(uint64_t offset, std::span<const Bytes> pieces);
     void startWritingOut(uint64_t written);
     std::string m_path;
     int m_fd;
