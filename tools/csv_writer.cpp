@@ -12,46 +12,57 @@ constexpr size_t kBlockSize = 1 << 17;
 
 CsvWriter::CsvWriter(std::ostream& out) : m_out(out), m_block(kBlockSize) {}
 
-void CsvWriter::makeRoom(size_t bytes) {
+char* CsvWriter::makeRoom(char* at, size_t bytes) {
+    m_used = static_cast<size_t>(at - m_block.data());
     flush();
     if (m_block.size() < bytes) m_block.resize(bytes);
+    return m_block.data();
 }
 
 void CsvWriter::header(const std::vector<std::string>& names) {
+    char* at = cursor();
     for (size_t index = 0; index < names.size(); ++index) {
-        if (index > 0) put(',');
-        quoted(names[index]);
+        // At worst every character is a quote, doubled, between the separator and two quotes.
+        at = room(at, names[index].size() * 2 + 3);
+        if (index > 0) *at++ = ',';
+        at = quoted(names[index], at);
     }
-    put('\n');
+    at = room(at, 1);
+    *at++ = '\n';
+    m_used = static_cast<size_t>(at - m_block.data());
 }
 
 void CsvWriter::row(const std::vector<engine::format::Value>& values) {
+    // Room for the row as if every field were a number, date or Yes/No, with its separator,
+    // and the line's end. A text or a rarer value makes room for itself and what follows it.
+    constexpr size_t kScalarField = kMaxScalarText + 1;
+    char* at = room(cursor(), values.size() * kScalarField + 1);
     for (size_t index = 0; index < values.size(); ++index) {
-        if (index > 0) put(',');
-        field(values[index]);
+        if (index > 0) *at++ = ',';
+        at = field(values[index], at, (values.size() - index - 1) * kScalarField + 1);
     }
-    put('\n');
+    *at++ = '\n';
+    m_used = static_cast<size_t>(at - m_block.data());
 }
 
-void CsvWriter::field(const engine::format::Value& value) {
-    if (const auto* text = std::get_if<std::string>(&value)) return quoted(*text);
-    // Numbers, dates and Yes/No straight into the block.
-    char* at = room(kMaxScalarText);
-    if (char* end = putScalarText(value, at)) {
-        m_used += static_cast<size_t>(end - at);
-        return;
+char* CsvWriter::field(const engine::format::Value& value, char* at, size_t after) {
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        // At worst every character is a quote, doubled, between two quotes.
+        return quoted(*text, room(at, text->size() * 2 + 2 + after));
     }
+    // Numbers, dates and Yes/No straight into the block.
+    if (char* end = putScalarText(value, at)) return end;
     // The rest through their text (value_text.h).
     m_scratch.clear();
     appendCsvField(value, m_scratch);
-    std::memcpy(room(m_scratch.size()), m_scratch.data(), m_scratch.size());
-    m_used += m_scratch.size();
+    at = room(at, m_scratch.size() + after);
+    std::memcpy(at, m_scratch.data(), m_scratch.size());
+    return at + m_scratch.size();
 }
 
-void CsvWriter::quoted(std::string_view text) {
-    // At worst every character is a quote, doubled, between the two enclosing quotes.
-    char* const begin = room(text.size() * 2 + 2);
-    char* at = begin;
+char* CsvWriter::quoted(std::string_view text, char* at) {
+    // The caller made room for every character being a quote, doubled, and the two enclosing
+    // quotes.
     *at++ = '"';
     while (!text.empty()) {
         const void* quote = std::memchr(text.data(), '"', text.size());
@@ -63,7 +74,7 @@ void CsvWriter::quoted(std::string_view text) {
         text.remove_prefix(take);
     }
     *at++ = '"';
-    m_used += static_cast<size_t>(at - begin);
+    return at;
 }
 
 void CsvWriter::flush() {

@@ -1,9 +1,13 @@
 #include "value_text.h"
 
+#include "decimal_digits.h"
+#include "shortest_double.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 namespace tools {
 
@@ -22,21 +26,24 @@ template <typename Float>
 char* putShortestFloat(Float value, char* out) {
     if (std::isnan(value)) return putLiteral("NaN", out);
     if (std::isinf(value)) return putLiteral(value > 0 ? "Infinity" : "-Infinity", out);
-    return std::to_chars(out, out + kMaxScalarText, value, std::chars_format::fixed).ptr;
+    if constexpr (std::is_same_v<Float, double>) {
+        static_assert(kMaxShortestDoubleText <= kMaxScalarText);
+        return putShortestDouble(value, out);
+    } else {
+        return std::to_chars(out, out + kMaxScalarText, value, std::chars_format::fixed).ptr;
+    }
 }
 
 template <typename Integer>
 char* putInteger(Integer value, char* out) {
-    return std::to_chars(out, out + kMaxScalarText, value).ptr;
-}
-
-// Writes value as exactly digits decimal digits, zero-padded, at out; returns the end.
-char* putPadded(int64_t value, int digits, char* out) {
-    for (int index = digits - 1; index >= 0; --index) {
-        out[index] = static_cast<char>('0' + value % 10);
-        value /= 10;
+    auto magnitude = static_cast<uint64_t>(value);
+    if constexpr (std::is_signed_v<Integer>) {
+        if (value < 0) {
+            *out++ = '-';
+            magnitude = 0 - magnitude;
+        }
     }
-    return out + digits;
+    return putUnsigned(magnitude, out);
 }
 
 // Writes an unsigned integer as decimal digits with scale digits after a point, without
@@ -65,16 +72,31 @@ std::string uint128Digits(uint64_t high, uint64_t low) {
     return digits;
 }
 
-// Days since 0000-03-01 based civil date conversion (proleptic Gregorian calendar).
-void civilFromDays(int64_t daysSinceEpoch, int64_t& year, unsigned& month, unsigned& day) {
-    int64_t z = daysSinceEpoch + 719468;
-    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    auto dayOfEra = static_cast<unsigned>(z - era * 146097);
-    unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+// Days since 0000-03-01 based civil date conversion (proleptic Gregorian calendar), within one
+// 400-year era: the year of the era, the month and the day.
+void civilInEra(unsigned dayOfEra, unsigned& yearOfEra, unsigned& month, unsigned& day) {
+    yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
     unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
     unsigned monthIndex = (5 * dayOfYear + 2) / 153;
     day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
     month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+}
+
+void civilFromDays(int64_t daysSinceEpoch, int64_t& year, unsigned& month, unsigned& day) {
+    int64_t z = daysSinceEpoch + 719468;
+    int64_t era = 0;
+    unsigned dayOfEra = 0;
+    if (z >= 0 && z <= UINT32_MAX) {
+        // Dates from 0000-03-01 on, in cheaper unsigned arithmetic.
+        auto count = static_cast<uint32_t>(z);
+        era = count / 146097;
+        dayOfEra = count % 146097;
+    } else {
+        era = (z >= 0 ? z : z - 146096) / 146097;
+        dayOfEra = static_cast<unsigned>(z - era * 146097);
+    }
+    unsigned yearOfEra = 0;
+    civilInEra(dayOfEra, yearOfEra, month, day);
     year = static_cast<int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
 }
 
@@ -121,9 +143,12 @@ namespace {
 
 char* putDateTime(double days, char* out) {
     if (!std::isfinite(days) || std::fabs(days) > 1e7) return putShortestFloat(days, out);
-    double whole = std::trunc(days);
-    auto seconds = static_cast<int64_t>(std::llround(std::fabs(days - whole) * 86400.0));
-    auto dayNumber = static_cast<int64_t>(whole);
+    // The day toward zero; the fraction, also before the epoch, is the time of day, rounded to
+    // the nearest second (halves up).
+    auto dayNumber = static_cast<int64_t>(days);
+    const double secondsOfDay = std::fabs(days - static_cast<double>(dayNumber)) * 86400.0;
+    auto seconds = static_cast<uint32_t>(secondsOfDay);
+    if (secondsOfDay - seconds >= 0.5) ++seconds;
     if (seconds >= 86400) {
         seconds -= 86400;
         dayNumber += 1;
@@ -136,18 +161,21 @@ char* putDateTime(double days, char* out) {
     if (year < 0 || year > 9999) {
         end += std::snprintf(out, 64, "%04lld", static_cast<long long>(year));
     } else {
-        end = putPadded(year, 4, end);
+        putFourDigits(static_cast<uint32_t>(year), end);
+        end += 4;
     }
-    *end++ = '-';
-    end = putPadded(month, 2, end);
-    *end++ = '-';
-    end = putPadded(day, 2, end);
-    *end++ = ' ';
-    end = putPadded(seconds / 3600, 2, end);
-    *end++ = ':';
-    end = putPadded(seconds / 60 % 60, 2, end);
-    *end++ = ':';
-    return putPadded(seconds % 60, 2, end);
+    // -MM-DD HH:MM:SS
+    end[0] = '-';
+    putTwoDigits(month, end + 1);
+    end[3] = '-';
+    putTwoDigits(day, end + 4);
+    end[6] = ' ';
+    putTwoDigits(seconds / 3600, end + 7);
+    end[9] = ':';
+    putTwoDigits(seconds / 60 % 60, end + 10);
+    end[12] = ':';
+    putTwoDigits(seconds % 60, end + 13);
+    return end + 15;
 }
 
 }  // namespace
@@ -192,18 +220,18 @@ char* putCurrency(Currency currency, char* out) {
                                   : static_cast<uint64_t>(currency.scaled);
     char* end = out;
     if (negative) *end++ = '-';
-    end = std::to_chars(end, out + kMaxScalarText, magnitude / 10000).ptr;
-    auto fraction = static_cast<int64_t>(magnitude % 10000);
-    if (fraction != 0) {
-        *end++ = '.';
-        int digits = 4;
-        while (fraction % 10 == 0) {
-            fraction /= 10;
-            --digits;
-        }
-        end = putPadded(fraction, digits, end);
-    }
-    return end;
+    end = putUnsigned(magnitude / 10000, end);
+    const auto fraction = static_cast<uint32_t>(magnitude % 10000);
+    if (fraction == 0) return end;
+    // The four digits of the fraction are the word's last four characters; its trailing zeros
+    // are the high bytes that hold '0'.
+    *end++ = '.';
+    const uint64_t word = eightDigitsWord(fraction);
+    const uint64_t values = word ^ 0x3030303030303030ull;  // each character's digit
+    const int trailingZeros = __builtin_clzll(values) / 8;
+    const auto lastFour = static_cast<uint32_t>(word >> 32);
+    std::memcpy(end, &lastFour, 4);
+    return end + 4 - trailingZeros;
 }
 
 }  // namespace

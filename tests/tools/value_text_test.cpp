@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+#include <random>
+
 namespace tools {
 namespace {
 
@@ -26,6 +30,49 @@ TEST(ValueText, datesCountDaysFrom1899December30) {
     EXPECT_EQ(dateTimeText(1.999999), "1900-01-01 00:00:00");
 }
 
+// Every day from 1899 to 2100, and every 97th from year 1 to 9999, against the standard
+// library's calendar; times of day rounded to the second, as llround rounds.
+TEST(ValueText, datesFollowTheStandardCalendar) {
+    using namespace std::chrono;
+    auto expected = [](int64_t dayNumber, int64_t seconds) {
+        if (seconds == 86400) {
+            seconds = 0;
+            ++dayNumber;
+        }
+        const year_month_day date{sys_days{days{dayNumber - 25569}}};  // 1899-12-30 from 1970
+        char text[80];
+        std::snprintf(text, sizeof text, "%04d-%02u-%02u %02lld:%02lld:%02lld",
+                      static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                      static_cast<unsigned>(date.day()), static_cast<long long>(seconds / 3600),
+                      static_cast<long long>(seconds / 60 % 60),
+                      static_cast<long long>(seconds % 60));
+        return std::string(text);
+    };
+    std::mt19937_64 random(1899);
+    std::uniform_real_distribution<double> fraction(0.0, 1.0);
+    int checked = 0;
+    auto check = [&](int64_t dayNumber) {
+        const double time = checked % 3 == 0 ? 0.0 : fraction(random);
+        // Before the epoch the fraction still counts forward from midnight.
+        const double days = static_cast<double>(dayNumber) + (dayNumber < 0 ? -time : time);
+        const double secondsOfDay = std::fabs(days - static_cast<double>(dayNumber)) * 86400.0;
+        ASSERT_EQ(dateTimeText(days), expected(dayNumber, std::llround(secondsOfDay)))
+            << days;
+        ++checked;
+    };
+    for (int64_t day = -693593; day <= 2958465; day += 97) check(day);  // 0001-01-01 to 9999-12-31
+    for (int64_t day = 0; day <= 73415; ++day) check(day);  // 1899-12-30 to 2100-12-31
+    // Halves of a second round up; just below a half rounds down. 1/256 of a day is exactly
+    // 337.5 seconds.
+    EXPECT_EQ(dateTimeText(40000 + 1.0 / 256), "2009-07-06 00:05:38");
+    EXPECT_EQ(dateTimeText(-1 - 1.0 / 256), "1899-12-29 00:05:38");
+    for (double seconds : {0.5, 1.5, 59.5, 86399.5, 0.49999, 86399.4999}) {
+        const double days = 40000.0 + seconds / 86400.0;
+        EXPECT_EQ(dateTimeText(days), expected(40000, std::llround((days - 40000.0) * 86400.0)));
+    }
+    EXPECT_GT(checked, 100000);
+}
+
 TEST(ValueText, numbersUseTheirShortestExactForm) {
     EXPECT_EQ(valueText(Value(3.5)), "3.5");
     EXPECT_EQ(valueText(Value(0.1f)), "0.1");
@@ -35,6 +82,15 @@ TEST(ValueText, numbersUseTheirShortestExactForm) {
     EXPECT_EQ(valueText(Value(Currency{-1})), "-0.0001");
     EXPECT_EQ(valueText(Value(Currency{0})), "0");
     EXPECT_EQ(valueText(Value(Currency{INT64_MIN})), "-922337203685477.5808");
+    EXPECT_EQ(valueText(Value(Currency{INT64_MAX})), "922337203685477.5807");
+    // Trailing zeros of the fraction go, inner ones stay.
+    EXPECT_EQ(valueText(Value(Currency{12340})), "1.234");
+    EXPECT_EQ(valueText(Value(Currency{10010})), "1.001");
+    EXPECT_EQ(valueText(Value(Currency{-10})), "-0.001");
+    EXPECT_EQ(valueText(Value(Currency{1230000})), "123");
+    EXPECT_EQ(valueText(Value(int64_t{INT64_MIN})), "-9223372036854775808");
+    EXPECT_EQ(valueText(Value(int32_t{-2147483647 - 1})), "-2147483648");
+    EXPECT_EQ(valueText(Value(uint8_t{0})), "0");
     EXPECT_EQ(valueText(Value(Decimal{true, 0, 12345, 2})), "-123.45");
     EXPECT_EQ(valueText(Value(Decimal{false, 0, 5, 3})), "0.005");
     EXPECT_EQ(valueText(Value(Decimal{false, 1, 0, 0})), "18446744073709551616");

@@ -1,0 +1,110 @@
+#include "shortest_double.h"
+
+#include "decimal_digits.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+namespace tools {
+
+namespace {
+
+__extension__ using Uint128 = unsigned __int128;
+
+char* generalText(double value, char* out) {
+    return std::to_chars(out, out + kMaxShortestDoubleText, value, std::chars_format::fixed).ptr;
+}
+
+}  // namespace
+
+// The bits of a double give value = mantissa / 2^shift. Every real number strictly closer to
+// value than to its neighbours reads back as value; so do the two midpoints when the mantissa
+// is even (reading rounds ties to even). The value's text is the decimal in that interval with
+// the fewest significant digits, and of those the one nearest to value.
+//
+// Handled here: a normal double with 1 <= shift <= 56, that is 1/16 <= |value| < 2^52, that is
+// not a power of two (whose lower neighbour is nearer than its upper one). The interval is then worked out in units of 10^-scale, with scale chosen so that a unit
+// is below 17 significant digits of value: that many digits always suffice, so the interval
+// holds at least one whole unit. Digits are then dropped from the end while the interval still
+// holds a multiple of ten.
+char* putShortestDouble(double value, char* out) {
+    char* const start = out;
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    const uint64_t fraction = bits & ((1ull << 52) - 1);
+    const int shift = 1075 - static_cast<int>((bits >> 52) & 0x7FF);
+    if (fraction == 0 || shift < 1 || shift > 56) return generalText(value, start);
+    const uint64_t mantissa = fraction | (1ull << 52);
+    const uint64_t whole = mantissa >> shift;
+    const uint64_t part = mantissa & ((1ull << shift) - 1);
+    if (part == 0) {
+        if (bits >> 63) *out++ = '-';
+        return putUnsigned(whole, out);
+    }
+
+    // Units of 10^-scale: 10^scale * value has at least 17 digits before its point.
+    const int scale = whole == 0 ? 18 : 17 - decimalDigits(whole);
+    const uint64_t unit = kPowersOfTen[scale];
+    // In steps of 2^-(shift + 1) of the fractional part, value is at 2 * part and the interval's
+    // ends at 2 * part -+ 1; times unit gives them in units of 10^-scale (below 2^117).
+    const int steps = shift + 1;
+    const Uint128 stepMask = (Uint128(1) << steps) - 1;
+    const Uint128 center = Uint128(2 * part) * unit;
+    const Uint128 lowEnd = center - unit;
+    const Uint128 highEnd = center + unit;
+    // An end that is a whole unit would be inside when the mantissa is even. That cannot
+    // happen in this range: 2 * part -+ 1 is odd, and 10^scale has fewer factors of two than
+    // 2^steps. Should it happen, the general conversion decides.
+    if ((lowEnd & stepMask) == 0 || (highEnd & stepMask) == 0) return generalText(value, start);
+
+    const uint64_t base = whole * unit;
+    uint64_t low = base + static_cast<uint64_t>(lowEnd >> steps) + 1;  // the first unit inside
+    uint64_t high = base + static_cast<uint64_t>(highEnd >> steps);    // the last unit inside
+    const uint64_t nearest = base + static_cast<uint64_t>(center >> steps);
+    const Uint128 nearestRest = center & stepMask;  // what value has beyond `nearest`
+    if (low > high) return generalText(value, start);
+
+    // Drop digits while a multiple of ten units stays inside [low, high]; `nearest` loses
+    // the same digits, remembering the last one and whether any before it was nonzero.
+    int dropped = 0;
+    uint64_t digits = nearest;
+    unsigned lastDropped = 0;
+    bool restNonzero = nearestRest != 0;
+    while (high / 10 * 10 >= low) {
+        low = (low + 9) / 10;
+        high /= 10;
+        restNonzero = restNonzero || lastDropped != 0;
+        lastDropped = static_cast<unsigned>(digits % 10);
+        digits /= 10;
+        ++dropped;
+    }
+    // Of the units of 10^dropped inside, the nearest to value: `digits` rounded by what was
+    // dropped.
+    if (dropped == 0) {
+        const Uint128 halfStep = Uint128(1) << shift;
+        if (nearestRest == halfStep) return generalText(value, start);  // a tie
+        if (nearestRest > halfStep) ++digits;
+    } else if (lastDropped > 5 || (lastDropped == 5 && restNonzero)) {
+        ++digits;
+    } else if (lastDropped == 5) {
+        return generalText(value, start);  // a tie
+    }
+    if (digits < low || digits > high) return generalText(value, start);
+    if (bits >> 63) *out++ = '-';
+    const int point = scale - dropped;  // digits after the point
+    if (point <= 0) {
+        // A whole number, its last digits dropped: the zeros take their place.
+        out = std::to_chars(out, out + 24, digits).ptr;
+        std::memset(out, '0', static_cast<size_t>(-point));
+        return out - point;
+    }
+    // The whole part is value's, or one more when the fraction rounded up to one.
+    const uint64_t pointUnit = kPowersOfTen[point];
+    const uint64_t wholePart = digits >= (whole + 1) * pointUnit ? whole + 1 : whole;
+    out = putUnsigned(wholePart, out);
+    *out++ = '.';
+    return putDigits(digits - wholePart * pointUnit, point, out);
+}
+
+}  // namespace tools
