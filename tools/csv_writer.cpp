@@ -36,10 +36,16 @@ void CsvWriter::row(const std::vector<engine::format::Value>& values) {
     // Room for the row as if every field were a number, date or Yes/No, with its separator,
     // and the line's end. A text or a rarer value makes room for itself and what follows it.
     constexpr size_t kScalarField = kMaxScalarText + 1;
+    const engine::format::Value* const first = values.data();
+    const engine::format::Value* const last = first + values.size();
     char* at = room(cursor(), values.size() * kScalarField + 1);
-    for (size_t index = 0; index < values.size(); ++index) {
-        if (index > 0) *at++ = ',';
-        at = field(values[index], at, (values.size() - index - 1) * kScalarField + 1);
+    for (const engine::format::Value* value = first; value != last; ++value) {
+        if (value != first) *at++ = ',';
+        if (char* end = putScalarText(*value, at)) {
+            at = end;
+        } else {
+            at = field(*value, at, static_cast<size_t>(last - value - 1) * kScalarField + 1);
+        }
     }
     *at++ = '\n';
     m_used = static_cast<size_t>(at - m_block.data());
@@ -50,9 +56,7 @@ char* CsvWriter::field(const engine::format::Value& value, char* at, size_t afte
         // At worst every character is a quote, doubled, between two quotes.
         return quoted(*text, room(at, text->size() * 2 + 2 + after));
     }
-    // Numbers, dates and Yes/No straight into the block.
-    if (char* end = putScalarText(value, at)) return end;
-    // The rest through their text (value_text.h).
+    // Bytes, GUIDs, decimals and extended dates through their text (value_text.h).
     m_scratch.clear();
     appendCsvField(value, m_scratch);
     at = room(at, m_scratch.size() + after);

@@ -30,9 +30,11 @@ private:
     // what they wrote; m_used catches up once per row. Keeping the position in a local lets
     // the compiler hold it in a register, where every character written through a char*
     // would otherwise make it reload a member.
-    // `at` has room for the field if it is a number, date or Yes/No; otherwise field makes
-    // room for it and for `after` more characters, what the rest of the row needs.
+
+    // A field that is not a number, date or Yes/No (those go straight into the block): it
+    // makes room for itself and for `after` more characters, what the rest of the row needs.
     char* field(const engine::format::Value& value, char* at, size_t after);
+    // A text in quotes, its quotes doubled; at has room for twice its length and two.
     static char* quoted(std::string_view text, char* at);
     // Room for bytes more characters at `at` (handing the block to the stream first when it is
     // short of room); returns where to write them.

@@ -38,6 +38,12 @@ TEST(CsvWriter, longRowsAndFieldsLargerThanTheBlockComeOutWhole) {
     std::string huge(300000, 'q');
     huge[150000] = '"';
     rows.push_back({Value(int32_t{1}), Value(huge), Value(0.5), Value()});
+    // A row of more numbers than a block could hold at their longest, between two texts.
+    std::vector<Value> wide{Value(std::string(5000, 'w'))};
+    for (int index = 0; index < 400; ++index) wide.emplace_back(-1e300 / (index + 1));
+    wide.emplace_back(std::string("end"));
+    rows.push_back(wide);
+    rows.push_back(wide);
 
     std::ostringstream out;
     std::string expected;
