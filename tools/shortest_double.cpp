@@ -80,16 +80,11 @@ char* putShortestDouble(double value, char* out) {
         ++dropped;
     }
     // Of the units of 10^dropped inside, the nearest to value: `digits` rounded by what was
-    // dropped.
-    if (dropped == 0) {
-        const Uint128 halfStep = Uint128(1) << shift;
-        if (nearestRest == halfStep) return generalText(value, start);  // a tie
-        if (nearestRest > halfStep) ++digits;
-    } else if (lastDropped > 5 || (lastDropped == 5 && restNonzero)) {
-        ++digits;
-    } else if (lastDropped == 5) {
-        return generalText(value, start);  // a tie
-    }
+    // dropped. Computed without branches, which the processor could not foresee.
+    const Uint128 halfStep = Uint128(1) << shift;
+    const bool tie = dropped == 0 ? nearestRest == halfStep : (lastDropped == 5) & !restNonzero;
+    if (tie) return generalText(value, start);
+    digits += dropped == 0 ? nearestRest > halfStep : lastDropped >= 5;
     if (digits < low || digits > high) return generalText(value, start);
     if (bits >> 63) *out++ = '-';
     const int point = scale - dropped;  // digits after the point
