@@ -32,8 +32,7 @@ inline constexpr uint64_t kPowersOfTen[] = {1ull,
 // The number of decimal digits of value (one for zero).
 inline int decimalDigits(uint64_t value) {
     // 1233 / 4096 is just above log10(2): from the bit length, a guess that is exact or one
-    // short.
-    // Zero counts as one, which has the same number of digits.
+    // short. Zero counts as one, which has as many digits.
     const uint64_t counted = value | 1;
     const int bitLength = 64 - __builtin_clzll(counted);
     const int guess = (bitLength * 1233) >> 12;
@@ -56,13 +55,12 @@ inline void putFourDigits(uint32_t value, char* out) {
     putTwoDigits(value % 100, out + 2);
 }
 
-// The eight digits of value (below 10^8), zero-padded, as the characters of a little-endian
-// word: the first digit in the lowest byte. The word is split in lanes that are divided in
-// parallel: two 32-bit lanes of four digits, each split into two 16-bit lanes of two digits,
-// each split into two bytes. A lane's quotient is a multiply and a shift (10486 / 2^20 and
-// 103 / 2^10 divide exactly enough below 10^4 and 100), masked to the lane.
+// The eight digits of value (below 10^8), zero-padded, as the characters of a word: the first
+// digit in the lowest byte. The word is split in lanes that are divided in parallel: two 32-bit
+// lanes of four digits, each split into two 16-bit lanes of two digits, each split into two
+// bytes. A lane's quotient is a multiply and a shift (10486 / 2^20 and 103 / 2^10 divide
+// exactly enough below 10^4 and 100), masked to the lane.
 inline uint64_t eightDigitsWord(uint32_t value) {
-    static_assert(std::endian::native == std::endian::little);
     const uint64_t fours = (value / 10000) | (static_cast<uint64_t>(value % 10000) << 32);
     const uint64_t hundreds = ((fours * 10486) >> 20) & 0x0000007F0000007Full;
     const uint64_t twos = hundreds | ((fours - hundreds * 100) << 16);
@@ -71,11 +69,22 @@ inline uint64_t eightDigitsWord(uint32_t value) {
     return (tens | (ones << 8)) + 0x3030303030303030ull;
 }
 
+// Stores the bytes of a word of characters at out, the lowest byte first.
+template <typename Word>
+inline void putCharacters(Word word, char* out) {
+    static_assert(sizeof(Word) == 4 || sizeof(Word) == 8);
+    if constexpr (std::endian::native == std::endian::big && sizeof(Word) == 8) {
+        word = __builtin_bswap64(word);
+    } else if constexpr (std::endian::native == std::endian::big) {
+        word = __builtin_bswap32(word);
+    }
+    std::memcpy(out, &word, sizeof word);
+}
+
 // Writes the last `count` (1 to 8) characters of a word from eightDigitsWord at out, and up to
 // 8 - count characters of no meaning after them.
 inline char* putWordTail(uint64_t word, int count, char* out) {
-    word >>= 8 * (8 - count);
-    std::memcpy(out, &word, 8);
+    putCharacters(word >> (8 * (8 - count)), out);
     return out + count;
 }
 

@@ -229,8 +229,7 @@ char* putCurrency(Currency currency, char* out) {
     const uint64_t word = eightDigitsWord(fraction);
     const uint64_t values = word ^ 0x3030303030303030ull;  // each character's digit
     const int trailingZeros = __builtin_clzll(values) / 8;
-    const auto lastFour = static_cast<uint32_t>(word >> 32);
-    std::memcpy(end, &lastFour, 4);
+    putCharacters(static_cast<uint32_t>(word >> 32), end);
     return end + 4 - trailingZeros;
 }
 
