@@ -24,10 +24,10 @@ char* generalText(double value, char* out) {
 // the fewest significant digits, and of those the one nearest to value.
 //
 // Handled here: a normal double with 1 <= shift <= 56, that is 1/16 <= |value| < 2^52, that is
-// not a power of two (whose lower neighbour is nearer than its upper one). The interval is then worked out in units of 10^-scale, with scale chosen so that a unit
-// is below 17 significant digits of value: that many digits always suffice, so the interval
-// holds at least one whole unit. Digits are then dropped from the end while the interval still
-// holds a multiple of ten.
+// not a power of two (whose lower neighbour is nearer than its upper one). The interval is then
+// worked out in units of 10^-scale, with scale chosen so that a unit is below 17 significant
+// digits of value: that many digits always suffice, so the interval holds at least one whole
+// unit. Digits are then dropped from the end while the interval still holds a multiple of ten.
 char* putShortestDouble(double value, char* out) {
     char* const start = out;
     uint64_t bits = 0;
@@ -46,23 +46,25 @@ char* putShortestDouble(double value, char* out) {
     // Units of 10^-scale: 10^scale * value has at least 17 digits before its point.
     const int scale = whole == 0 ? 18 : 17 - decimalDigits(whole);
     const uint64_t unit = kPowersOfTen[scale];
-    // In steps of 2^-(shift + 1) of the fractional part, value is at 2 * part and the interval's
-    // ends at 2 * part -+ 1; times unit gives them in units of 10^-scale (below 2^117).
-    const int steps = shift + 1;
-    const Uint128 stepMask = (Uint128(1) << steps) - 1;
-    const Uint128 center = Uint128(2 * part) * unit;
-    const Uint128 lowEnd = center - unit;
-    const Uint128 highEnd = center + unit;
+    // As a 64-bit binary fraction, times unit: the 128-bit product's high word is the whole
+    // units in value's fractional part, its low word what is left in 2^-64 units. The interval
+    // reaches half a step of the mantissa, 2^-(shift + 1), to either side.
+    const uint64_t binaryFraction = part << (64 - shift);
+    const Uint128 center = Uint128(binaryFraction) * unit;
+    const Uint128 halfWidth = Uint128(unit) << (63 - shift);
+    const Uint128 lowEnd = center - halfWidth;
+    const Uint128 highEnd = center + halfWidth;
     // An end that is a whole unit would be inside when the mantissa is even. That cannot
     // happen in this range: 2 * part -+ 1 is odd, and 10^scale has fewer factors of two than
-    // 2^steps. Should it happen, the general conversion decides.
-    if ((lowEnd & stepMask) == 0 || (highEnd & stepMask) == 0) return generalText(value, start);
-
+    // 2^(shift + 1). Should it happen, the general conversion decides.
+    if (static_cast<uint64_t>(lowEnd) == 0 || static_cast<uint64_t>(highEnd) == 0) {
+        return generalText(value, start);
+    }
     const uint64_t base = whole * unit;
-    uint64_t low = base + static_cast<uint64_t>(lowEnd >> steps) + 1;  // the first unit inside
-    uint64_t high = base + static_cast<uint64_t>(highEnd >> steps);    // the last unit inside
-    const uint64_t nearest = base + static_cast<uint64_t>(center >> steps);
-    const Uint128 nearestRest = center & stepMask;  // what value has beyond `nearest`
+    uint64_t low = base + static_cast<uint64_t>(lowEnd >> 64) + 1;  // the first unit inside
+    uint64_t high = base + static_cast<uint64_t>(highEnd >> 64);    // the last unit inside
+    const uint64_t nearest = base + static_cast<uint64_t>(center >> 64);
+    const uint64_t nearestRest = static_cast<uint64_t>(center);  // value beyond `nearest`
     if (low > high) return generalText(value, start);
 
     // Drop digits while a multiple of ten units stays inside [low, high]; `nearest` loses
@@ -81,10 +83,10 @@ char* putShortestDouble(double value, char* out) {
     }
     // Of the units of 10^dropped inside, the nearest to value: `digits` rounded by what was
     // dropped. Computed without branches, which the processor could not foresee.
-    const Uint128 halfStep = Uint128(1) << shift;
-    const bool tie = dropped == 0 ? nearestRest == halfStep : (lastDropped == 5) & !restNonzero;
+    constexpr uint64_t kHalf = 1ull << 63;
+    const bool tie = dropped == 0 ? nearestRest == kHalf : (lastDropped == 5) & !restNonzero;
     if (tie) return generalText(value, start);
-    digits += dropped == 0 ? nearestRest > halfStep : lastDropped >= 5;
+    digits += dropped == 0 ? nearestRest > kHalf : lastDropped >= 5;
     if (digits < low || digits > high) return generalText(value, start);
     if (bits >> 63) *out++ = '-';
     const int point = scale - dropped;  // digits after the point
