@@ -67,26 +67,35 @@ char* putShortestDouble(double value, char* out) {
     const uint64_t nearestRest = static_cast<uint64_t>(center);  // value beyond `nearest`
     if (low > high) return generalText(value, start);
 
-    // Drop digits while a multiple of ten units stays inside [low, high]; `nearest` loses
-    // the same digits, remembering the last one and whether any before it was nonzero.
+    // Drop digits while a multiple of ten units stays inside [low, high], four at a time while
+    // that many can go, then one at a time. `nearest` loses the same digits; `dropped` keeps
+    // what they were worth.
     int dropped = 0;
     uint64_t digits = nearest;
-    unsigned lastDropped = 0;
-    bool restNonzero = nearestRest != 0;
+    uint64_t droppedValue = 0;
+    while (high / 10000 * 10000 >= low) {
+        low = (low + 9999) / 10000;
+        high /= 10000;
+        droppedValue += digits % 10000 * kPowersOfTen[dropped];
+        digits /= 10000;
+        dropped += 4;
+    }
     while (high / 10 * 10 >= low) {
         low = (low + 9) / 10;
         high /= 10;
-        restNonzero = restNonzero || lastDropped != 0;
-        lastDropped = static_cast<unsigned>(digits % 10);
+        droppedValue += digits % 10 * kPowersOfTen[dropped];
         digits /= 10;
         ++dropped;
     }
     // Of the units of 10^dropped inside, the nearest to value: `digits` rounded by what was
-    // dropped. Computed without branches, which the processor could not foresee.
+    // dropped (and by the rest beyond `nearest`). Computed without branches, which the
+    // processor could not foresee.
     constexpr uint64_t kHalf = 1ull << 63;
-    const bool tie = dropped == 0 ? nearestRest == kHalf : (lastDropped == 5) & !restNonzero;
+    const uint64_t halfDropped = kPowersOfTen[dropped] / 2;  // 0 when nothing was dropped
+    const bool tie = dropped == 0 ? nearestRest == kHalf
+                                  : (droppedValue == halfDropped) & (nearestRest == 0);
     if (tie) return generalText(value, start);
-    digits += dropped == 0 ? nearestRest > kHalf : lastDropped >= 5;
+    digits += dropped == 0 ? nearestRest > kHalf : droppedValue >= halfDropped;
     if (digits < low || digits > high) return generalText(value, start);
     if (bits >> 63) *out++ = '-';
     const int point = scale - dropped;  // digits after the point
