@@ -56,8 +56,7 @@ RowDecoder::RowDecoder(storage::Pager& pager, const JetFormat& format, const Tab
         plan.fixed = column.isFixed();
         plan.number = column.number;
         plan.position = plan.fixed ? column.fixedOffset : column.varIndex;
-        plan.fixedSize = fixedSizeOf(column.type);
-        if (plan.fixedSize == 0) plan.fixedSize = column.length;
+        plan.fixedSize = column.fixedBytes();
         plan.knownType = columnTypeFromCode(static_cast<uint8_t>(column.type)).has_value();
         plan.kind = kindOf(column);
         m_plans.push_back(plan);

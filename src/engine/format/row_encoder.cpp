@@ -65,9 +65,8 @@ RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
         const auto& column = table.columns[index];
         if (column.type == ColumnType::Boolean && !column.isCalculated()) continue;
         if (column.isFixed()) {
-            uint32_t size = fixedSizeOf(column.type);
-            if (size == 0) size = column.length;
-            m_fixedAreaSize = std::max<uint32_t>(m_fixedAreaSize, column.fixedOffset + size);
+            m_fixedAreaSize =
+                std::max<uint32_t>(m_fixedAreaSize, column.fixedOffset + column.fixedBytes());
         } else {
             if (column.varIndex >= m_columnBySlot.size())
                 m_columnBySlot.resize(column.varIndex + 1u);

@@ -168,9 +168,8 @@ std::optional<RowLocation> TableAppender::appendStored(storage::Bytes row,
         // A Yes/No value is its null-mask bit.
         if (column.type == ColumnType::Boolean || !m_layout.nullMaskBit(column.number)) continue;
         if (column.isFixed()) {
-            uint32_t size = fixedSizeOf(column.type);
-            if (size == 0) size = column.length;
-            if (m_layout.fixedStart + size_t{column.fixedOffset} + size > row.size()) {
+            if (m_layout.fixedStart + size_t{column.fixedOffset} + column.fixedBytes() >
+                row.size()) {
                 return std::nullopt;
             }
             continue;

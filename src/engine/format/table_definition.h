@@ -137,6 +137,12 @@ struct ColumnDefinition {
     bool isCalculated() const {
         return (extFlags & column_ext_flags::kCalculated) == column_ext_flags::kCalculated;
     }
+    // Fixed columns: the bytes the value takes in the fixed area (the type's size, or the
+    // declared length for a type without one).
+    uint32_t fixedBytes() const {
+        const uint32_t size = fixedSizeOf(type);
+        return size != 0 ? size : length;
+    }
 };
 
 struct IndexColumn {

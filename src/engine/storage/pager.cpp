@@ -180,10 +180,12 @@ PageRef Pager::read(PageNumber page) {
     if (!readCommitted(page, *buffer)) {
         m_file->read(static_cast<uint64_t>(page) * m_pageSize, *buffer);
     }
-    if (m_codec && page != 0) {
-        m_codec->decode(page, *buffer);
-    }
-    PageRef contents = std::move(buffer);
+    return keepRead(page, std::move(buffer));
+}
+
+PageRef Pager::keepRead(PageNumber page, std::shared_ptr<PageBuffer> stored) {
+    if (m_codec && page != 0) m_codec->decode(page, *stored);
+    PageRef contents = std::move(stored);
     remember(page, contents);
     return contents;
 }
@@ -209,8 +211,7 @@ void Pager::readAhead(PageNumber first, PageNumber count) {
         auto& buffer = buffers[page - first];
         // What read() would give: the committed bytes where they differ from the file's.
         readCommitted(page, *buffer);
-        if (m_codec && page != 0) m_codec->decode(page, *buffer);
-        remember(page, std::move(buffer));
+        keepRead(page, std::move(buffer));
     }
 }
 

@@ -149,6 +149,8 @@ private:
     void recover();
     bool readCommitted(PageNumber page, MutableBytes stored);
     void remember(PageNumber page, PageRef contents);
+    // Decodes a page read as stored and keeps it in the cache.
+    PageRef keepRead(PageNumber page, std::shared_ptr<PageBuffer> stored);
     // A buffer for a page: one the cache let go when there is one, else a new one.
     std::shared_ptr<PageBuffer> takeBuffer();
     void writeToFile(PageNumber page, const PageBuffer& plain);

@@ -200,13 +200,10 @@ void PosixPageFile::readRun(uint64_t offset, std::span<const MutableBytes> piece
 }
 
 void PosixPageFile::writeRun(uint64_t offset, std::span<const Bytes> pieces) {
-    putRun(offset, pieces);
-    uint64_t written = 0;
-    for (Bytes piece : pieces) written += piece.size();
-    startWritingOut(written);
+    startWritingOut(putRun(offset, pieces));
 }
 
-void PosixPageFile::putRun(uint64_t offset, std::span<const Bytes> pieces) {
+size_t PosixPageFile::putRun(uint64_t offset, std::span<const Bytes> pieces) {
     if (!m_writable) {
         throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
     }
@@ -225,6 +222,7 @@ void PosixPageFile::putRun(uint64_t offset, std::span<const Bytes> pieces) {
         run.consume(static_cast<size_t>(put));
     }
     if (offset + run.total() > m_size) m_size = offset + run.total();
+    return run.total();
 }
 
 void PosixPageFile::startWritingOut(uint64_t written) {

@@ -45,8 +45,9 @@ public:
     int descriptor() const { return m_fd; }
 
 private:
-    // Writes the pieces from offset with as few calls as the system allows (write and writeRun).
-    void putRun(uint64_t offset, std::span<const Bytes> pieces);
+    // Writes the pieces from offset with as few calls as the system allows (write and writeRun);
+    // returns the bytes written.
+    size_t putRun(uint64_t offset, std::span<const Bytes> pieces);
     void startWritingOut(uint64_t written);
     std::string m_path;
     int m_fd;
