@@ -93,6 +93,7 @@ void writeCsv(const std::vector<std::string>& names,
     writer.header(names);
     std::vector<engine::format::Value> values;
     while (next(values)) writer.row(values);
+    writer.flush();
 }
 
 int exportTable(const Arguments& arguments, std::ostream& out) {
@@ -223,7 +224,13 @@ int runCommandLine(const std::vector<std::string>& words, std::ostream& out, std
         if (!arguments.help && !arguments.version) {
             completePasswords(arguments, passwords);
         }
-        return runCommand(arguments, out);
+        const int status = runCommand(arguments, out);
+        // What was printed is the command's result: output that never arrived is a failure.
+        if (!out.flush()) throw OutputError();
+        return status;
+    } catch (const OutputError& error) {
+        err << "corvanta-db: " << error.what() << '\n';
+        return 1;
     } catch (const UsageError& error) {
         err << "corvanta-db: " << error.what() << "\n\n" << kUsage;
         return 2;

@@ -12,6 +12,10 @@ constexpr size_t kBlockSize = 1 << 17;
 
 CsvWriter::CsvWriter(std::ostream& out) : m_out(out), m_block(kBlockSize) {}
 
+CsvWriter::~CsvWriter() {
+    if (m_out) m_out.write(m_block.data(), static_cast<std::streamsize>(m_used));
+}
+
 char* CsvWriter::makeRoom(char* at, size_t bytes) {
     m_used = static_cast<size_t>(at - m_block.data());
     flush();
@@ -84,6 +88,7 @@ char* CsvWriter::quoted(std::string_view text, char* at) {
 void CsvWriter::flush() {
     m_out.write(m_block.data(), static_cast<std::streamsize>(m_used));
     m_used = 0;
+    if (!m_out) throw OutputError();
 }
 
 }  // namespace tools

@@ -7,22 +7,31 @@
 #include "engine/format/value.h"
 
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tools {
 
+// The output stream refused what was written to it (a full disk, a closed pipe).
+class OutputError : public std::runtime_error {
+public:
+    OutputError() : std::runtime_error("cannot write the output") {}
+};
+
 class CsvWriter {
 public:
     explicit CsvWriter(std::ostream& out);
-    // Hands on what is left, also when an error cut the rows short.
-    ~CsvWriter() { flush(); }
+    // Hands on what is left, also when an error cut the rows short; never throws, so a stream
+    // that fails here shows in its state only.
+    ~CsvWriter();
     CsvWriter(const CsvWriter&) = delete;
     CsvWriter& operator=(const CsvWriter&) = delete;
 
     void header(const std::vector<std::string>& names);
     void row(const std::vector<engine::format::Value>& values);
-    // Hands what is buffered to the stream.
+    // Hands what is buffered to the stream. Throws OutputError when the stream has failed, so
+    // that a command stops reading rows nobody can receive.
     void flush();
 
 private:

@@ -1,5 +1,7 @@
 #include "csv_writer.h"
 
+#include "commands.h"
+#include "support/fixtures.h"
 #include "value_text.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +62,58 @@ TEST(CsvWriter, longRowsAndFieldsLargerThanTheBlockComeOutWhole) {
     }
     ASSERT_EQ(out.str().size(), expected.size());
     EXPECT_TRUE(out.str() == expected);
+}
+
+// A stream buffer that takes `room` bytes and then refuses more, as a full disk does.
+class FullDisk : public std::streambuf {
+public:
+    explicit FullDisk(size_t room) : m_room(room) {}
+    size_t offered = 0;
+
+protected:
+    std::streamsize xsputn(const char*, std::streamsize count) override {
+        offered += static_cast<size_t>(count);
+        const auto taken = std::min(static_cast<size_t>(count), m_room);
+        m_room -= taken;
+        return static_cast<std::streamsize>(taken);
+    }
+    int_type overflow(int_type character) override {
+        if (traits_type::eq_int_type(character, traits_type::eof())) return 0;
+        char byte = traits_type::to_char_type(character);
+        return xsputn(&byte, 1) == 1 ? character : traits_type::eof();
+    }
+
+private:
+    size_t m_room;
+};
+
+// Output that does not arrive is an error, and the rows stop there, for the writer and for
+// the commands that print.
+TEST(CsvWriter, aStreamThatRefusesTheOutputIsAnError) {
+    FullDisk disk(1000);
+    std::ostream out(&disk);
+    CsvWriter writer(out);
+    writer.header({"Id"});
+    EXPECT_NO_THROW(writer.flush());
+    int written = 0;
+    EXPECT_THROW(
+        for (; written < 1000000; ++written) writer.row({Value(std::string(100, 'x'))}),
+        OutputError);
+    // The first block that did not fit stopped the rows.
+    EXPECT_LT(written, 2000);
+
+    const std::string sample = support::fixture("jet4/testV2003.mdb").string();
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"export", sample, "Table1"},
+          std::vector<std::string>{"tables", sample},
+          std::vector<std::string>{"sql", sample, "SELECT * FROM Table1"}}) {
+        FullDisk full(10);
+        std::ostream refusing(&full);
+        std::ostringstream err;
+        EXPECT_EQ(runCommandLine(words, refusing, err), 1) << words[0];
+        EXPECT_EQ(err.str(), "corvanta-db: cannot write the output\n");
+        EXPECT_GT(full.offered, 10u);
+    }
 }
 
 }  // namespace
