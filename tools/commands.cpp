@@ -6,6 +6,7 @@
 #include "engine/table_copy.h"
 
 #include "csv_writer.h"
+#include "row_pipeline.h"
 
 #include <functional>
 
@@ -85,14 +86,12 @@ int showDefinition(const Arguments& arguments, std::ostream& out) {
     return 0;
 }
 
-// Writes rows as CSV: a line of column names, then one line per row.
-void writeCsv(const std::vector<std::string>& names,
-              const std::function<bool(std::vector<engine::format::Value>&)>& next,
-              std::ostream& out) {
+// Writes rows as CSV: a line of column names, then one line per row. The rows are read on this
+// thread and formatted on a second one, so a big table takes about the time of reading it.
+void writeCsv(const std::vector<std::string>& names, const RowSource& next, std::ostream& out) {
     CsvWriter writer(out);
     writer.header(names);
-    std::vector<engine::format::Value> values;
-    while (next(values)) writer.row(values);
+    pipeRows(next, [&](const std::vector<engine::format::Value>& row) { writer.row(row); });
     writer.flush();
 }
 
