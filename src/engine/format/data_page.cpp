@@ -42,8 +42,10 @@ void DataPageView::requireOwner(uint32_t expected) const {
 void DataPageView::requirePacked() const {
     const uint32_t tableEnd = m_format.dataRowTableOffset + 2u * m_rowCount;
     uint32_t previousStart = m_format.pageSize;
-    for (uint16_t row = 0; row < m_rowCount; ++row) {
-        uint32_t start = readU16LE(m_page, m_format.dataRowTableOffset + 2u * row) & kRowOffsetMask;
+    // The row table lies inside the page (checked on construction).
+    const uint8_t* entry = m_page.data() + m_format.dataRowTableOffset;
+    for (uint16_t row = 0; row < m_rowCount; ++row, entry += 2) {
+        uint32_t start = storage::loadU16LE(entry) & kRowOffsetMask;
         if (start < tableEnd || start > previousStart) {
             damaged("holds row " + std::to_string(row) + " out of place");
         }

@@ -12,19 +12,7 @@ namespace engine::format {
 
 namespace {
 
-// A little-endian integer at bytes the caller has checked.
-template <typename Unsigned>
-Unsigned loadLE(const uint8_t* at) {
-    Unsigned value = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(&value, at, sizeof value);
-    } else {
-        for (size_t byte = sizeof(Unsigned); byte-- > 0;) {
-            value = static_cast<Unsigned>((value << 8) | at[byte]);
-        }
-    }
-    return value;
-}
+using storage::loadLE;
 
 RowDecoder::Kind kindOf(const ColumnDefinition& column) {
     using Kind = RowDecoder::Kind;
@@ -77,8 +65,14 @@ void RowDecoder::decode(storage::Bytes row, PageNumber page, const std::vector<b
     }
     const size_t count = m_plans.size();
     values.resize(count);
+    if (wanted.empty()) {
+        for (size_t index = 0; index < count; ++index) {
+            decodeColumn(index, row, page, values[index]);
+        }
+        return;
+    }
     for (size_t index = 0; index < count; ++index) {
-        if (!wanted.empty() && (index >= wanted.size() || !wanted[index])) {
+        if (index >= wanted.size() || !wanted[index]) {
             values[index] = std::monostate();
             continue;
         }
@@ -100,9 +94,7 @@ void RowDecoder::decodeColumn(size_t index, storage::Bytes row, PageNumber page,
     if (plan.fixed) {
         const uint32_t size = plan.fixedSize;
         size_t start = m_layout.fixedStart + static_cast<size_t>(plan.position);
-        if (start > row.size() || size > row.size() - start) {
-            damaged(page, "holds a row too short for column '" + m_table.columns[index].name + "'");
-        }
+        if (start > row.size() || size > row.size() - start) rowTooShort(index, page);
         // The common fixed types straight from the row (the bounds were checked above).
         const uint8_t* at = row.data() + start;
         switch (plan.kind) {
@@ -194,6 +186,10 @@ Value RowDecoder::decodeCalculatedColumn(const ColumnDefinition& column, storage
     auto value = decodeCalculated(column.type, *result, m_format.jet3, column.codePage);
     if (!value) damaged(page, "holds a value too short for column '" + column.name + "'");
     return *value;
+}
+
+void RowDecoder::rowTooShort(size_t index, PageNumber page) const {
+    damaged(page, "holds a row too short for column '" + m_table.columns[index].name + "'");
 }
 
 void RowDecoder::damaged(PageNumber page, const std::string& what) const {

@@ -44,6 +44,8 @@ private:
     Value decodeCalculatedColumn(const ColumnDefinition& column, storage::Bytes bytes,
                                  PageNumber page);
     [[noreturn]] void damaged(PageNumber page, const std::string& what) const;
+    // Out of line, so that building its message costs the per-value path nothing.
+    [[noreturn]] void rowTooShort(size_t index, PageNumber page) const;
 
     storage::Pager& m_pager;
     const JetFormat& m_format;

@@ -5,37 +5,41 @@ namespace engine::format {
 namespace {
 
 bool parseJet4(storage::Bytes row, bool hasVariableColumns, RowLayout& layout) {
-    size_t length = row.size();
+    // Every scan parses every row: the bounds are checked once against the row's length, and
+    // the fields read from the checked bytes.
+    const size_t length = row.size();
     if (length < 2) return false;
-    layout.columnCount = storage::readU16LE(row, 0);
+    const uint8_t* const bytes = row.data();
+    layout.columnCount = storage::loadU16LE(bytes);
     layout.fixedStart = 2;
-    size_t maskSize = (layout.columnCount + 7u) / 8u;
+    const size_t maskSize = (layout.columnCount + 7u) / 8u;
     if (maskSize + 2 > length) return false;
-    layout.nullMask = row.subspan(length - maskSize, maskSize);
-    if (!hasVariableColumns) {
+    layout.nullMask = storage::Bytes(bytes + length - maskSize, maskSize);
+    if (!hasVariableColumns || maskSize + 2 + 2 > length) {
         layout.variableOffsets.clear();
-        return true;
+        return !hasVariableColumns;
     }
-    if (maskSize + 2 + 2 > length) return false;
-    size_t countAt = length - maskSize - 2;
-    uint16_t variableCount = storage::readU16LE(row, countAt);
+    const size_t countAt = length - maskSize - 2;
+    const uint16_t variableCount = storage::loadU16LE(bytes + countAt);
     if (variableCount == 0) {
         layout.variableOffsets.clear();
         return true;
     }
-    // End of data, then the offsets below the count, last slot first.
-    size_t tableBytes = (variableCount + 1u) * 2u;
+    // End of data, then the offsets below the count, last slot first. Each offset lies in the
+    // row's data, past the column count, and none lies before the one of the slot before it.
+    const size_t tableBytes = (variableCount + 1u) * 2u;
     if (tableBytes > countAt) return false;
+    const size_t dataLimit = countAt - tableBytes;
     // Rows of one table mostly have as many offsets as the last one: the storage stays.
     layout.variableOffsets.resize(variableCount + 1u);
-    for (uint16_t slot = 0; slot <= variableCount; ++slot) {
-        layout.variableOffsets[slot] = storage::readU16LE(row, countAt - 2u * (slot + 1u));
-    }
-    size_t dataLimit = countAt - tableBytes;
+    uint16_t* const offsets = layout.variableOffsets.data();
+    const uint8_t* entry = bytes + countAt;
+    uint16_t previous = 2;
     for (size_t slot = 0; slot <= variableCount; ++slot) {
-        uint16_t offset = layout.variableOffsets[slot];
-        if (offset < 2 || offset > dataLimit) return false;
-        if (slot > 0 && offset < layout.variableOffsets[slot - 1]) return false;
+        entry -= 2;
+        const uint16_t offset = storage::loadU16LE(entry);
+        if (offset < previous || offset > dataLimit) return false;
+        offsets[slot] = previous = offset;
     }
     return true;
 }

@@ -89,7 +89,10 @@ void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string&
         bytes[1] == kCompressedTextMarker1 &&
         std::all_of(bytes.begin() + 2, bytes.end(),
                     [](uint8_t byte) { return byte != 0 && byte < 0x80; })) {
-        text.assign(reinterpret_cast<const char*>(bytes.data()) + 2, bytes.size() - 2);
+        // clear and append reuse the string's storage through the short path of append;
+        // assign goes through the general replace, which costs more than the copy itself.
+        text.clear();
+        text.append(reinterpret_cast<const char*>(bytes.data()) + 2, bytes.size() - 2);
         return;
     }
     // UTF-8 takes at most twice the stored bytes: two for a compressed byte, three for a
@@ -137,7 +140,8 @@ void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string&
     } else {
         out = putUtf16(out, bytes.data(), bytes.size() / 2);
     }
-    text.assign(begin, static_cast<size_t>(out - begin));
+    text.clear();
+    text.append(begin, static_cast<size_t>(out - begin));
 }
 
 std::string describeCharacter(char32_t character) {

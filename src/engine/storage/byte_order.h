@@ -2,7 +2,8 @@
 // The file format is little-endian everywhere except index keys, which are big-endian.
 //
 // Every read checks its bounds: a structure read from disk may claim any offset, and a read past
-// the end of its buffer throws a Corrupt error instead of touching memory it does not own.
+// the end of its buffer throws a Corrupt error instead of touching memory it does not own. The
+// load functions are the one exception, for hot loops that check a whole structure first.
 #pragma once
 
 #include "engine/error.h"
@@ -29,6 +30,22 @@ inline void checkRange(Bytes bytes, size_t offset, size_t width) {
         throwOutOfBounds(offset, width, bytes.size());
     }
 }
+
+// Little-endian integers at bytes whose bounds the caller has checked, for the few loops that
+// run once per row of a scan and check a whole structure up front.
+template <typename Unsigned>
+Unsigned loadLE(const uint8_t* at) {
+    Unsigned value = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, at, sizeof value);
+    } else {
+        for (size_t byte = sizeof(Unsigned); byte-- > 0;) {
+            value = static_cast<Unsigned>((value << 8) | at[byte]);
+        }
+    }
+    return value;
+}
+inline uint16_t loadU16LE(const uint8_t* at) { return loadLE<uint16_t>(at); }
 
 inline uint8_t readU8(Bytes bytes, size_t offset) {
     checkRange(bytes, offset, 1);
