@@ -124,9 +124,23 @@ std::exception_ptr readBatches(Handover& handover, const RowSource& next) {
     return readingError;
 }
 
+// Each row taken as soon as it is read, on this thread.
+void takeEachRow(const RowSource& next, const RowSink& take) {
+    std::vector<Value> row;
+    while (next(row)) take(row);
+}
+
 }  // namespace
 
 void pipeRows(const RowSource& next, const RowSink& take) {
+    pipeRows(next, take, std::thread::hardware_concurrency() != 1);
+}
+
+void pipeRows(const RowSource& next, const RowSink& take, bool onSecondThread) {
+    if (!onSecondThread) {
+        takeEachRow(next, take);
+        return;
+    }
     std::array<Batch, kBatches> batches;
     Handover handover;
     for (Batch& batch : batches) handover.empty.push_back(&batch);
@@ -135,9 +149,8 @@ void pipeRows(const RowSource& next, const RowSink& take) {
     try {
         taker = std::thread(takeBatches, std::ref(handover), std::cref(take));
     } catch (const std::system_error&) {
-        // No second thread to be had: take each row as it is read.
-        std::vector<Value> row;
-        while (next(row)) take(row);
+        // No second thread to be had.
+        takeEachRow(next, take);
         return;
     }
     const std::exception_ptr readingError = readBatches(handover, next);

@@ -23,5 +23,8 @@ using RowSink = std::function<void(const std::vector<engine::format::Value>&)>;
 // here. When take throws, reading stops at the end of the batch it is in, and take's error is
 // rethrown here.
 void pipeRows(const RowSource& next, const RowSink& take);
+// The same, on a second thread only when onSecondThread says so; pipeRows above asks for one
+// when the machine has more than one processor (on one, the handing over only costs time).
+void pipeRows(const RowSource& next, const RowSink& take, bool onSecondThread);
 
 }  // namespace tools

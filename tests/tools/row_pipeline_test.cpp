@@ -33,15 +33,23 @@ RowSource sourceOf(CountingSource& source) {
     return [&](std::vector<Value>& row) { return source(row); };
 }
 
-TEST(RowPipeline, everyRowArrivesOnceInOrderWithFewInFlight) {
+// Both ways of handing rows on: on a second thread and, for machines with one processor, on
+// the reading thread itself.
+class RowPipeline : public testing::TestWithParam<bool> {
+protected:
+    void pipe(const RowSource& next, const RowSink& take) { pipeRows(next, take, GetParam()); }
+};
+
+TEST_P(RowPipeline, everyRowArrivesOnceInOrderWithFewInFlight) {
     // Small rows fill batches by count; rows of a megabyte end a batch each.
-    for (const auto& [rows, textBytes, mostInFlight] :
-         {std::tuple{5000, size_t{3}, 3 * 512}, {12, size_t{1} << 20, 3}, {0, size_t{0}, 0},
-          {1, size_t{0}, 1}}) {
+    for (const auto& [rows, textBytes, mostInFlight] : {std::tuple{5000, size_t{3}, 3 * 512},
+                                                        {12, size_t{1} << 20, 3},
+                                                        {0, size_t{0}, 0},
+                                                        {1, size_t{0}, 1}}) {
         CountingSource source{.rows = rows, .textBytes = textBytes};
         int taken = 0;
         int inFlight = 0;
-        pipeRows(sourceOf(source), [&](const std::vector<Value>& row) {
+        pipe(sourceOf(source), [&](const std::vector<Value>& row) {
             ASSERT_EQ(row.size(), 2u);
             EXPECT_EQ(std::get<int32_t>(row[0]), taken);
             EXPECT_EQ(std::get<std::string>(row[1]),
@@ -54,12 +62,12 @@ TEST(RowPipeline, everyRowArrivesOnceInOrderWithFewInFlight) {
     }
 }
 
-TEST(RowPipeline, rowsReadBeforeAReadingErrorArriveAndTheErrorFollows) {
+TEST_P(RowPipeline, rowsReadBeforeAReadingErrorArriveAndTheErrorFollows) {
     for (int failAt : {0, 1, 511, 512, 513, 2000}) {
         CountingSource source{.rows = 5000, .failAt = failAt};
         int taken = 0;
         try {
-            pipeRows(sourceOf(source), [&](const std::vector<Value>&) { ++taken; });
+            pipe(sourceOf(source), [&](const std::vector<Value>&) { ++taken; });
             ADD_FAILURE() << "no error for a failure at row " << failAt;
         } catch (const std::runtime_error& error) {
             EXPECT_STREQ(error.what(), "damaged page");
@@ -68,13 +76,13 @@ TEST(RowPipeline, rowsReadBeforeAReadingErrorArriveAndTheErrorFollows) {
     }
 }
 
-TEST(RowPipeline, anErrorWhileTakingStopsTheReadingAndIsReported) {
+TEST_P(RowPipeline, anErrorWhileTakingStopsTheReadingAndIsReported) {
     CountingSource source{.rows = 1000000};
     int taken = 0;
-    EXPECT_THROW(pipeRows(sourceOf(source),
-                          [&](const std::vector<Value>&) {
-                              if (++taken == 700) throw std::length_error("disk full");
-                          }),
+    EXPECT_THROW(pipe(sourceOf(source),
+                      [&](const std::vector<Value>&) {
+                          if (++taken == 700) throw std::length_error("disk full");
+                      }),
                  std::length_error);
     EXPECT_EQ(taken, 700);
     // Reading stops at the end of the batch it was in, a few batches past the failing row.
@@ -83,10 +91,15 @@ TEST(RowPipeline, anErrorWhileTakingStopsTheReadingAndIsReported) {
     // When both sides fail, the taking side's error is the one reported: it came first, and
     // it is why the rows stop.
     CountingSource failing{.rows = 1000000, .failAt = 10};
-    EXPECT_THROW(pipeRows(sourceOf(failing),
-                          [&](const std::vector<Value>&) { throw std::length_error("disk full"); }),
+    EXPECT_THROW(pipe(sourceOf(failing),
+                      [&](const std::vector<Value>&) { throw std::length_error("disk full"); }),
                  std::length_error);
 }
+
+INSTANTIATE_TEST_SUITE_P(OnBothThreadings, RowPipeline, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "secondThread" : "sameThread";
+                         });
 
 }  // namespace
 }  // namespace tools

@@ -32,9 +32,11 @@ std::vector<uint8_t> rowWith(const JetFormat& format, uint16_t columns, size_t f
 TEST(RowLayout, readsBackWhatTheWriterAppends) {
     for (FileFormat kind : {FileFormat::Jet3, FileFormat::Jet4}) {
         const JetFormat& format = jetFormat(kind);
-        for (const std::vector<size_t>& lengths :
-             {std::vector<size_t>{3}, {0, 0, 5}, {40, 0, 300, 7}, {1, 2, 3, 4, 5, 6, 7, 8, 9},
-              {250, 250, 250}}) {
+        for (const std::vector<size_t>& lengths : {std::vector<size_t>{3},
+                                                   {0, 0, 5},
+                                                   {40, 0, 300, 7},
+                                                   {1, 2, 3, 4, 5, 6, 7, 8, 9},
+                                                   {250, 250, 250}}) {
             for (size_t fixedBytes : {0, 4, 17}) {
                 std::vector<uint16_t> offsets;
                 const auto row = rowWith(format, 20, fixedBytes, lengths, offsets);
@@ -77,11 +79,11 @@ TEST(RowLayout, refusesTrailersThatPointOutsideTheirRow) {
         return changed;
     };
     ASSERT_TRUE(parsed(row));
-    EXPECT_FALSE(parsed(withU16(offsetAt(0), 1)));             // inside the column count
+    EXPECT_FALSE(parsed(withU16(offsetAt(0), 1)));               // inside the column count
     EXPECT_FALSE(parsed(withU16(offsetAt(2), offsets[1] - 1)));  // before the slot before it
-    EXPECT_FALSE(parsed(withU16(offsetAt(3), countAt)));       // the end of data in the trailer
-    EXPECT_FALSE(parsed(withU16(countAt, 200)));               // more offsets than the row holds
-    EXPECT_FALSE(parsed(withU16(0, 400)));                     // a null mask longer than the row
+    EXPECT_FALSE(parsed(withU16(offsetAt(3), countAt)));         // the end of data in the trailer
+    EXPECT_FALSE(parsed(withU16(countAt, 200)));                 // more offsets than the row holds
+    EXPECT_FALSE(parsed(withU16(0, 400)));                       // a null mask longer than the row
     // Equal offsets are empty values, and an end of data at the trailer's start is a full row.
     EXPECT_TRUE(parsed(withU16(offsetAt(1), offsets[0])));
     EXPECT_TRUE(parsed(withU16(offsetAt(3), static_cast<uint16_t>(countAt - 8))));
