@@ -87,7 +87,7 @@ int showDefinition(const Arguments& arguments, std::ostream& out) {
 }
 
 // Writes rows as CSV: a line of column names, then one line per row. The rows are read on this
-// thread and formatted on a second one, so a big table takes about the time of reading it.
+// thread and formatted on a second one, so that on two processors the two overlap.
 void writeCsv(const std::vector<std::string>& names, const RowSource& next, std::ostream& out) {
     CsvWriter writer(out);
     writer.header(names);
