@@ -8,6 +8,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace engine::format {
 
 namespace {
@@ -33,35 +37,54 @@ inline char* putUtf8(char* out, char32_t c) {
     return out;
 }
 
-// Four ASCII units read as one little-endian word (each unit below 0x80) packed into the low
-// four bytes: the units' low bytes, in order.
-inline uint64_t packAsciiUnits(uint64_t units) {
-    const uint64_t pairs = (units | (units >> 8)) & 0x0000FFFF0000FFFFull;
-    return (pairs | (pairs >> 16)) & 0xFFFFFFFFull;
+// Whether every byte is plain ASCII other than 0 (a compressed text's mode switch), eight
+// bytes at a time: a byte's top bit is set when it is 0x80 or above, and the top bit of the
+// byte minus one when it is 0 (or above 0x80). A borrow from one byte into the next only
+// follows a byte that already failed.
+bool plainAsciiBytes(const uint8_t* bytes, size_t size) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kTops = 0x8080808080808080ull;
+    size_t index = 0;
+    for (; index + 8 <= size; index += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes + index, sizeof word);
+        if (((word - kOnes) | word) & kTops) return false;
+    }
+    for (; index < size; ++index) {
+        if (bytes[index] == 0 || bytes[index] >= 0x80) return false;
+    }
+    return true;
 }
 
 // Decodes UTF-16LE units (given as bytes) to UTF-8 at out; a lone surrogate becomes U+FFFD.
 char* putUtf16(char* out, const uint8_t* bytes, size_t units) {
     for (size_t index = 0; index < units; ++index) {
-        // Plain ASCII, eight units at a time, then four (the test reads the units as
-        // little-endian words).
-        while (std::endian::native == std::endian::little && index + 8 <= units) {
-            uint64_t low;
-            uint64_t high;
-            std::memcpy(&low, bytes + 2 * index, sizeof low);
-            std::memcpy(&high, bytes + 2 * index + 8, sizeof high);
-            if (((low | high) & 0xFF80FF80FF80FF80ull) != 0) break;
-            const uint64_t packed = packAsciiUnits(low) | (packAsciiUnits(high) << 32);
-            std::memcpy(out, &packed, sizeof packed);
-            out += 8;
-            index += 8;
+#if defined(__SSE2__)
+        // Plain ASCII, sixteen units at a time: packing them to bytes keeps the low bytes.
+        while (index + 16 <= units) {
+            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * index));
+            const __m128i high =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * index + 16));
+            const __m128i aboveAscii =
+                _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(static_cast<short>(0xFF80)));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(aboveAscii, _mm_setzero_si128())) != 0xFFFF) {
+                break;
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(low, high));
+            out += 16;
+            index += 16;
         }
+#endif
+        // Plain ASCII, four units at a time (the test reads the units as one little-endian
+        // word).
         while (std::endian::native == std::endian::little && index + 4 <= units) {
             uint64_t chunk;
             std::memcpy(&chunk, bytes + 2 * index, sizeof chunk);
             if ((chunk & 0xFF80FF80FF80FF80ull) != 0) break;
-            const auto packed = static_cast<uint32_t>(packAsciiUnits(chunk));
-            std::memcpy(out, &packed, sizeof packed);
+            out[0] = static_cast<char>(bytes[2 * index]);
+            out[1] = static_cast<char>(bytes[2 * index + 2]);
+            out[2] = static_cast<char>(bytes[2 * index + 4]);
+            out[3] = static_cast<char>(bytes[2 * index + 6]);
             out += 4;
             index += 4;
         }
@@ -102,9 +125,7 @@ void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string&
     }
     // Most stored texts are compressed and plain ASCII throughout: already UTF-8.
     if (bytes.size() >= 2 && bytes[0] == kCompressedTextMarker0 &&
-        bytes[1] == kCompressedTextMarker1 &&
-        std::all_of(bytes.begin() + 2, bytes.end(),
-                    [](uint8_t byte) { return byte != 0 && byte < 0x80; })) {
+        bytes[1] == kCompressedTextMarker1 && plainAsciiBytes(bytes.data() + 2, bytes.size() - 2)) {
         // clear and append reuse the string's storage through the short path of append;
         // assign goes through the general replace, which costs more than the copy itself.
         text.clear();

@@ -67,6 +67,55 @@ TEST(TextCodec, utf16DecodesAsItsUnitsRead) {
     }
 }
 
+// Random texts: plain ASCII of every length around the decoder's word sizes, and the same with
+// other characters in between, which compressed storage reaches through its switch bytes.
+TEST(TextCodec, randomTextsEncodeAndDecodeBack) {
+    std::mt19937 random(91206);
+    const std::vector<std::string> others = {"é", "\x7f", "\x01", "ÿ", "Ā", "中", "😀", "\t"};
+    for (int round = 0; round < 5000; ++round) {
+        std::string text;
+        const int pieces = 1 + static_cast<int>(random() % 4);
+        for (int piece = 0; piece < pieces; ++piece) {
+            const size_t run = random() % 41;
+            for (size_t index = 0; index < run; ++index) {
+                text += static_cast<char>(0x20 + random() % 0x5F);
+            }
+            if (random() % 2 == 0) text += others[random() % others.size()];
+        }
+        for (bool compress : {false, true}) {
+            std::vector<uint8_t> stored;
+            char32_t missing = 0;
+            ASSERT_TRUE(encodeText(text, false, 1252, compress, stored, missing));
+            std::string decoded = "left over";
+            decodeText(stored, false, 1252, decoded);
+            ASSERT_EQ(decoded, text) << "round " << round << " " << compress;
+        }
+    }
+}
+
+// Compressed texts as Access stores them: one-byte runs, with a zero byte switching to UTF-16
+// units and another switching back, the switch at every place in and after a word.
+TEST(TextCodec, compressedTextsSwitchingToUtf16DecodeWhole) {
+    for (size_t before = 0; before <= 20; ++before) {
+        for (size_t after = 0; after <= 20; ++after) {
+            std::vector<uint8_t> stored = {kCompressedTextMarker0, kCompressedTextMarker1};
+            std::string expected;
+            auto run = [&](size_t length) {
+                for (size_t index = 0; index < length; ++index) {
+                    stored.push_back(static_cast<uint8_t>('a' + index % 26));
+                    expected += static_cast<char>('a' + index % 26);
+                }
+            };
+            run(before);
+            stored.insert(stored.end(), {0x00, 0x2D, 0x4E});  // U+4E2D
+            expected += "\u4E2D";
+            if (after > 0) stored.push_back(0x00);
+            run(after);
+            EXPECT_EQ(decodeText(stored, false, 1252), expected) << before << " " << after;
+        }
+    }
+}
+
 TEST(TextCodec, whatIsEncodedDecodesToTheSameText) {
     for (const std::string text :
          {"", "a", "plain ASCII that runs on past sixteen characters", "Grüße aus Köln",
