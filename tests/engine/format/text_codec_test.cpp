@@ -68,7 +68,7 @@ TEST(TextCodec, utf16DecodesAsItsUnitsRead) {
 }
 
 // Random texts: plain ASCII of every length around the decoder's word sizes, and the same with
-// other characters in between, which compressed storage reaches through its switch bytes.
+// other characters in between (stored compressed only when every character fits in a byte).
 TEST(TextCodec, randomTextsEncodeAndDecodeBack) {
     std::mt19937 random(91206);
     const std::vector<std::string> others = {"é", "\x7f", "\x01", "ÿ", "Ā", "中", "😀", "\t"};
