@@ -8,8 +8,6 @@
 #include "csv_writer.h"
 #include "row_pipeline.h"
 
-#include <functional>
-
 namespace tools {
 
 namespace {

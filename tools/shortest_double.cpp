@@ -101,7 +101,7 @@ char* putShortestDouble(double value, char* out) {
     const int point = scale - dropped;  // digits after the point
     if (point <= 0) {
         // A whole number, its last digits dropped: the zeros take their place.
-        out = std::to_chars(out, out + 24, digits).ptr;
+        out = putUnsigned(digits, out);
         std::memset(out, '0', static_cast<size_t>(-point));
         return out - point;
     }

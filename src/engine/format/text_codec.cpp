@@ -37,23 +37,22 @@ inline char* putUtf8(char* out, char32_t c) {
     return out;
 }
 
-// Whether every byte is plain ASCII other than 0 (a compressed text's mode switch), eight
-// bytes at a time: a byte's top bit is set when it is 0x80 or above, and the top bit of the
-// byte minus one when it is 0 (or above 0x80). A borrow from one byte into the next only
-// follows a byte that already failed.
-bool plainAsciiBytes(const uint8_t* bytes, size_t size) {
+// How many of the bytes, from the first, are plain ASCII other than 0 (a compressed text's mode
+// switch): eight bytes at a time, then one at a time from the word that holds the first other
+// byte. A byte's top bit is set when it is 0x80 or above, and the top bit of the byte minus one
+// when it is 0 (or above 0x80); a borrow from one byte into the next only follows a byte that
+// already failed.
+size_t plainAsciiLength(const uint8_t* bytes, size_t size) {
     constexpr uint64_t kOnes = 0x0101010101010101ull;
     constexpr uint64_t kTops = 0x8080808080808080ull;
     size_t index = 0;
     for (; index + 8 <= size; index += 8) {
         uint64_t word;
         std::memcpy(&word, bytes + index, sizeof word);
-        if (((word - kOnes) | word) & kTops) return false;
+        if (((word - kOnes) | word) & kTops) break;
     }
-    for (; index < size; ++index) {
-        if (bytes[index] == 0 || bytes[index] >= 0x80) return false;
-    }
-    return true;
+    while (index < size && bytes[index] != 0 && bytes[index] < 0x80) ++index;
+    return index;
 }
 
 // Decodes UTF-16LE units (given as bytes) to UTF-8 at out; a lone surrogate becomes U+FFFD.
@@ -125,7 +124,8 @@ void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string&
     }
     // Most stored texts are compressed and plain ASCII throughout: already UTF-8.
     if (bytes.size() >= 2 && bytes[0] == kCompressedTextMarker0 &&
-        bytes[1] == kCompressedTextMarker1 && plainAsciiBytes(bytes.data() + 2, bytes.size() - 2)) {
+        bytes[1] == kCompressedTextMarker1 &&
+        plainAsciiLength(bytes.data() + 2, bytes.size() - 2) == bytes.size() - 2) {
         // clear and append reuse the string's storage through the short path of append;
         // assign goes through the general replace, which costs more than the copy itself.
         text.clear();
@@ -155,8 +155,8 @@ void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string&
                 ++index;
             } else if (compressed) {
                 // A run of ASCII bytes is already UTF-8.
-                size_t end = index;
-                while (end < bytes.size() && bytes[end] != 0 && bytes[end] < 0x80) ++end;
+                const size_t end =
+                    index + plainAsciiLength(bytes.data() + index, bytes.size() - index);
                 if (end == index) {
                     out = putUtf8(out, bytes[index++]);
                 } else {
