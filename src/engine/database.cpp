@@ -63,13 +63,13 @@ TableReader::TableReader(Database& database, format::TableDefinition definition)
 
 bool TableReader::next(std::vector<format::Value>& values) {
     if (m_scan.next(values)) return true;
-    m_database.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
+    m_database.requireReadWhole(m_listing);
     return false;
 }
 
 bool TableReader::nextRaw() {
     if (m_scan.nextRaw()) return true;
-    m_database.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
+    m_database.requireReadWhole(m_listing);
     return false;
 }
 
@@ -155,8 +155,7 @@ std::optional<catalog::CatalogObject> Database::listingOf(PageNumber tablePage) 
     return std::nullopt;
 }
 
-void Database::requireReadWhole(const std::optional<catalog::CatalogObject>& listing,
-                                const format::TableDefinition& definition, uint64_t rowsRead) {
+void Database::requireReadWhole(const std::optional<catalog::CatalogObject>& listing) {
     if (!listing) return;
     // Pages another process changed may sit in the cache; the catalogue is read from the file.
     m_pager->dropCache();
@@ -168,14 +167,6 @@ void Database::requireReadWhole(const std::optional<catalog::CatalogObject>& lis
         throw EngineError(ErrorCode::Corrupt,
                           "The table '" + listing->name + "' of '" + path() +
                               "' was deleted or replaced while it was read.",
-                          listing->tablePage());
-    }
-    if (catalog::keepsRowCount(*listing, definition) && rowsRead != definition.rowCount) {
-        throw EngineError(ErrorCode::Corrupt,
-                          "The database '" + path() + "' is damaged: the table '" +
-                              listing->name + "' gave " + std::to_string(rowsRead) +
-                              " rows but its definition counts " +
-                              std::to_string(definition.rowCount) + ".",
                           listing->tablePage());
     }
 }

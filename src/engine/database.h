@@ -80,8 +80,7 @@ class Database;
 
 // The rows of one table, read in order, one at a time. At the end of the rows the catalogue is
 // read afresh: a table that another process dropped (or dropped and made anew on the same
-// pages) while it was read throws Corrupt instead of ending as though it were whole; so does a
-// table that gave fewer or more rows than its definition counts.
+// pages) while it was read throws Corrupt instead of ending as though it were whole.
 class TableReader {
 public:
     TableReader(Database& database, format::TableDefinition definition);
@@ -140,13 +139,12 @@ public:
 
     // How the catalogue lists the local table whose definition starts on tablePage; nullopt when
     // it does not. A read of the table takes it at its start and gives it to requireReadWhole at
-    // its end, with the number of rows read. That reads the catalogue afresh from the file and
-    // throws Corrupt unless it still lists the same table (by the same name, on the same page,
-    // made at the same time), and, where the definition's row count can be trusted, unless the
-    // read gave that many rows: a map that lost pages reads as a shorter table.
+    // its end. That reads the catalogue afresh from the file and throws Corrupt unless it still
+    // lists the same table (by the same name, on the same page, made at the same time). The row
+    // count a definition keeps is a counter the product does not always keep up to date, so a
+    // read returns the rows the table's pages hold, however many it counts.
     std::optional<catalog::CatalogObject> listingOf(PageNumber tablePage);
-    void requireReadWhole(const std::optional<catalog::CatalogObject>& listing,
-                          const format::TableDefinition& definition, uint64_t rowsRead);
+    void requireReadWhole(const std::optional<catalog::CatalogObject>& listing);
 
     // Creates a table with the indexes asked for and fills it with the rows given; the table
     // exists only once all of them are stored. Throws TableExists ("Table 'x' already

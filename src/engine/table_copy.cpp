@@ -137,7 +137,7 @@ bool SelectedRows::next(std::vector<format::Value>& row) {
         if (m_selection.distinct && !m_seen.insert(distinctKey(row)).second) continue;
         return true;
     }
-    m_source.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
+    m_source.requireReadWhole(m_listing);
     return false;
 }
 
@@ -154,7 +154,7 @@ bool SelectedRows::takesRowsWhole() const {
 
 bool SelectedRows::nextStored() {
     if (m_scan.nextRaw()) return true;
-    m_source.requireReadWhole(m_listing, m_definition, m_scan.rowsRead());
+    m_source.requireReadWhole(m_listing);
     return false;
 }
 

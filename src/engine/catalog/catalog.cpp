@@ -62,10 +62,6 @@ std::vector<int32_t> readParameterQueries(storage::Pager& pager, const format::J
 
 }  // namespace
 
-bool keepsRowCount(const CatalogObject& object, const format::TableDefinition& table) {
-    return table.tableType != 'S' && (object.flags & (kSystemObjectFlag | kAccessObjectFlag)) == 0;
-}
-
 const char* tableTypeName(ObjectKind kind) {
     switch (kind) {
         case ObjectKind::Table:

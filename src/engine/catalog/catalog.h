@@ -72,11 +72,6 @@ struct CatalogObject {
     PageNumber tablePage() const { return static_cast<PageNumber>(id) & 0x00FFFFFF; }
 };
 
-// Whether the row count in a local table's definition can be trusted. The product leaves the
-// counts of its own tables off: system tables (type 'S'), and those it stores as user tables but
-// flags as its own in the catalogue.
-bool keepsRowCount(const CatalogObject& object, const format::TableDefinition& table);
-
 class Catalog {
 public:
     // Reads every row of MSysObjects, and MSysQueries to tell views from other queries.

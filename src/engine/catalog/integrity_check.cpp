@@ -109,17 +109,14 @@ void Checker::checkTable(const CatalogObject& object) {
         while (scan.next(values)) ++rows;
         m_report.rowsChecked += rows;
         if (rows != table.rowCount) {
-            std::string text = user + " holds " + std::to_string(rows) +
-                               " rows but its definition counts " + std::to_string(table.rowCount);
-            if (keepsRowCount(object, table)) {
-                problem(text);
-            } else {
-                notice(text);
-            }
+            // A counter the product does not always keep up to date; every reader reads the
+            // rows the pages hold.
+            notice(user + " holds " + std::to_string(rows) + " rows but its definition counts " +
+                   std::to_string(table.rowCount));
         }
-        for (const auto& problemText : format::checkIndexes(m_pager, m_format, table)) {
-            problem(user + ": " + problemText);
-        }
+        auto indexes = format::checkIndexes(m_pager, m_format, table);
+        for (const auto& text : indexes.problems) problem(user + ": " + text);
+        for (const auto& text : indexes.notices) notice(user + ": " + text);
         ++m_report.tablesChecked;
     } catch (const EngineError& error) {
         problem(user + ": " + error.what());
@@ -163,8 +160,8 @@ CheckReport Checker::run() {
 
 CheckReport checkIntegrity(storage::Pager& pager, const format::JetFormat& format,
                            uint16_t codePage) {
-    Checker checker(pager, format, codePage);
     try {
+        Checker checker(pager, format, codePage);
         return checker.run();
     } catch (const EngineError& error) {
         CheckReport report;

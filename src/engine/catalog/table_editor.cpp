@@ -23,8 +23,9 @@ size_t TableEditor::columnPosition(std::string_view name) const {
     const auto* column = m_definition.findColumn(name);
     if (!column) {
         throw EngineError(ErrorCode::Corrupt,
-                          "The database '" + m_context.pager.path() + "' is damaged: a system " +
-                              "table lacks its column '" + std::string(name) + "'.",
+                          "The database '" + m_context.pager.path() + "' is damaged: the system " +
+                              "table on page " + std::to_string(m_definition.firstPage) +
+                              " lacks its column '" + std::string(name) + "'.",
                           m_definition.firstPage);
     }
     return static_cast<size_t>(column - m_definition.columns.data());
@@ -80,10 +81,12 @@ size_t TableEditor::removeWhere(
     const std::function<bool(const std::vector<format::Value>&)>& matches) {
     // Collect first: the scan reads pages that the removals change.
     std::vector<std::pair<format::RowLocation, std::vector<format::Value>>> doomed;
+    uint64_t live = 0;
     {
         format::TableScan scan(m_context.pager, m_context.format, m_definition);
         std::vector<format::Value> row;
         while (scan.next(row)) {
+            ++live;
             if (matches(row)) doomed.emplace_back(scan.location(), row);
         }
     }
@@ -92,6 +95,10 @@ size_t TableEditor::removeWhere(
         m_indexes->remove(row, location);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
     }
+    // The scan counted every row, so the count the definition keeps (a counter the product
+    // does not always keep up to date) becomes the true one. Rows this editor appended are
+    // not among those the scan saw.
+    if (!m_appender) m_definition.rowCount = static_cast<uint32_t>(live - doomed.size());
     return doomed.size();
 }
 

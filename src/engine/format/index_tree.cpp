@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <set>
 
 namespace engine::format {
@@ -195,9 +196,10 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
     map.save();
 }
 
-std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& format,
-                                        const RealIndex& index, PageNumber owner) {
-    std::vector<std::string> problems;
+IndexFindings checkIndexTree(storage::Pager& pager, const JetFormat& format,
+                             const RealIndex& index, PageNumber owner) {
+    IndexFindings findings;
+    auto& problems = findings.problems;
     auto problem = [&](PageNumber page, const std::string& what) {
         problems.push_back("index page " + std::to_string(page) + " " + what);
     };
@@ -211,12 +213,15 @@ std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& 
     std::set<PageNumber> seen;
     std::vector<std::vector<PageNumber>> levels;  // the pages of each level, left to right
     std::vector<IndexPage> leaves;
-    // Returns the last entry of the subtree at page (nullopt when it has none).
-    std::function<std::optional<IndexEntry>(PageNumber, size_t)> walk =
-        [&](PageNumber number, size_t depth) -> std::optional<IndexEntry> {
+    // The first and last entries of a subtree (none when it has no entries).
+    struct Span {
+        std::optional<IndexEntry> first;
+        std::optional<IndexEntry> last;
+    };
+    std::function<Span(PageNumber, size_t)> walk = [&](PageNumber number, size_t depth) -> Span {
         if (depth > kMaxDepth || !seen.insert(number).second) {
             problem(number, "is reached twice");
-            return std::nullopt;
+            return {};
         }
         IndexPage page = readIndexPage(pager, format, number, owner);
         if (!mapped.empty() && !mapped.count(number)) problem(number, "is missing from its map");
@@ -231,26 +236,50 @@ std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& 
         const bool root = number == index.rootPage;
         if (page.leaf) {
             if (page.entries.empty() && !root) problem(number, "is an empty leaf");
-            std::optional<IndexEntry> last;
-            if (!page.entries.empty()) last = page.entries.back();
+            Span span;
+            if (!page.entries.empty()) {
+                span.first = page.entries.front();
+                span.last = page.entries.back();
+            }
             leaves.push_back(std::move(page));
-            return last;
+            return span;
         }
-        if (page.entries.empty()) problem(number, "is a node without entries");
+        // A node whose only child is its tail: the product leaves such nodes, and readers
+        // follow the tail.
+        if (page.entries.empty() && page.tail != 0) {
+            findings.notices.push_back("index page " + std::to_string(number) +
+                                       " is a node whose only child is its tail");
+        } else if (page.entries.empty()) {
+            problem(number, "is a node without children");
+        }
         if (page.entries.size() >= 2 && page.tail == 0) {
             problem(number, "names its last child by an entry instead of as its tail");
         }
-        std::optional<IndexEntry> last;
-        for (const auto& entry : page.entries) {
-            auto childLast = walk(entry.child, depth + 1);
-            if (!childLast || compareIndexEntries(*childLast, entry) != 0) {
-                problem(number, "names child " + std::to_string(entry.child) +
-                                    " by an entry that is not the child's last");
+        // Each entry bounds the child it names: no entry below it lies above it, and every
+        // entry below it lies above the entry before it. The product keeps entries that are not
+        // the child's last entry (a bound left after the last entry went, say).
+        Span span;
+        const IndexEntry* before = nullptr;
+        auto child = [&](PageNumber page, const IndexEntry* bound) {
+            Span below = walk(page, depth + 1);
+            if (!below.last) {
+                problem(number, "names child " + std::to_string(page) + ", which holds no entry");
+                return;
             }
-            last = entry;
+            if ((bound && compareIndexEntries(*below.last, *bound) > 0) ||
+                (before && compareIndexEntries(*below.first, *before) <= 0)) {
+                problem(number, "names child " + std::to_string(page) +
+                                    " by an entry that does not bound it");
+            }
+            if (!span.first) span.first = below.first;
+            span.last = below.last;
+        };
+        for (const auto& entry : page.entries) {
+            child(entry.child, &entry);
+            before = &entry;
         }
-        if (page.tail != 0) last = walk(page.tail, depth + 1);
-        return last;
+        if (page.tail != 0) child(page.tail, nullptr);
+        return span;
     };
     try {
         walk(index.rootPage, 0);
@@ -293,7 +322,7 @@ std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& 
     } catch (const EngineError& error) {
         problems.push_back(error.what());
     }
-    return problems;
+    return findings;
 }
 
 }  // namespace engine::format

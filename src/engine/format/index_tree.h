@@ -10,8 +10,10 @@
 //
 // Invariants of a tree (checkIndexTree reports any that fail):
 //   (1) entries strictly increase across the leaf level;
-//   (2) a node entry equals the last entry of the child it names; a node's tail child (its last
-//       child, when it has two or more) has no entry;
+//   (2) a node entry bounds the child it names: no entry of the child lies above it, and every
+//       one lies above the node's entry before it. Trees written here name each child by its
+//       last entry; the product also keeps larger bounds. A node's tail child (its last child,
+//       when it has two or more) has no entry;
 //   (3) every leaf lies at the same depth, and leaves are linked in order through
 //       previous/next; a node's links, where set, name its neighbours at its level;
 //   (4) every page but the root holds entries, belongs to the table, and is in the index's
@@ -46,9 +48,15 @@ size_t searchSlot(const IndexPage& page, const IndexEntry& entry);
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                   const RealIndex& index, PageNumber owner, const std::vector<IndexEntry>& entries);
 
-// What is wrong with the shape of the index's tree: order, node entries, links. Empty when
-// nothing is.
-std::vector<std::string> checkIndexTree(storage::Pager& pager, const JetFormat& format,
-                                        const RealIndex& index, PageNumber owner);
+// What a check of an index finds: problems (what breaks a reader or a later change) and
+// notices (shapes the product leaves that do no harm).
+struct IndexFindings {
+    std::vector<std::string> problems;
+    std::vector<std::string> notices;
+};
+
+// What is wrong with the shape of the index's tree: order, node entries, links.
+IndexFindings checkIndexTree(storage::Pager& pager, const JetFormat& format,
+                             const RealIndex& index, PageNumber owner);
 
 }  // namespace engine::format

@@ -156,17 +156,18 @@ void IndexUpdater::remove(const std::vector<Value>& row, RowLocation location) {
 
 void IndexUpdater::finish() { m_impl->finish(); }
 
-std::vector<std::string> checkIndexes(storage::Pager& pager, const JetFormat& format,
-                                      const TableDefinition& table) {
-    std::vector<std::string> problems;
-    if (table.realIndexes.empty()) return problems;
+IndexFindings checkIndexes(storage::Pager& pager, const JetFormat& format,
+                           const TableDefinition& table) {
+    IndexFindings findings;
+    auto& problems = findings.problems;
+    if (table.realIndexes.empty()) return findings;
     auto expected = indexEntriesFromRows(pager, format, table);
     for (size_t index = 0; index < table.realIndexes.size(); ++index) {
         const RealIndex& real = table.realIndexes[index];
         std::string name = "index '" + indexName(table, real) + "'";
-        for (const auto& problem : checkIndexTree(pager, format, real, table.firstPage)) {
-            problems.push_back(name + ": " + problem);
-        }
+        auto tree = checkIndexTree(pager, format, real, table.firstPage);
+        for (const auto& problem : tree.problems) problems.push_back(name + ": " + problem);
+        for (const auto& notice : tree.notices) findings.notices.push_back(name + ": " + notice);
         // Keys of types this engine cannot encode are left unchecked; the tree's shape is not.
         if (!canEncodeIndex(table, real, format.format)) continue;
         std::vector<IndexEntry> actual;
@@ -191,7 +192,7 @@ std::vector<std::string> checkIndexes(storage::Pager& pager, const JetFormat& fo
             }
         }
     }
-    return problems;
+    return findings;
 }
 
 }  // namespace engine::format

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/format/index_page.h"
+#include "engine/format/index_tree.h"
 #include "engine/format/page_allocator.h"
 #include "engine/format/row_location.h"
 #include "engine/format/table_definition.h"
@@ -26,9 +27,9 @@ std::vector<std::vector<IndexEntry>> indexEntriesFromRows(storage::Pager& pager,
                                                           const TableDefinition& table);
 
 // What is wrong with a table's indexes: the shape of their trees, and any difference between
-// their entries and the entries the table's rows call for. Empty when nothing is.
-std::vector<std::string> checkIndexes(storage::Pager& pager, const JetFormat& format,
-                                      const TableDefinition& table);
+// their entries and the entries the table's rows call for; and the notices of their trees.
+IndexFindings checkIndexes(storage::Pager& pager, const JetFormat& format,
+                           const TableDefinition& table);
 
 class IndexUpdater {
 public:
