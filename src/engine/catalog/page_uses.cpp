@@ -22,6 +22,17 @@ PageUses::PageUses(storage::Pager& pager, const format::JetFormat& format, Claim
     : m_pager(pager), m_format(format), m_claims(claims) {
     use(0, "the header");
     use(format::kGlobalMapPage, "the global page map");
+    // A global map of the reference form keeps its bits on pages of their own.
+    auto contents = pager.read(format::kGlobalMapPage);
+    format::DataPageView page(*contents, format, format::kGlobalMapPage, pager.path());
+    if (page.rowCount() == 0) return;
+    auto bytes = page.rowBytes(page.slot(0));
+    const std::vector<uint8_t> row(bytes.begin(), bytes.end());
+    if (row.empty() || row[0] != format::kReferenceMap) return;
+    for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
+        const PageNumber bitmap = format::referenceMapBitmap(row, slot);
+        if (bitmap != 0) use(bitmap, "the global page map (usage bitmap)");
+    }
 }
 
 const std::string* PageUses::userOf(PageNumber page) const {
@@ -74,7 +85,7 @@ std::vector<PageNumber> PageUses::mapPages(const std::string& user, format::Usag
     auto row = format::readUsageMapRow(m_pager, m_format, ref);
     if (row[0] == format::kReferenceMap) {
         for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
-            PageNumber bitmap = storage::readU32LE(row, 1 + slot * 4);
+            const PageNumber bitmap = format::referenceMapBitmap(row, slot);
             if (bitmap != 0) use(bitmap, user + " (usage bitmap)");
         }
     }

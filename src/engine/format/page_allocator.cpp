@@ -24,6 +24,9 @@ uint64_t pagesPerBitmap(const JetFormat& format) {
     return (format.pageSize - kBitmapPageHeaderSize) * 8ull;
 }
 
+// Whether a reference map's slot, as stored, points to a bitmap page (usage_map.h).
+bool hasBitmap(PageNumber stored) { return stored != 0 && (stored & 0x80000000u) == 0; }
+
 }  // namespace
 
 bool PageAllocator::test(const Bits& bits, PageNumber page) {
@@ -79,8 +82,9 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
         markPastEnd(storage::Bytes(row).subspan(kInlineMapHeaderSize), readU32LE(row, 1));
     } else if (!row.empty() && row[0] == kReferenceMap) {
         for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
-            PageNumber bitmapPage = readU32LE(row, 1 + slot * 4);
-            m_bitmapPages.push_back(bitmapPage);
+            // Kept as stored: a slot that points to no page is written back as it was.
+            m_bitmapPages.push_back(readU32LE(row, 1 + slot * 4));
+            const PageNumber bitmapPage = referenceMapBitmap(row, slot);
             if (bitmapPage == 0) continue;
             storage::PageRef bitmap;
             if (bitmapPage > kGlobalMapPage && bitmapPage < m_pageCountAtStart) {
@@ -190,7 +194,7 @@ void PageAllocator::saveReferenceMap(std::vector<uint8_t>& row) {
         writeU32LE(row, 1 + slot * 4, m_bitmapPages[slot]);
     }
     for (size_t slot : m_changedSlots) {
-        if (slot >= m_bitmapPages.size()) continue;
+        if (slot >= m_bitmapPages.size() || !hasBitmap(m_bitmapPages[slot])) continue;
         storage::PageBuffer bitmap(m_format.pageSize, 0);
         bitmap[0] = kBitmapPageType;
         bitmap[1] = 0x01;

@@ -65,7 +65,7 @@ private:
     Bits m_taken;                           // handed out by this change, of the free at start
     Bits m_inUsePastEnd;                    // past the end, yet in use as the map tells
     std::function<void(PageNumber)> m_takeCheck;
-    std::vector<PageNumber> m_bitmapPages;  // bitmap pages of a reference map, by slot
+    std::vector<PageNumber> m_bitmapPages;  // a reference map's slots, by slot, as stored
     std::set<size_t> m_changedSlots;        // reference map: slots holding a changed bit
     bool m_changed = false;
     PageNumber m_pageCountAtStart = 0;

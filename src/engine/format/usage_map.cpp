@@ -35,6 +35,11 @@ void collectBits(const storage::Pager& pager, UsageMapRef ref, storage::Bytes bi
 
 }  // namespace
 
+PageNumber referenceMapBitmap(const std::vector<uint8_t>& row, size_t slot) {
+    const PageNumber page = readU32LE(row, 1 + slot * 4);
+    return (page & 0x80000000u) != 0 ? 0 : page;
+}
+
 std::vector<uint8_t> readUsageMapRow(storage::Pager& pager, const JetFormat& format,
                                      UsageMapRef ref) {
     auto contents = pager.read(ref.page);
@@ -76,7 +81,7 @@ std::vector<PageNumber> readUsageMapPages(storage::Pager& pager, const JetFormat
     }
     const PageNumber pagesPerBitmap = (format.pageSize - kBitmapPageHeaderSize) * 8;
     for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
-        PageNumber bitmapPage = readU32LE(row, 1 + slot * 4);
+        const PageNumber bitmapPage = referenceMapBitmap(row, slot);
         if (bitmapPage == 0) continue;
         auto contents = pager.read(bitmapPage);
         storage::Bytes bitmap = *contents;

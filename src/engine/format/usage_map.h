@@ -12,8 +12,9 @@
 // Reference map (type 1):
 //   offset  size  meaning
 //   0         1   1
-//   1    4 x n    pages of type 0x05 holding bitmaps (0 = none yet); bitmap page k covers the
-//                 pages from k x N, N = (page size - 4) x 8
+//   1    4 x n    pages of type 0x05 holding bitmaps (0 = none yet; a value with its top bit
+//                 set, such as 0xFFFFFF80 in a file Access 2000 made, is no page either);
+//                 bitmap page k covers the pages from k x N, N = (page size - 4) x 8
 // Bitmap page (type 0x05):
 //   0         4   05 01 00 00
 //   4       rest  bitmap, as above
@@ -35,6 +36,9 @@ inline constexpr uint8_t kReferenceMap = 0x01;
 inline constexpr uint8_t kBitmapPageType = 0x05;
 inline constexpr size_t kInlineMapHeaderSize = 5;
 inline constexpr size_t kBitmapPageHeaderSize = 4;
+
+// The bitmap page that slot of a reference map row points to; 0 when it points to none.
+PageNumber referenceMapBitmap(const std::vector<uint8_t>& row, size_t slot);
 
 // The pages a map marks, in ascending order. Throws Corrupt when the map or a page it points to
 // is damaged, and when it marks a page past the end of the file.

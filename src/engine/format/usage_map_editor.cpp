@@ -46,7 +46,7 @@ UsageMapEditor::Bitmap* UsageMapEditor::bitmap(size_t slot, bool create) {
         if (!create) return nullptr;
         throw EngineError(ErrorCode::DiskFull, "A usage map of '" + m_pager.path() + "' is full.");
     }
-    PageNumber page = readU32LE(m_row, 1 + slot * 4);
+    const PageNumber page = referenceMapBitmap(m_row, slot);
     Bitmap bitmap;
     if (page != 0) {
         bitmap.page = page;
