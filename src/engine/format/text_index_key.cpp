@@ -3,6 +3,8 @@
 #include "engine/format/sort_order_tables.h"
 #include "engine/storage/unicode.h"
 
+#include <algorithm>
+#include <array>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -33,6 +35,11 @@ struct CharCode {
 struct CodeTable {
     std::vector<CharCode> codes;
     std::vector<uint8_t> pool;
+    // The bytes that are a character's whole inline code: in General Legacy, such a byte is a
+    // sort element of its own, and any other byte opens an element of two bytes.
+    std::array<bool, 256> singleByteElement{};
+    // General 97: the codes of the letters (significant characters).
+    std::array<bool, 256> letterCode{};
 };
 
 constexpr size_t kMaxIndexedChars = 255;
@@ -143,6 +150,14 @@ CodeTable unpack(const char* const* packed, size_t characters) {
         table.codes.push_back(code);
         last = code;
     }
+    for (const CharCode& code : table.codes) {
+        if (code.inlineLength == 1 && code.kind != Kind::Unprintable) {
+            table.singleByteElement[table.pool[code.offset]] = true;
+        }
+        if (code.inlineLength == 1 && code.kind == Kind::Significant) {
+            table.letterCode[table.pool[code.offset]] = true;
+        }
+    }
     return table;
 }
 
@@ -228,10 +243,23 @@ void invert(std::vector<uint8_t>& key, size_t from) {
     }
 }
 
+// The sort elements an inline code stands for. In General Legacy a letter is one byte and
+// other elements two (a lead byte that is no letter's code, then a weight); "ß" is the two
+// elements "ss", and a Cyrillic letter one element of two bytes. Positions in the extra and
+// unprintable sections count elements. In General every character counts one.
+size_t elementCount(const CodeTable& table, const std::vector<uint8_t>& codes, bool legacy) {
+    if (!legacy) return 1;
+    size_t elements = 0;
+    for (size_t at = 0; at < codes.size(); ++elements) {
+        at += table.singleByteElement[codes[at]] ? 1 : 2;
+    }
+    return elements;
+}
+
 // General and General Legacy: inline codes of every character, an end mark, then the extra
 // codes of accented characters, the flags of some international characters and the codes of
 // unprintable characters, each section only when needed.
-void appendGeneral(const CodeTable& table, std::u16string_view text, bool ascending,
+void appendGeneral(const CodeTable& table, bool legacy, std::u16string_view text, bool ascending,
                    std::vector<uint8_t>& key) {
     const size_t start = key.size();
     std::vector<uint8_t> extra;
@@ -240,14 +268,14 @@ void appendGeneral(const CodeTable& table, std::u16string_view text, bool ascend
     size_t extraUnprintablePrefix = 0;
     std::vector<uint8_t> unprintable;
     std::vector<uint8_t> flags;
-    size_t position = 0;  // counts characters that have inline codes
+    size_t position = 0;  // counts the sort elements of the inline codes so far
 
     for (char16_t c : text) {
         Lookup code = lookUp(table, c);
         size_t here = position;
         if (!code.inlineCodes.empty()) {
             key.insert(key.end(), code.inlineCodes.begin(), code.inlineCodes.end());
-            ++position;
+            position += elementCount(table, code.inlineCodes, legacy);
         }
         if (code.kind == Kind::Simple || code.kind == Kind::Ignored) continue;
 
@@ -258,8 +286,9 @@ void appendGeneral(const CodeTable& table, std::u16string_view text, bool ascend
                 extraChars = here;
             }
             if (!code.extraCodes.empty()) {
+                // One extra code for each element of the character.
                 extra.insert(extra.end(), code.extraCodes.begin(), code.extraCodes.end());
-                ++extraChars;
+                extraChars += code.extraCodes.size();
             } else if (!extra.empty()) {
                 extra.back() = static_cast<uint8_t>(extra.back() + code.modifier);
             } else {
@@ -334,8 +363,16 @@ void appendGeneral97(const CodeTable& table, std::u16string_view text, bool asce
                 if (from == c) index = to;
             }
         }
-        Lookup code = lookUp(table, static_cast<char16_t>(index));
+        // NUL sorts as the other control characters do.
+        Lookup code = lookUp(table, static_cast<char16_t>(index == 0 ? 1 : index));
         key.insert(key.end(), code.inlineCodes.begin(), code.inlineCodes.end());
+        // A character that stands for several letters ("ß" for "ss") counts as those letters.
+        if (code.kind == Kind::Simple && code.inlineCodes.size() > 1 &&
+            std::all_of(code.inlineCodes.begin(), code.inlineCodes.end(),
+                        [&](uint8_t byte) { return table.letterCode[byte]; })) {
+            significant += code.inlineCodes.size();
+            continue;
+        }
         if (code.kind == Kind::Simple || code.kind == Kind::Ignored) continue;
         if (code.kind == Kind::Significant) {
             ++significant;
@@ -380,7 +417,7 @@ void appendTextKey(std::string_view text, TextSortOrder order, bool ascending,
     if (order == TextSortOrder::General97) {
         appendGeneral97(tableFor(order), units, ascending, key);
     } else {
-        appendGeneral(tableFor(order), units, ascending, key);
+        appendGeneral(tableFor(order), order == TextSortOrder::GeneralLegacy, units, ascending, key);
     }
 }
 
