@@ -206,7 +206,9 @@ void encodeIndexKey(const TableDefinition& table, const RealIndex& index,
         auto column = std::find_if(table.columns.begin(), table.columns.end(),
                                    [&](const auto& c) { return c.number == part.columnNumber; });
         if (column == table.columns.end()) {
-            throw EngineError(ErrorCode::Corrupt, "an index names a missing column",
+            throw EngineError(ErrorCode::Corrupt,
+                              "An index of the table whose definition is on page " +
+                                  std::to_string(table.firstPage) + " names a missing column.",
                               table.firstPage);
         }
         const Value& value = row[static_cast<size_t>(column - table.columns.begin())];
