@@ -1,5 +1,7 @@
 #include "engine/format/text_index_key.h"
 
+#include "engine/error.h"
+#include "engine/format/locale_sort_tables.h"
 #include "engine/format/sort_order_tables.h"
 #include "engine/storage/unicode.h"
 
@@ -165,16 +167,16 @@ const CodeTable& tableFor(TextSortOrder order) {
     constexpr size_t kFullRange = 65536 - (kSurrogateLast - kSurrogateFirst + 1);
     static std::once_flag once[3];
     static CodeTable tables[3];
-    auto index = static_cast<size_t>(order);
+    auto index = static_cast<size_t>(order.family);
     std::call_once(once[index], [&] {
-        switch (order) {
-            case TextSortOrder::GeneralLegacy:
+        switch (order.family) {
+            case TextSortFamily::GeneralLegacy:
                 tables[index] = unpack(sort_tables::kGeneralLegacy, kFullRange);
                 break;
-            case TextSortOrder::General:
+            case TextSortFamily::General:
                 tables[index] = unpack(sort_tables::kGeneral, kFullRange);
                 break;
-            case TextSortOrder::General97:
+            case TextSortFamily::General97:
                 tables[index] = unpack(sort_tables::kGeneral97, 256);
                 break;
         }
@@ -237,6 +239,87 @@ std::u16string indexedText(std::string_view text) {
     return units;
 }
 
+// How an order departs from its family's General rules.
+struct OrderRules {
+    bool general = true;  // the family's General order: every character's code is known
+    const locale_tables::LocaleRules* locale = nullptr;  // what real files show of the order
+};
+
+OrderRules rulesOf(TextSortOrder order) {
+    if (order.lcid == kGeneralSortLcid) return {};
+    OrderRules rules{.general = false};
+    if (order.family != TextSortFamily::GeneralLegacy) return rules;
+    for (size_t index = 0; index < locale_tables::kLocaleCount; ++index) {
+        if (locale_tables::kLocales[index].lcid == order.lcid) {
+            rules.locale = &locale_tables::kLocales[index];
+        }
+    }
+    return rules;
+}
+
+char16_t lowerLetter(char16_t c) {
+    if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c - u'A' + u'a');
+    if (c == u'\u017D') return u'\u017E';  // Z with caron
+    return c;
+}
+
+// Pairs of letters that an order sorts as one letter (in any letter case): a text that holds
+// one is keyed only where the files show that very pair's code.
+bool sortsAsOneLetter(uint16_t lcid, char16_t first, char16_t second) {
+    constexpr uint16_t kCroatian = 1050;
+    if (lcid != kCroatian) return false;
+    first = lowerLetter(first);
+    second = lowerLetter(second);
+    return (first == u'l' && second == u'j') || (first == u'n' && second == u'j') ||
+           (first == u'd' && second == u'\u017E');
+}
+
+// The code of its own that the order gives the unit at text[at] (the longest that matches),
+// with the characters it takes; nullptr when the character there has none.
+const locale_tables::LocaleCode* ownCode(const locale_tables::LocaleRules& rules,
+                                         std::u16string_view text, size_t at, size_t& used) {
+    const locale_tables::LocaleCode* found = nullptr;
+    for (const auto& code : rules.own) {
+        if (code.text.empty() || text.substr(at, code.text.size()) != code.text) continue;
+        if (!found || code.text.size() > found->text.size()) found = &code;
+    }
+    used = found ? found->text.size() : 1;
+    return found;
+}
+
+// Whether a character keeps its General Legacy code in the order: seen so, or order-independent
+// and not the other letter case of a character the order codes on its own.
+bool keepsGeneralCode(const locale_tables::LocaleRules& rules, char16_t c) {
+    if (rules.kept.find(c) != std::u16string_view::npos) return true;
+    if (locale_tables::kOrderIndependent.find(c) == std::u16string_view::npos) return false;
+    const char16_t other = lowerLetter(c) != c                     ? lowerLetter(c)
+                           : (c >= u'a' && c <= u'z')              ? static_cast<char16_t>(c - 32)
+                                                                   : c;
+    return std::none_of(rules.own.begin(), rules.own.end(), [&](const auto& code) {
+        return code.text.find(other) != std::u16string_view::npos;
+    });
+}
+
+// The first unit of text whose code in the order this engine does not know; nullopt when it
+// knows every one.
+std::optional<std::u16string> firstGap(const OrderRules& rules, std::u16string_view text) {
+    if (rules.general) return std::nullopt;
+    for (size_t at = 0; at < text.size();) {
+        if (!rules.locale) return std::u16string(text.substr(at, 1));
+        size_t used = 1;
+        if (ownCode(*rules.locale, text, at, used)) {
+            at += used;
+            continue;
+        }
+        if (at + 1 < text.size() && sortsAsOneLetter(rules.locale->lcid, text[at], text[at + 1])) {
+            return std::u16string(text.substr(at, 2));
+        }
+        if (!keepsGeneralCode(*rules.locale, text[at])) return std::u16string(text.substr(at, 1));
+        ++at;
+    }
+    return std::nullopt;
+}
+
 void invert(std::vector<uint8_t>& key, size_t from) {
     for (size_t index = from; index < key.size(); ++index) {
         key[index] = static_cast<uint8_t>(~key[index]);
@@ -259,8 +342,8 @@ size_t elementCount(const CodeTable& table, const std::vector<uint8_t>& codes, b
 // General and General Legacy: inline codes of every character, an end mark, then the extra
 // codes of accented characters, the flags of some international characters and the codes of
 // unprintable characters, each section only when needed.
-void appendGeneral(const CodeTable& table, bool legacy, std::u16string_view text, bool ascending,
-                   std::vector<uint8_t>& key) {
+void appendGeneral(const CodeTable& table, bool legacy, const locale_tables::LocaleRules* locale,
+                   std::u16string_view text, bool ascending, std::vector<uint8_t>& key) {
     const size_t start = key.size();
     std::vector<uint8_t> extra;
     bool extraStarted = false;
@@ -270,8 +353,18 @@ void appendGeneral(const CodeTable& table, bool legacy, std::u16string_view text
     std::vector<uint8_t> flags;
     size_t position = 0;  // counts the sort elements of the inline codes so far
 
-    for (char16_t c : text) {
-        Lookup code = lookUp(table, c);
+    for (size_t at = 0; at < text.size();) {
+        size_t used = 1;
+        const locale_tables::LocaleCode* own = locale ? ownCode(*locale, text, at, used) : nullptr;
+        Lookup code;
+        if (own) {
+            code.kind = own->extra != 0 ? Kind::International : Kind::Simple;
+            code.inlineCodes.assign(own->codes, own->codes + own->length);
+            if (own->extra != 0) code.extraCodes = {own->extra};
+        } else {
+            code = lookUp(table, text[at]);
+        }
+        at += used;
         size_t here = position;
         if (!code.inlineCodes.empty()) {
             key.insert(key.end(), code.inlineCodes.begin(), code.inlineCodes.end());
@@ -403,22 +496,71 @@ void appendGeneral97(const CodeTable& table, std::u16string_view text, bool asce
 }  // namespace
 
 std::optional<TextSortOrder> textSortOrder(bool jet3, uint16_t lcid, uint8_t version) {
-    constexpr uint16_t kGeneralLcid = 0x0409;
     if (jet3) {
-        if (lcid != kGeneralLcid) return std::nullopt;
-        return TextSortOrder::General97;
+        if (lcid != kGeneralSortLcid) return std::nullopt;
+        return kGeneral97Order;
     }
-    return version == 1 ? TextSortOrder::General : TextSortOrder::GeneralLegacy;
+    return TextSortOrder{version == 1 ? TextSortFamily::General : TextSortFamily::GeneralLegacy,
+                         lcid};
 }
+
+std::string sortOrderName(TextSortOrder order) {
+    struct Named {
+        uint16_t lcid;
+        const char* name;
+    };
+    static constexpr Named kNames[] = {
+        {1025, "Arabic"},          {1026, "Bulgarian"},     {1028, "Chinese Taiwan"},
+        {1029, "Czech"},           {1030, "Danish"},        {1031, "German"},
+        {1032, "Greek"},           {1033, "General"},       {1034, "Spanish traditional"},
+        {1035, "Finnish"},         {1036, "French"},        {1037, "Hebrew"},
+        {1038, "Hungarian"},       {1039, "Icelandic"},     {1040, "Italian"},
+        {1041, "Japanese"},        {1042, "Korean"},        {1043, "Dutch"},
+        {1044, "Norwegian"},       {1045, "Polish"},        {1046, "Portuguese"},
+        {1048, "Romanian"},        {1049, "Cyrillic"},      {1050, "Croatian"},
+        {1051, "Slovak"},          {1053, "Swedish/Finnish"}, {1054, "Thai"},
+        {1055, "Turkish"},         {1058, "Ukrainian"},     {1060, "Slovenian"},
+        {1061, "Estonian"},        {1062, "Latvian"},       {1063, "Lithuanian"},
+        {1066, "Vietnamese"},      {2052, "Chinese PRC"},   {3082, "Spanish modern"},
+    };
+    std::string name = "LCID";
+    for (const auto& known : kNames) {
+        if (known.lcid == order.lcid) name = known.name;
+    }
+    if (order.lcid == kGeneralSortLcid) {
+        name = order.family == TextSortFamily::General97       ? "General 97"
+               : order.family == TextSortFamily::GeneralLegacy ? "General Legacy"
+                                                              : "General";
+    }
+    return name + " (" + std::to_string(order.lcid) + ")";
+}
+
+std::optional<std::string> textKeyGap(std::string_view text, TextSortOrder order) {
+    const OrderRules rules = rulesOf(order);
+    if (rules.general) return std::nullopt;
+    if (auto gap = firstGap(rules, indexedText(text))) return storage::utf16ToUtf8(*gap);
+    return std::nullopt;
+}
+
+TextSortOrder generalOf(TextSortOrder order) { return {order.family, kGeneralSortLcid}; }
 
 void appendTextKey(std::string_view text, TextSortOrder order, bool ascending,
                    std::vector<uint8_t>& key) {
     std::u16string units = indexedText(text);
-    if (order == TextSortOrder::General97) {
+    if (order.family == TextSortFamily::General97) {
         appendGeneral97(tableFor(order), units, ascending, key);
-    } else {
-        appendGeneral(tableFor(order), order == TextSortOrder::GeneralLegacy, units, ascending, key);
+        return;
     }
+    const OrderRules rules = rulesOf(order);
+    if (auto gap = firstGap(rules, units)) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "This engine cannot compute the index key of '" + std::string(text) +
+                              "' in the sort order " + sortOrderName(order) +
+                              ": it does not know the code of '" + storage::utf16ToUtf8(*gap) +
+                              "' in that order.");
+    }
+    appendGeneral(tableFor(order), order.family == TextSortFamily::GeneralLegacy, rules.locale,
+                  units, ascending, key);
 }
 
 }  // namespace engine::format
