@@ -24,7 +24,7 @@ bool ExecuteStatement(app::ModalBoxes& boxes, ado::Connection& connection,
 // folds letter case alike but for a few rare Cyrillic letters.
 bool SameTableName(const QString& first, const QString& second) {
     return engine::catalog::sameObjectName(first.toStdString(), second.toStdString(),
-                                           engine::format::TextSortOrder::GeneralLegacy);
+                                           engine::format::kGeneralLegacyOrder);
 }
 
 bool IsInListbox(const QString& name, const TableList& list) {

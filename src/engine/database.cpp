@@ -10,7 +10,6 @@
 #include "engine/storage/page_encryption.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <sys/stat.h>
 
 namespace engine {
@@ -183,6 +182,7 @@ std::unique_ptr<Database> Database::create(const std::string& path, const Create
                           "Cannot create '" + path + "': the file already exists.");
     }
     auto header = storage::HeaderPage::fresh(options.format, catalog::now().days);
+    header.setSortLcid(options.sortLcid);
     std::unique_ptr<storage::PageCodec> codec;
     std::optional<storage::NewEncryption> encryption;
     if (storage::isAce(options.format)) {
@@ -228,14 +228,30 @@ void Database::requireWritable() const {
         throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only.");
     }
     // Every change rewrites catalogue index keys, which must sort as the file says text sorts.
+    // Access 97 files are written only in General 97; in later files each key is checked for
+    // what this engine knows of the file's order when it is computed.
     const storage::SortOrder order = m_header.sortOrder();
     if (!format::textSortOrder(m_jetFormat->jet3, order.lcid, order.version)) {
-        char lcid[8];
-        std::snprintf(lcid, sizeof lcid, "0x%04X", order.lcid);
         throw EngineError(ErrorCode::NotSupported,
-                          "The database '" + path() + "' sorts text in the sort order " + lcid +
-                              "; this engine writes index keys only in the General sort order, "
-                              "so it cannot change this database.");
+                          "The database '" + path() + "' sorts text in the sort order " +
+                              format::sortOrderName({format::TextSortFamily::General97,
+                                                     order.lcid}) +
+                              "; this engine writes the index keys of Access 97 files only in the "
+                              "General sort order, so it cannot change this database.");
+    }
+}
+
+void Database::requireNameKey(const std::string& name) const {
+    const storage::SortOrder stored = m_header.sortOrder();
+    const auto order = format::textSortOrder(m_jetFormat->jet3, stored.lcid, stored.version);
+    if (!order) return;  // refused as a whole by requireWritable
+    if (auto gap = format::textKeyGap(name, *order)) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "The database '" + path() + "' sorts text in the sort order " +
+                              format::sortOrderName(*order) +
+                              ". This engine does not know the code of '" + *gap +
+                              "' in that order, so it cannot give the catalogue the key of '" +
+                              name + "'; the database is left as it was.");
     }
 }
 
@@ -311,6 +327,7 @@ void Database::makeTable(
     const std::function<void(const catalog::WriteContext&, catalog::NewTable&)>& fill) {
     requireWritable();
     catalog::validateName(name, format(), m_header.codePage());
+    requireNameKey(name);
     if (findInTables(name)) {
         throw EngineError(ErrorCode::TableExists, "Table '" + name + "' already exists.");
     }

@@ -61,6 +61,9 @@ struct CreateOptions {
     // Jet 3 and Jet 4: also encode every page (the product's "encrypt database"), with or
     // without a password. ACE files are encrypted exactly when they have a password.
     bool encodePages = false;
+    // The sort order the database's text sorts by (an LCID; General by default). The catalogue's
+    // names must have keys this engine knows in it (format/text_index_key.h).
+    uint16_t sortLcid = 0x0409;
     storage::FileSystem* fileSystem = nullptr;
 };
 
@@ -178,6 +181,9 @@ private:
     void change(const std::function<void(const catalog::WriteContext&)>& body,
                 bool keepCatalog = false);
     void requireWritable() const;
+    // Throws NotSupported unless this engine can compute the catalogue key of a new object's
+    // name exactly in the file's sort order.
+    void requireNameKey(const std::string& name) const;
 
     std::unique_ptr<storage::Pager> m_pager;
     storage::HeaderPage m_header;

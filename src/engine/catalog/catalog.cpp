@@ -206,9 +206,10 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
     const uint16_t parentColumn = definition.columns[columns.parentId].number;
     const uint16_t nameColumn = definition.columns[columns.name].number;
     const auto order = format::sortOrderOf(definition.columns[columns.name], format.jet3);
-    const std::vector<uint8_t> wanted = objectNameKey(name, order);
+    const NameMatcher wanted(name, order);
     for (const auto& real : definition.realIndexes) {
-        if (real.columns.size() != 2 || real.columns[0].columnNumber != parentColumn ||
+        if (!wanted.hasOrderKey() || real.columns.size() != 2 ||
+            real.columns[0].columnNumber != parentColumn ||
             real.columns[1].columnNumber != nameColumn ||
             !format::canEncodeIndex(definition, real, format.format)) {
             continue;
@@ -226,30 +227,28 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
              format::readIndexEntries(pager, format, real, definition.firstPage, key)) {
             if (!fetcher.fetch(entry.row, values)) continue;
             CatalogObject object = columns.objectOf(values, entry.row);
-            if (object.parentId == parentId && objectNameKey(object.name, order) == wanted) {
+            if (object.parentId == parentId && wanted.matches(object.name)) {
                 // Only plain tables are looked up this way; a query's kind needs MSysQueries.
                 object.kind = classify(object, false);
                 return object;
             }
         }
-        return std::nullopt;
+        // In the General order a miss is final. In another, the key Access stored may follow
+        // rules that real files have not shown this engine, so the rows are read too.
+        if (order.lcid == format::kGeneralSortLcid) return std::nullopt;
+        break;
     }
     Catalog catalog = Catalog::read(pager, format, codePage);
     for (const auto& object : catalog.objects()) {
-        if (object.parentId == parentId && objectNameKey(object.name, order) == wanted) {
-            return object;
-        }
+        if (object.parentId == parentId && wanted.matches(object.name)) return object;
     }
     return std::nullopt;
 }
 
 const CatalogObject* Catalog::findInTables(std::string_view name) const {
-    const std::vector<uint8_t> wanted = objectNameKey(name, m_nameOrder);
+    const NameMatcher wanted(name, m_nameOrder);
     for (const auto& object : m_objects) {
-        if (object.parentId == kTablesContainerId &&
-            objectNameKey(object.name, m_nameOrder) == wanted) {
-            return &object;
-        }
+        if (object.parentId == kTablesContainerId && wanted.matches(object.name)) return &object;
     }
     return nullptr;
 }

@@ -95,7 +95,7 @@ public:
 
 private:
     std::vector<CatalogObject> m_objects;
-    format::TextSortOrder m_nameOrder = format::TextSortOrder::GeneralLegacy;
+    format::TextSortOrder m_nameOrder = format::kGeneralLegacyOrder;
 };
 
 ObjectKind classify(const CatalogObject& object, bool queryHasParameters);

@@ -150,7 +150,7 @@ void appendValue(const ColumnDefinition& column, const Value& value, bool ascend
 TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3) {
     // A Jet 3 file of another sort order is still read; its names compare in General 97.
     return textSortOrder(jet3, column.sortLcid, column.sortVersion)
-        .value_or(TextSortOrder::General97);
+        .value_or(kGeneral97Order);
 }
 
 bool canEncodeIndex(const TableDefinition& table, const RealIndex& index,
@@ -185,6 +185,27 @@ bool canEncodeIndex(const TableDefinition& table, const RealIndex& index,
         }
     }
     return true;
+}
+
+std::optional<std::string> indexKeyGap(const TableDefinition& table, const RealIndex& index,
+                                       const std::vector<Value>& row, storage::FileFormat format) {
+    for (const auto& part : index.columns) {
+        for (size_t position = 0; position < table.columns.size(); ++position) {
+            const ColumnDefinition& column = table.columns[position];
+            if (column.number != part.columnNumber || !isTextType(column.type) ||
+                isNull(row[position])) {
+                continue;
+            }
+            const auto order =
+                textSortOrder(storage::isJet3(format), column.sortLcid, column.sortVersion);
+            if (!order) return "the sort order " + std::to_string(column.sortLcid);
+            const auto& text = std::get<std::string>(row[position]);
+            if (auto gap = textKeyGap(text, *order)) {
+                return "'" + *gap + "' in " + sortOrderName(*order);
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 bool allIndexColumnsNull(const TableDefinition& table, const RealIndex& index,

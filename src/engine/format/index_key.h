@@ -25,6 +25,8 @@
 #include "engine/format/text_index_key.h"
 #include "engine/format/value.h"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace engine::format {
@@ -36,6 +38,12 @@ TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3);
 // columns: in the sort order they declare).
 bool canEncodeIndex(const TableDefinition& table, const RealIndex& index,
                     storage::FileFormat format);
+
+// What keeps this engine from computing the key of row for index exactly: a text whose sort
+// order it does not know well enough (text_index_key.h), described as "'c' in ORDER". nullopt
+// when nothing does.
+std::optional<std::string> indexKeyGap(const TableDefinition& table, const RealIndex& index,
+                                       const std::vector<Value>& row, storage::FileFormat format);
 
 // Appends the key of row for index to key. row holds one value per column of table, in the
 // definition's order.

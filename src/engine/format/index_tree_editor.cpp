@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <set>
 
 namespace engine::format {
 
@@ -113,13 +114,52 @@ bool IndexTreeEditor::insert(const IndexEntry& entry) {
 }
 
 bool IndexTreeEditor::remove(const IndexEntry& entry) {
+    if (auto remains = removeFound(entry)) return *remains;
+    return removeRow(entry.row);
+}
+
+std::optional<IndexEntry> IndexTreeEditor::findRow(RowLocation row) {
+    PageNumber page = m_index.rootPage;
+    for (size_t depth = 0;; ++depth) {
+        if (depth > kMaxDepth) damaged(page, "is deeper than any real index");
+        const IndexPage& current = node(page).page;
+        if (current.leaf) break;
+        page = current.entries.empty() ? current.tail : current.entries.front().child;
+        if (page == 0) damaged(m_index.rootPage, "has a node without children");
+    }
+    std::set<PageNumber> seen;
+    while (page != 0) {
+        if (!seen.insert(page).second) damaged(page, "has leaves that loop");
+        const IndexPage& leaf = node(page).page;
+        if (!leaf.leaf) damaged(page, "links a node among its leaves");
+        for (const auto& entry : leaf.entries) {
+            if (entry.row == row) return entry;
+        }
+        page = leaf.next;
+    }
+    return std::nullopt;
+}
+
+bool IndexTreeEditor::removeRow(RowLocation row) {
+    std::optional<IndexEntry> stored = findRow(row);
+    std::optional<bool> remains;
+    if (stored) remains = removeFound(*stored);
+    if (!remains) {
+        damaged(m_index.rootPage, "lacks the entry for row " + std::to_string(row.row) +
+                                      " of page " + std::to_string(row.page));
+    }
+    return *remains;
+}
+
+// Removes entry where a search for its key leads; nullopt (nothing changed) when it is not
+// there. Returns whether an entry with the same key remains.
+std::optional<bool> IndexTreeEditor::removeFound(const IndexEntry& entry) {
     Path path = descend(entry);
     const Step at = path.back();
     Node& leaf = node(at.page);
     auto& entries = leaf.page.entries;
     if (at.slot >= entries.size() || compareIndexEntries(entries[at.slot], entry) != 0) {
-        damaged(at.page, "lacks the entry for row " + std::to_string(entry.row.row) + " of page " +
-                             std::to_string(entry.row.page));
+        return std::nullopt;
     }
     leaf.size -= indexEntrySize(entries[at.slot], true);
     entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(at.slot));

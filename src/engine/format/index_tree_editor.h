@@ -48,9 +48,13 @@ public:
     // Adds entry (key and row). Returns whether the tree already held an entry with the same
     // key. Throws Corrupt when the tree is damaged or already holds this very entry.
     bool insert(const IndexEntry& entry);
-    // Removes entry. Returns whether an entry with the same key remains. Throws Corrupt when
-    // the tree is damaged or lacks the entry.
+    // Removes entry. Returns whether an entry with the same key remains. An entry for the row
+    // stored under another key (one Access computed by rules this engine does not have) is
+    // found by its row and removed. Throws Corrupt when the tree is damaged or holds no entry
+    // for the row.
     bool remove(const IndexEntry& entry);
+    // Removes the entry for row, whatever its key, found by reading the leaves in order.
+    bool removeRow(RowLocation row);
     // Writes every changed page and the index's page map.
     void flush();
 
@@ -70,6 +74,9 @@ private:
     using Path = std::vector<Step>;
 
     Node& node(PageNumber page);
+    std::optional<bool> removeFound(const IndexEntry& entry);
+    // The stored entry for row; nullopt when no leaf holds one.
+    std::optional<IndexEntry> findRow(RowLocation row);
     Path descend(const IndexEntry& entry);
     bool fits(const Node& node) const;
     void touch(Node& node) { node.changed = true; }

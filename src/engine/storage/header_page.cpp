@@ -234,6 +234,12 @@ bool HeaderPage::passwordMatches(const std::string& password) const {
     return difference == 0;
 }
 
+void HeaderPage::setSortLcid(uint16_t lcid) {
+    writeU16LE(m_unmasked,
+               isJet3(m_format) ? kHeaderSortOrderOffsetJet3 : kHeaderSortOrderOffsetJet4, lcid);
+    m_sortOrder.lcid = lcid;
+}
+
 void HeaderPage::setPassword(const std::string& password) {
     if (isJet3(m_format)) {
         char32_t missing = 0;

@@ -98,6 +98,9 @@ public:
     // in UTF-16LE. Throws InvalidArgument for a password the field cannot hold.
     void setPassword(const std::string& password);
 
+    // Stores the sort order the database's text sorts by (its LCID; the version stays).
+    void setSortLcid(uint16_t lcid);
+
     // The Office encryption description (ACE files with an encoding key), else empty.
     Bytes encryptionDescription() const;
     // Stores the encoding key and, for ACE, the description and the old password field's
