@@ -67,8 +67,9 @@ std::string distinctKey(const std::vector<format::Value>& row) {
 }
 
 // A calculated Decimal column keeps every value with a scale of its own; its plain copy takes
-// the largest scale any value needs, as far as the integer digits leave room for it (a Decimal
-// holds 28 digits).
+// the largest scale any value needs. Where the most integer digits and the most decimals of
+// its values need more than the 28 digits a Decimal holds, no plain Decimal column holds them
+// all and the copy is refused: it never rounds a value.
 void chooseDecimalScales(SelectedRows& scan, const std::vector<size_t>& positions,
                          std::vector<catalog::NewColumn>& columns) {
     std::vector<size_t> integerDigits(positions.size(), 0);
@@ -85,9 +86,16 @@ void chooseDecimalScales(SelectedRows& scan, const std::vector<size_t>& position
     }
     for (size_t at = 0; at < positions.size(); ++at) {
         auto& column = columns[positions[at]];
-        size_t room =
-            column.precision > integerDigits[at] ? column.precision - integerDigits[at] : 0;
-        column.scale = static_cast<uint8_t>(std::min<size_t>(scales[at], room));
+        if (integerDigits[at] + scales[at] > column.precision) {
+            throw EngineError(
+                ErrorCode::NumericOverflow,
+                "Numeric field overflow: the field '" + column.name + "' holds values with " +
+                    std::to_string(integerDigits[at]) + " digits before the decimal point and " +
+                    "values with " + std::to_string(scales[at]) + " after it, more than the " +
+                    std::to_string(column.precision) +
+                    " digits a Decimal field holds, so no copy of it keeps every value exactly.");
+        }
+        column.scale = static_cast<uint8_t>(scales[at]);
     }
 }
 

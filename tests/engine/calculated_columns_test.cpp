@@ -4,6 +4,7 @@
 #include "engine/catalog/table_properties.h"
 #include "engine/database.h"
 #include "engine/format/calculated_value.h"
+#include "engine/sql/exact_number.h"
 #include "engine/sql/executor.h"
 #include "support/csv.h"
 #include "support/engine_files.h"
@@ -217,6 +218,56 @@ TEST_F(CalculatedTable, readsEveryResultTypeWhateverItsStoredCode) {
         }
     }
     EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
+// A calculated Decimal column's values each keep a scale of their own. A plain copy holds them
+// exactly in one precision and scale, or, where no Decimal field holds them all (11 digits
+// before the point in one value, 28 after it in another, as in a real Access 2010 file), the
+// copy is refused naming the field, and nothing is made.
+TEST(CalculatedColumns, aCopyKeepsEveryDecimalExactlyOrIsRefused) {
+    const Decimal wide{false, 0xB693E958, 0x1852AAF7C8EA4D74, 18};   // 56505085819.4247...0180
+    const Decimal narrow{true, 0x2891DFE, 0x71199FD05A3B7BCC, 28};  // -0.0784734499180612...748
+    const Decimal small{false, 0, 1234567, 6};                       // 1.234567
+    const Decimal half{false, 0, 5, 1};                              // 0.5
+    struct Case {
+        std::vector<Decimal> values;
+        bool copies;
+    };
+    // 1.234567 needs a digit before the point that 28 decimals leave no room for.
+    const Case cases[] = {{{wide, small}, true},
+                          {{narrow, half}, true},
+                          {{narrow, small}, false},
+                          {{wide, narrow}, false}};
+    support::TempDir folder;
+    for (const auto& test : cases) {
+        SCOPED_TRACE(&test - cases);
+        auto path = folder / "decimals.accdb";
+        std::filesystem::remove(path);
+        auto database = Database::create(path, {.format = storage::FileFormat::Ace14});
+        std::vector<std::vector<Value>> rows;
+        for (const auto& value : test.values) rows.push_back({value});
+        database->createTable("Ratios",
+                              {{.name = "Ratio", .type = ColumnType::Numeric, .expression = "[A]"}},
+                              support::RowFeed(rows));
+        const auto error =
+            support::errorOf([&] { sql::execute(*database, "SELECT * INTO Plain FROM Ratios"); });
+        if (!test.copies) {
+            EXPECT_EQ(error, ErrorCode::NumericOverflow);
+            EXPECT_EQ(database->catalog().findTable("Plain"), nullptr);
+            continue;
+        }
+        ASSERT_EQ(error, ErrorCode::Internal) << "the copy failed";
+        // Every value arrives equal to its source, digit for digit.
+        auto copied = support::allRows(*database, "Plain");
+        ASSERT_EQ(copied.size(), rows.size());
+        for (size_t row = 0; row < rows.size(); ++row) {
+            EXPECT_EQ(sql::ExactNumber::fromDecimal(std::get<Decimal>(copied[row][0]))
+                          .compare(sql::ExactNumber::fromDecimal(std::get<Decimal>(rows[row][0]))),
+                      0)
+                << "row " << row;
+        }
+        EXPECT_EQ(support::integrityProblems(*database), "");
+    }
 }
 
 // The copy's columns are plain, of the results' types, with the results; mdbtools reads them.
