@@ -1,10 +1,17 @@
 // What the integrity check reports on files as they come from the product and on the shapes
 // that other readers would read wrong: every untouched fixture passes; moved rows left behind,
-// text lengths no copy can take are problems; stale row counts are notices.
+// text lengths no copy can take and index entries that do not bound their children are
+// problems; stale row counts and nodes whose only child is their tail are notices; index nodes
+// with larger bounds and reference maps with a slot that points to no page pass.
 #include "engine/catalog/integrity_check.h"
 #include "engine/database.h"
 #include "engine/format/data_page.h"
+#include "engine/format/data_page_editor.h"
+#include "engine/format/index_page.h"
+#include "engine/format/page_allocator.h"
 #include "engine/format/row_removal.h"
+#include "engine/format/usage_map.h"
+#include "engine/format/usage_map_editor.h"
 #include "engine/table_copy.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"
@@ -129,6 +136,160 @@ TEST(IntegrityFindings, staleRowCountsAreNotices) {
     EXPECT_TRUE(report.ok()) << report.problems.front();
     EXPECT_TRUE(noticed(report, "MSysNavPaneGroups"));
     EXPECT_TRUE(noticed(report, "Table2"));
+}
+
+// Runs body as one change made by hand on the file's pages: the shapes Access leaves, which
+// this engine never writes itself.
+void changePages(const std::filesystem::path& path,
+                 const std::function<void(Database&, format::PageAllocator&)>& body) {
+    auto database = support::openForWriting(path);
+    format::PageAllocator allocator(database->pager(), database->jetFormat());
+    database->pager().begin([&](PageNumber page) { return allocator.takenFromFree(page); });
+    body(*database, allocator);
+    database->pager().commit();
+}
+
+// A Long index key (ascending): flag 7F, then big-endian with the sign bit flipped.
+std::vector<uint8_t> longKey(int32_t value) {
+    const auto bits = static_cast<uint32_t>(value) ^ 0x80000000u;
+    return {0x7F, static_cast<uint8_t>(bits >> 24), static_cast<uint8_t>(bits >> 16),
+            static_cast<uint8_t>(bits >> 8), static_cast<uint8_t>(bits)};
+}
+
+int32_t longOfKey(const std::vector<uint8_t>& key) {
+    return static_cast<int32_t>((static_cast<uint32_t>(key[1] ^ 0x80) << 24) |
+                                (static_cast<uint32_t>(key[2]) << 16) |
+                                (static_cast<uint32_t>(key[3]) << 8) | key[4]);
+}
+
+// Index trees as Access leaves them read whole and pass the check: a node entry above its
+// child's last entry (it need only bound the child), and a node whose only child is its tail
+// (a notice). An entry below its child's last entry misleads searches: a problem. The sound
+// shapes then take inserts that split their pages, and stay sound.
+TEST(IntegrityFindings, indexTreesAreJudgedByWhatTheirEntriesBound) {
+    enum class Shape { LargerBound, SmallerBound, TailOnly };
+    support::TempDir folder;
+    for (Shape shape : {Shape::LargerBound, Shape::SmallerBound, Shape::TailOnly}) {
+        SCOPED_TRACE(static_cast<int>(shape));
+        auto path = folder / ("shape" + std::to_string(static_cast<int>(shape)) + ".mdb");
+        // Even numbers in order: 3000 make leaves under a root node, 20 a root leaf.
+        const int32_t rows = shape == Shape::TailOnly ? 20 : 3000;
+        {
+            auto database = Database::create(path, {});
+            std::vector<std::vector<format::Value>> even;
+            for (int32_t id = 0; id < rows; ++id) even.push_back({2 * id});
+            database->createTable("T", {{.name = "Id", .type = format::ColumnType::Long}},
+                                  support::RowFeed(even), {{.name = "ById", .columns = {"Id"}}});
+        }
+        changePages(path, [&](Database& database, format::PageAllocator& allocator) {
+            auto& pager = database.pager();
+            const auto& jet = database.jetFormat();
+            const auto table = database.tableDefinition("T");
+            const auto& real = table.realIndexes.at(0);
+            auto root = format::parseIndexPage(*pager.read(real.rootPage), jet, real.rootPage, "");
+            if (shape == Shape::TailOnly) {
+                // The root leaf moves to a page of its own, which the root names as its tail.
+                ASSERT_TRUE(root.leaf);
+                const PageNumber moved = allocator.allocate();
+                pager.write(moved, *format::buildIndexPage(root, jet));
+                format::IndexPage node;
+                node.leaf = false;
+                node.owner = table.firstPage;
+                node.tail = moved;
+                pager.write(real.rootPage, *format::buildIndexPage(node, jet));
+                format::UsageMapEditor map(pager, jet, allocator, real.pagesMap);
+                map.add(moved);
+                map.save();
+                allocator.save();
+                return;
+            }
+            ASSERT_FALSE(root.leaf);
+            ASSERT_FALSE(root.entries.empty());
+            const PageNumber left = root.entries[0].child;
+            auto child = format::parseIndexPage(*pager.read(left), jet, left, "");
+            // The child's last key is 2n and the next child's first 2n + 2: 2n + 1 bounds the
+            // child, 2n - 2 leaves its last entry outside.
+            const int32_t last = longOfKey(child.entries.back().key);
+            root.entries[0].key = longKey(shape == Shape::LargerBound ? last + 1 : last - 2);
+            pager.write(real.rootPage, *format::buildIndexPage(root, jet));
+        });
+        auto report = checkOf(path);
+        if (shape == Shape::SmallerBound) {
+            ASSERT_FALSE(report.ok());
+            EXPECT_NE(report.problems.front().find("does not bound"), std::string::npos)
+                << report.problems.front();
+            continue;
+        }
+        EXPECT_TRUE(report.ok()) << report.problems.front();
+        EXPECT_EQ(std::count_if(report.notices.begin(), report.notices.end(),
+                                [](const auto& notice) {
+                                    return notice.find("only child is its tail") !=
+                                           std::string::npos;
+                                }),
+                  shape == Shape::TailOnly ? 1 : 0);
+        auto database = support::openForWriting(path);
+        EXPECT_EQ(support::allRows(*database, "T").size(), static_cast<size_t>(rows));
+        // Odd numbers among the even ones, enough to split the leaves.
+        int32_t odd = 1;
+        database->insertRows("T", [&](std::vector<format::Value>& row) {
+            if (odd > 2 * rows + 800) return false;
+            row = {odd};
+            odd += 2;
+            return true;
+        });
+        EXPECT_EQ(support::integrityProblems(*database), "");
+        EXPECT_EQ(support::indexDifferences(*database, "T"), "");
+        database.reset();
+        auto exported = support::runProcess({"mdb-export", path.string(), "T"});
+        EXPECT_EQ(std::count(exported.out.begin(), exported.out.end(), '\n'),
+                  1 + rows + (2 * rows + 801) / 2);
+    }
+}
+
+// The global page map in its reference form, as an Access 2000 file keeps it: its bits on a
+// bitmap page, and 0xFFFFFF80 in its last slot, which other readers take for no page. The file
+// passes the check and takes changes, and the slot is written back as it was.
+TEST(IntegrityFindings, aReferenceMapSlotWithItsTopBitSetPointsToNoPage) {
+    support::TempDir folder;
+    auto path = folder / "reference-map.mdb";
+    Database::create(path, {})->createTable("Old", {{.name = "A", .type = format::ColumnType::Long}});
+    constexpr size_t kLastSlot = 1 + 16 * 4;
+    changePages(path, [&](Database& database, format::PageAllocator& allocator) {
+        auto& pager = database.pager();
+        const auto& jet = database.jetFormat();
+        const PageNumber bitmap = allocator.allocate();
+        storage::PageBuffer bits(jet.pageSize, 0);
+        bits[0] = format::kBitmapPageType;
+        bits[1] = 0x01;
+        for (PageNumber page = 0; page < (jet.pageSize - 4) * 8; ++page) {
+            if (allocator.isFree(page)) bits[4 + page / 8] |= static_cast<uint8_t>(1 << (page % 8));
+        }
+        pager.write(bitmap, bits);
+        std::vector<uint8_t> row(jet.usageMapRowSize, 0);
+        row[0] = format::kReferenceMap;
+        storage::writeU32LE(row, 1, bitmap);
+        storage::writeU32LE(row, kLastSlot, 0xFFFFFF80);
+        auto old = pager.read(format::kGlobalMapPage);
+        format::DataPageView view(*old, jet, format::kGlobalMapPage, "");
+        auto second = view.rowBytes(view.slot(1));
+        auto page = format::DataPageEditor::fresh(jet, format::kGlobalMapPage);
+        page.appendRow(row);
+        page.appendRow(std::vector<uint8_t>(second.begin(), second.end()));
+        pager.write(format::kGlobalMapPage, page.bytes());
+    });
+    auto report = checkOf(path);
+    EXPECT_TRUE(report.ok()) << report.problems.front();
+    EXPECT_TRUE(report.notices.empty()) << report.notices.front();
+    {
+        auto database = support::openForWriting(path);
+        database->createTable("New", {{.name = "A", .type = format::ColumnType::Long}});
+        database->dropTable("Old");
+        EXPECT_EQ(support::integrityProblems(*database), "");
+        auto row = format::readUsageMapRow(database->pager(), database->jetFormat(),
+                                           {0, format::kGlobalMapPage});
+        EXPECT_EQ(storage::readU32LE(row, kLastSlot), 0xFFFFFF80u);
+    }
+    EXPECT_EQ(support::runProcess({"mdb-tables", "-1", path.string()}).out, "New\n");
 }
 
 // A text column declared 0xFFFF bytes long reads, but no table can be made like it.
