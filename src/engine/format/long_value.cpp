@@ -43,6 +43,9 @@ storage::Bytes readLongValue(storage::Pager& pager, const JetFormat& format,
         }
         return descriptor.subspan(kLongValueDescriptorSize, length);
     }
+    // An empty value needs no page: Access leaves the pointer of a value it emptied, and other
+    // readers read such a value as empty without following it.
+    if (length == 0) return {};
     // No value can be longer than the file that holds it.
     if (length > static_cast<uint64_t>(pager.pageCount()) * format.pageSize) {
         damaged(pager, page, "claims more data than the file holds");
