@@ -1,6 +1,7 @@
 // Damaged and foreign files give a clear EngineError, never a crash, a hang or a read outside
 // the file's bytes (the sanitizer build checks the last).
 #include "engine/database.h"
+#include "engine/format/table_scan.h"
 #include "engine/format/usage_map.h"
 #include "engine/storage/memory_page_file.h"
 #include "engine/table_copy.h"
@@ -222,6 +223,62 @@ TEST(DamagedFile, rowCountsAreCountersAndDamageIsJudgedByStructure) {
     auto elsewhere = openBytes(redirected);
     EXPECT_TRUE(support::allRows(*elsewhere, "Table1").empty());
     EXPECT_NE(checkOf(redirected).find("named by"), std::string::npos) << checkOf(redirected);
+}
+
+// Rows written before columns were deleted keep those columns' offset slots, and Access may
+// leave a stale offset there that lies before the slot before it (a real Access 2000 file): no
+// damage, since no column reads it. The same disorder in a column that is read is damage.
+TEST(DamagedFile, staleOffsetsOfDeletedColumnsAreNoDamage) {
+    support::TempDir folder;
+    const auto path = folder / "deleted.mdb";
+    PageNumber page = 0;
+    {
+        auto database = Database::create(path, {});
+        std::vector<catalog::NewColumn> columns;
+        for (const char* name : {"A", "B", "C", "D"}) {
+            columns.push_back({.name = name, .type = format::ColumnType::Text, .size = 20});
+        }
+        database->createTable("T", columns, support::RowFeed({{std::string("a"), std::string("bb"),
+                                                               std::string("ccc"),
+                                                               std::string("dddd")}}));
+        auto table = database->tableDefinition("T");
+        page = format::readUsageMapPages(database->pager(), database->jetFormat(),
+                                         table.ownedPages)
+                   .at(0);
+    }
+    const auto original = support::bytesOf(path);
+    // The only row ends at the page's end; its offsets lie below the count, last slot first,
+    // above the one-byte null mask.
+    const size_t countAt = (page + 1) * 4096 - 1 - 2;
+    auto slotAt = [&](size_t slot) { return countAt - 2 * (slot + 1); };
+    auto offset = [&](size_t slot) {
+        return static_cast<uint16_t>(original[slotAt(slot)] | original[slotAt(slot) + 1] << 8);
+    };
+    ASSERT_EQ(original[countAt], 4);
+    auto withSlot = [&](size_t slot, uint16_t value) {
+        auto bytes = original;
+        bytes[slotAt(slot)] = static_cast<uint8_t>(value);
+        bytes[slotAt(slot) + 1] = static_cast<uint8_t>(value >> 8);
+        return bytes;
+    };
+    // B and C deleted: A reads slots 0 and 1, D slots 3 and 4; slot 2 lies before slot 1.
+    auto readWithoutBAndC = [&](const std::vector<uint8_t>& bytes) {
+        auto database = openBytes(bytes);
+        auto table = database->tableDefinition("T");
+        table.columns.erase(table.columns.begin() + 1, table.columns.begin() + 3);
+        format::TableScan scan(database->pager(), database->jetFormat(), table);
+        std::vector<format::Value> row;
+        std::vector<std::vector<format::Value>> rows;
+        while (scan.next(row)) rows.push_back(row);
+        return rows;
+    };
+    const std::vector<std::vector<format::Value>> expected = {
+        {std::string("a"), std::string("dddd")}};
+    EXPECT_EQ(readWithoutBAndC(withSlot(2, offset(1) - 1)), expected);
+    EXPECT_EQ(support::errorOf([&] { readWithoutBAndC(withSlot(1, offset(0) - 1)); }),
+              ErrorCode::Corrupt);
+    EXPECT_EQ(support::errorOf([&] { readWithoutBAndC(withSlot(3, offset(4) + 1)); }),
+              ErrorCode::Corrupt);
 }
 
 // A copy from a damaged source makes nothing in the destination.

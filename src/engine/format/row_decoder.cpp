@@ -124,6 +124,7 @@ void RowDecoder::decodeColumn(size_t index, storage::Bytes row, PageNumber page,
     }
     uint16_t start = m_layout.variableOffsets[plan.position];
     uint16_t end = m_layout.variableOffsets[plan.position + 1u];
+    if (end < start) damaged(page, "holds a row whose layout is inconsistent");
     if (plan.kind == Kind::Text) {
         auto* held = std::get_if<std::string>(&value);
         std::string& text = held ? *held : value.emplace<std::string>();

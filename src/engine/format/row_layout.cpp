@@ -26,7 +26,9 @@ bool parseJet4(storage::Bytes row, bool hasVariableColumns, RowLayout& layout) {
         return true;
     }
     // End of data, then the offsets below the count, last slot first. Each offset lies in the
-    // row's data, past the column count, and none lies before the one of the slot before it.
+    // row's data, past the column count. Slots of deleted columns may keep stale offsets that
+    // lie before the one of the slot before them (Access leaves such rows), so the order of a
+    // column's two offsets is checked where the column is read.
     const size_t tableBytes = (variableCount + 1u) * 2u;
     if (tableBytes > countAt) return false;
     const size_t dataLimit = countAt - tableBytes;
@@ -34,12 +36,11 @@ bool parseJet4(storage::Bytes row, bool hasVariableColumns, RowLayout& layout) {
     layout.variableOffsets.resize(variableCount + 1u);
     uint16_t* const offsets = layout.variableOffsets.data();
     const uint8_t* entry = bytes + countAt;
-    uint16_t previous = 2;
     for (size_t slot = 0; slot <= variableCount; ++slot) {
         entry -= 2;
         const uint16_t offset = storage::loadU16LE(entry);
-        if (offset < previous || offset > dataLimit) return false;
-        offsets[slot] = previous = offset;
+        if (offset < 2 || offset > dataLimit) return false;
+        offsets[slot] = offset;
     }
     return true;
 }

@@ -175,8 +175,10 @@ std::optional<RowLocation> TableAppender::appendStored(storage::Bytes row,
             continue;
         }
         if (column.varIndex >= m_layout.variableCount()) return std::nullopt;
-        const size_t size = m_layout.variableOffsets[column.varIndex + 1u] -
-                            m_layout.variableOffsets[column.varIndex];
+        const uint16_t start = m_layout.variableOffsets[column.varIndex];
+        const uint16_t end = m_layout.variableOffsets[column.varIndex + 1u];
+        if (end < start) return std::nullopt;
+        const size_t size = end - start;
         if (isLongValueType(column.type) ? size < kLongValueDescriptorSize
                                          : column.length != 0 && size > column.length) {
             return std::nullopt;

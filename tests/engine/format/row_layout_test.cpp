@@ -1,5 +1,5 @@
 // A row's trailer: what the writer appends, the parser reads back; a trailer that points
-// outside its row, or offsets out of order, is refused rather than followed.
+// outside its row is refused rather than followed.
 #include "engine/format/row_layout.h"
 
 #include <gtest/gtest.h>
@@ -80,7 +80,9 @@ TEST(RowLayout, refusesTrailersThatPointOutsideTheirRow) {
     };
     ASSERT_TRUE(parsed(row));
     EXPECT_FALSE(parsed(withU16(offsetAt(0), 1)));               // inside the column count
-    EXPECT_FALSE(parsed(withU16(offsetAt(2), offsets[1] - 1)));  // before the slot before it
+    // An offset before the slot before it parses: a deleted column's slot may keep a stale
+    // one. Reading a column whose two offsets are out of order is refused where it is read.
+    EXPECT_TRUE(parsed(withU16(offsetAt(2), offsets[1] - 1)));
     EXPECT_FALSE(parsed(withU16(offsetAt(3), countAt)));         // the end of data in the trailer
     EXPECT_FALSE(parsed(withU16(countAt, 200)));                 // more offsets than the row holds
     EXPECT_FALSE(parsed(withU16(0, 400)));                       // a null mask longer than the row
