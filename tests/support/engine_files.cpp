@@ -37,6 +37,10 @@ std::string integrityProblems(engine::Database& database) {
                                                   database.header().codePage());
     std::string joined;
     for (const auto& problem : report.problems) joined += problem + "\n";
+    // Access leaves moved rows behind, but this engine's changes never do.
+    for (const auto& notice : report.notices) {
+        if (notice.find("a moved row") != std::string::npos) joined += notice + "\n";
+    }
     return joined;
 }
 

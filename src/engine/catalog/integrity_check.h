@@ -4,10 +4,10 @@
 //   - every page is in exactly one use (page_uses.h): the header, the global page map, a
 //     table's definition, data, long-value or index page, a usage-map page or bitmap, or free;
 //   - the global page map marks free exactly the pages nothing uses;
-//   - every table's rows decode (long-value chains whole), and their number matches the count
-//     its definition keeps;
-//   - no moved row outlives the row that pointed to it (readers that do not follow pointers
-//     would still list it: in MSysObjects, a dropped table);
+//   - every table's rows decode (long-value chains whole); a row count the definition keeps
+//     that differs is a notice (a counter the product does not always keep up to date);
+//   - a moved row that outlived the row that pointed to it is a notice (Access leaves them,
+//     though readers that do not follow pointers list them: in MSysObjects, a dropped table);
 //   - every text column declares a length a text column can have;
 //   - a table's free-space map names only pages it owns;
 //   - every index holds one entry per row, with the key the row gives, in order.
@@ -24,9 +24,10 @@ namespace engine::catalog {
 
 struct CheckReport {
     std::vector<std::string> problems;
-    // Findings that do no harm, which files made by the product show too: pages neither used
-    // nor marked free (space lost until the file is compacted), and system tables (type 'S', or
-    // flagged as system objects in the catalogue) whose row count is off.
+    // Findings that files made by the product show, which it tolerates: pages neither used nor
+    // marked free (space lost until the file is compacted), row counts that are off, moved rows
+    // left behind, index nodes whose only child is their tail, and keys this engine cannot
+    // compare with their rows (a sort order it knows only in part).
     std::vector<std::string> notices;
     size_t tablesChecked = 0;
     size_t rowsChecked = 0;
