@@ -232,12 +232,12 @@ void Database::requireWritable() const {
     // what this engine knows of the file's order when it is computed.
     const storage::SortOrder order = m_header.sortOrder();
     if (!format::textSortOrder(m_jetFormat->jet3, order.lcid, order.version)) {
-        throw EngineError(ErrorCode::NotSupported,
-                          "The database '" + path() + "' sorts text in the sort order " +
-                              format::sortOrderName({format::TextSortFamily::General97,
-                                                     order.lcid}) +
-                              "; this engine writes the index keys of Access 97 files only in the "
-                              "General sort order, so it cannot change this database.");
+        throw EngineError(
+            ErrorCode::NotSupported,
+            "The database '" + path() + "' sorts text in the sort order " +
+                format::sortOrderName({format::TextSortFamily::General97, order.lcid}) +
+                "; this engine writes the index keys of Access 97 files only in the "
+                "General sort order, so it cannot change this database.");
     }
 }
 

@@ -225,10 +225,10 @@ TEST_F(CalculatedTable, readsEveryResultTypeWhateverItsStoredCode) {
 // before the point in one value, 28 after it in another, as in a real Access 2010 file), the
 // copy is refused naming the field, and nothing is made.
 TEST(CalculatedColumns, aCopyKeepsEveryDecimalExactlyOrIsRefused) {
-    const Decimal wide{false, 0xB693E958, 0x1852AAF7C8EA4D74, 18};   // 56505085819.4247...0180
+    const Decimal wide{false, 0xB693E958, 0x1852AAF7C8EA4D74, 18};  // 56505085819.4247...0180
     const Decimal narrow{true, 0x2891DFE, 0x71199FD05A3B7BCC, 28};  // -0.0784734499180612...748
-    const Decimal small{false, 0, 1234567, 6};                       // 1.234567
-    const Decimal half{false, 0, 5, 1};                              // 0.5
+    const Decimal small{false, 0, 1234567, 6};                      // 1.234567
+    const Decimal half{false, 0, 5, 1};                             // 0.5
     struct Case {
         std::vector<Decimal> values;
         bool copies;

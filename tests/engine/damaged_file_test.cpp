@@ -238,12 +238,11 @@ TEST(DamagedFile, staleOffsetsOfDeletedColumnsAreNoDamage) {
         for (const char* name : {"A", "B", "C", "D"}) {
             columns.push_back({.name = name, .type = format::ColumnType::Text, .size = 20});
         }
-        database->createTable("T", columns, support::RowFeed({{std::string("a"), std::string("bb"),
-                                                               std::string("ccc"),
-                                                               std::string("dddd")}}));
+        database->createTable("T", columns,
+                              support::RowFeed({{std::string("a"), std::string("bb"),
+                                                 std::string("ccc"), std::string("dddd")}}));
         auto table = database->tableDefinition("T");
-        page = format::readUsageMapPages(database->pager(), database->jetFormat(),
-                                         table.ownedPages)
+        page = format::readUsageMapPages(database->pager(), database->jetFormat(), table.ownedPages)
                    .at(0);
     }
     const auto original = support::bytesOf(path);

@@ -255,7 +255,8 @@ TEST(IntegrityFindings, indexTreesAreJudgedByWhatTheirEntriesBound) {
 TEST(IntegrityFindings, aReferenceMapSlotWithItsTopBitSetPointsToNoPage) {
     support::TempDir folder;
     auto path = folder / "reference-map.mdb";
-    Database::create(path, {})->createTable("Old", {{.name = "A", .type = format::ColumnType::Long}});
+    Database::create(path, {})->createTable("Old",
+                                            {{.name = "A", .type = format::ColumnType::Long}});
     constexpr size_t kLastSlot = 1 + 16 * 4;
     changePages(path, [&](Database& database, format::PageAllocator& allocator) {
         auto& pager = database.pager();

@@ -73,8 +73,14 @@ const WrittenKey kWrittenKeys[] = {
     {legacy(1053), "PROJECTwm", "6669645b514d6d716001020202020202020300"},
     // Chinese PRC (pinyin) and Chinese Taiwan (strokes).
     {legacy(2052), "\xe6\x9d\x8e\xe6\xb5\xb7", "a3a594f50100"},
-    {legacy(2052), "\xe6\x9f\xa5\xe8\xaf\xa2" "1", "8609c628380100"},
-    {legacy(1028), "\xe8\xb3\x87\xe6\x96\x99\xe8\xa1\xa8" "1", "9af98cf18754380100"},
+    {legacy(2052),
+     "\xe6\x9f\xa5\xe8\xaf\xa2"
+     "1",
+     "8609c628380100"},
+    {legacy(1028),
+     "\xe8\xb3\x87\xe6\x96\x99\xe8\xa1\xa8"
+     "1",
+     "9af98cf18754380100"},
     // Orders whose keys for these names equal General's.
     {legacy(1041), "MSysAccessStorage", "606b766b4a4d4d516b6b6b6d64694a55510100"},
     {legacy(3082), "MSysAccessStorage", "606b766b4a4d4d516b6b6b6d64694a55510100"},
@@ -96,14 +102,17 @@ struct Gap {
 
 // Texts whose keys real files have not shown: the first unit the engine lacks.
 const Gap kGaps[] = {
-    {legacy(2052), "Gr\xc3\xb6\xc3\x9f" "e", "\xc3\xb6"},                // ö not seen in 2052
+    {legacy(2052),
+     "Gr\xc3\xb6\xc3\x9f"
+     "e",
+     "\xc3\xb6"},                                                            // ö not seen in 2052
     {legacy(2052), "\xe6\x95\xb0\xe6\x8d\xae\xe8\xa1\xa8", "\xe8\xa1\xa8"},  // 数据 known, 表 not
-    {legacy(1050), "primatelji", "lj"},  // a letter pair Croatian sorts as one
-    {legacy(1050), "NJEGA", "NJ"},       // "nj" is known only in small letters
+    {legacy(1050), "primatelji", "lj"},                   // a letter pair Croatian sorts as one
+    {legacy(1050), "NJEGA", "NJ"},                        // "nj" is known only in small letters
     {legacy(1055), "M\xc3\xbc\xc5\x9fteri", "\xc3\xbc"},  // Ü known, ü not
-    {legacy(1053), "World", "W"},        // its small letter sorts as Swedish does
-    {legacy(1049), "Orders", "O"},       // an order no real file showed
-    {{TextSortFamily::General, 1041}, "Orders", "O"},  // the 2010 family in another order
+    {legacy(1053), "World", "W"},                         // its small letter sorts as Swedish does
+    {legacy(1049), "Orders", "O"},                        // an order no real file showed
+    {{TextSortFamily::General, 1041}, "Orders", "O"},     // the 2010 family in another order
 };
 
 TEST(SortOrders, keysRealFilesHaveNotShownAreRefusedNamingTheOrder) {
@@ -121,7 +130,8 @@ TEST(SortOrders, keysRealFilesHaveNotShownAreRefusedNamingTheOrder) {
         }
     }
     // Every text has its key in General, in every family.
-    for (auto order : {format::kGeneral97Order, format::kGeneralLegacyOrder, format::kGeneralOrder}) {
+    for (auto order :
+         {format::kGeneral97Order, format::kGeneralLegacyOrder, format::kGeneralOrder}) {
         EXPECT_EQ(format::textKeyGap("primatelji \xe6\x95\xb0\xe6\x8d\xae\xe8\xa1\xa8", order),
                   std::nullopt);
     }
@@ -199,7 +209,11 @@ struct OrderCase {
 TEST(SortOrders, tablesAreMadeFoundAndDroppedInEveryOrderRealFilesUse) {
     const OrderCase cases[] = {
         {2052, {"\xe6\x9d\x8e\xe6\xb5\xb7", "Orders2"}, {"\xe6\x95\xb0\xe6\x8d\xae\xe8\xa1\xa8"}},
-        {1055, {"Kullan\xc4\xb1" "c\xc4\xb1_Bilgileri", "SINAV"}, {"M\xc3\xbc\xc5\x9fteri"}},
+        {1055,
+         {"Kullan\xc4\xb1"
+          "c\xc4\xb1_Bilgileri",
+          "SINAV"},
+         {"M\xc3\xbc\xc5\x9fteri"}},
         {1050, {"knjige"}, {"primatelji"}},
         {1041, {"Customers"}, {"\xe9\xa1\xa7\xe5\xae\xa2"}},
         {1049, {}, {"Orders"}},
@@ -231,9 +245,7 @@ TEST(SortOrders, tablesAreMadeFoundAndDroppedInEveryOrderRealFilesUse) {
         for (const auto& name : order.unkeyed) {
             SCOPED_TRACE(name);
             const auto bytes = support::bytesOf(path);
-            EXPECT_EQ(support::errorOf([&] {
-                          copyTable(*database, name, *database, name + "2");
-                      }),
+            EXPECT_EQ(support::errorOf([&] { copyTable(*database, name, *database, name + "2"); }),
                       ErrorCode::NotSupported);
             EXPECT_EQ(support::bytesOf(path), bytes);
             // Found by its name and dropped all the same.

@@ -128,7 +128,8 @@ struct CatalogColumns {
             if (!found) {
                 throw EngineError(ErrorCode::Corrupt,
                                   "The database '" + path +
-                                      "' is damaged: its catalogue lacks the columns it must have.",
+                                      "' is damaged: its catalogue (the table on page 2) "
+                                      "lacks the columns it must have.",
                                   kCatalogTablePage);
             }
             return *found;

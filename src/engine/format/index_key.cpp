@@ -149,8 +149,7 @@ void appendValue(const ColumnDefinition& column, const Value& value, bool ascend
 
 TextSortOrder sortOrderOf(const ColumnDefinition& column, bool jet3) {
     // A Jet 3 file of another sort order is still read; its names compare in General 97.
-    return textSortOrder(jet3, column.sortLcid, column.sortVersion)
-        .value_or(kGeneral97Order);
+    return textSortOrder(jet3, column.sortLcid, column.sortVersion).value_or(kGeneral97Order);
 }
 
 bool canEncodeIndex(const TableDefinition& table, const RealIndex& index,

@@ -196,8 +196,8 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
     map.save();
 }
 
-IndexFindings checkIndexTree(storage::Pager& pager, const JetFormat& format,
-                             const RealIndex& index, PageNumber owner) {
+IndexFindings checkIndexTree(storage::Pager& pager, const JetFormat& format, const RealIndex& index,
+                             PageNumber owner) {
     IndexFindings findings;
     auto& problems = findings.problems;
     auto problem = [&](PageNumber page, const std::string& what) {

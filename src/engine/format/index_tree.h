@@ -56,7 +56,7 @@ struct IndexFindings {
 };
 
 // What is wrong with the shape of the index's tree: order, node entries, links.
-IndexFindings checkIndexTree(storage::Pager& pager, const JetFormat& format,
-                             const RealIndex& index, PageNumber owner);
+IndexFindings checkIndexTree(storage::Pager& pager, const JetFormat& format, const RealIndex& index,
+                             PageNumber owner);
 
 }  // namespace engine::format

@@ -231,8 +231,8 @@ IndexFindings checkIndexes(storage::Pager& pager, const JetFormat& format,
             }
             if (rows[entry].key && actual[entry].key != *rows[entry].key) {
                 problems.push_back(name + " holds an entry that does not match its row (page " +
-                                   std::to_string(row.page) + ", row " +
-                                   std::to_string(row.row) + ")");
+                                   std::to_string(row.page) + ", row " + std::to_string(row.row) +
+                                   ")");
                 break;
             }
         }
