@@ -9,6 +9,7 @@
 #include "engine/format/data_page_editor.h"
 #include "engine/format/index_page.h"
 #include "engine/format/page_allocator.h"
+#include "engine/format/row_layout.h"
 #include "engine/format/row_removal.h"
 #include "engine/format/usage_map.h"
 #include "engine/format/usage_map_editor.h"
@@ -294,6 +295,96 @@ TEST(IntegrityFindings, aReferenceMapSlotWithItsTopBitSetPointsToNoPage) {
         EXPECT_EQ(storage::readU32LE(row, kLastSlot), 0xFFFFFF80u);
     }
     EXPECT_EQ(support::runProcess({"mdb-tables", "-1", path.string()}).out, "New\n");
+}
+
+// Where a table's properties (the LvProp long value of its catalogue row) lie in the file: the
+// offset of the value's 12-byte descriptor. Jet 4 rows; nullopt when the row has no
+// properties stored on a page of their own.
+std::optional<size_t> propertiesDescriptor(Database& database, const std::string& table) {
+    const auto catalogue = database.tableDefinitionAt(2);
+    const auto* column = catalogue.findColumn("LvProp");
+    const auto location = database.catalog().findTable(table)->location;
+    auto page = database.pager().read(location.page);
+    format::DataPageView view(*page, database.jetFormat(), location.page, "");
+    const auto slot = view.slot(location.row);
+    if (slot.lookup) return std::nullopt;
+    format::RowLayout layout;
+    if (!format::parseRowLayout(view.rowBytes(slot), database.jetFormat(), true, layout) ||
+        !layout.nullMaskBit(column->number)) {
+        return std::nullopt;
+    }
+    const size_t start = layout.variableOffsets[column->varIndex];
+    const size_t end = layout.variableOffsets[column->varIndex + 1];
+    const size_t at = size_t{location.page} * kPageSize + slot.start + start;
+    if (end - start != 12 || ((*page)[slot.start + start + 3] & 0xC0) != 0x40) return std::nullopt;
+    return at;
+}
+
+// A table's properties that point into another table's data page: Access leaves the pointer of
+// a value it emptied (length 0), which reads as empty; one with a length is damage, but only
+// where the properties are read. Every table reads and copies, any table can be dropped (the
+// table whose properties are damaged too, which removes the damage), and the check reports the
+// damage, naming its page.
+TEST(IntegrityFindings, aLongValueIntoAnotherTableIsDamageOnlyWhereItIsRead) {
+    support::TempDir folder;
+    for (uint32_t length : {0u, 5u}) {
+        SCOPED_TRACE(length);
+        auto path = folder.copyFixture("jet4/testV2003.mdb");
+        std::string damaged, other;
+        size_t descriptor = 0;
+        PageNumber target = 0;
+        {
+            auto database = Database::open(path);
+            for (const auto& object : database->catalog().objects()) {
+                if (object.kind != catalog::ObjectKind::Table || !other.empty() ||
+                    support::allRows(*database, object.name).empty()) {
+                    continue;
+                }
+                other = object.name;
+                target = format::readUsageMapPages(database->pager(), database->jetFormat(),
+                                                   database->tableDefinition(other).ownedPages)
+                             .at(0);
+            }
+            for (const auto& object : database->catalog().objects()) {
+                if (object.kind != catalog::ObjectKind::Table || object.name == other) continue;
+                if (auto found = propertiesDescriptor(*database, object.name)) {
+                    damaged = object.name;
+                    descriptor = *found;
+                    break;
+                }
+            }
+        }
+        ASSERT_FALSE(damaged.empty());
+        ASSERT_FALSE(other.empty());
+        {
+            std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+            const uint32_t header = 0x40000000u | length;
+            const uint8_t bytes[8] = {static_cast<uint8_t>(header), static_cast<uint8_t>(header >> 8),
+                                      static_cast<uint8_t>(header >> 16),
+                                      static_cast<uint8_t>(header >> 24), 0,
+                                      static_cast<uint8_t>(target), static_cast<uint8_t>(target >> 8),
+                                      static_cast<uint8_t>(target >> 16)};
+            file.seekp(static_cast<std::streamoff>(descriptor));
+            file.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+        }
+        auto report = checkOf(path);
+        if (length == 0) {
+            EXPECT_TRUE(report.ok()) << report.problems.front();
+        } else {
+            ASSERT_FALSE(report.ok());
+            EXPECT_NE(report.problems.front().find("page " + std::to_string(target)),
+                      std::string::npos)
+                << report.problems.front();
+        }
+        auto database = support::openForWriting(path);
+        for (const auto& name : {damaged, other}) {
+            copyTable(*database, name, *database, name + "Copy");
+            EXPECT_EQ(support::allRows(*database, name + "Copy"), support::allRows(*database, name));
+        }
+        database->dropTable(other);
+        database->dropTable(damaged);
+        EXPECT_EQ(support::integrityProblems(*database), "");
+    }
 }
 
 // A text column declared 0xFFFF bytes long reads, but no table can be made like it.

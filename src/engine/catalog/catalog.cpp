@@ -226,7 +226,7 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
         std::vector<format::Value> values;
         for (const auto& entry :
              format::readIndexEntries(pager, format, real, definition.firstPage, key)) {
-            if (!fetcher.fetch(entry.row, values)) continue;
+            if (!fetcher.fetch(entry.row, columns.wanted, values)) continue;
             CatalogObject object = columns.objectOf(values, entry.row);
             if (object.parentId == parentId && wanted.matches(object.name)) {
                 // Only plain tables are looked up this way; a query's kind needs MSysQueries.

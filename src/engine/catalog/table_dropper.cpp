@@ -34,7 +34,7 @@ void removeReferences(const WriteContext& context, const Catalog& catalog, const
     if (!editor.definition().findColumn(column)) return;
     size_t position = editor.columnPosition(column);
     editor.removeWhere(
-        [&](const std::vector<Value>& row) { return integerIn(row[position]) == id; });
+        [&](const std::vector<Value>& row) { return integerIn(row[position]) == id; }, {position});
     editor.finish();
 }
 
@@ -163,11 +163,13 @@ void dropTable(const WriteContext& context, const Catalog& catalog, std::string_
         size_t table = editor.columnPosition("ConceptualTableID");
         size_t flat = editor.columnPosition("FlatTableID");
         std::vector<int32_t> flatTables;
-        editor.removeWhere([&](const std::vector<Value>& row) {
-            if (integerIn(row[table]) != object->id) return false;
-            if (auto id = integerIn(row[flat])) flatTables.push_back(*id);
-            return true;
-        });
+        editor.removeWhere(
+            [&](const std::vector<Value>& row) {
+                if (integerIn(row[table]) != object->id) return false;
+                if (auto id = integerIn(row[flat])) flatTables.push_back(*id);
+                return true;
+            },
+            {table, flat});
         editor.finish();
         for (int32_t id : flatTables) {
             if (const CatalogObject* flatTable = catalog.findById(id)) {

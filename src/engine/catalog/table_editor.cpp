@@ -78,14 +78,29 @@ void TableEditor::forEachRowWhere(
 }
 
 size_t TableEditor::removeWhere(
-    const std::function<bool(const std::vector<format::Value>&)>& matches) {
+    const std::function<bool(const std::vector<format::Value>&)>& matches,
+    const std::vector<size_t>& reads) {
+    std::vector<bool> wanted;
+    if (!reads.empty()) {
+        wanted.assign(m_definition.columns.size(), false);
+        for (size_t position : reads) wanted.at(position) = true;
+        for (const auto& real : m_definition.realIndexes) {
+            for (const auto& part : real.columns) {
+                for (size_t position = 0; position < m_definition.columns.size(); ++position) {
+                    if (m_definition.columns[position].number == part.columnNumber) {
+                        wanted[position] = true;
+                    }
+                }
+            }
+        }
+    }
     // Collect first: the scan reads pages that the removals change.
     std::vector<std::pair<format::RowLocation, std::vector<format::Value>>> doomed;
     uint64_t live = 0;
     {
         format::TableScan scan(m_context.pager, m_context.format, m_definition);
         std::vector<format::Value> row;
-        while (scan.next(row)) {
+        while (wanted.empty() ? scan.next(row) : scan.next(wanted, row)) {
             ++live;
             if (matches(row)) doomed.emplace_back(scan.location(), row);
         }

@@ -23,8 +23,11 @@ public:
 
     format::RowLocation insert(const std::vector<format::Value>& row);
     // Removes every row for which matches returns true (given the decoded row), moved rows with
-    // the slots they moved to.
-    size_t removeWhere(const std::function<bool(const std::vector<format::Value>&)>& matches);
+    // the slots they moved to. reads names the positions of the columns matches looks at: only
+    // those and the indexed ones are decoded, so that a damaged value elsewhere in a row (a
+    // long value that points nowhere, say) does not stop the change. Empty: every column.
+    size_t removeWhere(const std::function<bool(const std::vector<format::Value>&)>& matches,
+                       const std::vector<size_t>& reads = {});
     // Calls visit with every live row. Rows this editor added are seen once it has finished.
     void forEachRow(const std::function<void(const std::vector<format::Value>&)>& visit);
     // Calls visit with every live row whose column (by position) holds value: through an index

@@ -33,10 +33,13 @@ void DataPageView::badSlot(uint16_t row) const {
 }
 
 void DataPageView::requireOwner(uint32_t expected) const {
-    if (owner() != expected) {
-        damaged("belongs to another object (its owner is " + std::to_string(owner()) +
-                ", not " + std::to_string(expected) + ")");
-    }
+    if (owner() == expected) return;
+    auto named = [](uint32_t owner) {
+        if (owner == kLongValueOwner) return std::string("long values");
+        if (owner == kUsageMapOwner) return std::string("usage maps");
+        return "the table on page " + std::to_string(owner);
+    };
+    damaged("belongs to " + named(owner()) + ", not to " + named(expected));
 }
 
 void DataPageView::requirePacked() const {

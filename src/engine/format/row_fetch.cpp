@@ -41,6 +41,11 @@ RowFetcher::RowFetcher(storage::Pager& pager, const JetFormat& format, const Tab
     : m_pager(pager), m_format(format), m_table(table), m_decoder(pager, format, table) {}
 
 bool RowFetcher::fetch(RowLocation location, std::vector<Value>& values) {
+    return fetch(location, {}, values);
+}
+
+bool RowFetcher::fetch(RowLocation location, const std::vector<bool>& wanted,
+                       std::vector<Value>& values) {
     m_page = m_pager.read(location.page);
     DataPageView view(*m_page, m_format, location.page, m_pager.path());
     if (view.owner() != m_table.firstPage) {
@@ -56,7 +61,7 @@ bool RowFetcher::fetch(RowLocation location, std::vector<Value>& values) {
     if (slot.lookup) bytes = followMovedRow(m_pager, m_format, bytes, location.page, m_table.firstPage,
                                                m_movedPage);
     if (bytes.empty()) return false;
-    m_decoder.decode(bytes, location.page, values);
+    m_decoder.decode(bytes, location.page, wanted, values);
     return true;
 }
 

@@ -26,6 +26,8 @@ public:
     // Decodes the row at location into values; false when the slot holds no live row. Throws
     // Corrupt when the page is not one of the table's data pages or the row is damaged.
     bool fetch(RowLocation location, std::vector<Value>& values);
+    // The same, decoding only the columns wanted marks (by position; empty: all of them).
+    bool fetch(RowLocation location, const std::vector<bool>& wanted, std::vector<Value>& values);
 
 private:
     storage::Pager& m_pager;
