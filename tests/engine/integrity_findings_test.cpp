@@ -359,10 +359,13 @@ TEST(IntegrityFindings, aLongValueIntoAnotherTableIsDamageOnlyWhereItIsRead) {
         {
             std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
             const uint32_t header = 0x40000000u | length;
-            const uint8_t bytes[8] = {static_cast<uint8_t>(header), static_cast<uint8_t>(header >> 8),
+            const uint8_t bytes[8] = {static_cast<uint8_t>(header),
+                                      static_cast<uint8_t>(header >> 8),
                                       static_cast<uint8_t>(header >> 16),
-                                      static_cast<uint8_t>(header >> 24), 0,
-                                      static_cast<uint8_t>(target), static_cast<uint8_t>(target >> 8),
+                                      static_cast<uint8_t>(header >> 24),
+                                      0,
+                                      static_cast<uint8_t>(target),
+                                      static_cast<uint8_t>(target >> 8),
                                       static_cast<uint8_t>(target >> 16)};
             file.seekp(static_cast<std::streamoff>(descriptor));
             file.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
@@ -379,7 +382,8 @@ TEST(IntegrityFindings, aLongValueIntoAnotherTableIsDamageOnlyWhereItIsRead) {
         auto database = support::openForWriting(path);
         for (const auto& name : {damaged, other}) {
             copyTable(*database, name, *database, name + "Copy");
-            EXPECT_EQ(support::allRows(*database, name + "Copy"), support::allRows(*database, name));
+            EXPECT_EQ(support::allRows(*database, name + "Copy"),
+                      support::allRows(*database, name));
         }
         database->dropTable(other);
         database->dropTable(damaged);
