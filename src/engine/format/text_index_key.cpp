@@ -288,15 +288,16 @@ const locale_tables::LocaleCode* ownCode(const locale_tables::LocaleRules& rules
 }
 
 // Whether a character keeps its General Legacy code in the order: seen so, or order-independent
-// and not the other letter case of a character the order codes on its own.
+// and not the other letter case of a character the order codes on its own (the Swedish "W",
+// whose "w" sorts with "v").
 bool keepsGeneralCode(const locale_tables::LocaleRules& rules, char16_t c) {
     if (rules.kept.find(c) != std::u16string_view::npos) return true;
     if (locale_tables::kOrderIndependent.find(c) == std::u16string_view::npos) return false;
-    const char16_t other = lowerLetter(c) != c        ? lowerLetter(c)
-                           : (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32)
-                                                      : c;
+    const char16_t otherCase = (c >= u'A' && c <= u'Z')   ? static_cast<char16_t>(c + 32)
+                               : (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32)
+                                                          : c;
     return std::none_of(rules.own.begin(), rules.own.end(), [&](const auto& code) {
-        return code.text.find(other) != std::u16string_view::npos;
+        return code.text.find(otherCase) != std::u16string_view::npos;
     });
 }
 
@@ -510,18 +511,24 @@ std::string sortOrderName(TextSortOrder order) {
         const char* name;
     };
     static constexpr Named kNames[] = {
-        {1025, "Arabic"},     {1026, "Bulgarian"},       {1028, "Chinese Taiwan"},
-        {1029, "Czech"},      {1030, "Danish"},          {1031, "German"},
-        {1032, "Greek"},      {1033, "General"},         {1034, "Spanish traditional"},
-        {1035, "Finnish"},    {1036, "French"},          {1037, "Hebrew"},
-        {1038, "Hungarian"},  {1039, "Icelandic"},       {1040, "Italian"},
-        {1041, "Japanese"},   {1042, "Korean"},          {1043, "Dutch"},
-        {1044, "Norwegian"},  {1045, "Polish"},          {1046, "Portuguese"},
-        {1048, "Romanian"},   {1049, "Cyrillic"},        {1050, "Croatian"},
-        {1051, "Slovak"},     {1053, "Swedish/Finnish"}, {1054, "Thai"},
-        {1055, "Turkish"},    {1058, "Ukrainian"},       {1060, "Slovenian"},
-        {1061, "Estonian"},   {1062, "Latvian"},         {1063, "Lithuanian"},
-        {1066, "Vietnamese"}, {2052, "Chinese PRC"},     {3082, "Spanish modern"},
+        {1025, "Arabic"},          {1026, "Bulgarian"},
+        {1028, "Chinese Taiwan"},  {1029, "Czech"},
+        {1030, "Danish"},          {1031, "German"},
+        {1032, "Greek"},           {1034, "Spanish traditional"},
+        {1035, "Finnish"},         {1036, "French"},
+        {1037, "Hebrew"},          {1038, "Hungarian"},
+        {1039, "Icelandic"},       {1040, "Italian"},
+        {1041, "Japanese"},        {1042, "Korean"},
+        {1043, "Dutch"},           {1044, "Norwegian"},
+        {1045, "Polish"},          {1046, "Portuguese"},
+        {1048, "Romanian"},        {1049, "Cyrillic"},
+        {1050, "Croatian"},        {1051, "Slovak"},
+        {1053, "Swedish/Finnish"}, {1054, "Thai"},
+        {1055, "Turkish"},         {1058, "Ukrainian"},
+        {1060, "Slovenian"},       {1061, "Estonian"},
+        {1062, "Latvian"},         {1063, "Lithuanian"},
+        {1066, "Vietnamese"},      {2052, "Chinese PRC"},
+        {3082, "Spanish modern"},
     };
     std::string name = "LCID";
     for (const auto& known : kNames) {
