@@ -36,6 +36,15 @@ std::optional<ErrorCode> openAndReadAll(std::vector<uint8_t> bytes) {
         return std::nullopt;
     } catch (const EngineError& error) {
         EXPECT_NE(std::string(error.what()), "");
+        // Damage is reported where it was found: the page, which the text names, or names the
+        // table it judged.
+        if (error.code() == ErrorCode::Corrupt) {
+            const std::string what = error.what();
+            EXPECT_TRUE(error.page().has_value()) << what;
+            EXPECT_TRUE((error.page() && what.find(std::to_string(*error.page())) != what.npos) ||
+                        what.find("table '") != what.npos)
+                << what;
+        }
         return error.code();
     }
 }

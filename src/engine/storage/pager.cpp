@@ -112,9 +112,13 @@ void Pager::rejoin() {
 void Pager::checkLength() const {
     uint64_t length = m_committedLength.value_or(m_file->size());
     if (length == 0 || length % m_pageSize != 0) {
+        const auto cut = static_cast<PageNumber>(length / m_pageSize);
         throw EngineError(ErrorCode::Corrupt,
                           "The database '" + path() + "' is damaged: its length (" +
-                              std::to_string(length) + " bytes) is not a whole number of pages.");
+                              std::to_string(length) +
+                              " bytes) is not a whole number of pages: page " +
+                              std::to_string(cut) + " is cut short.",
+                          cut);
     }
 }
 
