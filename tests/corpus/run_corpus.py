@@ -12,7 +12,8 @@ sha256 differs, are skipped. For every file present it runs:
   - corvanta-db check (problems and notes);
   - corpus_probe keys: every text key of every index recomputed in the file's sort order;
   - on a copy of the file: a make-table copy of a table, a rename of the copy (a copy and a
-    drop), and a drop, each followed by check and both readers' table lists.
+    drop), and a drop, each followed by check (problems the file did not have before count)
+    and both readers' table lists.
 
 It prints one line per file to standard error as it goes and a summary table at the end; with
 --details it also lists every refused table, check problem and refused write.
@@ -24,6 +25,7 @@ import csv
 import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -114,7 +116,8 @@ def key_summary(output):
 
 def check_problems(corvanta, path):
     status, out, err = corvanta('check', path, '--all')
-    lines = out.splitlines()
+    # Without the file's name, so that a copy's problems compare with the original's.
+    lines = [re.sub(r"The database '[^']*'", 'The database', line) for line in out.splitlines()]
     problems = [line for line in lines if line != 'ok' and not line.startswith('note: ')]
     notes = [line for line in lines if line.startswith('note: ')]
     if status not in (0, 1):
@@ -122,8 +125,9 @@ def check_problems(corvanta, path):
     return problems, notes
 
 
-def writes(corvanta, path, table, folder, tally, details):
-    """A copy, a rename (copy and drop) and a drop on a copy of the file."""
+def writes(corvanta, path, table, folder, tally, details, known):
+    """A copy, a rename (copy and drop) and a drop on a copy of the file; known: the problems
+    the file had before."""
     work = os.path.join(folder, 'work' + os.path.splitext(path)[1])
     shutil.copyfile(path, work)
     copied, renamed = table[:40] + '_c', table[:40] + '_r'
@@ -138,7 +142,7 @@ def writes(corvanta, path, table, folder, tally, details):
             details.append('%s refused: %s' % (kind, err.strip()))
             return
         tally['writes done'] += 1
-        problems, _ = check_problems(corvanta, work)
+        problems = [p for p in check_problems(corvanta, work)[0] if p not in known]
         listed = mdbtools_tables(work)
         read = reader(work, corvanta.password, [])
         if problems or listed is None or read is None:
@@ -225,7 +229,7 @@ def main():
             tally['check notes'] += len(check_notes)
             notes.extend('check: ' + problem for problem in problems)
             if names:
-                writes(corvanta, path, names[0], folder, tally, notes)
+                writes(corvanta, path, names[0], folder, tally, notes, problems)
             sys.stderr.write('%s %s: %d tables, %d problems\n' % (
                 order, entry['local_name'], len(names), len(problems)))
     columns = ['files', 'files refused', 'tables', 'tables found by name', 'tables refused',
