@@ -27,7 +27,7 @@ import sys
 GENERAL_LCID = 1033
 # A character is order-independent when this many sort orders show it with its General Legacy
 # code, and none with another.
-ORDER_INDEPENDENT_MIN = 5
+ORDER_INDEPENDENT_MIN = 3
 
 
 def general_codes(probe):

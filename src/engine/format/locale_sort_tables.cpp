@@ -144,7 +144,7 @@ constexpr LocaleCode kOwn3082[] = {
 
 }  // namespace
 
-const std::u16string_view kOrderIndependent = u"\u0003 .0123456789ABCDEFGHJLMNOPQRSTUVX_abcdefghijklmnoprstuvxy~";
+const std::u16string_view kOrderIndependent = u"\u0003 -.0123456789ABCDEFGHJKLMNOPQRSTUVXYZ_abcdefghijklmnopqrstuvxyz~";
 
 const LocaleRules kLocales[] = {
     {1028, 160, 138,

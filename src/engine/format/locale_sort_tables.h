@@ -36,7 +36,7 @@ struct LocaleRules {
 };
 
 // Characters that every sort order showing them keeps with their General Legacy codes, in at
-// least five orders.
+// least three orders.
 extern const std::u16string_view kOrderIndependent;
 
 extern const LocaleRules kLocales[];
