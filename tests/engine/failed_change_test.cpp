@@ -135,6 +135,83 @@ TEST_P(FailedChange, aFailedRollbackRefusesLaterChangesUntilTheNextOpenUndoesIt)
     }
 }
 
+// The step of the log that does action to a file whose name ends with suffix, the last such
+// step (or the first, when first) after the open; 0 when there is none.
+uint64_t stepOf(const support::ChangeSteps& steps, FaultyFileSystem::Action action,
+                const std::string& suffix, bool first) {
+    uint64_t found = 0;
+    for (uint64_t index = steps.opened; index < steps.log.size(); ++index) {
+        if (steps.log[index].action != action || !steps.log[index].path.ends_with(suffix)) {
+            continue;
+        }
+        found = index + 1;
+        if (first) break;
+    }
+    return found;
+}
+
+// Once the journal's name is gone the change is made: a flush of the folder that fails after
+// that is reported as a change that may not last, and nothing is undone.
+TEST_P(FailedChange, anIoErrorAfterTheCommitPointKeepsTheChangeAndSaysSo) {
+    const uint64_t removal = stepOf(m_steps, FaultyFileSystem::Action::Remove, "-journal", false);
+    ASSERT_GT(removal, 0u);
+    ASSERT_EQ(m_steps.log.at(removal).action, FaultyFileSystem::Action::FlushFolder);
+    auto path = freshCopy();
+    {
+        FaultyFileSystem failing(removal + 1, FaultyFileSystem::Fault::IoError);
+        auto database =
+            Database::open(path, {.mode = AccessMode::ReadWrite, .fileSystem = &failing});
+        try {
+            support::runChange(*database, GetParam());
+            ADD_FAILURE() << "the failed flush went unreported";
+        } catch (const EngineError& error) {
+            EXPECT_EQ(error.code(), ErrorCode::IoError);
+            EXPECT_NE(std::string(error.what()).find("was made"), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(database->pager().state(), storage::Pager::State::None);
+        const auto& catalog = database->catalog();
+        const bool copied = catalog.findTable("Copied") != nullptr;
+        const bool based = catalog.findTable("Base") != nullptr;
+        const bool renamed = catalog.findTable("Renamed") != nullptr;
+        EXPECT_TRUE(GetParam() == Change::MakeTable ? copied
+                    : GetParam() == Change::Drop    ? !based
+                                                    : renamed && !based);
+        addSmallTable(*database, 1);
+        EXPECT_EQ(support::integrityProblems(*database), "");
+    }
+    EXPECT_EQ(support::journalsIn(m_folder.path()), std::vector<std::string>{});
+    EXPECT_EQ(support::problemsAfter(path, GetParam(), m_before), "");
+}
+
+// A change that fails before it has begun (the journal's folder cannot be flushed) leaves no
+// journal behind and every byte as it was, and the message names the database, not the journal.
+TEST_P(FailedChange, aChangeThatCannotStartLeavesNoJournal) {
+    const uint64_t flush = stepOf(m_steps, FaultyFileSystem::Action::FlushFolder, "-journal", true);
+    ASSERT_GT(flush, 0u);
+    auto path = freshCopy();
+    const auto before = support::bytesOf(path);
+    {
+        FaultyFileSystem failing(flush, FaultyFileSystem::Fault::IoError);
+        auto database =
+            Database::open(path, {.mode = AccessMode::ReadWrite, .fileSystem = &failing});
+        try {
+            support::runChange(*database, GetParam());
+            ADD_FAILURE() << "the failed start went unreported";
+        } catch (const EngineError& error) {
+            EXPECT_EQ(error.code(), ErrorCode::IoError);
+            EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos)
+                << error.what();
+            EXPECT_EQ(std::string(error.what()).find("-journal"), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(support::journalsIn(m_folder.path()), std::vector<std::string>{});
+        EXPECT_EQ(support::bytesOf(path), before);
+        addSmallTable(*database, 1);
+    }
+    EXPECT_EQ(support::problemsAfter(path, GetParam(), m_before), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryChange, FailedChange, ::testing::ValuesIn(support::kEveryChange),
                          [](const auto& info) {
                              std::string name = support::nameOf(info.param);

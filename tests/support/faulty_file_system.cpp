@@ -99,7 +99,18 @@ std::unique_ptr<PageFile> FaultyFileSystem::create(const std::string& path, cons
                                                    engine::storage::Naming naming) {
     refuseIfReadOnly();
     step(Action::Create, path);
-    return std::make_unique<FaultyPageFile>(real().create(path, like, naming), *this);
+    auto file = real().create(path, like, engine::storage::Naming::Passing);
+    if (naming == engine::storage::Naming::Durable) {
+        // As the real file system does: a file whose folder could not be flushed goes again.
+        try {
+            flushFolder(path);
+        } catch (const EngineError&) {
+            file.reset();
+            real().remove(path, engine::storage::Naming::Passing);
+            throw;
+        }
+    }
+    return std::make_unique<FaultyPageFile>(std::move(file), *this);
 }
 
 std::unique_ptr<NewFile> FaultyFileSystem::createNew(const std::string& path) {
@@ -113,7 +124,17 @@ bool FaultyFileSystem::exists(const std::string& path) { return real().exists(pa
 void FaultyFileSystem::remove(const std::string& path, engine::storage::Naming naming) {
     refuseIfReadOnly();
     step(Action::Remove, path);
-    real().remove(path, naming);
+    real().remove(path, engine::storage::Naming::Passing);
+    if (naming == engine::storage::Naming::Durable) flushFolder(path);
+}
+
+void FaultyFileSystem::flushFolder(const std::string& path) {
+    step(Action::FlushFolder, path);
+    real().flushFolder(path);
+}
+
+std::optional<FileInfo> FaultyFileSystem::infoOf(const std::string& path) {
+    return real().infoOf(path);
 }
 
 std::string FaultyFileSystem::resolve(const std::string& path) { return real().resolve(path); }

@@ -34,11 +34,14 @@ public:
     std::unique_ptr<engine::storage::NewFile> createNew(const std::string& path) override;
     bool exists(const std::string& path) override;
     void remove(const std::string& path, engine::storage::Naming naming) override;
+    void flushFolder(const std::string& path) override;
+    std::optional<engine::storage::FileInfo> infoOf(const std::string& path) override;
     std::string resolve(const std::string& path) override;
     std::vector<std::string> list(const std::string& folder) override;
 
     // What a step does, and to which file.
-    enum class Action { Write, Flush, Cut, Create, Remove, Publish };
+    // A durable creation or removal is two steps: the name, then the folder's flush.
+    enum class Action { Write, Flush, Cut, Create, Remove, Publish, FlushFolder };
     struct Step {
         Action action;
         std::string path;

@@ -53,6 +53,10 @@ public:
     void remove(const std::string& path, engine::storage::Naming) override {
         real().remove(path, engine::storage::Naming::Passing);
     }
+    void flushFolder(const std::string&) override {}
+    std::optional<engine::storage::FileInfo> infoOf(const std::string& path) override {
+        return real().infoOf(path);
+    }
     std::string resolve(const std::string& path) override { return real().resolve(path); }
     std::vector<std::string> list(const std::string& folder) override {
         return real().list(folder);

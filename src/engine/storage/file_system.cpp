@@ -20,13 +20,30 @@ std::string folderOf(const std::string& path) {
     return folder.empty() ? std::string(".") : folder.string();
 }
 
+// Flushes the whole file system that holds path (syncfs), through any file of that file
+// system that can be opened: path itself, else the folder's own entry. Where neither can be,
+// every file system is flushed.
+void syncFileSystemOf(const std::string& path) {
+    for (const std::string& member : {path, folderOf(path)}) {
+        int fd = ::open(member.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) continue;
+        int result = ::syncfs(fd);
+        int error = errno;
+        ::close(fd);
+        if (result != 0) throwFileError("flushing the file system of", path, error);
+        return;
+    }
+    ::sync();
+}
+
 // Flushes the folder that holds path, so that a file's creation, naming or removal in it
-// survives a crash. A file system that cannot flush folders (EINVAL) orders them itself.
+// survives a crash. A file system that cannot flush folders (EINVAL) orders them itself. A
+// folder that may be searched but not read cannot be opened to flush it: its file system is
+// flushed instead.
 void syncFolderOf(const std::string& path) {
     int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        // A folder that may be searched but not read cannot be flushed from here.
-        if (errno == EACCES) return;
+        if (errno == EACCES) return syncFileSystemOf(path);
         throwFileError("flushing the folder of", path, errno);
     }
     int result = ::fsync(fd);
@@ -148,7 +165,15 @@ public:
     std::unique_ptr<PageFile> create(const std::string& path, const FileInfo* like,
                                      Naming naming) override {
         auto file = PosixPageFile::create(path, like);
-        if (naming == Naming::Durable) syncFolderOf(path);
+        if (naming == Naming::Durable) {
+            try {
+                syncFolderOf(path);
+            } catch (const EngineError&) {
+                file.reset();
+                ::unlink(path.c_str());
+                throw;
+            }
+        }
         return file;
     }
     std::unique_ptr<NewFile> createNew(const std::string& path) override {
@@ -191,6 +216,8 @@ public:
         }
         if (naming == Naming::Durable) syncFolderOf(path);
     }
+    void flushFolder(const std::string& path) override { syncFolderOf(path); }
+    std::optional<FileInfo> infoOf(const std::string& path) override { return fileInfoAt(path); }
     std::string resolve(const std::string& path) override {
         char resolved[PATH_MAX];
         if (::realpath(path.c_str(), resolved) == nullptr) return path;

@@ -7,6 +7,7 @@
 #include "engine/storage/posix_page_file.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,15 +35,24 @@ public:
     virtual std::unique_ptr<PageFile> open(const std::string& path, OpenMode mode) = 0;
     // Creates a new, empty file; fails (IoError) if anything is there. With like, the new file
     // gets like's permission bits and owner before anything is written to it. Throws ReadOnly
-    // when the folder cannot be written.
+    // when the folder cannot be written. Durable: the folder is flushed after it; when that
+    // fails, the file is removed again.
     virtual std::unique_ptr<PageFile> create(const std::string& path, const FileInfo* like,
                                              Naming naming) = 0;
     // A file that is to be named path once it is whole (see NewFile).
     virtual std::unique_ptr<NewFile> createNew(const std::string& path) = 0;
     // Whether anything is at path; a symbolic link counts, even one to nothing.
     virtual bool exists(const std::string& path) = 0;
-    // Removes a file. A missing file is not an error.
+    // Removes a file. A missing file is not an error. Durable: the folder is flushed after the
+    // file's name is gone (a failure then leaves the name gone, but perhaps not for good).
     virtual void remove(const std::string& path, Naming naming) = 0;
+    // Flushes the folder that holds path, so that the creation, naming or removal of a file in
+    // it survives a crash. Where the folder cannot be opened (it may be searched but not read),
+    // the whole file system is flushed instead.
+    virtual void flushFolder(const std::string& path) = 0;
+    // What the system records about the file at path (a link itself, not what it names);
+    // nullopt when nothing is there.
+    virtual std::optional<FileInfo> infoOf(const std::string& path) = 0;
     // path with every symbolic link and "." or ".." resolved; path itself when that fails.
     virtual std::string resolve(const std::string& path) = 0;
     // The names in a folder; none when it cannot be read.

@@ -71,16 +71,18 @@ std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::stri
     writeU32LE(header, 56, firstPageChecksum(database, pageSize).value_or(0));
     writeU32LE(header, 60, checksum(0, Bytes(header).first(60)));
 
-    auto file = fileSystem.create(path, &info, Naming::Durable);
+    auto file = fileSystem.create(path, &info, Naming::Passing);
     try {
         file->write(0, header);
         file->sync();
+        fileSystem.flushFolder(path);
     } catch (const EngineError&) {
-        // Nothing has changed yet. A journal left without its header holds nothing, and the
-        // next writer removes it; this failure is the one to report.
+        // Nothing has changed yet, so the journal goes again. Should that fail too, a journal
+        // without entries holds nothing, and the next writer removes it; the first failure is
+        // the one to report.
         file.reset();
         try {
-            fileSystem.remove(path, Naming::Durable);
+            fileSystem.remove(path, Naming::Passing);
         } catch (const EngineError&) {
         }
         throw;
@@ -100,6 +102,11 @@ void Journal::append(PageNumber page, Bytes storedBytes) {
 void Journal::remove() {
     m_file.reset();
     m_fileSystem.remove(m_path, Naming::Durable);
+}
+
+void Journal::unlink() {
+    m_file.reset();
+    m_fileSystem.remove(m_path, Naming::Passing);
 }
 
 FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSize) {

@@ -49,8 +49,11 @@ public:
     const std::string& path() const { return m_path; }
     void append(PageNumber page, Bytes storedBytes);
     void sync() { m_file->sync(); }
-    // Removes the journal, durably: the change it guarded is committed (or fully undone).
+    // Removes the journal, durably: the change it guarded is fully undone.
     void remove();
+    // Removes the journal's name, the commit point of the change it guarded; the folder is
+    // flushed after, by the caller, to make the change durable.
+    void unlink();
 
 private:
     Journal(FileSystem& fileSystem, std::string path, std::unique_ptr<PageFile> file);

@@ -49,6 +49,12 @@ public:
     std::unique_ptr<NewFile> createNew(const std::string& path) override;
     bool exists(const std::string& path) override { return m_files.count(path) != 0; }
     void remove(const std::string& path, Naming) override { m_files.erase(path); }
+    void flushFolder(const std::string&) override {}
+    std::optional<FileInfo> infoOf(const std::string& path) override {
+        auto found = m_files.find(path);
+        if (found == m_files.end()) return std::nullopt;
+        return found->second.info;
+    }
     std::string resolve(const std::string& path) override { return path; }
     std::vector<std::string> list(const std::string& folder) override;
 

@@ -244,7 +244,17 @@ void Pager::begin(std::function<bool(PageNumber)> wasFree) {
     if (m_fileSystem) {
         // A change of this pager that failed while making its journal may have left it, empty.
         if (m_fileSystem->exists(Journal::pathFor(m_resolvedPath))) recover();
-        m_journal = Journal::create(*m_fileSystem, m_resolvedPath, *m_file, m_pageSize);
+        try {
+            m_journal = Journal::create(*m_fileSystem, m_resolvedPath, *m_file, m_pageSize);
+        } catch (const EngineError& error) {
+            // The journal is gone again; the message names the file the user asked to change.
+            std::string why = error.what();
+            const std::string journal = "'" + Journal::pathFor(m_resolvedPath) + "'";
+            if (auto at = why.find(journal); at != std::string::npos) {
+                why.replace(at, journal.size(), "the journal beside it");
+            }
+            throw EngineError(error.code(), "Could not change '" + path() + "': " + why);
+        }
     }
     m_wasFree = std::move(wasFree);
     m_state = State::Writing;
@@ -348,9 +358,20 @@ void Pager::commit() {
         for (const auto& [page, contents] : m_held) writeToFile(page, *contents);
     }
     m_file->sync();
-    m_journal->remove();
+    // The commit point: once the journal's name is gone the change is made, and nothing undoes
+    // it. A flush of the folder that fails after it leaves the change made but perhaps not
+    // lasting through a power failure, and is reported as that.
+    m_journal->unlink();
     m_journal.reset();
     endChange();
+    try {
+        m_fileSystem->flushFolder(m_resolvedPath);
+    } catch (const EngineError& error) {
+        throw EngineError(error.code(), "The change to '" + path() +
+                                            "' was made, but may not last through a power "
+                                            "failure: " +
+                                            error.what());
+    }
 }
 
 void Pager::rollback() noexcept {

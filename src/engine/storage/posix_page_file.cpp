@@ -19,11 +19,7 @@ namespace {
                       "Unrecognized database format '" + path + "'.");
 }
 
-FileInfo infoOf(int fd, const std::string& path) {
-    struct statx facts {};
-    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &facts) != 0) {
-        throwFileError("examining", path, errno);
-    }
+FileInfo infoFrom(const struct statx& facts) {
     FileInfo info;
     info.device = (static_cast<uint64_t>(facts.stx_dev_major) << 32) | facts.stx_dev_minor;
     info.inode = facts.stx_ino;
@@ -36,7 +32,25 @@ FileInfo infoOf(int fd, const std::string& path) {
     return info;
 }
 
+FileInfo infoOf(int fd, const std::string& path) {
+    struct statx facts {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &facts) != 0) {
+        throwFileError("examining", path, errno);
+    }
+    return infoFrom(facts);
+}
+
 }  // namespace
+
+std::optional<FileInfo> fileInfoAt(const std::string& path) {
+    struct statx facts {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+                &facts) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        throwFileError("examining", path, errno);
+    }
+    return infoFrom(facts);
+}
 
 void throwFileError(const std::string& what, const std::string& path, int error) {
     if (error == ENOSPC || error == EDQUOT) {

@@ -7,6 +7,7 @@
 #include "engine/storage/page_file.h"
 
 #include <memory>
+#include <optional>
 
 namespace engine::storage {
 
@@ -61,5 +62,9 @@ private:
 // Throws the engine's error for a failed system call on path: DiskFull for a full disk or quota,
 // else IoError ("Disk or network error while <what> '<path>': <reason>.").
 [[noreturn]] void throwFileError(const std::string& what, const std::string& path, int error);
+
+// What the system records about the file at path (a symbolic link itself, not what it names);
+// nullopt when nothing is there.
+std::optional<FileInfo> fileInfoAt(const std::string& path);
 
 }  // namespace engine::storage
