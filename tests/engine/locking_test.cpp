@@ -227,6 +227,22 @@ TEST(AccessLockFile, isKeptWhileWritingAndRemovedAfter) {
     }
 }
 
+// A lock file that another program put under the name while Corvanta wrote (its own, which
+// it holds) stays when Corvanta lets go of the file: only the file Corvanta made goes.
+TEST(AccessLockFile, anotherProgramsLockFileUnderTheNameIsLeftAlone) {
+    support::TempDir folder;
+    auto path = folder.copyFixture("jet4/testV2003.mdb", "shared.mdb");
+    const auto lockFile = folder / "shared.ldb";
+    {
+        auto writer = Database::open(path, {.mode = AccessMode::ReadWrite});
+        ASSERT_TRUE(std::filesystem::exists(lockFile));
+        std::filesystem::remove(lockFile);
+        std::ofstream(lockFile, std::ios::binary) << std::string(64, 'x');
+    }
+    ASSERT_TRUE(std::filesystem::exists(lockFile));
+    EXPECT_EQ(support::bytesOf(lockFile), std::vector<uint8_t>(64, 'x'));
+}
+
 // Opening anything but a regular file fails at once: nothing blocks on a FIFO.
 TEST(Opening, onlyRegularFilesOpen) {
     support::TempDir folder;

@@ -79,6 +79,10 @@ AccessLockFile::~AccessLockFile() {
     if (!m_made) return;
     try {
         if (heldByOthers(*m_file)) return;
+        // Only the file this object made goes: another program may have put its own lock
+        // file under the name meanwhile, and holds its locks there, not on this one.
+        const auto named = m_fileSystem.infoOf(m_path);
+        if (!named || !named->sameFileAs(m_file->info())) return;
         m_file.reset();
         m_fileSystem.remove(m_path, Naming::Passing);
     } catch (const EngineError&) {

@@ -35,8 +35,8 @@ public:
     static std::unique_ptr<AccessLockFile> acquire(FileSystem& fileSystem,
                                                    const std::string& resolvedPath,
                                                    PageFile& database);
-    // Lets go of the locks, and removes the file if this object made it and no one else has
-    // taken it meanwhile.
+    // Lets go of the locks, and removes the file if this object made it, no one else has
+    // taken it meanwhile, and the name still names it.
     ~AccessLockFile();
 
     AccessLockFile(const AccessLockFile&) = delete;
