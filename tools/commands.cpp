@@ -135,10 +135,10 @@ engine::storage::FileFormat formatNamed(const std::string& name) {
 
 int createDatabase(const Arguments& arguments, std::ostream&) {
     requirePositional(arguments, 1);
-    engine::Database::create(arguments.positional[0],
-                             {.format = formatNamed(arguments.format.value_or("jet4")),
-                              .password = arguments.destinationPassword.value_or(""),
-                              .encodePages = arguments.encode});
+    engine::Database::make(arguments.positional[0],
+                           {.format = formatNamed(arguments.format.value_or("jet4")),
+                            .password = arguments.destinationPassword.value_or(""),
+                            .encodePages = arguments.encode});
     return 0;
 }
 

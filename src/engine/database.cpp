@@ -175,6 +175,15 @@ std::unique_ptr<TableReader> Database::readTable(std::string_view name) {
 }
 
 std::unique_ptr<Database> Database::create(const std::string& path, const CreateOptions& options) {
+    make(path, options);
+    storage::FileSystem& fileSystem =
+        options.fileSystem ? *options.fileSystem : storage::defaultFileSystem();
+    return open(
+        path,
+        {.password = options.password, .mode = AccessMode::ReadWrite, .fileSystem = &fileSystem});
+}
+
+void Database::make(const std::string& path, const CreateOptions& options) {
     storage::FileSystem& fileSystem =
         options.fileSystem ? *options.fileSystem : storage::defaultFileSystem();
     if (fileSystem.exists(path)) {
@@ -218,9 +227,6 @@ std::unique_ptr<Database> Database::create(const std::string& path, const Create
         });
         made.publish();
     }
-    return open(
-        path,
-        {.password = options.password, .mode = AccessMode::ReadWrite, .fileSystem = &fileSystem});
 }
 
 void Database::requireWritable() const {

@@ -113,6 +113,8 @@ public:
     // once it is whole; a failure leaves nothing behind. Throws IoError when anything is at path
     // (a link to nothing too), DiskFull ...
     static std::unique_ptr<Database> create(const std::string& path, const CreateOptions& options);
+    // The same without opening it afterwards: once this returns, the file is whole.
+    static void make(const std::string& path, const CreateOptions& options);
     ~Database();
 
     Database(const Database&) = delete;
