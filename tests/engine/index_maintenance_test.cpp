@@ -6,6 +6,7 @@
 #include "engine/format/index_page.h"
 #include "engine/format/index_tree.h"
 #include "engine/format/usage_map.h"
+#include "engine/format/usage_map_editor.h"
 #include "support/engine_files.h"
 #include "support/faulty_file_system.h"
 #include "support/fixtures.h"
@@ -244,6 +245,74 @@ TEST(IndexMaintenance, aChangeWritesAsMuchInALargeDatabaseAsInAnEmptyOne) {
     EXPECT_LE(writesOf(large, insertOne), writesOf(small, insertOne) + 3);
     auto database = Database::open(large);
     EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
+// Merging two leaves rewrites their neighbours' links from theirs: leaves that do not name each
+// other (a damaged link) are refused before anything is written, as collapsing the root is;
+// else the merged leaf would keep a link to the page that went.
+TEST(IndexMaintenance, aMergeOfLeavesThatDoNotLinkEachOtherIsRefused) {
+    support::TempDir folder;
+    for (bool linked : {true, false}) {
+        SCOPED_TRACE(linked ? "linked" : "not linked");
+        auto path = folder / (linked ? "linked.mdb" : "unlinked.mdb");
+        {
+            auto database = Database::create(path, {});
+            std::vector<std::vector<Value>> rows;
+            for (int32_t id = 0; id < 30; ++id) rows.push_back({id});
+            database->createTable("T", {{.name = "Id", .type = ColumnType::Long}},
+                                  support::RowFeed(rows), {{.name = "ById", .columns = {"Id"}}});
+        }
+        // The root leaf's entries go into three leaves under the root, the first one's link to
+        // the second left out unless linked.
+        support::changePages(path, [&](Database& database, format::PageAllocator& allocator) {
+            auto& pager = database.pager();
+            const auto& jet = database.jetFormat();
+            const auto table = database.tableDefinition("T");
+            const auto& real = table.realIndexes.at(0);
+            auto root = format::parseIndexPage(*pager.read(real.rootPage), jet, real.rootPage, "");
+            ASSERT_TRUE(root.leaf);
+            ASSERT_EQ(root.entries.size(), 30u);
+            std::vector<PageNumber> pages;
+            for (int leaf = 0; leaf < 3; ++leaf) pages.push_back(allocator.allocate());
+            format::IndexPage node;
+            node.leaf = false;
+            node.owner = table.firstPage;
+            format::UsageMapEditor map(pager, jet, allocator, real.pagesMap);
+            for (size_t leaf = 0; leaf < 3; ++leaf) {
+                format::IndexPage page = root;
+                page.entries.assign(root.entries.begin() + 10 * leaf,
+                                    root.entries.begin() + 10 * (leaf + 1));
+                page.previous = leaf > 0 ? pages[leaf - 1] : 0;
+                page.next = leaf < 2 && (linked || leaf > 0) ? pages[leaf + 1] : 0;
+                pager.write(pages[leaf], *format::buildIndexPage(page, jet));
+                map.add(pages[leaf]);
+                if (leaf < 2) {
+                    node.entries.push_back(page.entries.back());
+                    node.entries.back().child = pages[leaf];
+                }
+            }
+            node.tail = pages[2];
+            pager.write(real.rootPage, *format::buildIndexPage(node, jet));
+            map.save();
+            allocator.save();
+        });
+        const auto before = support::bytesOf(path);
+        auto database = support::openForWriting(path);
+        // A row less in the first leaf, which holds few entries, merges it into the second.
+        auto firstRows = [](const std::vector<Value>& row) {
+            return std::get<int32_t>(row[0]) == 0;
+        };
+        if (linked) {
+            EXPECT_EQ(database->deleteRows("T", firstRows), 1u);
+            EXPECT_EQ(support::integrityProblems(*database), "");
+            EXPECT_EQ(support::indexDifferences(*database, "T"), "");
+            continue;
+        }
+        EXPECT_EQ(support::errorOf([&] { database->deleteRows("T", firstRows); }),
+                  ErrorCode::Corrupt);
+        database.reset();
+        EXPECT_EQ(support::bytesOf(path), before);
+    }
 }
 
 }  // namespace

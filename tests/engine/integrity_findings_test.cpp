@@ -142,24 +142,6 @@ TEST(IntegrityFindings, staleRowCountsAreNotices) {
     EXPECT_TRUE(noticed(report, "Table2"));
 }
 
-// Runs body as one change made by hand on the file's pages: the shapes Access leaves, which
-// this engine never writes itself.
-void changePages(const std::filesystem::path& path,
-                 const std::function<void(Database&, format::PageAllocator&)>& body) {
-    auto database = support::openForWriting(path);
-    format::PageAllocator allocator(database->pager(), database->jetFormat());
-    database->pager().begin([&](PageNumber page) { return allocator.takenFromFree(page); });
-    body(*database, allocator);
-    database->pager().commit();
-}
-
-// A Long index key (ascending): flag 7F, then big-endian with the sign bit flipped.
-std::vector<uint8_t> longKey(int32_t value) {
-    const auto bits = static_cast<uint32_t>(value) ^ 0x80000000u;
-    return {0x7F, static_cast<uint8_t>(bits >> 24), static_cast<uint8_t>(bits >> 16),
-            static_cast<uint8_t>(bits >> 8), static_cast<uint8_t>(bits)};
-}
-
 int32_t longOfKey(const std::vector<uint8_t>& key) {
     return static_cast<int32_t>((static_cast<uint32_t>(key[1] ^ 0x80) << 24) |
                                 (static_cast<uint32_t>(key[2]) << 16) |
@@ -185,7 +167,7 @@ TEST(IntegrityFindings, indexTreesAreJudgedByWhatTheirEntriesBound) {
             database->createTable("T", {{.name = "Id", .type = format::ColumnType::Long}},
                                   support::RowFeed(even), {{.name = "ById", .columns = {"Id"}}});
         }
-        changePages(path, [&](Database& database, format::PageAllocator& allocator) {
+        support::changePages(path, [&](Database& database, format::PageAllocator& allocator) {
             auto& pager = database.pager();
             const auto& jet = database.jetFormat();
             const auto table = database.tableDefinition("T");
@@ -214,7 +196,8 @@ TEST(IntegrityFindings, indexTreesAreJudgedByWhatTheirEntriesBound) {
             // The child's last key is 2n and the next child's first 2n + 2: 2n + 1 bounds the
             // child, 2n - 2 leaves its last entry outside.
             const int32_t last = longOfKey(child.entries.back().key);
-            root.entries[0].key = longKey(shape == Shape::LargerBound ? last + 1 : last - 2);
+            root.entries[0].key =
+                support::longKey(shape == Shape::LargerBound ? last + 1 : last - 2);
             pager.write(real.rootPage, *format::buildIndexPage(root, jet));
         });
         auto report = checkOf(path);
@@ -259,7 +242,7 @@ TEST(IntegrityFindings, aReferenceMapSlotWithItsTopBitSetPointsToNoPage) {
     Database::create(path, {})->createTable("Old",
                                             {{.name = "A", .type = format::ColumnType::Long}});
     constexpr size_t kLastSlot = 1 + 16 * 4;
-    changePages(path, [&](Database& database, format::PageAllocator& allocator) {
+    support::changePages(path, [&](Database& database, format::PageAllocator& allocator) {
         auto& pager = database.pager();
         const auto& jet = database.jetFormat();
         const PageNumber bitmap = allocator.allocate();

@@ -49,6 +49,22 @@ std::string integrityProblems(const std::filesystem::path& path, const std::stri
     return integrityProblems(*database);
 }
 
+void changePages(
+    const std::filesystem::path& path,
+    const std::function<void(engine::Database&, engine::format::PageAllocator&)>& body) {
+    auto database = openForWriting(path);
+    engine::format::PageAllocator allocator(database->pager(), database->jetFormat());
+    database->pager().begin([&](engine::PageNumber page) { return allocator.takenFromFree(page); });
+    body(*database, allocator);
+    database->pager().commit();
+}
+
+std::vector<uint8_t> longKey(int32_t value) {
+    const auto bits = static_cast<uint32_t>(value) ^ 0x80000000u;
+    return {0x7F, static_cast<uint8_t>(bits >> 24), static_cast<uint8_t>(bits >> 16),
+            static_cast<uint8_t>(bits >> 8), static_cast<uint8_t>(bits)};
+}
+
 std::string indexDifferences(engine::Database& database, const std::string& table) {
     auto definition = database.tableDefinition(table);
     auto expected =

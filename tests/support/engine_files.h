@@ -4,6 +4,7 @@
 
 #include "engine/catalog/new_column.h"
 #include "engine/database.h"
+#include "engine/format/page_allocator.h"
 
 #include <filesystem>
 #include <functional>
@@ -24,6 +25,15 @@ std::unique_ptr<engine::Database> openForWriting(const std::filesystem::path& pa
 // leaves them, but never left by this engine); empty when the file is sound.
 std::string integrityProblems(engine::Database& database);
 std::string integrityProblems(const std::filesystem::path& path, const std::string& password = "");
+
+// Runs body as one change made by hand on the file's pages, through the page allocator: for
+// shapes that files made by other programs have, which this engine never writes itself.
+void changePages(
+    const std::filesystem::path& path,
+    const std::function<void(engine::Database&, engine::format::PageAllocator&)>& body);
+
+// A Long value's ascending index key: flag 7F, then big-endian with the sign bit flipped.
+std::vector<uint8_t> longKey(int32_t value);
 
 // How each index of a table differs from the entries its rows call for (what an index written
 // anew from the rows holds), key for key; empty when every index matches.

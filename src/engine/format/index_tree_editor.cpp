@@ -304,6 +304,12 @@ void IndexTreeEditor::merge(Path& path, size_t level) {
     Node& right = node(rightPage);
     const bool leaf = left.page.leaf;
     if (right.page.leaf != leaf) damaged(rightPage, "has leaves and nodes side by side");
+    // The two become one, and their neighbours' links are rewritten from theirs: so they must
+    // name each other (a node may leave a link empty), or the merge would cut a level apart.
+    const bool linked = leaf ? left.page.next == rightPage && right.page.previous == leftPage
+                             : (left.page.next == 0 || left.page.next == rightPage) &&
+                                   (right.page.previous == 0 || right.page.previous == leftPage);
+    if (!linked) damaged(leftPage, "links siblings that are not each other's neighbours");
     size_t joined = left.size + right.size;
     // A node's tail child needs an entry once other children follow it: the parent's entry
     // for the left page names the same last entry.
