@@ -123,4 +123,18 @@ TEST(CreateCommand, makesAnAccess97FileThatTakesACopy) {
     EXPECT_EQ(runCommand({"check", path}).out, "ok\n");
 }
 
+// create reports what it made: a whole file is a success, whatever stands where a lock file
+// of the new file would go (here a folder), and the message of a failure names the user's file.
+TEST(CreateCommand, succeedsWhenTheFileIsWhole) {
+    support::TempDir folder;
+    const std::string path = (folder / "new.mdb").string();
+    std::filesystem::create_directory(folder / "new.ldb");
+    const auto made = runCommand({"create", path});
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(runCommand({"check", path}).out, "ok\n");
+    const auto again = runCommand({"create", path});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find(path), std::string::npos) << again.err;
+}
+
 }  // namespace
