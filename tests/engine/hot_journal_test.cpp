@@ -232,6 +232,54 @@ TEST_F(ForeignJournal, aPlantedFileIsNotTouched) {
     expectLeftAlone();
 }
 
+// A backup put back in place over the same file after a change died halfway (same inode, same
+// length, the same page 0): the journal left would undo the change over the backup, so it is
+// played back only over pages that are as that change left them.
+TEST_F(ForeignJournal, aBackupPutBackInPlaceIsNotUndone) {
+    std::filesystem::remove(m_path);
+    std::filesystem::remove(m_journal);
+    std::filesystem::copy_file(m_base, m_path);
+    const auto backup = support::bytesOf(m_path);
+    {
+        auto database = Database::open(m_path, {.mode = AccessMode::ReadWrite});
+        support::runChange(*database, Change::Drop);
+    }
+    // A second drop dies halfway through its commit: the drops free pages, so the length
+    // stays that of the backup.
+    auto dropOther = [](Database& database) { database.dropTable("Other"); };
+    support::ChangeSteps steps;
+    {
+        const auto scratch = m_folder / "count.mdb";
+        std::filesystem::copy_file(m_path, scratch);
+        FaultyFileSystem counting(0, FaultyFileSystem::Fault::IoError);
+        auto database =
+            Database::open(scratch, {.mode = AccessMode::ReadWrite, .fileSystem = &counting});
+        steps.opened = counting.steps();
+        dropOther(*database);
+        steps.log = counting.log();
+    }
+    const uint64_t halfway = support::halfwayThroughCommit(steps);
+    ASSERT_EQ(support::inChild([&] {
+                  FaultyFileSystem dying(halfway, FaultyFileSystem::Fault::ExitProcess);
+                  auto database = Database::open(
+                      m_path, {.mode = AccessMode::ReadWrite, .fileSystem = &dying});
+                  dropOther(*database);
+                  return 0;
+              }),
+              kStoppedByFault);
+    ASSERT_TRUE(std::filesystem::exists(m_journal));
+    struct stat before {};
+    ASSERT_EQ(::stat(m_path.c_str(), &before), 0);
+    ASSERT_EQ(static_cast<size_t>(before.st_size), backup.size());
+    std::ofstream(m_path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(backup.data()),
+               static_cast<std::streamsize>(backup.size()));
+    struct stat after {};
+    ASSERT_EQ(::stat(m_path.c_str(), &after), 0);
+    ASSERT_EQ(after.st_ino, before.st_ino);
+    expectLeftAlone();
+}
+
 TEST_F(ForeignJournal, theJournalOfARenamedFileFollowsIt) {
     // Not foreign after all: the same file under a new name finds its journal by identity.
     auto renamed = m_folder / "renamed.mdb";

@@ -11,9 +11,15 @@ namespace {
 
 constexpr char kJournalMagic[16] = {'C', 'o', 'r', 'v', 'a', 'n', 't', 'a',
                              ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l'};
-constexpr uint32_t kVersion = 2;
+constexpr uint32_t kVersion = 3;
 constexpr size_t kHeaderSize = 64;
-constexpr size_t kEntryHeaderSize = 8;
+// Pages are checked against the images an entry names in pieces of a disk sector's size, the
+// most a write cut short by a power failure is known to leave whole.
+constexpr size_t kSectorSize = 512;
+constexpr size_t kEntryFixedSize = 8;
+
+size_t sectorsOf(uint32_t pageSize) { return pageSize / kSectorSize; }
+size_t entryHeaderSize(uint32_t pageSize) { return kEntryFixedSize + 4 * sectorsOf(pageSize); }
 constexpr std::string_view kSuffix = "-journal";
 
 uint32_t checksum(uint32_t seed, Bytes bytes) {
@@ -34,6 +40,18 @@ std::optional<uint32_t> firstPageChecksum(PageFile& database, uint32_t pageSize)
     std::vector<uint8_t> page(pageSize);
     database.read(0, page);
     return checksum(0, page);
+}
+
+EngineError changedSince(const std::string& shownPath, const std::string& journal,
+                         PageNumber page) {
+    return EngineError(ErrorCode::FileInUse,
+                       "Could not use '" + shownPath + "'; it was written to since the change "
+                       "that the journal '" + journal + "' beside it would undo (its page " +
+                           std::to_string(page) + " is neither as that change found it nor as "
+                           "it was writing it), so playing the journal back would lose that. "
+                           "Both were left as they are: keep the journal until you know which "
+                           "state of the file you want.",
+                       page);
 }
 
 EngineError notItsJournal(const std::string& shownPath, const std::string& journal,
@@ -90,11 +108,18 @@ std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::stri
     return std::unique_ptr<Journal>(new Journal(fileSystem, path, std::move(file)));
 }
 
-void Journal::append(PageNumber page, Bytes storedBytes) {
-    std::vector<uint8_t> entry(kEntryHeaderSize + storedBytes.size());
+void Journal::append(PageNumber page, Bytes storedBytes, Bytes newBytes) {
+    const auto pageSize = static_cast<uint32_t>(storedBytes.size());
+    const size_t header = entryHeaderSize(pageSize);
+    std::vector<uint8_t> entry(header + storedBytes.size());
     writeU32LE(entry, 0, page);
-    writeU32LE(entry, 4, checksum(page, storedBytes));
-    std::memcpy(entry.data() + kEntryHeaderSize, storedBytes.data(), storedBytes.size());
+    for (size_t sector = 0; sector < sectorsOf(pageSize); ++sector) {
+        writeU32LE(entry, kEntryFixedSize + 4 * sector,
+                   checksum(page, newBytes.subspan(sector * kSectorSize, kSectorSize)));
+    }
+    std::memcpy(entry.data() + header, storedBytes.data(), storedBytes.size());
+    // The entry's own checksum covers all of it but itself.
+    writeU32LE(entry, 4, checksum(page, Bytes(entry).subspan(kEntryFixedSize)));
     m_file->write(m_length, entry);
     m_length += entry.size();
 }
@@ -145,14 +170,29 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
     m_pageSize = pageSize;
     m_originalLength = length;
 
-    std::vector<uint8_t> entry(kEntryHeaderSize + pageSize);
+    const size_t entryHeader = entryHeaderSize(pageSize);
+    std::vector<uint8_t> entry(entryHeader + pageSize);
+    std::vector<uint8_t> current(pageSize);
     for (uint64_t offset = kHeaderSize; offset + entry.size() <= size; offset += entry.size()) {
         m_file->read(offset, entry);
         PageNumber page = readU32LE(entry, 0);
-        if (readU32LE(entry, 4) != checksum(page, Bytes(entry).subspan(kEntryHeaderSize))) break;
+        if (readU32LE(entry, 4) != checksum(page, Bytes(entry).subspan(kEntryFixedSize))) break;
         // A page past the old end was new: cutting the file back undoes it.
-        if (static_cast<uint64_t>(page) * pageSize < length) {
-            m_pages.emplace(page, offset + kEntryHeaderSize);
+        if (static_cast<uint64_t>(page) * pageSize >= length) continue;
+        m_pages.emplace(page, offset + entryHeader);
+        // Each piece of the page on disk is as the change found it or as it was writing it:
+        // anything else was written by another hand since (a backup put back, another
+        // program), and playing the journal back would undo that too.
+        database.read(static_cast<uint64_t>(page) * pageSize, current);
+        const Bytes old = Bytes(entry).subspan(entryHeader);
+        for (size_t sector = 0; sector < sectorsOf(pageSize); ++sector) {
+            const Bytes piece = Bytes(current).subspan(sector * kSectorSize, kSectorSize);
+            if (std::equal(piece.begin(), piece.end(), old.begin() + sector * kSectorSize) ||
+                checksum(page, piece) == readU32LE(entry, kEntryFixedSize + 4 * sector)) {
+                continue;
+            }
+            m_changedPage = page;
+            return Verdict::Changed;
         }
     }
     // Page 0 as it was, unless the change itself overwrote it.
@@ -179,9 +219,11 @@ std::unique_ptr<FoundJournal> FoundJournal::find(FileSystem& fileSystem,
                                     std::string("cannot be read (") + error.what() + ")");
             }
         }
-        if (found && found->examine(database, pageSize) == Verdict::Foreign) {
+        const auto verdict = found ? found->examine(database, pageSize) : Verdict::Empty;
+        if (verdict == Verdict::Foreign) {
             throw notItsJournal(shownPath, own, "was not made for this file");
         }
+        if (verdict == Verdict::Changed) throw changedSince(shownPath, own, found->m_changedPage);
     }
 
     // Another name of the same file may have a journal of its own in the folder.
@@ -190,13 +232,16 @@ std::unique_ptr<FoundJournal> FoundJournal::find(FileSystem& fileSystem,
         const std::string path = (folder / name).string();
         if (path == own || name.size() <= kSuffix.size() || !name.ends_with(kSuffix)) continue;
         std::unique_ptr<FoundJournal> other;
+        Verdict verdict;
         try {
             other.reset(
                 new FoundJournal(fileSystem, path, fileSystem.open(path, OpenMode::ReadOnly)));
-            if (other->examine(database, pageSize) != Verdict::Matches) continue;
+            verdict = other->examine(database, pageSize);
         } catch (const EngineError&) {
             continue;  // not a journal this file can use
         }
+        if (verdict == Verdict::Changed) throw changedSince(shownPath, path, other->m_changedPage);
+        if (verdict != Verdict::Matches) continue;
         if (found && !found->empty()) {
             throw notItsJournal(shownPath, path,
                                 "names this file as the journal '" + found->path() + "' does too");

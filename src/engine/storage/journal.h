@@ -6,7 +6,7 @@
 //
 //   offset  size  meaning
 //   0        16   "Corvanta journal" (ASCII, no terminator)
-//   16        4   layout version: 2
+//   16        4   layout version: 3
 //   20        4   page size: 2048 or 4096, the database's
 //   24        8   the database's length in bytes before the change
 //   32        8   the database's device
@@ -14,11 +14,17 @@
 //   48        8   its birth time (nanoseconds since 1970; 0 where the file system keeps none)
 //   56        4   checksum of the database's page 0 as stored, before the change
 //   60        4   checksum of bytes 0-59
-//   64      ...   entries, each: page number (4), checksum of page number and bytes (4), the
-//                 page's bytes as stored in the file (page size)
+//   64      ...   entries, each: page number (4); checksum of the rest of the entry (4); per
+//                 512-byte sector of the page, the checksum of the bytes the change is about
+//                 to write there (4 each: 4 sectors of a 2048-byte page, 8 of a 4096-byte
+//                 one); the page's bytes as stored in the file before the change (page size)
 //
 // An entry whose checksum fails ends the journal: it was being written when the process died,
 // and its page had not been touched yet (pages change only after the journal is flushed).
+// A journal is played back only while every sector of every page it names holds, on disk,
+// either its old bytes or the new ones the change was writing (a power failure may have cut a
+// write between sectors): anything else means another hand wrote the file since, and playing
+// the journal back would undo that.
 //
 // A journal is believed only by the database it names: same device, inode and birth time, the
 // same page size, a file at least as long as it was, and the same page 0 (or page 0 among the
@@ -47,7 +53,8 @@ public:
                                            PageFile& database, uint32_t pageSize);
 
     const std::string& path() const { return m_path; }
-    void append(PageNumber page, Bytes storedBytes);
+    // Adds the old bytes of a page in use, as stored, before the change writes newBytes there.
+    void append(PageNumber page, Bytes storedBytes, Bytes newBytes);
     void sync() { m_file->sync(); }
     // Removes the journal, durably: the change it guarded is fully undone.
     void remove();
@@ -96,7 +103,7 @@ private:
     FoundJournal(FileSystem& fileSystem, std::string path, std::unique_ptr<PageFile> file)
         : m_fileSystem(fileSystem), m_path(std::move(path)), m_file(std::move(file)) {}
 
-    enum class Verdict { Empty, Matches, Foreign };
+    enum class Verdict { Empty, Matches, Foreign, Changed };
     Verdict examine(PageFile& database, uint32_t pageSize);
 
     FileSystem& m_fileSystem;
@@ -105,6 +112,7 @@ private:
     std::optional<uint64_t> m_originalLength;
     uint32_t m_pageSize = 0;
     std::map<PageNumber, uint64_t> m_pages;
+    PageNumber m_changedPage = 0;  // Changed: a page written since by another hand
 };
 
 }  // namespace engine::storage

@@ -260,16 +260,6 @@ void Pager::begin(std::function<bool(PageNumber)> wasFree) {
     m_state = State::Writing;
 }
 
-void Pager::writeToFile(PageNumber page, const PageBuffer& plain) {
-    if (m_codec && page != 0) {
-        PageBuffer encoded = plain;
-        m_codec->encode(page, encoded);
-        m_file->write(static_cast<uint64_t>(page) * m_pageSize, encoded);
-    } else {
-        m_file->write(static_cast<uint64_t>(page) * m_pageSize, plain);
-    }
-}
-
 PageNumber Pager::stagedEnd() const {
     return m_staged.empty() ? 0 : m_staged.rbegin()->first + 1;
 }
@@ -348,14 +338,19 @@ void Pager::commit() {
         takeExclusive();
         m_exclusive = true;
         PageBuffer stored(m_pageSize);
+        std::map<PageNumber, PageBuffer> written;  // as the file is to store them
         for (const auto& [page, contents] : m_held) {
             m_file->read(static_cast<uint64_t>(page) * m_pageSize, stored);
             m_original.emplace(page, stored);
-            m_journal->append(page, stored);
+            PageBuffer& bytes = written.emplace(page, *contents).first->second;
+            if (m_codec && page != 0) m_codec->encode(page, bytes);
+            m_journal->append(page, stored, bytes);
         }
         m_journal->sync();
         m_overwroteInUse = true;
-        for (const auto& [page, contents] : m_held) writeToFile(page, *contents);
+        for (const auto& [page, bytes] : written) {
+            m_file->write(static_cast<uint64_t>(page) * m_pageSize, bytes);
+        }
     }
     m_file->sync();
     // The commit point: once the journal's name is gone the change is made, and nothing undoes

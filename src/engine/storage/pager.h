@@ -153,7 +153,6 @@ private:
     PageRef keepRead(PageNumber page, std::shared_ptr<PageBuffer> stored);
     // A buffer for a page: one the cache let go when there is one, else a new one.
     std::shared_ptr<PageBuffer> takeBuffer();
-    void writeToFile(PageNumber page, const PageBuffer& plain);
     // Pages nothing refers to are gathered (up to kStagedPages of them) and written in runs of
     // consecutive pages, one call each: a table's new pages then reach the file in large writes
     // although they are filled a little out of order. A read of a gathered page and a commit
