@@ -33,5 +33,8 @@ function(corvanta_test name dir)
     target_compile_definitions(${name} PRIVATE
         CORVANTA_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures"
         CORVANTA_BUILD_DIR="${PROJECT_BINARY_DIR}")
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+    # The tests' writers keep their journal registry (storage/journal_registry.h) in the build
+    # folder, not in the user's own.
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600
+        ENVIRONMENT "CORVANTA_JOURNAL_REGISTRY=${PROJECT_BINARY_DIR}/journal-registry")
 endfunction()

@@ -56,17 +56,20 @@ bool hasTableAfter(Database& database) {
            support::integrityProblems(database).empty();
 }
 
-// The three names of one file: its own, a symbolic link from another folder, a hard link.
+// The names of one file: its own, a symbolic link from another folder, a hard link in the same
+// folder and one in another folder.
 struct Names {
-    std::filesystem::path real, symbolic, hard;
+    std::filesystem::path real, symbolic, hard, farHard;
 };
 
 Names namesFor(const support::TempDir& folder, const std::filesystem::path& base) {
-    Names names{folder / "real.mdb", folder / "links" / "symbolic.mdb", folder / "hard.mdb"};
+    Names names{folder / "real.mdb", folder / "links" / "symbolic.mdb", folder / "hard.mdb",
+                folder / "links" / "far.mdb"};
     std::filesystem::copy_file(base, names.real);
     std::filesystem::create_directory(folder / "links");
     std::filesystem::create_symlink(names.real, names.symbolic);
     std::filesystem::create_hard_link(names.real, names.hard);
+    std::filesystem::create_hard_link(names.real, names.farHard);
     return names;
 }
 
@@ -90,11 +93,12 @@ TEST_P(HotJournal, isFoundThroughEveryNameAndPlayedBackOnce) {
     using Spelling = std::filesystem::path Names::*;
     const std::vector<std::pair<std::string, Spelling>> spellings = {
         {"hard link", &Names::hard},
+        {"hard link in another folder", &Names::farHard},
         {"real path", &Names::real},
         {"symbolic link", &Names::symbolic}};
     // Every order; under the sanitizers one order for each name the writer died through.
     std::vector<std::vector<size_t>> orders;
-    std::vector<size_t> order = {0, 1, 2};
+    std::vector<size_t> order = {0, 1, 2, 3};
     do {
         orders.push_back(order);
     } while (std::next_permutation(order.begin(), order.end()));
@@ -110,10 +114,14 @@ TEST_P(HotJournal, isFoundThroughEveryNameAndPlayedBackOnce) {
             support::TempDir folder;
             Names names = namesFor(folder, m_base);
             dieHalfway(names.*crashThrough, GetParam(), m_step);
-            // Beside the file's own name, however it was reached.
-            const std::string journal =
-                crashThrough == &Names::hard ? "hard.mdb-journal" : "real.mdb-journal";
-            EXPECT_EQ(support::journalsIn(folder.path()), std::vector<std::string>{journal});
+            // Beside the file's own name, however it was reached: the name of the real file,
+            // of a hard link.
+            const std::filesystem::path journal =
+                (crashThrough == &Names::hard || crashThrough == &Names::farHard
+                     ? (names.*crashThrough).string()
+                     : names.real.string()) +
+                "-journal";
+            EXPECT_TRUE(std::filesystem::exists(journal));
             for (size_t position = 0; position < order.size(); ++position) {
                 const auto& [name, spelling] = spellings[order[position]];
                 SCOPED_TRACE("opening through the " + name);
@@ -138,6 +146,32 @@ TEST_P(HotJournal, isFoundThroughEveryNameAndPlayedBackOnce) {
             EXPECT_TRUE(support::journalsIn(names.symbolic.parent_path()).empty());
         }
     }
+}
+
+// A file moved to another folder after its writer died finds the journal it left: a reader
+// reads the state before the change, the next writer plays the journal back.
+TEST_P(HotJournal, aFileMovedAfterACrashFindsItsJournal) {
+    std::filesystem::create_directory(m_shared / "before");
+    std::filesystem::create_directory(m_shared / "after");
+    const auto path = m_shared / "before" / "moved.mdb";
+    std::filesystem::copy_file(m_base, path);
+    dieHalfway(path, GetParam(), m_step);
+    ASSERT_EQ(support::journalsIn(m_shared / "before").size(), 1u);
+    const auto moved = m_shared / "after" / "moved.mdb";
+    std::filesystem::rename(path, moved);
+    {
+        auto reader = Database::open(moved);
+        EXPECT_TRUE(showsTheStateBefore(*reader, m_before));
+    }
+    {
+        auto writer = Database::open(moved, {.mode = AccessMode::ReadWrite});
+        EXPECT_TRUE(showsTheStateBefore(*writer, m_before));
+        addTableAfter(*writer);
+    }
+    EXPECT_TRUE(support::journalsIn(m_shared / "before").empty());
+    auto reader = Database::open(moved);
+    EXPECT_TRUE(hasTableAfter(*reader));
+    EXPECT_EQ(support::integrityProblems(*reader), "");
 }
 
 TEST_P(HotJournal, aReaderThatCannotWriteReadsTheStateBeforeAndWritesNothing) {

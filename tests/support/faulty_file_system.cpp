@@ -143,4 +143,6 @@ std::vector<std::string> FaultyFileSystem::list(const std::string& folder) {
     return real().list(folder);
 }
 
+std::string FaultyFileSystem::journalRegistry() { return real().journalRegistry(); }
+
 }  // namespace support

@@ -38,6 +38,7 @@ public:
     std::optional<engine::storage::FileInfo> infoOf(const std::string& path) override;
     std::string resolve(const std::string& path) override;
     std::vector<std::string> list(const std::string& folder) override;
+    std::string journalRegistry() override;
 
     // What a step does, and to which file.
     // A durable creation or removal is two steps: the name, then the folder's flush.

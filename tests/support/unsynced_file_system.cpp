@@ -58,6 +58,7 @@ public:
         return real().infoOf(path);
     }
     std::string resolve(const std::string& path) override { return real().resolve(path); }
+    std::string journalRegistry() override { return real().journalRegistry(); }
     std::vector<std::string> list(const std::string& folder) override {
         return real().list(folder);
     }

@@ -233,6 +233,30 @@ public:
         return names;
     }
 
+    std::string journalRegistry() override {
+        // Worked out once: the environment does not change under a running program.
+        static const std::string folder = [] {
+            std::filesystem::path chosen;
+            if (const char* set = std::getenv("CORVANTA_JOURNAL_REGISTRY"); set && *set) {
+                chosen = set;
+            } else if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {
+                chosen = std::filesystem::path(state) / "corvanta" / "journals";
+            } else if (const char* home = std::getenv("HOME"); home && *home) {
+                chosen = std::filesystem::path(home) / ".local" / "state" / "corvanta" / "journals";
+            } else {
+                return std::string();
+            }
+            std::error_code error;
+            std::filesystem::create_directories(chosen, error);
+            if (error || !std::filesystem::is_directory(chosen, error)) return std::string();
+            // The user's own: the entries name where the user's databases keep their journals.
+            std::filesystem::permissions(chosen, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::replace, error);
+            return chosen.string();
+        }();
+        return folder;
+    }
+
 private:
     RefusedCalls m_refused;
 };

@@ -57,6 +57,9 @@ public:
     virtual std::string resolve(const std::string& path) = 0;
     // The names in a folder; none when it cannot be read.
     virtual std::vector<std::string> list(const std::string& folder) = 0;
+    // The folder of the user's journal registry (journal_registry.h), made when missing; empty
+    // when there is none.
+    virtual std::string journalRegistry() = 0;
 };
 
 // The operating system's files.

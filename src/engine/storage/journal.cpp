@@ -1,5 +1,7 @@
 #include "engine/storage/journal.h"
 
+#include "engine/storage/journal_registry.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -247,6 +249,33 @@ std::unique_ptr<FoundJournal> FoundJournal::find(FileSystem& fileSystem,
                                 "names this file as the journal '" + found->path() + "' does too");
         }
         found = std::move(other);
+    }
+
+    // The registry says where the file's last writer kept its journal, under whatever name it
+    // reached the file (another folder's hard link, the file's old place before a move).
+    const auto registered = registeredJournal(fileSystem, database.info());
+    if (registered && std::filesystem::path(*registered).parent_path() != folder &&
+        fileSystem.exists(*registered)) {
+        std::unique_ptr<FoundJournal> other;
+        Verdict verdict = Verdict::Foreign;
+        try {
+            other.reset(new FoundJournal(fileSystem, *registered,
+                                         fileSystem.open(*registered, OpenMode::ReadOnly)));
+            verdict = other->examine(database, pageSize);
+        } catch (const EngineError&) {
+            // Not a journal this file can use: the entry is stale.
+        }
+        if (verdict == Verdict::Changed) {
+            throw changedSince(shownPath, *registered, other->m_changedPage);
+        }
+        if (verdict == Verdict::Matches && !other->empty()) {
+            if (found && !found->empty()) {
+                throw notItsJournal(
+                    shownPath, *registered,
+                    "names this file as the journal '" + found->path() + "' does too");
+            }
+            found = std::move(other);
+        }
     }
     return found;
 }

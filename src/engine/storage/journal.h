@@ -28,8 +28,9 @@
 //
 // A journal is believed only by the database it names: same device, inode and birth time, the
 // same page size, a file at least as long as it was, and the same page 0 (or page 0 among the
-// entries). It is found under the database's own journal name or, for a database with another
-// name (a hard link, a rename after a crash), among the journals in the same folder.
+// entries). It is found under the database's own journal name; for a database with another
+// name (a hard link, a rename after a crash), among the journals in the same folder; and
+// wherever the user's journal registry says the file's writer kept it (journal_registry.h).
 #pragma once
 
 #include "engine/storage/file_system.h"

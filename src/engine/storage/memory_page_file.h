@@ -57,6 +57,8 @@ public:
     }
     std::string resolve(const std::string& path) override { return path; }
     std::vector<std::string> list(const std::string& folder) override;
+    // Files in memory are reached by one name only.
+    std::string journalRegistry() override { return {}; }
 
     // The bytes of a file (created empty when missing).
     std::vector<uint8_t>& bytes(const std::string& path);

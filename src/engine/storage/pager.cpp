@@ -66,6 +66,11 @@ std::unique_ptr<Pager> Pager::open(FileSystem& fileSystem, const std::string& pa
     pager->m_state = mode == OpenMode::ReadWrite ? State::None : State::Reading;
     pager->recover();
     pager->checkLength();
+    if (mode == OpenMode::ReadWrite) {
+        // Entered once any journal left from before is played back.
+        pager->m_registration = JournalRegistration::enter(fileSystem, pager->m_fileInfo,
+                                                           Journal::pathFor(pager->m_resolvedPath));
+    }
     if (mode != OpenMode::ReadWrite) {
         std::lock_guard guard(ownReaders().mutex);
         ownReaders().pagers.push_back(pager.get());
@@ -75,6 +80,8 @@ std::unique_ptr<Pager> Pager::open(FileSystem& fileSystem, const std::string& pa
 
 Pager::~Pager() {
     if (inTransaction()) rollback();
+    // A change that could not be undone left its journal: the registry keeps saying where.
+    if (m_state == State::Error && m_registration) m_registration->keep();
     if (m_state == State::Reading) {
         std::lock_guard guard(ownReaders().mutex);
         std::erase(ownReaders().pagers, this);

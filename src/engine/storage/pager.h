@@ -76,6 +76,7 @@
 
 #include "engine/storage/access_lock_file.h"
 #include "engine/storage/journal.h"
+#include "engine/storage/journal_registry.h"
 #include "engine/storage/page_codec.h"
 #include "engine/storage/page_file.h"
 
@@ -168,6 +169,7 @@ private:
 
     std::unique_ptr<PageFile> m_file;
     std::unique_ptr<AccessLockFile> m_lockFile;  // let go before the file closes
+    std::unique_ptr<JournalRegistration> m_registration;  // a writer's
     std::unique_ptr<PageCodec> m_codec;
     uint32_t m_pageSize;
     size_t m_cacheLimit = 256;
