@@ -128,7 +128,9 @@ void Journal::append(PageNumber page, Bytes storedBytes, Bytes newBytes) {
 
 void Journal::remove() {
     m_file.reset();
-    m_fileSystem.remove(m_path, Naming::Durable);
+    // The change is undone and the file flushed: a journal that outlives a crash plays back to
+    // the bytes the file has, and the next change's journal flushes the folder anyway.
+    m_fileSystem.remove(m_path, Naming::Passing);
 }
 
 void Journal::unlink() {
@@ -294,8 +296,9 @@ void FoundJournal::rollBack(PageFile& database) {
         database.truncate(*m_originalLength);
         database.sync();
     }
+    // Undone and flushed: should the journal outlive a crash, it plays back to these bytes.
     m_file.reset();
-    m_fileSystem.remove(m_path, Naming::Durable);
+    m_fileSystem.remove(m_path, Naming::Passing);
 }
 
 }  // namespace engine::storage

@@ -57,7 +57,8 @@ public:
     // Adds the old bytes of a page in use, as stored, before the change writes newBytes there.
     void append(PageNumber page, Bytes storedBytes, Bytes newBytes);
     void sync() { m_file->sync(); }
-    // Removes the journal, durably: the change it guarded is fully undone.
+    // Removes the journal of a change fully undone, the file flushed. Its removal needs no
+    // flush of the folder: a journal that outlives a crash plays back to the bytes the file has.
     void remove();
     // Removes the journal's name, the commit point of the change it guarded; the folder is
     // flushed after, by the caller, to make the change durable.
@@ -96,8 +97,8 @@ public:
     void readPage(PageNumber page, MutableBytes out);
 
     // Undoes the change on database: puts back every page, cuts the file to its old length,
-    // flushes it, and removes the journal. REQUIRES: database is open for writing, and no one
-    // reads it (the exclusive lock is held).
+    // flushes it, and removes the journal (as Journal::remove() does). REQUIRES: database is
+    // open for writing, and no one reads it (the exclusive lock is held).
     void rollBack(PageFile& database);
 
 private:
