@@ -226,13 +226,23 @@ std::optional<CatalogObject> lookUpObject(storage::Pager& pager, const format::J
         std::vector<format::Value> values;
         for (const auto& entry :
              format::readIndexEntries(pager, format, real, definition.firstPage, key)) {
-            if (!fetcher.fetch(entry.row, columns.wanted, values)) continue;
-            CatalogObject object = columns.objectOf(values, entry.row);
-            if (object.parentId == parentId && wanted.matches(object.name)) {
-                // Only plain tables are looked up this way; a query's kind needs MSysQueries.
-                object.kind = classify(object, false);
-                return object;
+            // The entry's key is the probe's: its row must hold the name, or the index and the
+            // rows disagree.
+            const bool live = fetcher.fetch(entry.row, columns.wanted, values);
+            CatalogObject object;
+            if (live) object = columns.objectOf(values, entry.row);
+            if (!live || object.parentId != parentId || !wanted.matches(object.name)) {
+                throw EngineError(ErrorCode::Corrupt,
+                                  "The database '" + pager.path() +
+                                      "' is damaged: its catalogue's index names row " +
+                                      std::to_string(entry.row.row) + " of page " +
+                                      std::to_string(entry.row.page) + " for '" +
+                                      std::string(name) + "', which holds no such object.",
+                                  entry.row.page);
             }
+            // Only plain tables are looked up this way; a query's kind needs MSysQueries.
+            object.kind = classify(object, false);
+            return object;
         }
         // In the General order a miss is final. In another, the key Access stored may follow
         // rules that real files have not shown this engine, so the rows are read too.
