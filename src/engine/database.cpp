@@ -384,9 +384,7 @@ size_t Database::deleteRows(std::string_view name,
 
 void Database::dropTable(std::string_view name) {
     requireWritable();
-    const catalog::Catalog& current = catalog();
-    change(
-        [&](const catalog::WriteContext& context) { catalog::dropTable(context, current, name); });
+    change([&](const catalog::WriteContext& context) { catalog::dropTable(context, name); });
 }
 
 }  // namespace engine

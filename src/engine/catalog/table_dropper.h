@@ -8,8 +8,10 @@
 namespace engine::catalog {
 
 // Throws TableNotFound ("Table 'x' does not exist."), NotSupported for system tables and
-// InRelationship for a table that a relationship names.
-void dropTable(const WriteContext& context, const Catalog& catalog, std::string_view name);
+// InRelationship for a table that a relationship names. The table, the system tables the drop
+// edits and their rows that name it are found through indexes, so the cost does not grow with
+// the catalogue.
+void dropTable(const WriteContext& context, std::string_view name);
 
 // Frees every page of a table: definition, data, long values, indexes, map bitmaps, and the
 // rows of its usage maps (a map page left without rows is freed too). Throws Corrupt, before

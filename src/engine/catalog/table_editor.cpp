@@ -77,22 +77,65 @@ void TableEditor::forEachRowWhere(
     });
 }
 
+size_t TableEditor::removeWhereEqual(size_t position, const format::Value& value) {
+    const auto& column = m_definition.columns.at(position);
+    for (const auto& real : m_definition.realIndexes) {
+        if (real.columns.empty() || real.columns.front().columnNumber != column.number ||
+            !format::canEncodeIndex(m_definition, real, m_context.format.format)) {
+            continue;
+        }
+        // The entries whose key opens with the value's part; only the indexed columns and the
+        // compared one are decoded.
+        format::RealIndex first = real;
+        first.columns.resize(1);
+        std::vector<format::Value> probe(m_definition.columns.size());
+        probe[position] = value;
+        if (format::indexKeyGap(m_definition, first, probe, m_context.format.format)) continue;
+        std::vector<uint8_t> prefix;
+        format::encodeIndexKey(m_definition, first, probe, m_context.format.format, prefix);
+        std::vector<bool> wanted = indexedColumns();
+        wanted[position] = true;
+        std::vector<std::pair<format::RowLocation, std::vector<format::Value>>> doomed;
+        format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
+        std::vector<format::Value> row;
+        for (const auto& entry : format::readIndexEntries(m_context.pager, m_context.format, real,
+                                                          m_definition.firstPage, prefix)) {
+            if (fetcher.fetch(entry.row, wanted, row) && row[position] == value) {
+                doomed.emplace_back(entry.row, row);
+            }
+        }
+        for (const auto& [location, values] : doomed) {
+            format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
+            m_indexes->remove(values, location);
+            if (m_definition.rowCount > 0) --m_definition.rowCount;
+        }
+        return doomed.size();
+    }
+    return removeWhere(
+        [&](const std::vector<format::Value>& row) { return row[position] == value; }, {position});
+}
+
+std::vector<bool> TableEditor::indexedColumns() const {
+    std::vector<bool> wanted(m_definition.columns.size(), false);
+    for (const auto& real : m_definition.realIndexes) {
+        for (const auto& part : real.columns) {
+            for (size_t position = 0; position < m_definition.columns.size(); ++position) {
+                if (m_definition.columns[position].number == part.columnNumber) {
+                    wanted[position] = true;
+                }
+            }
+        }
+    }
+    return wanted;
+}
+
 size_t TableEditor::removeWhere(
     const std::function<bool(const std::vector<format::Value>&)>& matches,
     const std::vector<size_t>& reads) {
     std::vector<bool> wanted;
     if (!reads.empty()) {
-        wanted.assign(m_definition.columns.size(), false);
+        wanted = indexedColumns();
         for (size_t position : reads) wanted.at(position) = true;
-        for (const auto& real : m_definition.realIndexes) {
-            for (const auto& part : real.columns) {
-                for (size_t position = 0; position < m_definition.columns.size(); ++position) {
-                    if (m_definition.columns[position].number == part.columnNumber) {
-                        wanted[position] = true;
-                    }
-                }
-            }
-        }
     }
     // Collect first: the scan reads pages that the removals change.
     std::vector<std::pair<format::RowLocation, std::vector<format::Value>>> doomed;

@@ -28,6 +28,10 @@ public:
     // long value that points nowhere, say) does not stop the change. Empty: every column.
     size_t removeWhere(const std::function<bool(const std::vector<format::Value>&)>& matches,
                        const std::vector<size_t>& reads = {});
+    // Removes every row whose column (by position) holds value: found through an index that
+    // starts with the column when the table has one (the cost then does not grow with the
+    // table), else by reading every row. Returns how many went.
+    size_t removeWhereEqual(size_t position, const format::Value& value);
     // Calls visit with every live row. Rows this editor added are seen once it has finished.
     void forEachRow(const std::function<void(const std::vector<format::Value>&)>& visit);
     // Calls visit with every live row whose column (by position) holds value: through an index
@@ -38,6 +42,9 @@ public:
     void finish();
 
 private:
+    // The columns some index of the table holds, by position.
+    std::vector<bool> indexedColumns() const;
+
     const WriteContext& m_context;
     format::TableDefinition m_definition;
     std::unique_ptr<format::TableAppender> m_appender;
