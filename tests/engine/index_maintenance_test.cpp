@@ -57,6 +57,55 @@ TreeShape shapeOf(Database& database, const format::RealIndex& real) {
 
 using support::bytesOf;
 
+// On every page of the index, a search from each entry's key (and from just past the last) keeps
+// what a whole read says it should: the entry before the probe, the first at or after it and,
+// in a leaf, those after it while their keys share the probe's first two bytes.
+void expectSearchesAgreeWithWholeReads(Database& database, const format::RealIndex& real,
+                                       PageNumber owner) {
+    const auto& jet = database.jetFormat();
+    std::vector<PageNumber> pages = {real.rootPage};
+    for (size_t next = 0; next < pages.size(); ++next) {
+        const PageNumber number = pages[next];
+        auto whole = format::readIndexPage(database.pager(), jet, number, owner);
+        for (const auto& entry : whole.entries) {
+            if (!whole.leaf) pages.push_back(entry.child);
+        }
+        if (!whole.leaf && whole.tail != 0) pages.push_back(whole.tail);
+        std::vector<format::IndexEntry> probes;
+        for (const auto& entry : whole.entries) {
+            probes.push_back(entry);
+            probes.push_back({.key = entry.key});  // before every entry with this key
+        }
+        probes.push_back({.key = std::vector<uint8_t>(3, 0xFF)});
+        for (const auto& probe : probes) {
+            auto shares = [&](storage::Bytes key) {
+                return key.size() >= 2 && probe.key.size() >= 2 && key[0] == probe.key[0] &&
+                       key[1] == probe.key[1];
+            };
+            const auto found =
+                format::readIndexPageFrom(database.pager(), jet, number, owner, probe, shares);
+            const auto& all = whole.entries;
+            const size_t low =
+                static_cast<size_t>(std::lower_bound(all.begin(), all.end(), probe) - all.begin());
+            std::vector<format::IndexEntry> expected;
+            for (size_t slot = low > 0 ? low - 1 : 0; slot < all.size(); ++slot) {
+                expected.push_back(all[slot]);
+                if (slot >= low && !(whole.leaf && shares(all[slot].key))) break;
+            }
+            ASSERT_EQ(found.firstSlot, low > 0 ? low - 1 : 0) << "page " << number;
+            ASSERT_EQ(found.page.entries.size(), expected.size()) << "page " << number;
+            for (size_t slot = 0; slot < expected.size(); ++slot) {
+                EXPECT_EQ(found.page.entries[slot].key, expected[slot].key);
+                EXPECT_EQ(found.page.entries[slot].row, expected[slot].row);
+                EXPECT_EQ(found.page.entries[slot].child, expected[slot].child);
+            }
+            EXPECT_EQ(found.page.leaf, whole.leaf);
+            EXPECT_EQ(found.page.next, whole.next);
+            EXPECT_EQ(found.page.tail, whole.tail);
+        }
+    }
+}
+
 // Long texts of every kind the sort orders treat apart: letter case, accents, digits,
 // punctuation, other scripts.
 std::string wordOf(std::mt19937& random, size_t length) {
@@ -165,6 +214,11 @@ TEST(IndexMaintenance, randomEditsMatchTheRebuildUnderEverySortOrder) {
             }
             ASSERT_EQ(support::integrityProblems(*database), "") << "after step " << step;
             ASSERT_EQ(support::indexDifferences(*database, "Words"), "") << "after step " << step;
+        }
+        // Searches within a page, which look-ups and edits take, agree with reading it whole.
+        const auto definition = database->tableDefinition("Words");
+        for (const auto& real : definition.realIndexes) {
+            expectSearchesAgreeWithWholeReads(*database, real, definition.firstPage);
         }
     }
 }

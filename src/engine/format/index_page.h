@@ -28,6 +28,7 @@
 #include "engine/format/row_location.h"
 #include "engine/storage/pager.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,8 +48,20 @@ struct IndexEntry {
     bool operator<(const IndexEntry& other) const;
 };
 
+// An entry read in place: its key lies in memory the reader owns.
+struct IndexEntryView {
+    storage::Bytes key;
+    RowLocation row;
+    PageNumber child = 0;
+
+    IndexEntryView() = default;
+    explicit IndexEntryView(const IndexEntry& entry)
+        : key(entry.key), row(entry.row), child(entry.child) {}
+};
+
 // Orders entries as pages keep them: by key bytes (a key that is the start of another comes
 // first), then by the row's page and row. Negative, zero or positive.
+int compareIndexEntries(const IndexEntryView& a, const IndexEntryView& b);
 int compareIndexEntries(const IndexEntry& a, const IndexEntry& b);
 
 // The bytes an entry takes on a page stored whole: the key, the row (4) and, in a node, the
@@ -76,6 +89,19 @@ IndexPage parseIndexPage(storage::Bytes bytes, const JetFormat& format, PageNumb
 // it points to (children, tail, neighbours) lies inside the file.
 IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumber number,
                         PageNumber owner);
+
+// Reads the index page at number as readIndexPage does, for a search that starts at from: the
+// page keeps only the last entry that sorts before from (if any), then the first that does not
+// and, in a leaf, the entries after it up to and including the first whose key more refuses.
+// The entries before are checked but not copied, those after not read, so a search costs
+// little on a full page.
+struct IndexPageSearch {
+    IndexPage page;
+    size_t firstSlot = 0;  // where page.entries.front() stands among all the page's entries
+};
+IndexPageSearch readIndexPageFrom(storage::Pager& pager, const JetFormat& format, PageNumber number,
+                                  PageNumber owner, const IndexEntry& from,
+                                  const std::function<bool(storage::Bytes key)>& more);
 
 // Whether the entries fit on one page; wholeSize is the sum of their indexEntrySize().
 bool indexEntriesFit(const IndexPage& page, size_t wholeSize, const JetFormat& format);

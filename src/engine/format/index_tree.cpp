@@ -91,11 +91,15 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
                                          const std::vector<uint8_t>& keyPrefix) {
     IndexEntry probe;  // sorts before every entry whose key starts with the prefix
     probe.key = keyPrefix;
+    auto hasPrefix = [&](storage::Bytes key) {
+        return key.size() >= keyPrefix.size() &&
+               std::equal(keyPrefix.begin(), keyPrefix.end(), key.begin());
+    };
     PageNumber number = index.rootPage;
     IndexPage page;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
-        page = readIndexPage(pager, format, number, owner);
+        page = readIndexPageFrom(pager, format, number, owner, probe, hasPrefix).page;
         if (page.leaf) break;
         size_t slot = searchSlot(page, probe);
         number = slot < page.entries.size() ? page.entries[slot].child : page.tail;
@@ -105,16 +109,12 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
     std::set<PageNumber> seen;
     for (size_t slot = searchSlot(page, probe);;) {
         for (; slot < page.entries.size(); ++slot) {
-            const auto& key = page.entries[slot].key;
-            if (key.size() < keyPrefix.size() ||
-                !std::equal(keyPrefix.begin(), keyPrefix.end(), key.begin())) {
-                return found;
-            }
-            found.push_back(page.entries[slot]);
+            if (!hasPrefix(page.entries[slot].key)) return found;
+            found.push_back(std::move(page.entries[slot]));
         }
         if (page.next == 0) return found;
         if (!seen.insert(page.next).second) damaged(pager, index.rootPage, "has leaves that loop");
-        page = readIndexPage(pager, format, page.next, owner);
+        page = readIndexPageFrom(pager, format, page.next, owner, probe, hasPrefix).page;
         if (!page.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
         slot = 0;
     }

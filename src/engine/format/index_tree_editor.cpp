@@ -64,11 +64,19 @@ IndexTreeEditor::Path IndexTreeEditor::descend(const IndexEntry& entry) {
     PageNumber page = m_index.rootPage;
     while (true) {
         if (path.size() > kMaxDepth) damaged(page, "is deeper than any real index");
-        const IndexPage& current = node(page).page;
+        // A node on the way is searched in place; it is read whole only once it is to change.
+        // The leaf is read whole, as the change is made there.
+        std::optional<IndexPageSearch> searched;
+        if (!m_nodes.contains(page) && page < m_pager.pageCount() &&
+            (*m_pager.read(page))[0] == kIndexNodePageType) {
+            searched = readIndexPageFrom(m_pager, m_format, page, m_owner, entry,
+                                         [](storage::Bytes) { return false; });
+        }
+        const IndexPage& current = searched ? searched->page : node(page).page;
         const auto& entries = current.entries;
         // Past every entry of a node: the tail child, or else the last child, whose range grows.
         const size_t slot = searchSlot(current, entry);
-        path.push_back({page, slot});
+        path.push_back({page, (searched ? searched->firstSlot : 0) + slot});
         if (current.leaf) return path;
         if (entries.empty() && current.tail == 0) damaged(page, "has a node without children");
         page = slot < entries.size() ? entries[slot].child : current.tail;
@@ -195,6 +203,8 @@ void IndexTreeEditor::updateLastEntry(const Path& path, size_t level, const Inde
 
 void IndexTreeEditor::rebalance(Path& path, bool shrunk) {
     for (size_t level = path.size() - 1; level > 0; --level) {
+        // A page on the way that was never read whole has not changed: it needs no care.
+        if (!m_nodes.contains(path[level].page)) continue;
         Node& current = node(path[level].page);
         if (childCount(current.page) == 0) {
             removePage(path, level);
@@ -204,7 +214,9 @@ void IndexTreeEditor::rebalance(Path& path, bool shrunk) {
             merge(path, level);
         }
     }
-    if (!fits(node(m_index.rootPage))) {
+    // The root changes only once it is read whole; one left unread is as the file holds it.
+    const auto root = m_nodes.find(m_index.rootPage);
+    if (root != m_nodes.end() && !fits(root->second)) {
         nestRoot(path);
         split(path, 1);
     }
@@ -401,7 +413,7 @@ IndexEntry IndexTreeEditor::lastEntryBelow(PageNumber page) {
 }
 
 void IndexTreeEditor::collapseRoot() {
-    while (true) {
+    while (m_nodes.contains(m_index.rootPage)) {
         Node& root = node(m_index.rootPage);
         if (root.page.leaf || childCount(root.page) > 1) return;
         if (childCount(root.page) == 0) {
