@@ -92,13 +92,14 @@ TEST(Locking, aReaderInTheWritersOwnProcessDoesNotHoldUpItsCommit) {
     EXPECT_EQ(support::allRows(*reader, "Log"), rowsUpTo(1));
     EXPECT_EQ(sharedLockSeenFromOutside(path), 1);
     {
-        auto writer = Database::open(path, {.mode = AccessMode::ReadWrite,
-                                            .lockTimeout = std::chrono::seconds(60)});
-        const auto started = std::chrono::steady_clock::now();
+        // A writer that gives up at once where a lock is held: every commit finds no lock to
+        // wait for.
+        auto writer = Database::open(
+            path, {.mode = AccessMode::ReadWrite, .lockTimeout = std::chrono::milliseconds(0)});
         for (int32_t line = 2; line <= 300; ++line) {
-            writer->insertRows("Log", support::RowFeed({{format::Value(line)}}));
+            ASSERT_NO_THROW(writer->insertRows("Log", support::RowFeed({{format::Value(line)}})))
+                << "line " << line;
         }
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
     }
     EXPECT_EQ(sharedLockSeenFromOutside(path), 0);
     // Its next read takes the lock again and reads the pages as they are now.

@@ -6,7 +6,6 @@
 
 #include "command_outcome.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -90,24 +89,22 @@ TEST(SqlCommand, aSelectRunsWhileAnotherProcessWrites) {
 
 // A make-table whose source is the file the statement runs on, named by another spelling of its
 // path, reads through the statement's own writer: no second reader of the file holds up the
-// commit, so it finishes at once instead of waiting for a lock, and the copy is whole.
+// commit (which would wait for itself until the lock wait gives up, and fail), and the copy is
+// whole.
 TEST(SqlCommand, copiesATableIntoItsOwnFileWithoutWaitingForItself) {
     support::TempDir folder;
     const std::string path = folder.copyFixture("jet4/testV2003.mdb").string();
     const std::string otherSpelling = (folder.path() / "." / "testV2003.mdb").string();
-    const auto started = std::chrono::steady_clock::now();
-    const CommandOutcome copy = runCommand({"sql", path, "SELECT * INTO Again FROM [MS Access;DATABASE=" +
-                                               otherSpelling + "].[Table1]"});
-    const auto took = std::chrono::steady_clock::now() - started;
+    const CommandOutcome copy = runCommand(
+        {"sql", path,
+         "SELECT * INTO Again FROM [MS Access;DATABASE=" + otherSpelling + "].[Table1]"});
     ASSERT_EQ(copy.status, 0) << copy.err;
-    EXPECT_LT(took, std::chrono::seconds(5));
     EXPECT_EQ(runCommand({"export", path, "Again"}).out, runCommand({"export", path, "Table1"}).out);
     // The program's rename within the file: a copy under the new name, then a drop of the old.
     EXPECT_EQ(runCommand({"sql", path, "SELECT a1.* INTO `Renamed` FROM `Again` AS a1;"}).status, 0);
     EXPECT_EQ(runCommand({"sql", path, "DROP TABLE `Again`;"}).status, 0);
     EXPECT_EQ(runCommand({"export", path, "Renamed"}).out, runCommand({"export", path, "Table1"}).out);
     EXPECT_EQ(runCommand({"export", path, "Again"}).status, 1);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
     EXPECT_EQ(runCommand({"check", path}).out, "ok\n");
 }
 

@@ -94,7 +94,7 @@ bool LikePattern::matchesOne(const Element& element, char32_t character) const {
     return false;
 }
 
-bool LikePattern::matches(std::string_view text) const {
+bool LikePattern::matches(std::string_view text, size_t* steps) const {
     const std::u32string characters = foldedCharacters(text);
     // Greedy matching that returns to the last * on a mismatch: each * only ever moves forward,
     // so the work stays within text length times pattern length.
@@ -102,7 +102,16 @@ bool LikePattern::matches(std::string_view text) const {
     size_t element = 0;
     size_t starElement = m_elements.size();
     size_t starText = 0;
+    size_t taken = 0;
+    struct Count {
+        size_t& taken;
+        size_t* steps;
+        ~Count() {
+            if (steps) *steps = taken;
+        }
+    } count{taken, steps};
     while (at < characters.size()) {
+        ++taken;
         if (element < m_elements.size() && m_elements[element].kind == Element::Kind::AnyRun) {
             starElement = element++;
             starText = at;
@@ -118,6 +127,7 @@ bool LikePattern::matches(std::string_view text) const {
     }
     while (element < m_elements.size() && m_elements[element].kind == Element::Kind::AnyRun) {
         ++element;
+        ++taken;
     }
     return element == m_elements.size();
 }

@@ -23,7 +23,9 @@ public:
     // nullopt when the pattern is invalid.
     static std::optional<LikePattern> compile(std::string_view pattern);
 
-    bool matches(std::string_view text) const;
+    // steps, when given, receives how many steps the match took: never more than the text's
+    // characters plus one, times the pattern's elements plus one.
+    bool matches(std::string_view text, size_t* steps = nullptr) const;
 
 private:
     struct Range {

