@@ -56,6 +56,24 @@ void preparePrivateFile(const QString& path) {
     limitToOwner(path);
 }
 
+// A write QSettings cannot make stays pending in the file's shared state, where every later
+// QSettings of the file tries it again and reports an access error even for a read. So a write is
+// tried only where it can be made: the file opens for writing (an immutable file or a read-only
+// mount refuses), and its folder takes QSettings's lock file and the replacement file.
+void requireWritable(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) ||
+        !QFileInfo(QFileInfo(path).absolutePath()).isWritable()) {
+        fail(QStringLiteral("The settings file %1 cannot be written.").arg(path));
+    }
+}
+
+// Whether the file, if there is one, opens for reading.
+bool readable(const QString& path) {
+    QFile file(path);
+    return !file.exists() || file.open(QIODevice::ReadOnly);
+}
+
 }  // namespace
 
 QString settingsFolder() {
@@ -83,7 +101,9 @@ QString GetSetting(const QString& application, const QString& section, const QSt
                    const QString& defaultValue) {
     const QString path = settingsFilePath(application);
     QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() == QSettings::AccessError) {
+    // An access error is also what QSettings reports for a write it failed to make earlier; the
+    // values are then those read from the file, with that write's on top.
+    if (settings.status() == QSettings::AccessError && !readable(path)) {
         fail(QStringLiteral("The settings file %1 cannot be read.").arg(path));
     }
     return settings.value(keyPath(section, key), defaultValue).toString();
@@ -93,6 +113,7 @@ void SaveSetting(const QString& application, const QString& section, const QStri
                  const QString& value) {
     const QString path = settingsFilePath(application);
     preparePrivateFile(path);
+    requireWritable(path);
     QSettings settings(path, QSettings::IniFormat);
     settings.setValue(keyPath(section, key), value);
     settings.sync();

@@ -1,10 +1,14 @@
 #include "support/fixtures.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <stdexcept>
 #include <stdlib.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace support {
 
@@ -63,6 +67,33 @@ std::filesystem::path TempDir::copyFixture(const std::string& relative,
     std::filesystem::permissions(target, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
     return target;
+}
+
+namespace {
+
+// Sets or clears the file's immutable flag; false when the system does not let it be done.
+bool setImmutable(const std::filesystem::path& path, bool immutable) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    if (descriptor < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(descriptor);
+    return done;
+}
+
+}  // namespace
+
+ImmutableFile::ImmutableFile(std::filesystem::path path)
+    : m_path(std::move(path)), m_made(setImmutable(m_path, true)) {}
+
+ImmutableFile::~ImmutableFile() {
+    if (m_made) {
+        EXPECT_TRUE(setImmutable(m_path, false)) << m_path;
+    }
 }
 
 }  // namespace support

@@ -37,4 +37,21 @@ private:
     std::filesystem::path m_path;
 };
 
+// Makes a file immutable (no write, rename or removal, not even by root) for the object's life.
+// made() is false where the system does not let the test do so (a file system without the flag,
+// no right to set it): the test is then skipped.
+class ImmutableFile {
+public:
+    explicit ImmutableFile(std::filesystem::path path);
+    ~ImmutableFile();
+    ImmutableFile(const ImmutableFile&) = delete;
+    ImmutableFile& operator=(const ImmutableFile&) = delete;
+
+    bool made() const { return m_made; }
+
+private:
+    std::filesystem::path m_path;
+    bool m_made = false;
+};
+
 }  // namespace support

@@ -64,6 +64,25 @@ TEST_F(TableManager, loadsCentredWithItsCaptionIconAndHeightBelowTheBottomRow) {
     EXPECT_EQ(window.palette().color(QPalette::Window), app::buttonFaceColor());
 }
 
+// A settings file that can be read but not written (immutable here, as under a read-only
+// configuration folder) still gives both remembered databases: the program goes on to the table
+// manager, and tells only once that the file cannot be written.
+TEST_F(TableManager, opensFromASettingsFileThatCannotBeWritten) {
+    support::ImmutableFile immutable(harness.settingsFolder / "Quillmere.conf");
+    if (!immutable.made()) GTEST_SKIP() << "this system cannot make a file immutable";
+    harness.start();
+    ASSERT_NE(harness.program().loadedForm2(), nullptr);
+    EXPECT_TRUE(harness.program().loadedForm2()->isVisible());
+    EXPECT_EQ(selection(list("List1")).size(), 3u);
+    EXPECT_EQ(selection(list("List2")).size(), 2u);
+    EXPECT_LE(harness.boxes.notices().size(), 1u);
+    for (const auto& notice : harness.boxes.notices()) {
+        EXPECT_TRUE(notice.text.contains(QStringLiteral("cannot be written")))
+            << notice.text.toStdString();
+    }
+    EXPECT_TRUE(harness.boxes.messages().empty());
+}
+
 TEST_F(TableManager, selectAllAndDeselectAllMarkOnlyTheirOwnList) {
     harness.start();
     click("PushButton1");
