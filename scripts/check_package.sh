@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a finished build folder and checks it as an installing machine
-# sees it: the package declares its dependencies; the desktop entry, the AppStream metainfo and
-# the manual page it carries pass their validators; and the programs unpacked from it run -
+# sees it: the package declares its dependencies; lintian finds no error or warning in it; the
+# desktop entry, the AppStream metainfo and the manual pages it carries pass their validators;
+# and the programs unpacked from it run -
 # corvanta-db on the unpacked sample, and the installed-tree tests over the unpacked usr/
 # (the program's start-up beside the unpacked program, through links, and the program itself
 # offscreen). Usage: scripts/check_package.sh [BUILD_FOLDER]
@@ -30,14 +31,20 @@ for needed in libqt6widgets6 qt6-qpa-plugins libssl fonts-liberation; do
     esac
 done
 
+# Errors and warnings fail the check; lintian's informational tags do not.
+lintian --fail-on error,warning "$package" \
+    > "$scratch/lintian.log" 2>&1 || { cat "$scratch/lintian.log"; fail "lintian objects"; }
+
 dpkg-deb -x "$package" "$root"
 desktop-file-validate "$root/usr/share/applications/corvanta.desktop"
 # The metainfo, and with it the desktop entry and icon it refers to.
 appstreamcli validate-tree --no-net "$root" > "$scratch/appstream.log" 2>&1 ||
     { cat "$scratch/appstream.log"; fail "the metainfo does not validate"; }
-warnings="$(zcat "$root/usr/share/man/man1/corvanta-db.1.gz" |
-    LC_ALL=C.UTF-8 groff -ww -b -z -man -Tutf8 2>&1)"
-[ -z "$warnings" ] || fail "the manual page has warnings: $warnings"
+for page in corvanta corvanta-db; do
+    warnings="$(zcat "$root/usr/share/man/man1/$page.1.gz" |
+        LC_ALL=C.UTF-8 groff -ww -b -z -man -Tutf8 2>&1)"
+    [ -z "$warnings" ] || fail "the manual page of $page has warnings: $warnings"
+done
 
 "$root/usr/bin/corvanta-db" --help > /dev/null
 tables="$("$root/usr/bin/corvanta-db" tables "$root/usr/lib/corvanta/Samples/sample.mdb")"

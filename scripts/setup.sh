@@ -11,8 +11,8 @@ packages=(
     mdbtools
     clang libclang-rt-14-dev
     # The Debian package (cpack reads library dependencies with dpkg-shlibdeps and file) and
-    # the validators of its desktop entry, metainfo and manual page.
-    dpkg-dev file desktop-file-utils appstream groff-base
+    # the validators of its desktop entry, metainfo and manual pages, and Debian's own checker.
+    dpkg-dev file desktop-file-utils appstream groff-base lintian
 )
 
 missing=()
