@@ -90,19 +90,41 @@ inline Measure inChild(const std::function<void()>& work) {
     return measure;
 }
 
-// Keeps the least wall and processor time of the runs it is given and the most memory: on a
-// shared machine the least time is the fairest estimate of what the work itself costs.
-struct Best {
-    Measure measure;
-    int runs = 0;
+// Every run of one step: the median wall and processor times with their spread, and the most
+// memory. Steps compared with each other run the same number of times, in turn, so that a slow
+// stretch of the machine falls on all of them alike.
+struct Runs {
+    std::vector<double> wall;
+    std::vector<double> processor;
+    double peakMegabytes = 0;
+
     void add(const Measure& run) {
-        measure.seconds = runs == 0 ? run.seconds : std::min(measure.seconds, run.seconds);
-        measure.cpuSeconds =
-            runs == 0 ? run.cpuSeconds : std::min(measure.cpuSeconds, run.cpuSeconds);
-        measure.peakMegabytes = std::max(measure.peakMegabytes, run.peakMegabytes);
-        ++runs;
+        wall.push_back(run.seconds);
+        processor.push_back(run.cpuSeconds);
+        peakMegabytes = std::max(peakMegabytes, run.peakMegabytes);
     }
 };
+
+// "median (least-most)" of the values, each printed with format.
+inline std::string spreadText(const std::vector<double>& values, const char* format) {
+    auto text = [&](double value) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, format, value);
+        return std::string(buffer);
+    };
+    const auto [least, most] = std::minmax_element(values.begin(), values.end());
+    return text(median(values)) + " (" + text(*least) + "-" + text(*most) + ")";
+}
+
+// The ratio of each run of one step to the run of the other in the same round.
+inline std::vector<double> pairedRatios(const std::vector<double>& over,
+                                        const std::vector<double>& under) {
+    std::vector<double> ratios;
+    for (size_t run = 0; run < over.size() && run < under.size(); ++run) {
+        ratios.push_back(over[run] / under[run]);
+    }
+    return ratios;
+}
 
 // Runs a shell command; throws when it fails.
 inline void run(const std::string& command) {

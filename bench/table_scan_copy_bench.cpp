@@ -1,6 +1,9 @@
 // Reading, exporting and copying large tables, against references measured in the same run.
-// Every measured step runs in a child process, so its peak memory is its own, five times in
-// turn; the least times count.
+// Every measured step runs in a child process, so its peak memory is its own. The steps run in
+// rounds, all of them once a round and in turn, so each pair compared runs the same number of
+// times under the same conditions; each figure is the median of its runs with their spread
+// (least-most), in wall-clock and processor time, and each ratio the median of the ratios
+// within a round.
 //   scan    the engine reading every value of ROWS mixed rows (numbers, texts, a date, a
 //           Yes/No, a memo)
 //   export  `corvanta-db export` of the same table to /dev/null, against the engine's own scan
@@ -12,7 +15,7 @@
 //           of the source file (goal: at most 2x)
 // Peak memory goal: 64 MB for every step at ten times the default size.
 //
-//   table_scan_copy_bench [ROWS]   default 1000000
+//   table_scan_copy_bench [ROWS [ROUNDS]]   default 1000000 rows, 5 rounds
 #include "engine/database.h"
 #include "engine/table_copy.h"
 
@@ -22,9 +25,7 @@
 
 namespace {
 
-// The machine's speed drifts over seconds, so a step's least time over several rounds is what
-// compares.
-constexpr int kRounds = 5;
+constexpr int kDefaultRounds = 5;
 
 using engine::format::ColumnType;
 using engine::format::Value;
@@ -94,6 +95,7 @@ size_t scanAll(const std::filesystem::path& path, const std::string& table) {
 
 int main(int argc, char** argv) {
     const auto rows = static_cast<uint32_t>(argc > 1 ? std::stoul(argv[1]) : 1000000);
+    const int rounds = argc > 2 ? std::stoi(argv[2]) : kDefaultRounds;
     try {
         bench::Folder folder("scan-copy");
         const auto source = folder / "mixed.mdb";
@@ -106,47 +108,46 @@ int main(int argc, char** argv) {
                     static_cast<double>(std::filesystem::file_size(narrowFile)) / 1e6,
                     bench::secondsSince(start));
         const std::string quoted = "'" + source.string() + "'";
+        const std::string startLoad = bench::loadText();
         const std::string tool = (bench::programFolder() / "corvanta-db").string();
 
-        // Rounds of the steps in turn, the best of each kept; mdb-export, the slow
-        // reference, runs once.
-        bench::Best scanBest, exportedBest, narrowBest, copyBest, plainBest;
-        for (int round = 0; round < kRounds; ++round) {
-            scanBest.add(bench::inChild([&] {
+        bench::Runs scan, exported, mdbExport, narrow, copy, plain;
+        for (int round = 0; round < rounds; ++round) {
+            scan.add(bench::inChild([&] {
                 if (scanAll(source, "Mixed") != rows) throw std::runtime_error("rows missing");
             }));
-            exportedBest.add(bench::inChild(
+            exported.add(bench::inChild(
                 [&] { bench::run("'" + tool + "' export " + quoted + " Mixed > /dev/null"); }));
-            narrowBest.add(bench::inChild([&] {
+            mdbExport.add(
+                bench::inChild([&] { bench::run("mdb-export " + quoted + " Mixed > /dev/null"); }));
+            narrow.add(bench::inChild([&] {
                 if (scanAll(narrowFile, "Narrow") != rows * 5ull) {
                     throw std::runtime_error("rows missing");
                 }
             }));
-            copyBest.add(bench::inChild([&] {
+            copy.add(bench::inChild([&] {
                 std::filesystem::remove(folder / "copy.mdb");
                 auto from = engine::Database::open(source);
                 auto to = engine::Database::create(folder / "copy.mdb", {});
                 engine::copyTable(*from, "Mixed", *to, "Mixed");
             }));
-            plainBest.add(bench::inChild([&] {
+            plain.add(bench::inChild([&] {
                 std::filesystem::remove(folder / "plain.mdb");
                 bench::run("cp " + quoted + " '" + (folder / "plain.mdb").string() +
                            "' && sync '" + (folder / "plain.mdb").string() + "'");
             }));
         }
-        auto mdbExport =
-            bench::inChild([&] { bench::run("mdb-export " + quoted + " Mixed > /dev/null"); });
-        const bench::Measure& scan = scanBest.measure;
-        const bench::Measure& exported = exportedBest.measure;
-        const bench::Measure& narrow = narrowBest.measure;
-        const bench::Measure& copy = copyBest.measure;
-        const bench::Measure& plain = plainBest.measure;
 
-        std::printf("load %s; least wall clock / processor time of %d runs, ratios likewise\n",
-                    bench::loadText().c_str(), kRounds);
-        auto line = [](const char* what, const bench::Measure& measure) {
-            std::printf("  %-28s %7.2f s / %7.2f s  %6.1f MB\n", what, measure.seconds,
-                        measure.cpuSeconds, measure.peakMegabytes);
+        std::printf(
+            "load %s at the start, %s at the end; %d rounds, each step once a round in "
+            "turn\n",
+            startLoad.c_str(), bench::loadText().c_str(), rounds);
+        std::printf("  %-28s %-26s %-26s %s\n", "step", "wall s, median (spread)", "processor s",
+                    "peak MB");
+        auto line = [](const char* what, const bench::Runs& runs) {
+            std::printf("  %-28s %-26s %-26s %6.1f\n", what,
+                        bench::spreadText(runs.wall, "%.2f").c_str(),
+                        bench::spreadText(runs.processor, "%.2f").c_str(), runs.peakMegabytes);
         };
         line("scan: engine, every value", scan);
         line("export: corvanta-db export", exported);
@@ -154,15 +155,28 @@ int main(int argc, char** argv) {
         line("narrow: 3-column scan", narrow);
         line("copy: make-table copy", copy);
         line("copy: cp + sync of the file", plain);
-        std::printf("export / scan          %6.2f / %6.2f   (goal <= 1.5)\n",
-                    exported.seconds / scan.seconds, exported.cpuSeconds / scan.cpuSeconds);
-        std::printf("mdb-export / export    %6.1f / %6.1f   (goal >= 10)\n",
-                    mdbExport.seconds / exported.seconds,
-                    mdbExport.cpuSeconds / exported.cpuSeconds);
-        std::printf("narrow M rows/s        %6.1f / %6.1f   (goal >= 10)\n",
-                    rows * 5.0 / narrow.seconds / 1e6, rows * 5.0 / narrow.cpuSeconds / 1e6);
-        std::printf("copy / (cp + sync)     %6.2f / %6.2f   (goal <= 2)\n",
-                    copy.seconds / plain.seconds, copy.cpuSeconds / plain.cpuSeconds);
+        std::printf("  %-28s %-26s %-26s %s\n", "ratio, median of the rounds", "wall", "processor",
+                    "goal");
+        auto ratio = [](const char* what, const bench::Runs& over, const bench::Runs& under,
+                        const char* goal) {
+            std::printf(
+                "  %-28s %-26s %-26s %s\n", what,
+                bench::spreadText(bench::pairedRatios(over.wall, under.wall), "%.2f").c_str(),
+                bench::spreadText(bench::pairedRatios(over.processor, under.processor), "%.2f")
+                    .c_str(),
+                goal);
+        };
+        ratio("export / scan", exported, scan, "<= 1.5 (wall)");
+        ratio("mdb-export / export", mdbExport, exported, ">= 10 (wall)");
+        ratio("copy / (cp + sync)", copy, plain, "<= 2 (wall)");
+        std::vector<double> wallRate, processorRate;
+        for (size_t run = 0; run < narrow.wall.size(); ++run) {
+            wallRate.push_back(rows * 5.0 / narrow.wall[run] / 1e6);
+            processorRate.push_back(rows * 5.0 / narrow.processor[run] / 1e6);
+        }
+        std::printf("  %-28s %-26s %-26s %s\n", "narrow scan, M rows/s",
+                    bench::spreadText(wallRate, "%.1f").c_str(),
+                    bench::spreadText(processorRate, "%.1f").c_str(), ">= 10 (wall)");
     } catch (const std::exception& error) {
         std::cerr << "table_scan_copy_bench: " << error.what() << '\n';
         return 1;
