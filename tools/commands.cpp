@@ -6,7 +6,11 @@
 #include "engine/table_copy.h"
 
 #include "csv_writer.h"
+#include "progress_line.h"
 #include "row_pipeline.h"
+
+#include <optional>
+#include <unistd.h>
 
 namespace tools {
 
@@ -99,8 +103,20 @@ int exportTable(const Arguments& arguments, std::ostream& out) {
     auto reader = database->readTable(arguments.positional[1]);
     std::vector<std::string> names;
     for (const auto& column : reader->definition().columns) names.push_back(column.name);
+    // Where the rows go to the screen, a progress line would only stand in their way.
+    const bool rowsOnScreen = ::isatty(STDOUT_FILENO) == 1;
+    ProgressLine progress(rowsOnScreen ? -1 : STDERR_FILENO,
+                          "exporting '" + arguments.positional[1] + "'",
+                          reader->definition().rowCount);
+    uint64_t read = 0;
     writeCsv(
-        names, [&](std::vector<engine::format::Value>& row) { return reader->next(row); }, out);
+        names,
+        [&](std::vector<engine::format::Value>& row) {
+            if (!reader->next(row)) return false;
+            progress.update(++read);
+            return true;
+        },
+        out);
     return 0;
 }
 
@@ -158,7 +174,15 @@ int copyTable(const Arguments& arguments, std::ostream&) {
         arguments.positional[2], {.password = arguments.destinationPassword.value_or(""),
                                   .mode = engine::AccessMode::ReadWrite});
     std::string newName = arguments.positional.size() == 4 ? arguments.positional[3] : table;
-    engine::copyTable(withinOneFile ? *destination : *source, table, *destination, newName);
+    std::optional<ProgressLine> progress;
+    engine::copyTable(withinOneFile ? *destination : *source, table, *destination, newName, {},
+                      [&](uint64_t rowsRead, uint64_t rowsInTable) {
+                          if (!progress) {
+                              progress.emplace(STDERR_FILENO, "copying '" + table + "'",
+                                               rowsInTable);
+                          }
+                          progress->update(rowsRead);
+                      });
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // its /proc/PID/cmdline while it waits for a password, and the terminal's echo while one is typed.
 #include "support/fixtures.h"
 #include "support/process.h"
+#include "support/pseudo_terminal.h"
 
 #include "commands.h"
 #include "password_input.h"
@@ -193,62 +194,14 @@ TEST_F(RunningTool, passwordsFromInputAndEnvironmentNeverReachTheProcessList) {
     EXPECT_EQ(refused.err.rfind("error ", 0), 0u) << refused.err;
 }
 
-// A pseudo-terminal: the test types on the controlling side, the tool reads the other side.
-class PseudoTerminal {
-public:
-    PseudoTerminal() {
-        m_controller = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (m_controller < 0 || grantpt(m_controller) != 0 || unlockpt(m_controller) != 0) {
-            throw std::runtime_error("no pseudo-terminal");
-        }
-        m_terminal = open(ptsname(m_controller), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (m_terminal < 0) throw std::runtime_error("cannot open the pseudo-terminal");
-    }
-    ~PseudoTerminal() {
-        close(m_terminal);
-        close(m_controller);
-    }
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-
-    int terminal() const { return m_terminal; }
-    bool echoes() const {
-        termios settings{};
-        tcgetattr(m_terminal, &settings);
-        return (settings.c_lflag & ECHO) != 0;
-    }
-    void type(const std::string& text) {
-        ASSERT_EQ(write(m_controller, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    }
-    // What the screen showed since the last call, read until it shows text or ten seconds pass.
-    std::string readUntil(const std::string& text) {
-        std::string shown;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (shown.find(text) == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline) {
-            pollfd ready{m_controller, POLLIN, 0};
-            if (poll(&ready, 1, 100) > 0) {
-                char buffer[256];
-                const ssize_t got = read(m_controller, buffer, sizeof buffer);
-                if (got > 0) shown.append(buffer, static_cast<size_t>(got));
-            }
-        }
-        return shown;
-    }
-
-private:
-    int m_controller = -1;
-    int m_terminal = -1;
-};
-
 TEST_F(RunningTool, onATerminalThePasswordIsAskedForAndTypedWithoutEcho) {
-    PseudoTerminal terminal;
+    support::PseudoTerminal terminal;
     ASSERT_TRUE(terminal.echoes());
     support::RunningProcess tables({tool(), "tables", source.string(), "-p", "-"},
                                    {.terminal = terminal.terminal()});
     EXPECT_NE(terminal.readUntil("Password: ").find("Password: "), std::string::npos);
     EXPECT_FALSE(terminal.echoes()) << "the echo is off while the password is typed";
-    terminal.type(std::string(kSourcePassword) + "\n");
+    ASSERT_TRUE(terminal.type(std::string(kSourcePassword) + "\n"));
     const auto listed = tables.finish();
     EXPECT_EQ(listed.exitCode, 0);
     EXPECT_TRUE(listed.out.ends_with("\nTABLE\tTides\n")) << listed.out;
