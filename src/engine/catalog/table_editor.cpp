@@ -47,45 +47,15 @@ void TableEditor::forEachRow(const std::function<void(const std::vector<format::
     while (scan.next(row)) visit(row);
 }
 
-void TableEditor::forEachRowWhere(
-    size_t position, const format::Value& value,
-    const std::function<void(const std::vector<format::Value>&)>& visit) {
+std::optional<std::vector<format::RowLocation>> TableEditor::rowsKeyedBy(
+    size_t position, const format::Value& value) {
     const auto& column = m_definition.columns.at(position);
     for (const auto& real : m_definition.realIndexes) {
         if (real.columns.empty() || real.columns.front().columnNumber != column.number ||
             !format::canEncodeIndex(m_definition, real, m_context.format.format)) {
             continue;
         }
-        // The entries whose key opens with the value's part.
-        format::RealIndex first = real;
-        first.columns.resize(1);
-        std::vector<format::Value> probe(m_definition.columns.size());
-        probe[position] = value;
-        std::vector<uint8_t> prefix;
-        format::encodeIndexKey(m_definition, first, probe, m_context.format.format, prefix);
-        format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
-        std::vector<format::Value> row;
-        for (const auto& entry :
-             format::readIndexEntries(m_context.pager, m_context.format, real,
-                                     m_definition.firstPage, prefix)) {
-            if (fetcher.fetch(entry.row, row) && row[position] == value) visit(row);
-        }
-        return;
-    }
-    forEachRow([&](const std::vector<format::Value>& row) {
-        if (row[position] == value) visit(row);
-    });
-}
-
-size_t TableEditor::removeWhereEqual(size_t position, const format::Value& value) {
-    const auto& column = m_definition.columns.at(position);
-    for (const auto& real : m_definition.realIndexes) {
-        if (real.columns.empty() || real.columns.front().columnNumber != column.number ||
-            !format::canEncodeIndex(m_definition, real, m_context.format.format)) {
-            continue;
-        }
-        // The entries whose key opens with the value's part; only the indexed columns and the
-        // compared one are decoded.
+        // The entries whose key opens with the value's part, where the engine knows that key.
         format::RealIndex first = real;
         first.columns.resize(1);
         std::vector<format::Value> probe(m_definition.columns.size());
@@ -93,26 +63,57 @@ size_t TableEditor::removeWhereEqual(size_t position, const format::Value& value
         if (format::indexKeyGap(m_definition, first, probe, m_context.format.format)) continue;
         std::vector<uint8_t> prefix;
         format::encodeIndexKey(m_definition, first, probe, m_context.format.format, prefix);
-        std::vector<bool> wanted = indexedColumns();
-        wanted[position] = true;
-        std::vector<std::pair<format::RowLocation, std::vector<format::Value>>> doomed;
-        format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
-        std::vector<format::Value> row;
+        std::vector<format::RowLocation> rows;
         for (const auto& entry : format::readIndexEntries(m_context.pager, m_context.format, real,
                                                           m_definition.firstPage, prefix)) {
-            if (fetcher.fetch(entry.row, wanted, row) && row[position] == value) {
-                doomed.emplace_back(entry.row, row);
-            }
+            rows.push_back(entry.row);
         }
-        for (const auto& [location, values] : doomed) {
-            format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
-            m_indexes->remove(values, location);
-            if (m_definition.rowCount > 0) --m_definition.rowCount;
-        }
-        return doomed.size();
+        return rows;
     }
-    return removeWhere(
-        [&](const std::vector<format::Value>& row) { return row[position] == value; }, {position});
+    return std::nullopt;
+}
+
+void TableEditor::forEachRowWhere(
+    size_t position, const format::Value& value,
+    const std::function<void(const std::vector<format::Value>&)>& visit) {
+    const auto keyed = rowsKeyedBy(position, value);
+    if (!keyed) {
+        forEachRow([&](const std::vector<format::Value>& row) {
+            if (row[position] == value) visit(row);
+        });
+        return;
+    }
+    format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
+    std::vector<format::Value> row;
+    for (const auto location : *keyed) {
+        if (fetcher.fetch(location, row) && row[position] == value) visit(row);
+    }
+}
+
+size_t TableEditor::removeWhereEqual(size_t position, const format::Value& value) {
+    const auto keyed = rowsKeyedBy(position, value);
+    if (!keyed) {
+        return removeWhere(
+            [&](const std::vector<format::Value>& row) { return row[position] == value; },
+            {position});
+    }
+    // Only the indexed columns and the compared one are decoded.
+    std::vector<bool> wanted = indexedColumns();
+    wanted[position] = true;
+    std::vector<std::pair<format::RowLocation, std::vector<format::Value>>> doomed;
+    format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
+    std::vector<format::Value> row;
+    for (const auto location : *keyed) {
+        if (fetcher.fetch(location, wanted, row) && row[position] == value) {
+            doomed.emplace_back(location, row);
+        }
+    }
+    for (const auto& [location, values] : doomed) {
+        format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
+        m_indexes->remove(values, location);
+        if (m_definition.rowCount > 0) --m_definition.rowCount;
+    }
+    return doomed.size();
 }
 
 std::vector<bool> TableEditor::indexedColumns() const {

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace engine::catalog {
 
@@ -44,6 +45,11 @@ public:
 private:
     // The columns some index of the table holds, by position.
     std::vector<bool> indexedColumns() const;
+    // The rows an index that starts with the column (by position) names under value's key: all
+    // rows that may hold value, and some that do not. nullopt when no such index can be searched
+    // for value.
+    std::optional<std::vector<format::RowLocation>> rowsKeyedBy(size_t position,
+                                                                const format::Value& value);
 
     const WriteContext& m_context;
     format::TableDefinition m_definition;

@@ -6,6 +6,7 @@
 #include "engine/format/table_scan.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 namespace engine::format {
@@ -30,6 +31,26 @@ std::vector<uint8_t> nullKeyOf(const TableDefinition& table, const RealIndex& re
     return key;
 }
 
+// Calls take with every live row and every index that keeps an entry for it: one whose keys the
+// engine encodes, unless the index leaves out rows whose indexed columns are all NULL and the
+// row is one.
+void forEachIndexedRow(storage::Pager& pager, const JetFormat& format, const TableDefinition& table,
+                       const std::function<void(size_t index, const std::vector<Value>& row,
+                                                RowLocation location)>& take) {
+    TableScan scan(pager, format, table);
+    std::vector<Value> row;
+    while (scan.next(row)) {
+        for (size_t index = 0; index < table.realIndexes.size(); ++index) {
+            const RealIndex& real = table.realIndexes[index];
+            if (!canEncodeIndex(table, real, format.format)) continue;
+            if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(table, real, row)) {
+                continue;
+            }
+            take(index, row, scan.location());
+        }
+    }
+}
+
 std::string indexName(const TableDefinition& table, const RealIndex& real) {
     for (const auto& logical : table.logicalIndexes) {
         if (logical.realIndexNumber == real.number) return logical.name;
@@ -43,18 +64,11 @@ std::vector<std::vector<IndexEntry>> indexEntriesFromRows(storage::Pager& pager,
                                                           const JetFormat& format,
                                                           const TableDefinition& table) {
     std::vector<std::vector<IndexEntry>> entries(table.realIndexes.size());
-    TableScan scan(pager, format, table);
-    std::vector<Value> row;
-    while (scan.next(row)) {
-        for (size_t index = 0; index < table.realIndexes.size(); ++index) {
-            const RealIndex& real = table.realIndexes[index];
-            if (!canEncodeIndex(table, real, format.format)) continue;
-            if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(table, real, row)) {
-                continue;
-            }
-            entries[index].push_back(entryOf(table, real, row, format.format, scan.location()));
-        }
-    }
+    forEachIndexedRow(pager, format, table,
+                      [&](size_t index, const std::vector<Value>& row, RowLocation location) {
+                          entries[index].push_back(entryOf(table, table.realIndexes[index], row,
+                                                           format.format, location));
+                      });
     for (auto& list : entries) std::sort(list.begin(), list.end());
     return entries;
 }
@@ -174,27 +188,17 @@ IndexFindings checkIndexes(storage::Pager& pager, const JetFormat& format,
     std::vector<std::vector<Expected>> expected(table.realIndexes.size());
     std::vector<size_t> unknown(table.realIndexes.size(), 0);
     std::vector<std::string> gaps(table.realIndexes.size());
-    {
-        TableScan scan(pager, format, table);
-        std::vector<Value> row;
-        while (scan.next(row)) {
-            for (size_t index = 0; index < table.realIndexes.size(); ++index) {
-                const RealIndex& real = table.realIndexes[index];
-                if (!canEncodeIndex(table, real, format.format)) continue;
-                if ((real.flags & index_flags::kIgnoreNulls) &&
-                    allIndexColumnsNull(table, real, row)) {
-                    continue;
-                }
-                Expected entry{scan.location(), std::nullopt};
-                if (auto gap = indexKeyGap(table, real, row, format.format)) {
-                    if (unknown[index]++ == 0) gaps[index] = *gap;
-                } else {
-                    entry.key = entryOf(table, real, row, format.format, scan.location()).key;
-                }
-                expected[index].push_back(std::move(entry));
-            }
-        }
-    }
+    forEachIndexedRow(pager, format, table,
+                      [&](size_t index, const std::vector<Value>& row, RowLocation location) {
+                          const RealIndex& real = table.realIndexes[index];
+                          Expected entry{location, std::nullopt};
+                          if (auto gap = indexKeyGap(table, real, row, format.format)) {
+                              if (unknown[index]++ == 0) gaps[index] = *gap;
+                          } else {
+                              entry.key = entryOf(table, real, row, format.format, location).key;
+                          }
+                          expected[index].push_back(std::move(entry));
+                      });
     for (size_t index = 0; index < table.realIndexes.size(); ++index) {
         const RealIndex& real = table.realIndexes[index];
         std::string name = "index '" + indexName(table, real) + "'";
