@@ -93,8 +93,8 @@ IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumb
 // Reads the index page at number as readIndexPage does, for a search that starts at from: the
 // page keeps only the last entry that sorts before from (if any), then the first that does not
 // and, in a leaf, the entries after it up to and including the first whose key more refuses.
-// The entries before are checked but not copied, those after not read, so a search costs
-// little on a full page.
+// Every entry's bounds are checked as readIndexPage checks them, but the search compares only a
+// few entries (it halves) and copies only those it keeps, so it costs little on a full page.
 struct IndexPageSearch {
     IndexPage page;
     size_t firstSlot = 0;  // where page.entries.front() stands among all the page's entries
