@@ -16,27 +16,6 @@ namespace engine::format {
 
 namespace {
 
-// Writes one code point as UTF-8 at out, returning the position after it. Out must have room
-// for four bytes.
-inline char* putUtf8(char* out, char32_t c) {
-    if (c < 0x80) {
-        *out++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (c >> 6));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (c >> 12));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (c >> 18));
-        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
 // How many of the bytes, from the first, are plain ASCII other than 0 (a compressed text's mode
 // switch): eight bytes at a time, then one at a time from the word that holds the first other
 // byte. A byte's top bit is set when it is 0x80 or above, and the top bit of the byte minus one
@@ -93,17 +72,17 @@ char* putUtf16(char* out, const uint8_t* bytes, size_t units) {
             *out++ = static_cast<char>(unit);
             continue;
         }
-        if (unit >= 0xD800 && unit <= 0xDFFF) {
+        if (storage::isSurrogate(unit)) {
             char32_t low =
                 index + 1 < units ? bytes[2 * index + 2] | (bytes[2 * index + 3] << 8) : 0;
-            if (unit <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
-                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            if (storage::isHighSurrogate(unit) && storage::isLowSurrogate(low)) {
+                unit = storage::joinSurrogates(unit, low);
                 ++index;
             } else {
-                unit = 0xFFFD;
+                unit = storage::kReplacementCharacter;
             }
         }
-        out = putUtf8(out, unit);
+        out = storage::putUtf8(out, unit);
     }
     return out;
 }
@@ -158,7 +137,7 @@ void decodeText(storage::Bytes bytes, bool jet3, uint16_t codePage, std::string&
                 const size_t end =
                     index + plainAsciiLength(bytes.data() + index, bytes.size() - index);
                 if (end == index) {
-                    out = putUtf8(out, bytes[index++]);
+                    out = storage::putUtf8(out, bytes[index++]);
                 } else {
                     std::memcpy(out, bytes.data() + index, end - index);
                     out += end - index;
@@ -239,9 +218,9 @@ bool encodeText(std::string_view text, bool jet3, uint16_t codePage, bool compre
         }
         char32_t c = storage::nextCodePoint(text, index);
         if (c >= 0x10000) {
-            c -= 0x10000;
-            char16_t high = static_cast<char16_t>(0xD800 | (c >> 10));
-            char16_t low = static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+            char16_t high = 0;
+            char16_t low = 0;
+            storage::splitSurrogates(c, high, low);
             out[at++] = static_cast<uint8_t>(high);
             out[at++] = static_cast<uint8_t>(high >> 8);
             out[at++] = static_cast<uint8_t>(low);

@@ -3,6 +3,7 @@
 #include "engine/error.h"
 #include "engine/format/locale_sort_tables.h"
 #include "engine/format/sort_order_tables.h"
+#include "engine/storage/base64.h"
 #include "engine/storage/unicode.h"
 
 #include <algorithm>
@@ -62,36 +63,16 @@ constexpr char16_t kLowSurrogateFirst = 0xDC00;
 constexpr char16_t kSurrogateLast = 0xDFFF;
 constexpr uint8_t kSurrogateExtra = 0x3F;
 
-std::vector<uint8_t> decodeBase64(const char* const* pieces) {
-    auto value = [](char c) -> int {
-        if (c >= 'A' && c <= 'Z') return c - 'A';
-        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-        if (c >= '0' && c <= '9') return c - '0' + 52;
-        if (c == '+') return 62;
-        if (c == '/') return 63;
-        return -1;
-    };
-    std::vector<uint8_t> out;
-    uint32_t bits = 0;
-    int count = 0;
-    for (; *pieces; ++pieces) {
-        for (const char* c = *pieces; *c; ++c) {
-            int v = value(*c);
-            if (v < 0) continue;
-            bits = ((bits << 6) | static_cast<uint32_t>(v)) & 0xFFFFFF;
-            count += 6;
-            if (count >= 8) {
-                count -= 8;
-                out.push_back(static_cast<uint8_t>(bits >> count));
-            }
-        }
-    }
-    return out;
+// The program's bytes: its pieces joined, as base64.
+std::vector<uint8_t> programBytes(const char* const* pieces) {
+    std::string text;
+    for (; *pieces; ++pieces) text += *pieces;
+    return *storage::decodeBase64(text, storage::Base64Input::SkipOthers);
 }
 
 // Unpacks a table program into one code per character (surrogates excluded from the count).
 CodeTable unpack(const char* const* packed, size_t characters) {
-    std::vector<uint8_t> program = decodeBase64(packed);
+    std::vector<uint8_t> program = programBytes(packed);
     CodeTable table;
     table.codes.reserve(characters);
     size_t at = 0;

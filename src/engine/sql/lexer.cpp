@@ -1,5 +1,7 @@
 #include "engine/sql/lexer.h"
 
+#include "engine/storage/unicode.h"
+
 namespace engine::sql {
 namespace {
 
@@ -40,36 +42,6 @@ bool sameWord(std::string_view text, std::string_view upperWord) {
     return true;
 }
 
-size_t decodeUtf8(std::string_view text, size_t pos, char32_t& codePoint) {
-    const auto byteAt = [&](size_t index) { return static_cast<unsigned char>(text[index]); };
-    const unsigned char lead = byteAt(pos);
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    }
-    size_t length = 0;
-    char32_t value = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, value = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, value = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, value = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (text.size() - pos < length) return 0;
-    for (size_t i = 1; i < length; ++i) {
-        const unsigned char next = byteAt(pos + i);
-        if ((next & 0xC0) != 0x80) return 0;
-        value = (value << 6) | (next & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-    codePoint = value;
-    return length;
-}
-
 Token Lexer::make(TokenKind kind, size_t start, std::string value) {
     Token token;
     token.kind = kind;
@@ -100,7 +72,7 @@ Token Lexer::next() {
         return invalid(LexProblem::ControlCharacter, start, 1);
     }
     char32_t codePoint = 0;
-    const size_t width = decodeUtf8(m_text, m_pos, codePoint);
+    const size_t width = storage::decodeUtf8(m_text, m_pos, codePoint);
     if (width == 0) return invalid(LexProblem::NotUtf8, start, 1);
     if (isWordStart(codePoint)) return readWord();
     if (isDigit(c) || (c == '.' && m_pos + 1 < m_text.size() && isDigit(m_text[m_pos + 1]))) {
@@ -162,7 +134,7 @@ Token Lexer::readWord() {
     const size_t start = m_pos;
     while (m_pos < m_text.size()) {
         char32_t codePoint = 0;
-        const size_t width = decodeUtf8(m_text, m_pos, codePoint);
+        const size_t width = storage::decodeUtf8(m_text, m_pos, codePoint);
         if (width == 0 || !isWordCharacter(codePoint)) break;
         m_pos += width;
     }
@@ -191,7 +163,7 @@ Token Lexer::readNumber() {
     }
     if (m_pos < m_text.size()) {
         char32_t codePoint = 0;
-        if (decodeUtf8(m_text, m_pos, codePoint) != 0 && isWordCharacter(codePoint)) {
+        if (storage::decodeUtf8(m_text, m_pos, codePoint) != 0 && isWordCharacter(codePoint)) {
             return invalid(LexProblem::DigitStartsName, start, m_pos - start + 1);
         }
     }
@@ -217,7 +189,7 @@ Token Lexer::readQuoted(TokenKind kind, char close, LexProblem unclosed) {
             return invalid(LexProblem::ControlCharacter, m_pos, 1);
         }
         char32_t codePoint = 0;
-        const size_t width = decodeUtf8(m_text, m_pos, codePoint);
+        const size_t width = storage::decodeUtf8(m_text, m_pos, codePoint);
         if (width == 0) return invalid(LexProblem::NotUtf8, m_pos, 1);
         value.append(m_text.substr(m_pos, width));
         m_pos += width;

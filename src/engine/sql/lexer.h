@@ -98,8 +98,4 @@ private:
 // Whether text equals upperWord with ASCII letters compared without regard to case.
 bool sameWord(std::string_view text, std::string_view upperWord);
 
-// The length of the UTF-8 sequence at text[pos] and its code point, or 0 when the bytes there
-// are not well-formed UTF-8 (overlong forms, surrogates and values past U+10FFFF included).
-size_t decodeUtf8(std::string_view text, size_t pos, char32_t& codePoint);
-
 }  // namespace engine::sql

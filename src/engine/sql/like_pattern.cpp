@@ -13,7 +13,7 @@ std::u32string foldedCharacters(std::string_view text) {
     std::u32string characters;
     for (size_t pos = 0; pos < text.size();) {
         char32_t character = 0;
-        const size_t length = decodeUtf8(text, pos, character);
+        const size_t length = storage::decodeUtf8(text, pos, character);
         characters.push_back(length == 0 ? U'\uFFFD' : storage::foldCase(character));
         pos += length == 0 ? 1 : length;
     }

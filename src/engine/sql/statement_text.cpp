@@ -1,6 +1,7 @@
 #include "engine/sql/statement_text.h"
 
 #include "engine/sql/lexer.h"
+#include "engine/storage/unicode.h"
 
 #include <algorithm>
 #include <array>
@@ -46,7 +47,7 @@ std::optional<std::string> StatementText::quoted(size_t offset, size_t length) c
     size_t characters = 0;
     while (pos < end && characters < kMaxShownCharacters) {
         char32_t codePoint = 0;
-        const size_t width = decodeUtf8(m_text, pos, codePoint);
+        const size_t width = storage::decodeUtf8(m_text, pos, codePoint);
         if (width == 0 || pos + width > end) {
             shown += '?';  // a byte that is not UTF-8 text, or a character cut by the clip
             pos += 1;
@@ -74,7 +75,7 @@ std::string StatementText::position(size_t offset) const {
     size_t pos = 0;
     while (pos < offset && pos < m_text.size()) {
         char32_t codePoint = 0;
-        const size_t width = decodeUtf8(m_text, pos, codePoint);
+        const size_t width = storage::decodeUtf8(m_text, pos, codePoint);
         pos += width == 0 ? 1 : width;
         ++characters;
     }

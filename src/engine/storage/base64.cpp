@@ -1,6 +1,7 @@
 #include "engine/storage/base64.h"
 
 #include <algorithm>
+#include <iterator>
 #include <openssl/evp.h>
 
 namespace engine::storage {
@@ -22,7 +23,16 @@ std::string encodeBase64(Bytes bytes) {
     return text;
 }
 
-std::optional<std::vector<uint8_t>> decodeBase64(std::string_view text) {
+std::optional<std::vector<uint8_t>> decodeBase64(std::string_view text, Base64Input input) {
+    if (input == Base64Input::SkipOthers) {
+        std::string kept;
+        kept.reserve(text.size() + 3);
+        std::copy_if(text.begin(), text.end(), std::back_inserter(kept), isBase64Character);
+        // One character left over holds no whole byte; two or three are padded as written.
+        if (kept.size() % 4 == 1) kept.pop_back();
+        while (kept.size() % 4 != 0) kept += '=';
+        return decodeBase64(kept, Base64Input::Strict);
+    }
     if (text.size() % 4 != 0) return std::nullopt;
     size_t padding = 0;
     while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') {

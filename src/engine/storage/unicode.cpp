@@ -10,8 +10,6 @@ namespace engine::storage {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-
 // Windows-1252 bytes 0x80-0x9F; the rest of the code page equals Latin-1. The five bytes the
 // code page leaves undefined map to the control characters of the same number, as Windows
 // converts them, so every byte survives a round trip.
@@ -19,34 +17,6 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// Decodes one code point from text at index, advancing index; malformed bytes give U+FFFD.
-char32_t nextUtf8(std::string_view text, size_t& index) {
-    auto byte = static_cast<uint8_t>(text[index++]);
-    if (byte < 0x80) return byte;
-    int extra = 0;
-    char32_t value = 0;
-    char32_t minimum = 0;
-    if ((byte & 0xE0) == 0xC0) {
-        extra = 1, value = byte & 0x1F, minimum = 0x80;
-    } else if ((byte & 0xF0) == 0xE0) {
-        extra = 2, value = byte & 0x0F, minimum = 0x800;
-    } else if ((byte & 0xF8) == 0xF0) {
-        extra = 3, value = byte & 0x07, minimum = 0x10000;
-    } else {
-        return kReplacement;
-    }
-    for (int count = 0; count < extra; ++count) {
-        if (index >= text.size() || (static_cast<uint8_t>(text[index]) & 0xC0) != 0x80) {
-            return kReplacement;
-        }
-        value = (value << 6) | (static_cast<uint8_t>(text[index++]) & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return kReplacement;
-    }
-    return value;
-}
 
 // Converts input between two encodings through iconv. A byte sequence the target lacks becomes
 // '?', unless failed is given: then the conversion stops there and failed holds the offset of the
@@ -99,27 +69,59 @@ std::optional<char> cp1252Byte(char32_t value) {
 
 }  // namespace
 
-char32_t nextCodePoint(std::string_view text, size_t& index) { return nextUtf8(text, index); }
+size_t decodeUtf8(std::string_view text, size_t pos, char32_t& codePoint) {
+    const auto lead = static_cast<uint8_t>(text[pos]);
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
+    size_t length = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, value = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, value = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, value = lead & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() - pos < length) return 0;
+    for (size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<uint8_t>(text[pos + i]);
+        if ((next & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (next & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || isSurrogate(value)) return 0;
+    codePoint = value;
+    return length;
+}
+
+char32_t nextCodePoint(std::string_view text, size_t& index) {
+    char32_t codePoint = 0;
+    if (const size_t length = decodeUtf8(text, index, codePoint); length != 0) {
+        index += length;
+        return codePoint;
+    }
+    // Skip the lead byte and as many continuation bytes as it announces that follow it.
+    const auto lead = static_cast<uint8_t>(text[index++]);
+    const size_t extra = (lead & 0xE0) == 0xC0   ? 1
+                         : (lead & 0xF0) == 0xE0 ? 2
+                         : (lead & 0xF8) == 0xF0 ? 3
+                                                 : 0;
+    for (size_t count = 0;
+         count < extra && index < text.size() && (static_cast<uint8_t>(text[index]) & 0xC0) == 0x80;
+         ++count) {
+        ++index;
+    }
+    return kReplacementCharacter;
+}
 
 void appendUtf8(std::string& out, char32_t codePoint) {
-    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-        codePoint = kReplacement;
-    }
-    if (codePoint < 0x80) {
-        out += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        out += static_cast<char>(0xC0 | (codePoint >> 6));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        out += static_cast<char>(0xE0 | (codePoint >> 12));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (codePoint >> 18));
-        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
+    if (codePoint > 0x10FFFF || isSurrogate(codePoint)) codePoint = kReplacementCharacter;
+    char bytes[4];
+    out.append(bytes, static_cast<size_t>(putUtf8(bytes, codePoint) - bytes));
 }
 
 std::u16string utf8ToUtf16(std::string_view text) {
@@ -127,11 +129,13 @@ std::u16string utf8ToUtf16(std::string_view text) {
     out.reserve(text.size());
     size_t index = 0;
     while (index < text.size()) {
-        char32_t value = nextUtf8(text, index);
+        const char32_t value = nextCodePoint(text, index);
         if (value >= 0x10000) {
-            value -= 0x10000;
-            out += static_cast<char16_t>(0xD800 | (value >> 10));
-            out += static_cast<char16_t>(0xDC00 | (value & 0x3FF));
+            char16_t high = 0;
+            char16_t low = 0;
+            splitSurrogates(value, high, low);
+            out += high;
+            out += low;
         } else {
             out += static_cast<char16_t>(value);
         }
@@ -144,9 +148,8 @@ std::string utf16ToUtf8(std::u16string_view text) {
     out.reserve(text.size());
     for (size_t index = 0; index < text.size(); ++index) {
         char32_t unit = text[index];
-        if (unit >= 0xD800 && unit <= 0xDBFF && index + 1 < text.size() &&
-            text[index + 1] >= 0xDC00 && text[index + 1] <= 0xDFFF) {
-            unit = 0x10000 + ((unit - 0xD800) << 10) + (text[index + 1] - 0xDC00);
+        if (isHighSurrogate(unit) && index + 1 < text.size() && isLowSurrogate(text[index + 1])) {
+            unit = joinSurrogates(unit, text[index + 1]);
             ++index;
         }
         appendUtf8(out, unit);
@@ -179,7 +182,8 @@ bool equalsIgnoringCase(std::string_view left, std::string_view right) {
     size_t leftIndex = 0;
     size_t rightIndex = 0;
     while (leftIndex < left.size() && rightIndex < right.size()) {
-        if (foldCase(nextUtf8(left, leftIndex)) != foldCase(nextUtf8(right, rightIndex))) {
+        if (foldCase(nextCodePoint(left, leftIndex)) !=
+            foldCase(nextCodePoint(right, rightIndex))) {
             return false;
         }
     }
@@ -190,7 +194,7 @@ std::string foldedCase(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     size_t index = 0;
-    while (index < text.size()) appendUtf8(out, foldCase(nextUtf8(text, index)));
+    while (index < text.size()) appendUtf8(out, foldCase(nextCodePoint(text, index)));
     return out;
 }
 
@@ -215,7 +219,7 @@ std::string utf8ToCodePage(std::string_view text, uint16_t codePage) {
     }
     std::string out;
     size_t index = 0;
-    while (index < text.size()) out += cp1252Byte(nextUtf8(text, index)).value_or('?');
+    while (index < text.size()) out += cp1252Byte(nextCodePoint(text, index)).value_or('?');
     return out;
 }
 
@@ -226,14 +230,14 @@ std::optional<std::string> utf8ToCodePageExactly(std::string_view text, uint16_t
         std::string out = iconvConvert(text, "UTF-8", "CP" + std::to_string(codePage), &failed);
         if (!failed) return out;
         size_t at = *failed;
-        missing = at < text.size() ? nextUtf8(text, at) : kReplacement;
+        missing = at < text.size() ? nextCodePoint(text, at) : kReplacementCharacter;
         return std::nullopt;
     }
     std::string out;
     out.reserve(text.size());
     size_t index = 0;
     while (index < text.size()) {
-        char32_t value = nextUtf8(text, index);
+        char32_t value = nextCodePoint(text, index);
         auto byte = cp1252Byte(value);
         if (!byte) {
             missing = value;

@@ -10,12 +10,60 @@
 
 namespace engine::storage {
 
-std::u16string utf8ToUtf16(std::string_view text);
-// Decodes the code point at index (advancing it); malformed bytes give U+FFFD.
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// The length of the UTF-8 sequence at text[pos] and its code point, or 0 when the bytes there
+// are not well-formed UTF-8 (overlong forms, surrogates, values past U+10FFFF and sequences cut
+// short included). The strict form, for callers that report malformed text.
+// REQUIRES: pos < text.size().
+size_t decodeUtf8(std::string_view text, size_t pos, char32_t& codePoint);
+// Decodes the code point at index (advancing it); malformed bytes give U+FFFD, and the lead
+// byte with the continuation bytes that follow it count as one malformed character.
 // REQUIRES: index < text.size().
 char32_t nextCodePoint(std::string_view text, size_t& index);
-std::string utf16ToUtf8(std::u16string_view text);
+
+// Writes one code point as UTF-8 at out, returning the position after it; out must have room
+// for four bytes. REQUIRES: codePoint is a Unicode scalar value (no surrogate, <= U+10FFFF).
+inline char* putUtf8(char* out, char32_t codePoint) {
+    if (codePoint < 0x80) {
+        *out++ = static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (codePoint >> 6));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (codePoint >> 12));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (codePoint >> 18));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+    return out;
+}
+// Appends the code point as UTF-8; a surrogate or a value past U+10FFFF becomes U+FFFD.
 void appendUtf8(std::string& out, char32_t codePoint);
+
+// UTF-16 surrogate pairs: a code point from U+10000 up is stored as a high unit
+// (D800-DBFF) followed by a low one (DC00-DFFF).
+inline bool isHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+inline bool isLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+inline bool isSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+// REQUIRES: isHighSurrogate(high) && isLowSurrogate(low).
+inline char32_t joinSurrogates(char32_t high, char32_t low) {
+    return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+}
+// The two units of a code point from U+10000 up. REQUIRES: 0x10000 <= codePoint <= 0x10FFFF.
+inline void splitSurrogates(char32_t codePoint, char16_t& high, char16_t& low) {
+    codePoint -= 0x10000;
+    high = static_cast<char16_t>(0xD800 | (codePoint >> 10));
+    low = static_cast<char16_t>(0xDC00 | (codePoint & 0x3FF));
+}
+
+std::u16string utf8ToUtf16(std::string_view text);
+// A lone surrogate becomes U+FFFD.
+std::string utf16ToUtf8(std::u16string_view text);
 
 // Simple case folding of one code point (Latin, Greek, Cyrillic, Armenian and the full-width
 // Latin letters), as the engine's name comparisons need it.

@@ -141,23 +141,6 @@ TEST(Lexer, reportsWhatItCannotRead) {
     EXPECT_EQ(kindsOf("a @ b c").size(), 3u);
 }
 
-TEST(Lexer, decodesOnlyWellFormedUtf8) {
-    char32_t codePoint = 0;
-    EXPECT_EQ(decodeUtf8("A", 0, codePoint), 1u);
-    EXPECT_EQ(codePoint, U'A');
-    EXPECT_EQ(decodeUtf8("\xc3\xa9", 0, codePoint), 2u);
-    EXPECT_EQ(codePoint, U'é');
-    EXPECT_EQ(decodeUtf8("\xe2\x98\x95", 0, codePoint), 3u);
-    EXPECT_EQ(codePoint, U'\u2615');
-    EXPECT_EQ(decodeUtf8("\xf0\x9f\x98\x80", 0, codePoint), 4u);
-    EXPECT_EQ(codePoint, U'\U0001F600');
-    for (std::string_view bad :
-         {"\x80", "\xc3", "\xc3(", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80",
-          "\xf8\x88\x80\x80\x80", "\xf0\x9f\x98"}) {
-        EXPECT_EQ(decodeUtf8(bad, 0, codePoint), 0u) << testing::PrintToString(bad);
-    }
-}
-
 TEST(Lexer, comparesWordsWithoutCase) {
     EXPECT_TRUE(sameWord("select", "SELECT"));
     EXPECT_TRUE(sameWord("SeLeCt", "SELECT"));
