@@ -1,20 +1,11 @@
 #include "ado/connection_string.h"
 
 #include "ado/com_error.h"
+#include "engine/sql/keyword_parts.h"
 
 namespace ado {
 
 namespace {
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 [[noreturn]] void malformed(const std::string& why) {
     throw ComError(error_number::kBadConnectionString,
@@ -23,35 +14,18 @@ char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
 
 }  // namespace
 
-bool sameKeyword(std::string_view left, std::string_view right) {
-    if (left.size() != right.size()) return false;
-    for (size_t index = 0; index < left.size(); ++index) {
-        if (lower(left[index]) != lower(right[index])) return false;
-    }
-    return true;
-}
-
 ConnectionString ConnectionString::parse(std::string_view text) {
     ConnectionString result;
-    size_t partNumber = 0;
-    while (!text.empty()) {
-        const size_t end = text.find(';');
-        const std::string_view part = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        ++partNumber;
-        if (trimmed(part).empty()) continue;
-
-        const size_t equals = part.find('=');
-        const std::string_view keyword =
-            trimmed(equals == std::string_view::npos ? part : part.substr(0, equals));
-        if (equals == std::string_view::npos || keyword.empty()) {
-            malformed("part " + std::to_string(partNumber) + " is not of the form KEYWORD=value.");
+    for (const engine::sql::KeywordPart& part : engine::sql::splitKeywordParts(text)) {
+        if (!part.wellFormed()) {
+            malformed("part " + std::to_string(part.number) + " is not of the form KEYWORD=value.");
         }
-        if (result.find(keyword)) {
-            malformed("part " + std::to_string(partNumber) +
+        if (result.find(part.keyword(text))) {
+            malformed("part " + std::to_string(part.number) +
                       " gives a keyword that an earlier part gave already.");
         }
-        result.m_properties.push_back({std::string(keyword), std::string(part.substr(equals + 1))});
+        result.m_properties.push_back(
+            {std::string(part.keyword(text)), std::string(part.value(text))});
     }
     return result;
 }

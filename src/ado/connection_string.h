@@ -15,6 +15,8 @@
 // kept for the provider to judge (the providers refuse them).
 #pragma once
 
+#include "engine/sql/keyword_parts.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +43,6 @@ private:
 };
 
 // Whether two keywords are equal when ASCII letter case is ignored.
-bool sameKeyword(std::string_view left, std::string_view right);
+using engine::sql::sameKeyword;
 
 }  // namespace ado

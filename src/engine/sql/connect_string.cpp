@@ -1,8 +1,10 @@
 #include "engine/sql/connect_string.h"
 
+#include "engine/sql/keyword_parts.h"
 #include "engine/sql/lexer.h"
 #include "engine/sql/syntax_error.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -27,7 +29,7 @@ ExternalDatabase readConnectString(std::string_view content, size_t contentOffse
     };
 
     size_t partEnd = content.find(';');
-    const auto [kindBegin, kindEnd] = trimmed(content, 0, partEnd);
+    const auto [kindBegin, kindEnd] = trimmed(content, 0, std::min(partEnd, content.size()));
     const std::string_view kind = content.substr(kindBegin, kindEnd - kindBegin);
     if (!kind.empty() && !sameWord(kind, "MS ACCESS")) {
         throwSyntaxError(ErrorCode::IsamNotFound, "The connect string names the database kind " +
@@ -37,40 +39,36 @@ ExternalDatabase readConnectString(std::string_view content, size_t contentOffse
 
     std::optional<std::string> path;
     std::optional<std::string> password;
-    while (partEnd != std::string_view::npos) {
-        const size_t partBegin = partEnd + 1;
-        partEnd = content.find(';', partBegin);
-        const size_t end = partEnd == std::string_view::npos ? content.size() : partEnd;
-        const auto [begin, trimmedEnd] = trimmed(content, partBegin, end);
-        if (begin == trimmedEnd) continue;
-
-        const size_t equals = content.find('=', begin);
-        const auto [keyBegin, keyEnd] =
-            trimmed(content, begin, equals < trimmedEnd ? equals : trimmedEnd);
-        if (equals >= trimmedEnd || keyBegin == keyEnd) {
-            throwSyntaxError(ErrorCode::SyntaxError, "The connect string part " +
-                                                         describe(begin, trimmedEnd) +
-                                                         " is not of the form KEYWORD=value.");
+    if (partEnd != std::string_view::npos) {
+        const size_t offset = partEnd + 1;
+        const std::string_view parts = content.substr(offset);
+        for (const KeywordPart& part : splitKeywordParts(parts)) {
+            if (!part.wellFormed()) {
+                throwSyntaxError(ErrorCode::SyntaxError,
+                                 "The connect string part " +
+                                     describe(offset + part.begin, offset + part.end) +
+                                     " is not of the form KEYWORD=value.");
+            }
+            const std::string_view keyword = part.keyword(parts);
+            std::optional<std::string>* slot = nullptr;
+            if (sameKeyword(keyword, "DATABASE")) {
+                slot = &path;
+            } else if (sameKeyword(keyword, "PWD")) {
+                slot = &password;
+            } else {
+                throwSyntaxError(
+                    ErrorCode::SyntaxError,
+                    "The connect string keyword " +
+                        describe(offset + part.keywordBegin, offset + part.keywordEnd) +
+                        " is unknown; only DATABASE and PWD are understood.");
+            }
+            if (slot->has_value()) {
+                throwSyntaxError(ErrorCode::SyntaxError,
+                                 "The connect string gives " +
+                                     std::string(slot == &path ? "DATABASE" : "PWD") + " twice.");
+            }
+            *slot = std::string(part.value(parts));
         }
-        const std::string_view keyword = content.substr(keyBegin, keyEnd - keyBegin);
-        // The value runs verbatim from after the "=" to the ";" or the end: blanks included.
-        std::string value(content.substr(equals + 1, end - equals - 1));
-        std::optional<std::string>* slot = nullptr;
-        if (sameWord(keyword, "DATABASE")) {
-            slot = &path;
-        } else if (sameWord(keyword, "PWD")) {
-            slot = &password;
-        } else {
-            throwSyntaxError(ErrorCode::SyntaxError,
-                             "The connect string keyword " + describe(keyBegin, keyEnd) +
-                                 " is unknown; only DATABASE and PWD are understood.");
-        }
-        if (slot->has_value()) {
-            throwSyntaxError(ErrorCode::SyntaxError,
-                             "The connect string gives " +
-                                 std::string(slot == &path ? "DATABASE" : "PWD") + " twice.");
-        }
-        *slot = std::move(value);
     }
 
     if (!path || path->empty()) {
