@@ -20,13 +20,6 @@ std::vector<uint8_t> rowOf(const DataPageView& view, uint16_t row) {
     return {bytes.begin(), bytes.end()};
 }
 
-uint64_t pagesPerBitmap(const JetFormat& format) {
-    return (format.pageSize - kBitmapPageHeaderSize) * 8ull;
-}
-
-// Whether a reference map's slot, as stored, points to a bitmap page (usage_map.h).
-bool hasBitmap(PageNumber stored) { return stored != 0 && (stored & 0x80000000u) == 0; }
-
 }  // namespace
 
 bool PageAllocator::test(const Bits& bits, PageNumber page) {
@@ -54,13 +47,11 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
     }
     std::vector<uint8_t> row = rowOf(page, 0);
     auto mark = [&](storage::Bytes bitmap, uint64_t first) {
-        for (size_t index = 0; index < bitmap.size(); ++index) {
-            for (uint8_t byte = bitmap[index]; byte != 0; byte &= static_cast<uint8_t>(byte - 1)) {
-                uint64_t number = first + index * 8 + static_cast<uint64_t>(__builtin_ctz(byte));
-                if (number >= m_pageCountAtStart) return;
-                m_free[number / 64] |= 1ull << (number % 64);
-            }
-        }
+        forEachSetPageBit(bitmap, first, [&](uint64_t number) {
+            if (number >= m_pageCountAtStart) return false;
+            m_free[number / 64] |= 1ull << (number % 64);
+            return true;
+        });
     };
     // Pages past the end that the map calls in use: a healthy file's map calls them free, so
     // such a bit tells of a file cut short or a damaged map, and the take check must see the
@@ -70,37 +61,31 @@ PageAllocator::PageAllocator(storage::Pager& pager, const JetFormat& format)
         const uint64_t end = std::min<uint64_t>(first + bitmap.size() * 8, largestFile);
         for (uint64_t number = std::max<uint64_t>(first, m_pageCountAtStart); number < end;
              ++number) {
-            const uint64_t bit = number - first;
-            if ((bitmap[bit / 8] >> (bit % 8)) & 1) continue;
+            if (testPageBit(bitmap, number - first)) continue;
             if (number / 64 >= m_inUsePastEnd.size()) m_inUsePastEnd.resize(number / 64 + 1, 0);
             m_inUsePastEnd[number / 64] |= 1ull << (number % 64);
         }
     };
-    if (row.size() >= kInlineMapHeaderSize && row[0] == kInlineMap) {
-        m_inlineBitmapBytes = row.size() - kInlineMapHeaderSize;
-        mark(storage::Bytes(row).subspan(kInlineMapHeaderSize), readU32LE(row, 1));
-        markPastEnd(storage::Bytes(row).subspan(kInlineMapHeaderSize), readU32LE(row, 1));
-    } else if (!row.empty() && row[0] == kReferenceMap) {
-        for (size_t slot = 0; 1 + slot * 4 + 4 <= row.size(); ++slot) {
-            // Kept as stored: a slot that points to no page is written back as it was.
-            m_bitmapPages.push_back(readU32LE(row, 1 + slot * 4));
-            const PageNumber bitmapPage = referenceMapBitmap(row, slot);
-            if (bitmapPage == 0) continue;
-            storage::PageRef bitmap;
-            if (bitmapPage > kGlobalMapPage && bitmapPage < m_pageCountAtStart) {
-                bitmap = pager.read(bitmapPage);
-            }
-            if (!bitmap || (*bitmap)[0] != kBitmapPageType) {
+    const bool inlineForm = row.size() >= kInlineMapHeaderSize && row[0] == kInlineMap;
+    if (!inlineForm && (row.empty() || row[0] != kReferenceMap)) {
+        damaged(kGlobalMapPage, "has an unknown form");
+    }
+    if (inlineForm) m_inlineBitmapBytes = row.size() - kInlineMapHeaderSize;
+    // Slots are kept as stored: one that points to no page is written back as it was.
+    for (size_t slot = 0; !inlineForm && 1 + slot * 4 + 4 <= row.size(); ++slot) {
+        m_bitmapPages.push_back(readU32LE(row, 1 + slot * 4));
+    }
+    if (row.size() >= kInlineMapHeaderSize) {
+        forEachMapBitmap(
+            pager, format, row,
+            [&](storage::Bytes bitmap, uint64_t first) {
+                mark(bitmap, first);
+                markPastEnd(bitmap, first);
+            },
+            [&](PageNumber bitmapPage) {
                 damaged(bitmapPage, "keeps bits on page " + std::to_string(bitmapPage) +
                                         ", which is not a usage bitmap page of the file");
-            }
-            mark(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize),
-                 slot * pagesPerBitmap(format));
-            markPastEnd(storage::Bytes(*bitmap).subspan(kBitmapPageHeaderSize),
-                        slot * pagesPerBitmap(format));
-        }
-    } else {
-        damaged(kGlobalMapPage, "has an unknown form");
+            });
     }
     // The header and the map's own page are never free, whatever the map says.
     if (!m_free.empty()) m_free[0] &= ~3ull;
@@ -123,7 +108,7 @@ void PageAllocator::setFree(PageNumber page, bool free) {
     uint64_t mask = 1ull << (page % 64);
     m_free[page / 64] = free ? (m_free[page / 64] | mask) : (m_free[page / 64] & ~mask);
     m_changed = true;
-    if (!m_bitmapPages.empty()) m_changedSlots.insert(page / pagesPerBitmap(m_format));
+    if (!m_bitmapPages.empty()) m_changedSlots.insert(page / pagesPerBitmapPage(m_format));
 }
 
 PageNumber PageAllocator::allocate() {
@@ -165,16 +150,15 @@ std::vector<uint8_t> PageAllocator::inlineRow(size_t bitmapBytes) const {
     std::vector<uint8_t> row(kInlineMapHeaderSize + bitmapBytes, 0);
     row[0] = kInlineMap;
     writeU32LE(row, 1, 0);
+    const auto bits = storage::MutableBytes(row).subspan(kInlineMapHeaderSize);
     for (size_t page = 0; page < bitmapBytes * 8; ++page) {
-        if (isFree(static_cast<PageNumber>(page))) {
-            row[kInlineMapHeaderSize + page / 8] |= uint8_t(1u << (page % 8));
-        }
+        if (isFree(static_cast<PageNumber>(page))) assignPageBit(bits, page, true);
     }
     return row;
 }
 
 void PageAllocator::saveReferenceMap(std::vector<uint8_t>& row) {
-    const uint64_t perBitmap = pagesPerBitmap(m_format);
+    const uint64_t perBitmap = pagesPerBitmapPage(m_format);
     // Bitmap pages are allocated first; allocating can extend the file they describe, so
     // repeat until every page has a bitmap.
     while (m_bitmapPages.size() * perBitmap <= m_nextNewPage ||
@@ -194,13 +178,12 @@ void PageAllocator::saveReferenceMap(std::vector<uint8_t>& row) {
         writeU32LE(row, 1 + slot * 4, m_bitmapPages[slot]);
     }
     for (size_t slot : m_changedSlots) {
-        if (slot >= m_bitmapPages.size() || !hasBitmap(m_bitmapPages[slot])) continue;
-        storage::PageBuffer bitmap(m_format.pageSize, 0);
-        bitmap[0] = kBitmapPageType;
-        bitmap[1] = 0x01;
+        if (slot >= m_bitmapPages.size() || !pointsToBitmapPage(m_bitmapPages[slot])) continue;
+        storage::PageBuffer bitmap = newBitmapPage(m_format);
+        const auto bits = storage::MutableBytes(bitmap).subspan(kBitmapPageHeaderSize);
         for (uint64_t bit = 0; bit < perBitmap; ++bit) {
             if (isFree(static_cast<PageNumber>(slot * perBitmap + bit))) {
-                bitmap[kBitmapPageHeaderSize + bit / 8] |= uint8_t(1u << (bit % 8));
+                assignPageBit(bits, bit, true);
             }
         }
         m_pager.write(m_bitmapPages[slot], bitmap);

@@ -25,17 +25,12 @@
 
 #include "engine/format/jet_format.h"
 #include "engine/format/table_definition.h"
+#include "engine/format/usage_map_bits.h"
 #include "engine/storage/pager.h"
 
 #include <vector>
 
 namespace engine::format {
-
-inline constexpr uint8_t kInlineMap = 0x00;
-inline constexpr uint8_t kReferenceMap = 0x01;
-inline constexpr uint8_t kBitmapPageType = 0x05;
-inline constexpr size_t kInlineMapHeaderSize = 5;
-inline constexpr size_t kBitmapPageHeaderSize = 4;
 
 // The bitmap page that slot of a reference map row points to; 0 when it points to none.
 PageNumber referenceMapBitmap(const std::vector<uint8_t>& row, size_t slot);

@@ -61,9 +61,7 @@ UsageMapEditor::Bitmap* UsageMapEditor::bitmap(size_t slot, bool create) {
     } else {
         if (!create) return nullptr;
         bitmap.page = m_allocator.allocate();
-        bitmap.bytes.assign(m_format.pageSize, 0);
-        bitmap.bytes[0] = kBitmapPageType;
-        bitmap.bytes[1] = 0x01;
+        bitmap.bytes = newBitmapPage(m_format);
         bitmap.changed = true;
         writeU32LE(m_row, 1 + slot * 4, bitmap.page);
         m_rowChanged = true;
@@ -75,34 +73,23 @@ bool UsageMapEditor::contains(PageNumber page) {
     if (!isReference()) {
         PageNumber start = windowStart();
         if (page < start || page - start >= windowPages()) return false;
-        size_t bit = page - start;
-        return (m_row[kInlineMapHeaderSize + bit / 8] >> (bit % 8)) & 1;
+        return testPageBit(inlineBits(), page - start);
     }
-    const uint64_t perBitmap = (m_format.pageSize - kBitmapPageHeaderSize) * 8ull;
+    const uint64_t perBitmap = pagesPerBitmapPage(m_format);
     Bitmap* found = bitmap(static_cast<size_t>(page / perBitmap), false);
     if (!found) return false;
-    uint64_t bit = page % perBitmap;
-    return (found->bytes[kBitmapPageHeaderSize + bit / 8] >> (bit % 8)) & 1;
+    return testPageBit(found->bits(), page % perBitmap);
 }
 
 void UsageMapEditor::setBit(PageNumber page, bool on) {
-    uint8_t* byte = nullptr;
-    uint8_t mask = 0;
     if (!isReference()) {
-        size_t bit = page - windowStart();
-        byte = &m_row[kInlineMapHeaderSize + bit / 8];
-        mask = static_cast<uint8_t>(1u << (bit % 8));
-        m_rowChanged = m_rowChanged || (((*byte & mask) != 0) != on);
-    } else {
-        const uint64_t perBitmap = (m_format.pageSize - kBitmapPageHeaderSize) * 8ull;
-        Bitmap* found = bitmap(static_cast<size_t>(page / perBitmap), on);
-        if (!found) return;
-        uint64_t bit = page % perBitmap;
-        byte = &found->bytes[kBitmapPageHeaderSize + bit / 8];
-        mask = static_cast<uint8_t>(1u << (bit % 8));
-        found->changed = found->changed || (((*byte & mask) != 0) != on);
+        if (assignPageBit(inlineBits(), page - windowStart(), on)) m_rowChanged = true;
+        return;
     }
-    *byte = on ? static_cast<uint8_t>(*byte | mask) : static_cast<uint8_t>(*byte & ~mask);
+    const uint64_t perBitmap = pagesPerBitmapPage(m_format);
+    Bitmap* found = bitmap(static_cast<size_t>(page / perBitmap), on);
+    if (!found) return;
+    if (assignPageBit(found->bits(), page % perBitmap, on)) found->changed = true;
 }
 
 void UsageMapEditor::add(PageNumber page) {
@@ -148,25 +135,19 @@ std::vector<PageNumber> UsageMapEditor::pages() {
 
 std::vector<PageNumber> UsageMapEditor::marked() {
     std::vector<PageNumber> listed;
-    auto collect = [&](const uint8_t* bits, size_t bytes, uint64_t first) {
-        for (size_t index = 0; index < bytes; ++index) {
-            for (uint8_t byte = bits[index]; byte != 0; byte &= static_cast<uint8_t>(byte - 1)) {
-                uint64_t page = first + index * 8 + static_cast<uint64_t>(__builtin_ctz(byte));
-                listed.push_back(static_cast<PageNumber>(page));
-            }
-        }
+    auto collect = [&](uint64_t page) {
+        listed.push_back(static_cast<PageNumber>(page));
+        return true;
     };
     if (!isReference()) {
-        collect(m_row.data() + kInlineMapHeaderSize, m_row.size() - kInlineMapHeaderSize,
-                windowStart());
+        forEachSetPageBit(inlineBits(), windowStart(), collect);
         return listed;
     }
-    const uint64_t perBitmap = (m_format.pageSize - kBitmapPageHeaderSize) * 8ull;
+    const uint64_t perBitmap = pagesPerBitmapPage(m_format);
     for (size_t slot = 0; slot < slotCount(); ++slot) {
-        Bitmap* found = bitmap(slot, false);
-        if (!found) continue;
-        collect(found->bytes.data() + kBitmapPageHeaderSize,
-                found->bytes.size() - kBitmapPageHeaderSize, slot * perBitmap);
+        if (Bitmap* found = bitmap(slot, false)) {
+            forEachSetPageBit(found->bits(), slot * perBitmap, collect);
+        }
     }
     return listed;
 }

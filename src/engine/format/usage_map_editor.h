@@ -33,7 +33,15 @@ private:
         PageNumber page = 0;
         storage::PageBuffer bytes;
         bool changed = false;
+
+        storage::MutableBytes bits() {
+            return storage::MutableBytes(bytes).subspan(kBitmapPageHeaderSize);
+        }
     };
+
+    storage::MutableBytes inlineBits() {
+        return storage::MutableBytes(m_row).subspan(kInlineMapHeaderSize);
+    }
 
     bool isReference() const { return m_row[0] == kReferenceMap; }
     size_t windowPages() const;
