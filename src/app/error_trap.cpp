@@ -2,6 +2,9 @@
 
 #include "app/failure_description.h"
 
+#include <cassert>
+#include <exception>
+
 namespace app {
 
 QString errorReportText(const QString& description, const QString& location, int statement) {
@@ -23,6 +26,7 @@ TrappedProcedure::TrappedProcedure(ModalBoxes& boxes, QString location)
     : m_boxes(boxes), m_location(std::move(location)) {}
 
 void TrappedProcedure::reportCurrentFailure() {
+    assert(std::current_exception() != nullptr && "called outside a catch block");
     reportError(m_boxes, describeCurrentException(), m_location, m_statement);
 }
 

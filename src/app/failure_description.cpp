@@ -1,10 +1,12 @@
 #include "app/failure_description.h"
 
+#include <cassert>
 #include <exception>
 
 namespace app {
 
 QString describeCurrentException() {
+    assert(std::current_exception() != nullptr && "called outside a catch block");
     try {
         throw;
     } catch (const std::exception& failure) {

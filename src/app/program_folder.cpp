@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <cassert>
+
 namespace app {
 namespace {
 
@@ -17,6 +19,7 @@ QString programFolder() {
     if (!replacedFolder().isEmpty()) {
         return replacedFolder();
     }
+    assert(QCoreApplication::instance() != nullptr);
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 }
 

@@ -6,6 +6,8 @@
 #include "engine/format/usage_map.h"
 #include "engine/format/usage_map_editor.h"
 
+#include <cassert>
+
 namespace engine::catalog {
 
 using format::ColumnType;
@@ -238,6 +240,7 @@ struct AccessRight {
 }  // namespace
 
 void writeSystemCatalog(const WriteContext& context, storage::FileFormat fileFormat) {
+    assert(context.pager.inTransaction());
     const Accounts& accounts = context.format.jet3 ? kAccess97Accounts : kEngineAccounts;
     const format::ByteString* kOwner = &accounts.owner;
     const format::ByteString* kCreator = &accounts.creator;

@@ -18,6 +18,7 @@
 
 #include "engine/format/text_index_key.h"
 
+#include <cassert>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -37,7 +38,10 @@ public:
     // Whether the name has its key in the order (else it compares under the General rules).
     bool hasOrderKey() const { return m_hasOrderKey; }
     // The name's key in the order. REQUIRES: hasOrderKey().
-    const std::vector<uint8_t>& orderKey() const { return m_orderKey; }
+    const std::vector<uint8_t>& orderKey() const {
+        assert(m_hasOrderKey);
+        return m_orderKey;
+    }
     bool matches(std::string_view other) const;
 
 private:

@@ -8,6 +8,7 @@
 #include "engine/format/usage_map_editor.h"
 #include "engine/storage/unicode.h"
 
+#include <cassert>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -144,6 +145,7 @@ NewTable::NewTable(const WriteContext& context, std::string name,
 
 NewTable::NewTable(const WriteContext& context, std::string name, format::TableDefinition shape)
     : m_context(context), m_name(std::move(name)), m_definition(std::move(shape)) {
+    assert(context.pager.inTransaction());
     auto& table = m_definition;
     table.firstPage = context.allocator.allocate();
     table.pages = {table.firstPage};
@@ -190,11 +192,13 @@ format::TableAppender& NewTable::appender() {
 }
 
 format::RowLocation NewTable::append(const std::vector<Value>& row) {
+    assert(m_definition.realIndexes.empty() && "rows of an indexed table go in through an editor");
     return appender().append(row);
 }
 
 std::optional<format::RowLocation> NewTable::appendStored(
     storage::Bytes row, const format::TableAppender::LongValueSource& longValues) {
+    assert(m_definition.realIndexes.empty() && "rows of an indexed table go in through an editor");
     return appender().appendStored(row, longValues);
 }
 

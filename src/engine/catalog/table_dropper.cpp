@@ -8,6 +8,7 @@
 #include "engine/format/index_page.h"
 #include "engine/format/usage_map.h"
 
+#include <cassert>
 #include <map>
 #include <set>
 
@@ -68,6 +69,7 @@ void dropObject(const WriteContext& context, const CatalogObject& object) {
 }  // namespace
 
 void freeTableStorage(const WriteContext& context, const format::TableDefinition& table) {
+    assert(context.pager.inTransaction());
     std::set<PageNumber> pages(table.pages.begin(), table.pages.end());
     std::map<PageNumber, std::vector<uint8_t>> mapRows;  // map page -> rows to delete
     // Whether a page to free could belong to another object without its header saying so: a

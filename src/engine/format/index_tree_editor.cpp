@@ -3,6 +3,7 @@
 #include "engine/format/index_tree.h"
 
 #include <algorithm>
+#include <cassert>
 #include <iterator>
 #include <set>
 
@@ -30,7 +31,9 @@ IndexEntry namedBy(const IndexEntry& last, PageNumber child) {
 
 IndexTreeEditor::IndexTreeEditor(storage::Pager& pager, const JetFormat& format,
                                  PageAllocator& allocator, const RealIndex& index, PageNumber owner)
-    : m_pager(pager), m_format(format), m_allocator(allocator), m_index(index), m_owner(owner) {}
+    : m_pager(pager), m_format(format), m_allocator(allocator), m_index(index), m_owner(owner) {
+    assert(pager.inTransaction());
+}
 
 IndexTreeEditor::~IndexTreeEditor() = default;
 

@@ -6,6 +6,7 @@
 #include "engine/format/table_scan.h"
 
 #include <algorithm>
+#include <cassert>
 #include <functional>
 #include <optional>
 
@@ -160,7 +161,9 @@ void IndexUpdater::Impl::change(const std::vector<Value>& row, RowLocation locat
 
 IndexUpdater::IndexUpdater(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                            TableDefinition& table)
-    : m_impl(std::make_unique<Impl>(pager, format, allocator, table)) {}
+    : m_impl(std::make_unique<Impl>(pager, format, allocator, table)) {
+    assert(pager.inTransaction());
+}
 
 IndexUpdater::~IndexUpdater() = default;
 

@@ -4,6 +4,7 @@
 #include "engine/format/data_page_editor.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace engine::format {
 
@@ -46,6 +47,7 @@ std::vector<RowLocation> rowSlots(storage::Pager& pager, const JetFormat& format
 }
 
 void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home, uint32_t owner) {
+    assert(pager.inTransaction());
     std::vector<DataPageEditor> pages;
     const std::vector<RowLocation> slots = rowSlots(pager, format, home);
     for (RowLocation location : slots) {

@@ -3,6 +3,7 @@
 #include "engine/format/long_value.h"
 #include "engine/format/text_codec.h"
 
+#include <cassert>
 #include <openssl/rand.h>
 
 namespace engine::format {
@@ -34,6 +35,7 @@ TableAppender::TableAppender(storage::Pager& pager, const JetFormat& format,
       m_encoder(format, table),
       m_owned(pager, format, allocator, table.ownedPages),
       m_free(pager, format, allocator, table.freeSpacePages) {
+    assert(pager.inTransaction());
     m_longValues.resize(table.columns.size());
     m_longValueBytes.resize(table.columns.size());
     for (size_t index = 0; index < table.columns.size(); ++index) {

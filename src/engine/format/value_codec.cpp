@@ -1,6 +1,7 @@
 #include "engine/format/value_codec.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace engine::format {
 
@@ -70,6 +71,7 @@ bool decodeFixedValue(ColumnType type, uint8_t scale, Bytes bytes, Value& out) {
 }
 
 void encodeFixedValue(ColumnType type, const Value& value, MutableBytes out) {
+    assert(out.size() >= fixedSizeOf(type));
     MutableBytes bytes = out.first(fixedSizeOf(type));
     switch (type) {
         case ColumnType::Byte:

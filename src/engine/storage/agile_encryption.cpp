@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <charconv>
 
 namespace engine::storage {
@@ -161,10 +162,12 @@ public:
           m_decrypt(m_key.size(), CipherMode::Cbc, CipherDirection::Decrypt) {}
 
     void decode(PageNumber page, MutableBytes bytes) const override {
+        assert(page >= 1 && "the header page has its own encoding");
         m_decrypt.apply(m_key.bytes(), pageIv(page), bytes);
     }
 
     void encode(PageNumber page, MutableBytes bytes) const override {
+        assert(page >= 1 && "the header page has its own encoding");
         m_encrypt.apply(m_key.bytes(), pageIv(page), bytes);
     }
 

@@ -4,6 +4,7 @@
 #include "engine/storage/rc4.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <optional>
 
@@ -96,9 +97,11 @@ public:
     }
 
     void decode(PageNumber page, MutableBytes bytes) const override {
+        assert(page >= 1 && "the header page has its own encoding");
         apply(page, bytes, m_decrypt);
     }
     void encode(PageNumber page, MutableBytes bytes) const override {
+        assert(page >= 1 && "the header page has its own encoding");
         apply(page, bytes, m_encrypt);
     }
 

@@ -2,6 +2,8 @@
 
 #include "engine/storage/rc4.h"
 
+#include <cassert>
+
 namespace engine::storage {
 
 std::array<uint8_t, 4> pageBlockKey(uint32_t encodingKey, PageNumber page) {
@@ -11,6 +13,7 @@ std::array<uint8_t, 4> pageBlockKey(uint32_t encodingKey, PageNumber page) {
 }
 
 void JetRc4Codec::decode(PageNumber page, MutableBytes bytes) const {
+    assert(page >= 1 && "the header page has its own encoding");
     Rc4 cipher(pageBlockKey(m_encodingKey, page));
     cipher.apply(bytes);
 }

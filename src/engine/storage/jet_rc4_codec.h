@@ -12,6 +12,7 @@
 #include "engine/storage/page_codec.h"
 
 #include <array>
+#include <cassert>
 
 namespace engine::storage {
 
@@ -22,7 +23,9 @@ std::array<uint8_t, 4> pageBlockKey(uint32_t encodingKey, PageNumber page);
 class JetRc4Codec final : public PageCodec {
 public:
     // REQUIRES: encodingKey != 0.
-    explicit JetRc4Codec(uint32_t encodingKey) : m_encodingKey(encodingKey) {}
+    explicit JetRc4Codec(uint32_t encodingKey) : m_encodingKey(encodingKey) {
+        assert(encodingKey != 0 && "a key of 0 means the pages are not encoded");
+    }
 
     void decode(PageNumber page, MutableBytes bytes) const override;
     void encode(PageNumber page, MutableBytes bytes) const override;

@@ -3,6 +3,7 @@
 #include "engine/storage/journal_registry.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -287,6 +288,7 @@ void FoundJournal::readPage(PageNumber page, MutableBytes out) {
 }
 
 void FoundJournal::rollBack(PageFile& database) {
+    assert(database.writable());
     if (m_originalLength) {
         std::vector<uint8_t> bytes(m_pageSize);
         for (const auto& [page, offset] : m_pages) {

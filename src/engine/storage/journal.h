@@ -35,6 +35,7 @@
 
 #include "engine/storage/file_system.h"
 
+#include <cassert>
 #include <map>
 #include <memory>
 #include <optional>
@@ -90,7 +91,10 @@ public:
     // A journal that holds no header yet: its change had written nothing.
     bool empty() const { return !m_originalLength; }
     // The database's length before the change. REQUIRES: !empty().
-    uint64_t originalLength() const { return *m_originalLength; }
+    uint64_t originalLength() const {
+        assert(m_originalLength.has_value());
+        return *m_originalLength;
+    }
     // The pages the journal holds the old bytes of, each with where those bytes lie in it.
     const std::map<PageNumber, uint64_t>& pages() const { return m_pages; }
     // The page's bytes, as stored in the database before the change.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cerrno>
 #include <iconv.h>
 #include <vector>
@@ -70,6 +71,7 @@ std::optional<char> cp1252Byte(char32_t value) {
 }  // namespace
 
 size_t decodeUtf8(std::string_view text, size_t pos, char32_t& codePoint) {
+    assert(pos < text.size());
     const auto lead = static_cast<uint8_t>(text[pos]);
     if (lead < 0x80) {
         codePoint = lead;

@@ -3,6 +3,7 @@
 // it becomes U+FFFD, the replacement character.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@ char32_t nextCodePoint(std::string_view text, size_t& index);
 // Writes one code point as UTF-8 at out, returning the position after it; out must have room
 // for four bytes. REQUIRES: codePoint is a Unicode scalar value (no surrogate, <= U+10FFFF).
 inline char* putUtf8(char* out, char32_t codePoint) {
+    assert(codePoint <= 0x10FFFF && !(codePoint >= 0xD800 && codePoint <= 0xDFFF));
     if (codePoint < 0x80) {
         *out++ = static_cast<char>(codePoint);
     } else if (codePoint < 0x800) {
@@ -52,10 +54,12 @@ inline bool isLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xD
 inline bool isSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
 // REQUIRES: isHighSurrogate(high) && isLowSurrogate(low).
 inline char32_t joinSurrogates(char32_t high, char32_t low) {
+    assert(isHighSurrogate(high) && isLowSurrogate(low));
     return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
 }
 // The two units of a code point from U+10000 up. REQUIRES: 0x10000 <= codePoint <= 0x10FFFF.
 inline void splitSurrogates(char32_t codePoint, char16_t& high, char16_t& low) {
+    assert(codePoint >= 0x10000 && codePoint <= 0x10FFFF);
     codePoint -= 0x10000;
     high = static_cast<char16_t>(0xD800 | (codePoint >> 10));
     low = static_cast<char16_t>(0xDC00 | (codePoint & 0x3FF));
