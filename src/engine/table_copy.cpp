@@ -1,8 +1,8 @@
 #include "engine/table_copy.h"
 
 #include "engine/catalog/table_creator.h"
+#include "engine/format/exact_number.h"
 #include "engine/format/long_value.h"
-#include "engine/sql/exact_number.h"
 #include "engine/storage/unicode.h"
 
 #include <algorithm>
@@ -78,7 +78,7 @@ void chooseDecimalScales(SelectedRows& scan, const std::vector<size_t>& position
     while (scan.next(row)) {
         for (size_t at = 0; at < positions.size(); ++at) {
             if (const auto* decimal = std::get_if<format::Decimal>(&row[positions[at]])) {
-                auto number = sql::ExactNumber::fromDecimal(*decimal);
+                auto number = format::ExactNumber::fromDecimal(*decimal);
                 integerDigits[at] = std::max(integerDigits[at], number.integerDigits());
                 scales[at] = std::max(scales[at], number.scale());
             }
@@ -228,7 +228,7 @@ void copyTable(Database& source, std::string_view table, Database& destination,
         if (progress) progress(++rowsRead, rowsInTable);
         for (size_t index : decimalResults) {
             if (const auto* decimal = std::get_if<format::Decimal>(&row[index])) {
-                auto fitted = sql::ExactNumber::fromDecimal(*decimal).toDecimal(
+                auto fitted = format::ExactNumber::fromDecimal(*decimal).toDecimal(
                     columns[index].precision, columns[index].scale);
                 if (!fitted) {
                     throw EngineError(ErrorCode::NumericOverflow, "Numeric field overflow.");

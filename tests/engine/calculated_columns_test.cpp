@@ -4,7 +4,7 @@
 #include "engine/catalog/table_properties.h"
 #include "engine/database.h"
 #include "engine/format/calculated_value.h"
-#include "engine/sql/exact_number.h"
+#include "engine/format/exact_number.h"
 #include "engine/sql/executor.h"
 #include "support/csv.h"
 #include "support/engine_files.h"
@@ -261,9 +261,10 @@ TEST(CalculatedColumns, aCopyKeepsEveryDecimalExactlyOrIsRefused) {
         auto copied = support::allRows(*database, "Plain");
         ASSERT_EQ(copied.size(), rows.size());
         for (size_t row = 0; row < rows.size(); ++row) {
-            EXPECT_EQ(sql::ExactNumber::fromDecimal(std::get<Decimal>(copied[row][0]))
-                          .compare(sql::ExactNumber::fromDecimal(std::get<Decimal>(rows[row][0]))),
-                      0)
+            EXPECT_EQ(
+                format::ExactNumber::fromDecimal(std::get<Decimal>(copied[row][0]))
+                    .compare(format::ExactNumber::fromDecimal(std::get<Decimal>(rows[row][0]))),
+                0)
                 << "row " << row;
         }
         EXPECT_EQ(support::integrityProblems(*database), "");

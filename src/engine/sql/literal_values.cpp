@@ -1,13 +1,15 @@
 #include "engine/sql/literal_values.h"
 
 #include "engine/error.h"
-#include "engine/sql/exact_number.h"
+#include "engine/format/exact_number.h"
 #include "engine/storage/unicode.h"
 
 #include <cmath>
 #include <limits>
 
 namespace engine::sql {
+
+using format::ExactNumber;
 
 using format::ColumnType;
 using format::Value;

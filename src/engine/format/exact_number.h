@@ -1,7 +1,7 @@
-// Decimal numbers held exactly: a sign, the digits and how many of them follow the point. The
-// executor uses them where rounding through binary floating point would be wrong: comparing
-// Currency and Decimal values with each other and with literals (0.1 is not a double), and
-// storing literals into Currency, Decimal and whole-number fields.
+// Decimal numbers held exactly: a sign, the digits and how many of them follow the point. They
+// serve where rounding through binary floating point would be wrong: comparing Currency and
+// Decimal values with each other and with literals (0.1 is not a double), storing literals into
+// Currency, Decimal and whole-number fields, and fitting copied Decimal values to a column.
 #pragma once
 
 #include "engine/format/value.h"
@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace engine::sql {
+namespace engine::format {
 
 class ExactNumber {
 public:
@@ -20,7 +20,7 @@ public:
     static ExactNumber fromInteger(int64_t value);
     // scaled / 10^scale, as Currency stores its amounts (scale 4).
     static ExactNumber fromScaled(int64_t scaled, int scale);
-    static ExactNumber fromDecimal(const format::Decimal& value);
+    static ExactNumber fromDecimal(const Decimal& value);
 
     bool isZero() const { return m_digits.empty(); }
     // The digits before the point, and after it without trailing zeros.
@@ -34,7 +34,7 @@ public:
     std::optional<int64_t> toScaledInteger(uint32_t scale) const;
     // The value as a Decimal field of this precision and scale stores it, rounded to the scale;
     // nullopt when it needs more digits than the precision allows.
-    std::optional<format::Decimal> toDecimal(uint8_t precision, uint8_t scale) const;
+    std::optional<Decimal> toDecimal(uint8_t precision, uint8_t scale) const;
     double toDouble() const;
 
     // Negative, zero or positive as this is less than, equal to or greater than other.
@@ -53,4 +53,4 @@ private:
     uint32_t m_scale = 0;
 };
 
-}  // namespace engine::sql
+}  // namespace engine::format

@@ -1,9 +1,9 @@
-#include "engine/sql/exact_number.h"
+#include "engine/format/exact_number.h"
 
 #include <gtest/gtest.h>
 #include <limits>
 
-namespace engine::sql {
+namespace engine::format {
 namespace {
 
 ExactNumber number(const std::string& text) {
@@ -113,4 +113,4 @@ TEST(ExactNumber, givesTheNearestDouble) {
 }
 
 }  // namespace
-}  // namespace engine::sql
+}  // namespace engine::format

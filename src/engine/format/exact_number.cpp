@@ -1,10 +1,10 @@
-#include "engine/sql/exact_number.h"
+#include "engine/format/exact_number.h"
 
 #include <algorithm>
 #include <charconv>
 #include <limits>
 
-namespace engine::sql {
+namespace engine::format {
 
 namespace {
 
@@ -96,7 +96,7 @@ ExactNumber ExactNumber::fromScaled(int64_t scaled, int scale) {
     return number;
 }
 
-ExactNumber ExactNumber::fromDecimal(const format::Decimal& value) {
+ExactNumber ExactNumber::fromDecimal(const Decimal& value) {
     ExactNumber number;
     number.m_negative = value.negative;
     uint64_t high = value.high;
@@ -169,13 +169,13 @@ std::optional<int64_t> ExactNumber::toScaledInteger(uint32_t scale) const {
     return static_cast<int64_t>(magnitude);
 }
 
-std::optional<format::Decimal> ExactNumber::toDecimal(uint8_t precision, uint8_t scale) const {
+std::optional<Decimal> ExactNumber::toDecimal(uint8_t precision, uint8_t scale) const {
     const ExactNumber fitted = rounded(scale);
     // The digits the field holds: the value times 10^scale as a whole number.
     const std::string digits = fitted.m_digits + std::string(scale - fitted.m_scale, '0');
     const size_t significant = fitted.isZero() ? 0 : digits.size();
     if (significant > precision) return std::nullopt;
-    format::Decimal decimal;
+    Decimal decimal;
     decimal.negative = fitted.m_negative;
     decimal.scale = scale;
     for (char digit : fitted.isZero() ? std::string() : digits) {
@@ -211,4 +211,4 @@ int ExactNumber::compare(const ExactNumber& other) const {
     return m_negative ? -magnitude : magnitude;
 }
 
-}  // namespace engine::sql
+}  // namespace engine::format
