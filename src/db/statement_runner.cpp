@@ -2,7 +2,7 @@
 
 #include "ado/com_error.h"
 #include "ado/connection.h"
-#include "engine/catalog/object_name.h"
+#include "ado/table_names.h"
 
 namespace db {
 
@@ -19,12 +19,10 @@ bool ExecuteStatement(app::ModalBoxes& boxes, ado::Connection& connection,
     }
 }
 
-// A list does not know the sort order of its database's catalogue. General Legacy is the order
-// of Jet 4, Access 2007 and Access 2019 files; the General order of Access 2010 and 2016 files
-// folds letter case alike but for a few rare Cyrillic letters.
+// A list does not know the sort order of its database's catalogue, so names compare under the
+// General order.
 bool SameTableName(const QString& first, const QString& second) {
-    return engine::catalog::sameObjectName(first.toStdString(), second.toStdString(),
-                                           engine::format::kGeneralLegacyOrder);
+    return ado::sameTableName(first.toStdString(), second.toStdString());
 }
 
 bool IsInListbox(const QString& name, const TableList& list) {

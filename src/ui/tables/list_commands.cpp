@@ -1,10 +1,9 @@
 #include "ui/tables/list_commands.h"
 
-#include "ado/connection.h"
-#include "ado/object_factory.h"
 #include "app/error_locations.h"
 #include "app/error_trap.h"
 #include "db/connection_string.h"
+#include "db/connections.h"
 #include "db/object_variable.h"
 #include "db/table_rename.h"
 #include "ui/tables/command_progress.h"
@@ -49,11 +48,11 @@ void deleteTables(const db::Session& session, ListSide which, app::WindowPointer
     app::TrappedProcedure procedure(session.boxes, QString::fromLatin1(side.deleteLocation));
 
     // Released, and so closed, when the command ends.
-    std::unique_ptr<ado::Connection> connection;
-    procedure.step(100, [&] { connection = session.factory.createObject(ado::kConnectionClass); });
+    std::unique_ptr<db::Connection> connection;
+    procedure.step(100, [&] { connection = session.factory.createObject(db::kConnectionClass); });
     procedure.step(102, [&] { pointer.setKind(app::PointerKind::Busy); });
-    procedure.step(104, [&] { db::objectOf(connection).setCursorLocation(ado::kUseServer); });
-    procedure.step(106, [&] { db::objectOf(connection).setMode(ado::kModeReadWrite); });
+    procedure.step(104, [&] { db::objectOf(connection).setCursorLocation(db::kUseServer); });
+    procedure.step(106, [&] { db::objectOf(connection).setMode(db::kModeReadWrite); });
     procedure.step(108, [&] {
         db::objectOf(connection)
             .open(db::GetConnectionString(session.texts, (session.texts.*side.path)(),

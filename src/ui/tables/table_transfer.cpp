@@ -1,10 +1,9 @@
 #include "ui/tables/table_transfer.h"
 
-#include "ado/connection.h"
-#include "ado/object_factory.h"
 #include "app/error_locations.h"
 #include "app/error_trap.h"
 #include "db/connection_string.h"
+#include "db/connections.h"
 #include "db/object_variable.h"
 #include "db/statement_runner.h"
 #include "db/table_catalogue.h"
@@ -94,11 +93,11 @@ void transferTables(const db::Session& session, TransferDirection which,
         return (session.lists.*direction.destinationList)();
     };
 
-    std::unique_ptr<ado::Connection> connection1;
-    std::unique_ptr<ado::Connection> connection2;
-    procedure.step(100, [&] { connection1 = session.factory.createObject(ado::kConnectionClass); });
-    procedure.step(102, [&] { connection2 = session.factory.createObject(ado::kConnectionClass); });
-    std::unique_ptr<ado::Connection>& destination =
+    std::unique_ptr<db::Connection> connection1;
+    std::unique_ptr<db::Connection> connection2;
+    procedure.step(100, [&] { connection1 = session.factory.createObject(db::kConnectionClass); });
+    procedure.step(102, [&] { connection2 = session.factory.createObject(db::kConnectionClass); });
+    std::unique_ptr<db::Connection>& destination =
         which == TransferDirection::ToDatabase2 ? connection2 : connection1;
 
     if (procedure.test(114, [&] { return sourceList().currentIndex() == db::kNoEntry; })) {
