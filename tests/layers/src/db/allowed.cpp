@@ -1,0 +1,4 @@
+#include "ado/connection.h"
+#include "app/modal_boxes.h"
+
+#include "local.h"

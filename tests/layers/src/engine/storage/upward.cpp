@@ -1,0 +1,2 @@
+#include "engine/error.h"
+#include "engine/sql/statement.h"

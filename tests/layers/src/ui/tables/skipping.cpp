@@ -1,0 +1,2 @@
+#include "ado/connection.h"
+#include "db/connections.h"
