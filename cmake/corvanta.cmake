@@ -1,8 +1,13 @@
-# corvanta_library(NAME DIR [DEPS ...]): a static library of every .cpp in DIR (not in its
-# sub-folders), with src/ as the include root. New files are picked up on the next build.
+# corvanta_library(NAME DIR [FOLDERS ...] [DEPS ...]): a static library of every .cpp in DIR and
+# in the named sub-folders of it, with src/ as the include root. New files are picked up on the
+# next build.
 function(corvanta_library name dir)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "DEPS;FOLDERS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+    foreach(folder ${ARG_FOLDERS})
+        file(GLOB folder_sources CONFIGURE_DEPENDS ${dir}/${folder}/*.cpp)
+        list(APPEND sources ${folder_sources})
+    endforeach()
     if(sources)
         add_library(${name} STATIC ${sources})
         target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)

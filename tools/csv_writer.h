@@ -4,7 +4,7 @@
 // reading the rows.
 #pragma once
 
-#include "engine/format/value.h"
+#include "engine/format/rows/value.h"
 
 #include <ostream>
 #include <stdexcept>

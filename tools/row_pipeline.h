@@ -4,7 +4,7 @@
 // time: the rows' memory moves between the processors).
 #pragma once
 
-#include "engine/format/value.h"
+#include "engine/format/rows/value.h"
 
 #include <functional>
 #include <vector>

@@ -2,7 +2,7 @@
 // decimal form, dates as YYYY-MM-DD HH:MM:SS, Yes/No as 1 or 0, bytes as hexadecimal.
 #pragma once
 
-#include "engine/format/value.h"
+#include "engine/format/rows/value.h"
 
 #include <string>
 

@@ -12,7 +12,7 @@
 // refuses everything with 3704; reading a field or moving on at the end raises 3021.
 #pragma once
 
-#include "engine/format/value.h"
+#include "engine/format/rows/value.h"
 
 #include <string>
 #include <string_view>

@@ -6,8 +6,8 @@
 #include "engine/catalog/table_dropper.h"
 #include "engine/catalog/table_editor.h"
 #include "engine/catalog/table_properties.h"
-#include "engine/format/text_index_key.h"
-#include "engine/storage/page_encryption.h"
+#include "engine/format/indexes/text_index_key.h"
+#include "engine/storage/crypto/page_encryption.h"
 
 #include <algorithm>
 #include <sys/stat.h>

@@ -19,9 +19,9 @@
 #include "engine/catalog/complex_columns.h"
 #include "engine/catalog/new_column.h"
 #include "engine/catalog/write_context.h"
-#include "engine/format/table_definition.h"
-#include "engine/format/table_scan.h"
-#include "engine/format/value.h"
+#include "engine/format/rows/table_definition.h"
+#include "engine/format/rows/table_scan.h"
+#include "engine/format/rows/value.h"
 #include "engine/storage/file_system.h"
 #include "engine/storage/header_page.h"
 #include "engine/storage/page_file.h"
@@ -62,7 +62,7 @@ struct CreateOptions {
     // without a password. ACE files are encrypted exactly when they have a password.
     bool encodePages = false;
     // The sort order the database's text sorts by (an LCID; General by default). The catalogue's
-    // names must have keys this engine knows in it (format/text_index_key.h).
+    // names must have keys this engine knows in it (format/indexes/text_index_key.h).
     uint16_t sortLcid = 0x0409;
     storage::FileSystem* fileSystem = nullptr;
 };

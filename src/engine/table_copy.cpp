@@ -1,8 +1,8 @@
 #include "engine/table_copy.h"
 
 #include "engine/catalog/table_creator.h"
-#include "engine/format/exact_number.h"
-#include "engine/format/long_value.h"
+#include "engine/format/rows/exact_number.h"
+#include "engine/format/rows/long_value.h"
 #include "engine/storage/unicode.h"
 
 #include <algorithm>

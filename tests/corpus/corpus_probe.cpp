@@ -15,10 +15,10 @@
 // and ORDER-HEX those it computes in the column's own sort order ("-" where it cannot). Lines
 // "E table index message" report an index or row that could not be read.
 #include "engine/database.h"
-#include "engine/format/index_key.h"
-#include "engine/format/index_tree.h"
-#include "engine/format/row_fetch.h"
-#include "engine/format/text_index_key.h"
+#include "engine/format/indexes/index_key.h"
+#include "engine/format/indexes/index_tree.h"
+#include "engine/format/indexes/text_index_key.h"
+#include "engine/format/rows/row_fetch.h"
 
 #include <cstdio>
 #include <iostream>

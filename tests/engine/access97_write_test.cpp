@@ -2,8 +2,8 @@
 // jump tables, the catalogue and its indexes, and what an Access 97 file cannot hold. Each file
 // is checked by the integrity check and read back by mdbtools and mdb-reader.
 #include "engine/database.h"
-#include "engine/format/index_key.h"
-#include "engine/format/index_page.h"
+#include "engine/format/indexes/index_key.h"
+#include "engine/format/indexes/index_page.h"
 #include "engine/table_copy.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"

@@ -3,8 +3,8 @@
 // expected values are the expressions' results worked out by hand.
 #include "engine/catalog/table_properties.h"
 #include "engine/database.h"
-#include "engine/format/calculated_value.h"
-#include "engine/format/exact_number.h"
+#include "engine/format/rows/calculated_value.h"
+#include "engine/format/rows/exact_number.h"
 #include "engine/sql/executor.h"
 #include "support/csv.h"
 #include "support/engine_files.h"

@@ -1,8 +1,8 @@
 // Damaged and foreign files give a clear EngineError, never a crash, a hang or a read outside
 // the file's bytes (the sanitizer build checks the last).
 #include "engine/database.h"
-#include "engine/format/table_scan.h"
-#include "engine/format/usage_map.h"
+#include "engine/format/rows/table_scan.h"
+#include "engine/format/space/usage_map.h"
 #include "engine/storage/memory_page_file.h"
 #include "engine/table_copy.h"
 #include "support/engine_files.h"

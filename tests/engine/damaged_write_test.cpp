@@ -3,7 +3,7 @@
 // other table loses a row. The damage is put into a real file with free pages, so that pages a
 // change takes from the free ones are covered by the byte comparison too.
 #include "engine/database.h"
-#include "engine/format/usage_map.h"
+#include "engine/format/space/usage_map.h"
 #include "engine/table_copy.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"

@@ -3,10 +3,10 @@
 // pages split, merge and are freed; a change costs the same writes in a large table or catalogue
 // as in an empty one.
 #include "engine/database.h"
-#include "engine/format/index_page.h"
-#include "engine/format/index_tree.h"
-#include "engine/format/usage_map.h"
-#include "engine/format/usage_map_editor.h"
+#include "engine/format/indexes/index_page.h"
+#include "engine/format/indexes/index_tree.h"
+#include "engine/format/space/usage_map.h"
+#include "engine/format/space/usage_map_editor.h"
 #include "support/engine_files.h"
 #include "support/faulty_file_system.h"
 #include "support/fixtures.h"

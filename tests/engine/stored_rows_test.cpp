@@ -3,7 +3,7 @@
 // own pages, and a row the new table cannot take as it is must store nothing and go in as values.
 #include "engine/catalog/table_creator.h"
 #include "engine/database.h"
-#include "engine/format/long_value.h"
+#include "engine/format/rows/long_value.h"
 #include "engine/table_copy.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"

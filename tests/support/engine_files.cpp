@@ -1,8 +1,8 @@
 #include "support/engine_files.h"
 
 #include "engine/catalog/integrity_check.h"
-#include "engine/format/index_tree.h"
-#include "engine/format/index_updater.h"
+#include "engine/format/indexes/index_tree.h"
+#include "engine/format/indexes/index_updater.h"
 #include "engine/storage/unicode.h"
 #include "support/csv.h"
 #include "support/process.h"

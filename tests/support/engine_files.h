@@ -4,7 +4,7 @@
 
 #include "engine/catalog/new_column.h"
 #include "engine/database.h"
-#include "engine/format/page_allocator.h"
+#include "engine/format/space/page_allocator.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,10 +1,10 @@
 #include "engine/catalog/catalog.h"
 
 #include "engine/catalog/object_name.h"
-#include "engine/format/index_key.h"
-#include "engine/format/index_tree.h"
-#include "engine/format/row_fetch.h"
-#include "engine/format/table_definition.h"
+#include "engine/format/indexes/index_key.h"
+#include "engine/format/indexes/index_tree.h"
+#include "engine/format/rows/row_fetch.h"
+#include "engine/format/rows/table_definition.h"
 #include "engine/storage/unicode.h"
 
 #include <algorithm>

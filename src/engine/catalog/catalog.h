@@ -11,10 +11,10 @@
 //   Owner (Binary)    the security id of the object's owner
 #pragma once
 
+#include "engine/format/indexes/text_index_key.h"
 #include "engine/format/jet_format.h"
-#include "engine/format/table_scan.h"
-#include "engine/format/text_index_key.h"
-#include "engine/format/value.h"
+#include "engine/format/rows/table_scan.h"
+#include "engine/format/rows/value.h"
 #include "engine/storage/pager.h"
 
 #include <optional>

@@ -1,6 +1,6 @@
 #include "engine/catalog/complex_columns.h"
 
-#include "engine/format/table_definition.h"
+#include "engine/format/rows/table_definition.h"
 
 namespace engine::catalog {
 

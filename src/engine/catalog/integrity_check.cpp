@@ -2,12 +2,12 @@
 
 #include "engine/catalog/page_uses.h"
 #include "engine/catalog/table_properties.h"
-#include "engine/format/data_page.h"
-#include "engine/format/index_updater.h"
-#include "engine/format/page_allocator.h"
-#include "engine/format/row_removal.h"
-#include "engine/format/table_scan.h"
-#include "engine/format/usage_map.h"
+#include "engine/format/indexes/index_updater.h"
+#include "engine/format/rows/row_removal.h"
+#include "engine/format/rows/table_scan.h"
+#include "engine/format/space/data_page.h"
+#include "engine/format/space/page_allocator.h"
+#include "engine/format/space/usage_map.h"
 
 #include <optional>
 #include <set>

@@ -1,8 +1,8 @@
 #include "engine/catalog/new_column.h"
 
-#include "engine/format/calculated_value.h"
-#include "engine/format/table_definition_writer.h"
-#include "engine/format/text_codec.h"
+#include "engine/format/rows/calculated_value.h"
+#include "engine/format/rows/table_definition_writer.h"
+#include "engine/format/rows/text_codec.h"
 #include "engine/storage/unicode.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // definitions (table_definition.h), choosing numbers, offsets and flags as the product does.
 #pragma once
 
-#include "engine/format/table_definition.h"
+#include "engine/format/rows/table_definition.h"
 
 #include <string>
 #include <vector>

@@ -2,9 +2,9 @@
 
 #include "engine/catalog/table_creator.h"
 #include "engine/catalog/table_editor.h"
-#include "engine/format/data_page_editor.h"
-#include "engine/format/usage_map.h"
-#include "engine/format/usage_map_editor.h"
+#include "engine/format/space/data_page_editor.h"
+#include "engine/format/space/usage_map.h"
+#include "engine/format/space/usage_map_editor.h"
 
 #include <cassert>
 

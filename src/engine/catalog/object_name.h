@@ -16,7 +16,7 @@
 // otherwise), and the catalogue's unique index refuses a name its key shows to be taken.
 #pragma once
 
-#include "engine/format/text_index_key.h"
+#include "engine/format/indexes/text_index_key.h"
 
 #include <cassert>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "engine/catalog/page_uses.h"
 
 #include "engine/catalog/catalog.h"
-#include "engine/format/data_page.h"
-#include "engine/format/index_page.h"
-#include "engine/format/page_allocator.h"
-#include "engine/format/usage_map.h"
+#include "engine/format/indexes/index_page.h"
+#include "engine/format/space/data_page.h"
+#include "engine/format/space/page_allocator.h"
+#include "engine/format/space/usage_map.h"
 
 #include <optional>
 

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "engine/format/jet_format.h"
-#include "engine/format/table_definition.h"
+#include "engine/format/rows/table_definition.h"
 #include "engine/storage/pager.h"
 
 #include <functional>

@@ -1,11 +1,11 @@
 #include "engine/catalog/table_creator.h"
 
 #include "engine/catalog/table_editor.h"
-#include "engine/format/data_page_editor.h"
-#include "engine/format/index_updater.h"
-#include "engine/format/table_definition_writer.h"
-#include "engine/format/usage_map.h"
-#include "engine/format/usage_map_editor.h"
+#include "engine/format/indexes/index_updater.h"
+#include "engine/format/rows/table_definition_writer.h"
+#include "engine/format/space/data_page_editor.h"
+#include "engine/format/space/usage_map.h"
+#include "engine/format/space/usage_map_editor.h"
 #include "engine/storage/unicode.h"
 
 #include <cassert>

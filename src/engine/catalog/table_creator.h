@@ -6,7 +6,7 @@
 #include "engine/catalog/catalog.h"
 #include "engine/catalog/new_column.h"
 #include "engine/catalog/write_context.h"
-#include "engine/format/table_appender.h"
+#include "engine/format/rows/table_appender.h"
 
 #include <memory>
 

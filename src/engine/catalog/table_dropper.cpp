@@ -3,10 +3,10 @@
 #include "engine/catalog/object_name.h"
 #include "engine/catalog/page_uses.h"
 #include "engine/catalog/table_editor.h"
-#include "engine/format/data_page_editor.h"
-#include "engine/format/index_key.h"
-#include "engine/format/index_page.h"
-#include "engine/format/usage_map.h"
+#include "engine/format/indexes/index_key.h"
+#include "engine/format/indexes/index_page.h"
+#include "engine/format/space/data_page_editor.h"
+#include "engine/format/space/usage_map.h"
 
 #include <cassert>
 #include <map>

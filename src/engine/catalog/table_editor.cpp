@@ -1,12 +1,12 @@
 #include "engine/catalog/table_editor.h"
 
-#include "engine/format/data_page_editor.h"
-#include "engine/format/index_key.h"
-#include "engine/format/index_tree.h"
-#include "engine/format/row_fetch.h"
-#include "engine/format/row_removal.h"
-#include "engine/format/table_definition_writer.h"
-#include "engine/format/table_scan.h"
+#include "engine/format/indexes/index_key.h"
+#include "engine/format/indexes/index_tree.h"
+#include "engine/format/rows/row_fetch.h"
+#include "engine/format/rows/row_removal.h"
+#include "engine/format/rows/table_definition_writer.h"
+#include "engine/format/rows/table_scan.h"
+#include "engine/format/space/data_page_editor.h"
 #include "engine/storage/unicode.h"
 
 namespace engine::catalog {

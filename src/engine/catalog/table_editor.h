@@ -4,8 +4,8 @@
 #pragma once
 
 #include "engine/catalog/write_context.h"
-#include "engine/format/index_updater.h"
-#include "engine/format/table_appender.h"
+#include "engine/format/indexes/index_updater.h"
+#include "engine/format/rows/table_appender.h"
 
 #include <functional>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "engine/catalog/table_properties.h"
 
-#include "engine/format/calculated_value.h"
-#include "engine/format/data_page.h"
-#include "engine/format/row_decoder.h"
-#include "engine/format/row_removal.h"
+#include "engine/format/rows/calculated_value.h"
+#include "engine/format/rows/row_decoder.h"
+#include "engine/format/rows/row_removal.h"
+#include "engine/format/space/data_page.h"
 #include "engine/storage/unicode.h"
 
 #include <algorithm>

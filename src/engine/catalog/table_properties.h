@@ -20,13 +20,13 @@
 //   8   n   the value, stored as a column of its type stores it
 // Names are UTF-16LE in Jet 4 and later files, code-page text in Jet 3 files.
 //
-// Calculated columns (format/calculated_value.h) keep two: Expression (a Memo, DDL) and
+// Calculated columns (format/rows/calculated_value.h) keep two: Expression (a Memo, DDL) and
 // ResultType (a Byte, DDL: the type code of the values).
 #pragma once
 
 #include "engine/catalog/catalog.h"
-#include "engine/format/table_definition.h"
-#include "engine/format/value.h"
+#include "engine/format/rows/table_definition.h"
+#include "engine/format/rows/value.h"
 
 #include <map>
 #include <string>

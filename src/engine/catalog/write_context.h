@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/format/jet_format.h"
-#include "engine/format/page_allocator.h"
+#include "engine/format/space/page_allocator.h"
 #include "engine/storage/header_page.h"
 #include "engine/storage/pager.h"
 

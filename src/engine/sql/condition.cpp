@@ -1,7 +1,7 @@
 #include "engine/sql/condition.h"
 
-#include "engine/format/column_type.h"
-#include "engine/format/exact_number.h"
+#include "engine/format/rows/column_type.h"
+#include "engine/format/rows/exact_number.h"
 #include "engine/sql/like_pattern.h"
 #include "engine/sql/syntax_error.h"
 #include "engine/storage/unicode.h"

@@ -14,7 +14,7 @@
 #pragma once
 
 #include "engine/error.h"
-#include "engine/format/value.h"
+#include "engine/format/rows/value.h"
 #include "engine/sql/statement.h"
 #include "engine/sql/table_scope.h"
 

@@ -1,7 +1,7 @@
 #include "engine/sql/literal_values.h"
 
 #include "engine/error.h"
-#include "engine/format/exact_number.h"
+#include "engine/format/rows/exact_number.h"
 #include "engine/storage/unicode.h"
 
 #include <cmath>

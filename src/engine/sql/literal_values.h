@@ -16,8 +16,8 @@
 // Extended fields take only NULL.
 #pragma once
 
-#include "engine/format/table_definition.h"
-#include "engine/format/value.h"
+#include "engine/format/rows/table_definition.h"
+#include "engine/format/rows/value.h"
 #include "engine/sql/statement.h"
 
 namespace engine::sql {

@@ -4,8 +4,8 @@
 // catalogue compares table names (catalog/object_name.h).
 #pragma once
 
-#include "engine/format/table_definition.h"
-#include "engine/format/text_index_key.h"
+#include "engine/format/indexes/text_index_key.h"
+#include "engine/format/rows/table_definition.h"
 #include "engine/sql/statement.h"
 
 #include <string>

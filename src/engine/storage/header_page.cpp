@@ -1,6 +1,6 @@
 #include "engine/storage/header_page.h"
 
-#include "engine/storage/rc4.h"
+#include "engine/storage/crypto/rc4.h"
 #include "engine/storage/unicode.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "engine/format/exact_number.h"
+#include "engine/format/rows/exact_number.h"
 
 #include <gtest/gtest.h>
 #include <limits>

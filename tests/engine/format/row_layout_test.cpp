@@ -1,6 +1,6 @@
 // A row's trailer: what the writer appends, the parser reads back; a trailer that points
 // outside its row is refused rather than followed.
-#include "engine/format/row_layout.h"
+#include "engine/format/rows/row_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Stored texts decode to the UTF-8 that a plain unit-by-unit reading of their UTF-16 gives,
 // whatever the mix of ASCII runs, other characters and broken surrogates; and what the encoder
 // stores, plain or compressed, decodes to the text it was given.
-#include "engine/format/text_codec.h"
+#include "engine/format/rows/text_codec.h"
 
 #include "engine/storage/unicode.h"
 

@@ -1,7 +1,7 @@
-#include "engine/storage/agile_encryption.h"
+#include "engine/storage/crypto/agile_encryption.h"
 
+#include "engine/storage/crypto/page_encryption.h"
 #include "engine/storage/header_page.h"
-#include "engine/storage/page_encryption.h"
 #include "support/fixtures.h"
 
 #include <fstream>

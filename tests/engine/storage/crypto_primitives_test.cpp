@@ -1,7 +1,7 @@
-#include "engine/storage/crypto_primitives.h"
+#include "engine/storage/crypto/crypto_primitives.h"
 
-#include "engine/storage/base64.h"
-#include "engine/storage/rc4.h"
+#include "engine/storage/crypto/base64.h"
+#include "engine/storage/crypto/rc4.h"
 
 #include <gtest/gtest.h>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "engine/storage/cryptoapi_encryption.h"
+#include "engine/storage/crypto/cryptoapi_encryption.h"
 
 #include <gtest/gtest.h>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "engine/storage/page_encryption.h"
+#include "engine/storage/crypto/page_encryption.h"
 
-#include "engine/storage/jet_rc4_codec.h"
+#include "engine/storage/crypto/jet_rc4_codec.h"
 #include "support/fixtures.h"
 
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "engine/storage/xml_element.h"
+#include "engine/storage/crypto/xml_element.h"
 
 #include "engine/error.h"
 

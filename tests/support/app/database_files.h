@@ -2,7 +2,7 @@
 // named tables of a few rows each, and read back the same way.
 #pragma once
 
-#include "engine/format/value.h"
+#include "engine/format/rows/value.h"
 #include "engine/storage/header_page.h"
 
 #include <filesystem>

@@ -1,0 +1,328 @@
+#include "engine/format/indexes/index_tree.h"
+
+#include "engine/format/space/usage_map.h"
+#include "engine/format/space/usage_map_editor.h"
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <set>
+
+namespace engine::format {
+
+namespace {
+
+constexpr int kMaxDepth = 16;
+
+size_t entryCapacity(const JetFormat& format) { return format.indexMaxEntryBytes; }
+
+size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    size_t length = 0;
+    while (length < a.size() && length < b.size() && a[length] == b[length]) ++length;
+    return length;
+}
+
+// Packs entries into pages in order, as many to a page as fit.
+std::vector<std::vector<IndexEntry>> pack(const std::vector<IndexEntry>& entries, bool leaf,
+                                          const JetFormat& format) {
+    const size_t pointerBytes = leaf ? 4 : 8;
+    std::vector<std::vector<IndexEntry>> pages(1);
+    size_t sizes = 0;
+    for (const auto& entry : entries) {
+        auto& page = pages.back();
+        size_t size = entry.key.size() + pointerBytes;
+        if (!page.empty()) {
+            size_t prefix = commonPrefix(page.front().key, entry.key);
+            size_t total = sizes + size - (page.size() + 1) * prefix + prefix;
+            if (total > entryCapacity(format)) {
+                pages.emplace_back();
+                sizes = 0;
+            }
+        }
+        pages.back().push_back(entry);
+        sizes += size;
+    }
+    return pages;
+}
+
+[[noreturn]] void damaged(const storage::Pager& pager, PageNumber page, const std::string& what) {
+    throw EngineError(ErrorCode::Corrupt,
+                      "The database '" + pager.path() + "' is damaged: the index at page " +
+                          std::to_string(page) + " " + what + ".",
+                      page);
+}
+
+}  // namespace
+
+std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
+                                         const RealIndex& index, PageNumber owner) {
+    PageNumber page = index.rootPage;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
+        IndexPage parsed = readIndexPage(pager, format, page, owner);
+        if (parsed.leaf) break;
+        page = parsed.entries.empty() ? parsed.tail : parsed.entries.front().child;
+        if (page == 0) damaged(pager, index.rootPage, "has a node without children");
+    }
+    std::vector<IndexEntry> entries;
+    std::set<PageNumber> seen;
+    while (page != 0) {
+        if (!seen.insert(page).second) damaged(pager, index.rootPage, "has leaves that loop");
+        IndexPage leaf = readIndexPage(pager, format, page, owner);
+        if (!leaf.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
+        for (auto& entry : leaf.entries) entries.push_back(std::move(entry));
+        page = leaf.next;
+    }
+    return entries;
+}
+
+size_t searchSlot(const IndexPage& page, const IndexEntry& entry) {
+    const auto& entries = page.entries;
+    auto found = std::lower_bound(
+        entries.begin(), entries.end(), entry,
+        [](const IndexEntry& a, const IndexEntry& b) { return compareIndexEntries(a, b) < 0; });
+    auto slot = static_cast<size_t>(found - entries.begin());
+    if (!page.leaf && slot == entries.size() && page.tail == 0 && slot > 0) --slot;
+    return slot;
+}
+
+std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
+                                         const RealIndex& index, PageNumber owner,
+                                         const std::vector<uint8_t>& keyPrefix) {
+    IndexEntry probe;  // sorts before every entry whose key starts with the prefix
+    probe.key = keyPrefix;
+    auto hasPrefix = [&](storage::Bytes key) {
+        return key.size() >= keyPrefix.size() &&
+               std::equal(keyPrefix.begin(), keyPrefix.end(), key.begin());
+    };
+    PageNumber number = index.rootPage;
+    IndexPage page;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
+        page = readIndexPageFrom(pager, format, number, owner, probe, hasPrefix).page;
+        if (page.leaf) break;
+        size_t slot = searchSlot(page, probe);
+        number = slot < page.entries.size() ? page.entries[slot].child : page.tail;
+        if (number == 0) damaged(pager, index.rootPage, "has a node without children");
+    }
+    std::vector<IndexEntry> found;
+    std::set<PageNumber> seen;
+    for (size_t slot = searchSlot(page, probe);;) {
+        for (; slot < page.entries.size(); ++slot) {
+            if (!hasPrefix(page.entries[slot].key)) return found;
+            found.push_back(std::move(page.entries[slot]));
+        }
+        if (page.next == 0) return found;
+        if (!seen.insert(page.next).second) damaged(pager, index.rootPage, "has leaves that loop");
+        page = readIndexPageFrom(pager, format, page.next, owner, probe, hasPrefix).page;
+        if (!page.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
+        slot = 0;
+    }
+}
+
+void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
+                  const RealIndex& index, PageNumber owner,
+                  const std::vector<IndexEntry>& entries) {
+    readIndexPage(pager, format, index.rootPage, owner);  // the root is rewritten in place
+    UsageMapEditor map(pager, format, allocator, index.pagesMap);
+    std::vector<PageNumber> spare;
+    for (PageNumber page : map.pages()) {
+        if (page == index.rootPage) continue;
+        auto contents = pager.read(page);
+        uint8_t type = (*contents)[0];
+        if ((type == kIndexLeafPageType || type == kIndexNodePageType) &&
+            storage::readU32LE(*contents, 4) == owner) {
+            spare.push_back(page);
+        }
+    }
+    std::reverse(spare.begin(), spare.end());
+    std::vector<PageNumber> used = {index.rootPage};
+    auto takePage = [&] {
+        PageNumber page;
+        if (!spare.empty()) {
+            page = spare.back();
+            spare.pop_back();
+        } else {
+            page = allocator.allocate();
+            map.add(page);
+        }
+        used.push_back(page);
+        return page;
+    };
+
+    // One level at a time: the pages' contents, and each page's last entry (its summary in the
+    // level above).
+    bool leaf = true;
+    std::vector<std::vector<IndexEntry>> level = pack(entries, true, format);
+    while (true) {
+        bool top = level.size() == 1;
+        std::vector<PageNumber> numbers;
+        for (size_t index = 0; index < level.size(); ++index) {
+            numbers.push_back(top ? 0 : takePage());
+        }
+        std::vector<IndexEntry> summaries;
+        for (size_t position = 0; position < level.size(); ++position) {
+            IndexPage page;
+            page.leaf = leaf;
+            page.owner = owner;
+            page.entries = level[position];
+            if (!leaf && page.entries.size() >= 2) {
+                page.tail = page.entries.back().child;
+                page.entries.pop_back();
+            }
+            if (!top) {
+                page.previous = position > 0 ? numbers[position - 1] : 0;
+                page.next = position + 1 < level.size() ? numbers[position + 1] : 0;
+                IndexEntry summary = level[position].back();
+                summary.child = numbers[position];
+                summaries.push_back(std::move(summary));
+            }
+            auto bytes = buildIndexPage(page, format);
+            if (!bytes) {
+                throw EngineError(ErrorCode::Internal, "an index page was packed too full");
+            }
+            pager.write(top ? index.rootPage : numbers[position], *bytes);
+        }
+        if (top) break;
+        leaf = false;
+        level = pack(summaries, false, format);
+    }
+
+    for (PageNumber page : spare) {
+        map.remove(page);
+        allocator.release(page);
+    }
+    map.add(index.rootPage);
+    map.save();
+}
+
+IndexFindings checkIndexTree(storage::Pager& pager, const JetFormat& format, const RealIndex& index,
+                             PageNumber owner) {
+    IndexFindings findings;
+    auto& problems = findings.problems;
+    auto problem = [&](PageNumber page, const std::string& what) {
+        problems.push_back("index page " + std::to_string(page) + " " + what);
+    };
+    std::set<PageNumber> mapped;
+    try {
+        auto listed = readUsageMapPages(pager, format, index.pagesMap);
+        mapped.insert(listed.begin(), listed.end());
+    } catch (const EngineError& error) {
+        problems.push_back(error.what());
+    }
+    std::set<PageNumber> seen;
+    std::vector<std::vector<PageNumber>> levels;  // the pages of each level, left to right
+    std::vector<IndexPage> leaves;
+    // The first and last entries of a subtree (none when it has no entries).
+    struct Span {
+        std::optional<IndexEntry> first;
+        std::optional<IndexEntry> last;
+    };
+    std::function<Span(PageNumber, size_t)> walk = [&](PageNumber number, size_t depth) -> Span {
+        if (depth > kMaxDepth || !seen.insert(number).second) {
+            problem(number, "is reached twice");
+            return {};
+        }
+        IndexPage page = readIndexPage(pager, format, number, owner);
+        if (!mapped.empty() && !mapped.count(number)) problem(number, "is missing from its map");
+        if (levels.size() <= depth) levels.resize(depth + 1);
+        levels[depth].push_back(number);
+        for (size_t entry = 1; entry < page.entries.size(); ++entry) {
+            if (!(page.entries[entry - 1] < page.entries[entry])) {
+                problem(number, "is out of order");
+                break;
+            }
+        }
+        const bool root = number == index.rootPage;
+        if (page.leaf) {
+            if (page.entries.empty() && !root) problem(number, "is an empty leaf");
+            Span span;
+            if (!page.entries.empty()) {
+                span.first = page.entries.front();
+                span.last = page.entries.back();
+            }
+            leaves.push_back(std::move(page));
+            return span;
+        }
+        // A node whose only child is its tail: the product leaves such nodes, and readers
+        // follow the tail.
+        if (page.entries.empty() && page.tail != 0) {
+            findings.notices.push_back("index page " + std::to_string(number) +
+                                       " is a node whose only child is its tail");
+        } else if (page.entries.empty()) {
+            problem(number, "is a node without children");
+        }
+        if (page.entries.size() >= 2 && page.tail == 0) {
+            problem(number, "names its last child by an entry instead of as its tail");
+        }
+        // Each entry bounds the child it names: no entry below it lies above it, and every
+        // entry below it lies above the entry before it. The product keeps entries that are not
+        // the child's last entry (a bound left after the last entry went, say).
+        Span span;
+        const IndexEntry* before = nullptr;
+        auto child = [&](PageNumber page, const IndexEntry* bound) {
+            Span below = walk(page, depth + 1);
+            if (!below.last) {
+                problem(number, "names child " + std::to_string(page) + ", which holds no entry");
+                return;
+            }
+            if ((bound && compareIndexEntries(*below.last, *bound) > 0) ||
+                (before && compareIndexEntries(*below.first, *before) <= 0)) {
+                problem(number, "names child " + std::to_string(page) +
+                                    " by an entry that does not bound it");
+            }
+            if (!span.first) span.first = below.first;
+            span.last = below.last;
+        };
+        for (const auto& entry : page.entries) {
+            child(entry.child, &entry);
+            before = &entry;
+        }
+        if (page.tail != 0) child(page.tail, nullptr);
+        return span;
+    };
+    try {
+        walk(index.rootPage, 0);
+        // Every leaf lies on the deepest level, and the leaves are linked in order both ways.
+        if (!leaves.empty() && levels.back().size() != leaves.size()) {
+            problems.push_back("the leaves of the index at page " + std::to_string(index.rootPage) +
+                               " lie at different depths");
+        }
+        const auto& leafPages = levels.back();
+        for (size_t position = 0; position < leaves.size() && position < leafPages.size();
+             ++position) {
+            PageNumber previous = position > 0 ? leafPages[position - 1] : 0;
+            PageNumber next = position + 1 < leafPages.size() ? leafPages[position + 1] : 0;
+            if (leaves[position].previous != previous || leaves[position].next != next) {
+                problem(leafPages[position], "is linked to the wrong neighbours");
+            }
+        }
+        // Nodes may leave a link empty (other writers link nodes only under one parent), but a
+        // link they keep names the page's neighbour.
+        for (size_t depth = 1; depth + 1 < levels.size(); ++depth) {
+            const auto& pages = levels[depth];
+            for (size_t position = 0; position < pages.size(); ++position) {
+                IndexPage page = readIndexPage(pager, format, pages[position], owner);
+                PageNumber previous = position > 0 ? pages[position - 1] : 0;
+                PageNumber next = position + 1 < pages.size() ? pages[position + 1] : 0;
+                if ((page.previous != 0 && page.previous != previous) ||
+                    (page.next != 0 && page.next != next)) {
+                    problem(pages[position], "is linked to the wrong neighbours");
+                }
+            }
+        }
+        auto entries = readIndexEntries(pager, format, index, owner);
+        for (size_t entry = 1; entry < entries.size(); ++entry) {
+            if (!(entries[entry - 1] < entries[entry])) {
+                problems.push_back("the leaves of the index at page " +
+                                   std::to_string(index.rootPage) + " are out of order");
+                break;
+            }
+        }
+    } catch (const EngineError& error) {
+        problems.push_back(error.what());
+    }
+    return findings;
+}
+
+}  // namespace engine::format

@@ -1,0 +1,64 @@
+#include "engine/format/rows/row_removal.h"
+
+#include "engine/format/space/data_page.h"
+#include "engine/format/space/data_page_editor.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace engine::format {
+
+namespace {
+
+// A pointer: row number (1 byte), page (3 bytes).
+constexpr size_t kPointerSize = 4;
+// A row moves once; a few hops allow for rows moved again, as the table scan does.
+constexpr size_t kMaxSlots = 9;
+
+[[noreturn]] void unfollowable(const storage::Pager& pager, RowLocation home) {
+    throw EngineError(ErrorCode::Corrupt,
+                      "The database '" + pager.path() + "' is damaged: a moved row on page " +
+                          std::to_string(home.page) + " cannot be followed.",
+                      home.page);
+}
+
+}  // namespace
+
+std::vector<RowLocation> rowSlots(storage::Pager& pager, const JetFormat& format,
+                                  RowLocation home) {
+    std::vector<RowLocation> slots{home};
+    while (true) {
+        RowLocation here = slots.back();
+        if (here.page >= pager.pageCount()) unfollowable(pager, home);
+        auto contents = pager.read(here.page);
+        DataPageView view(*contents, format, here.page, pager.path());
+        RowSlot slot = view.slot(here.row);
+        // Only a live pointer leads on: a deleted home slot, or a moved row itself, ends here.
+        if (!slot.lookup || slot.deleted) return slots;
+        storage::Bytes pointer = view.rowBytes(slot);
+        if (pointer.size() < kPointerSize) unfollowable(pager, home);
+        RowLocation next{storage::readU24LE(pointer, 1), pointer[0]};
+        if (slots.size() == kMaxSlots ||
+            std::find(slots.begin(), slots.end(), next) != slots.end()) {
+            unfollowable(pager, home);
+        }
+        slots.push_back(next);
+    }
+}
+
+void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home, uint32_t owner) {
+    assert(pager.inTransaction());
+    std::vector<DataPageEditor> pages;
+    const std::vector<RowLocation> slots = rowSlots(pager, format, home);
+    for (RowLocation location : slots) {
+        auto contents = pager.read(location.page);
+        pages.push_back(
+            DataPageEditor::copyOf(*contents, format, location.page, pager.path(), owner));
+    }
+    for (size_t index = 0; index < slots.size(); ++index) {
+        pages[index].markDeleted(slots[index].row);
+        pager.write(slots[index].page, pages[index].bytes());
+    }
+}
+
+}  // namespace engine::format
