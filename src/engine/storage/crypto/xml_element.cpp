@@ -139,7 +139,7 @@ private:
             value = value * (hex ? 16 : 10) + static_cast<char32_t>(number);
             if (value > 0x10FFFF) fail("character reference out of range");
         }
-        if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) fail("bad character reference");
+        if (value == 0 || isSurrogate(value)) fail("bad character reference");
         return value;
     }
 
