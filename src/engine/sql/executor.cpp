@@ -157,6 +157,8 @@ std::unique_ptr<QueryRows> execute(Database& database, std::string_view statemen
         createTable(database, *create);
     } else if (const auto* insert = std::get_if<InsertStatement>(&parsed)) {
         insertRow(database, *insert);
+    } else if (const auto* remove = std::get_if<DeleteStatement>(&parsed)) {
+        deleteRows(database, *remove);
     } else {
         dropTable(database, std::get<DropTableStatement>(parsed));
     }

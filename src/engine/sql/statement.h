@@ -8,6 +8,7 @@
 //   CREATE TABLE name (column type [(size)] [NOT NULL], ...)
 //   DROP TABLE name
 //   INSERT INTO name [(column, ...)] VALUES (literal, ...)
+//   DELETE [*] FROM name [WHERE condition]
 //
 // A source is a table of the statement's own database, or a table of another file named by a
 // connect string: [MS Access;DATABASE=path;PWD=password].[table]. The tree then holds that
@@ -182,7 +183,12 @@ struct InsertStatement {
     std::vector<Literal> values;       // at least one
 };
 
-using Statement =
-    std::variant<SelectStatement, CreateTableStatement, DropTableStatement, InsertStatement>;
+struct DeleteStatement {
+    std::string table;
+    ExpressionPtr where;  // null when there is no WHERE clause: every row goes
+};
+
+using Statement = std::variant<SelectStatement, CreateTableStatement, DropTableStatement,
+                               InsertStatement, DeleteStatement>;
 
 }  // namespace engine::sql

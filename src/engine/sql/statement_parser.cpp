@@ -181,7 +181,8 @@ Statement StatementParser::parse() {
     if (atWord("CREATE")) return parseCreate();
     if (atWord("DROP")) return parseDrop();
     if (atWord("INSERT")) return parseInsert();
-    fail("SELECT, CREATE TABLE, DROP TABLE or INSERT INTO");
+    if (atWord("DELETE")) return parseDelete();
+    fail("SELECT, CREATE TABLE, DROP TABLE, INSERT INTO or DELETE");
 }
 
 void StatementParser::expectEnd(const std::string& expected) {
@@ -392,6 +393,24 @@ InsertStatement StatementParser::parseInsert() {
     expect(TokenKind::RightParen, "',' or ')'");
     expectEnd("the end of the statement");
     return insert;
+}
+
+DeleteStatement StatementParser::parseDelete() {
+    advance();
+    m_code = ErrorCode::SyntaxError;
+    take(TokenKind::Star);
+    expectWord("FROM", "FROM and a table name after DELETE");
+    DeleteStatement remove;
+    remove.table = takeName("a table name");
+    if (takeWord("WHERE")) {
+        m_code = ErrorCode::WhereSyntax;
+        if (!atExpression()) fail("a condition after WHERE");
+        remove.where = parseCondition();
+        expectEnd("AND, OR or the end of the statement");
+    } else {
+        expectEnd("WHERE or the end of the statement");
+    }
+    return remove;
 }
 
 }  // namespace engine::sql

@@ -82,6 +82,7 @@ private:
     uint32_t parseWholeNumber(uint32_t minimum, const std::string& expected);
     DropTableStatement parseDrop();
     InsertStatement parseInsert();
+    DeleteStatement parseDelete();
     bool atLiteral() const;
     Literal parseLiteral(const std::string& expected);
 

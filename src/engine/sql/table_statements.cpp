@@ -1,5 +1,7 @@
 #include "engine/sql/table_statements.h"
 
+#include "engine/catalog/object_name.h"
+#include "engine/sql/condition.h"
 #include "engine/sql/executor.h"
 #include "engine/sql/literal_values.h"
 #include "engine/sql/syntax_error.h"
@@ -15,6 +17,35 @@ constexpr size_t kMaxFields = 255;
 constexpr uint32_t kMaxTextSize = 255;
 constexpr uint32_t kMaxBinarySize = 510;
 constexpr uint32_t kDefaultSize = 255;
+
+// The catalogue's listing of a table the statements may change: a system table is read-only.
+const catalog::CatalogObject* userTable(Database& database, const std::string& name) {
+    const catalog::CatalogObject* object = database.catalog().findTable(name);
+    if (!object) throw inputTableNotFound(name);
+    if (object->flags & (catalog::kSystemObjectFlag | catalog::kAccessObjectFlag)) {
+        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only: '" +
+                                                   object->name + "' is a system table.");
+    }
+    return object;
+}
+
+// Whether a relationship names the table as the one whose rows others refer to.
+bool referencedByRelationship(Database& database, const std::string& table) {
+    constexpr char kRelationships[] = "MSysRelationships";
+    if (!database.findInTables(kRelationships)) return false;
+    auto reader = database.readTable(kRelationships);
+    const format::ColumnDefinition* referenced =
+        reader->definition().findColumn("szReferencedObject");
+    if (!referenced) return false;
+    const auto position = static_cast<size_t>(referenced - reader->definition().columns.data());
+    const catalog::NameMatcher named(table, database.catalog().nameOrder());
+    std::vector<format::Value> row;
+    while (reader->next(row)) {
+        const auto* name = std::get_if<std::string>(&row[position]);
+        if (name && named.matches(*name)) return true;
+    }
+    return false;
+}
 
 [[noreturn]] void definedTwice(const std::string& name) {
     throw EngineError(ErrorCode::DuplicateField,
@@ -130,11 +161,7 @@ void createTable(Database& database, const CreateTableStatement& statement) {
 
 void insertRow(Database& database, const InsertStatement& statement) {
     const format::TableDefinition definition = storedTable(database, statement.table);
-    const catalog::CatalogObject* object = database.catalog().findTable(statement.table);
-    if (object->flags & (catalog::kSystemObjectFlag | catalog::kAccessObjectFlag)) {
-        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only: '" +
-                                                   object->name + "' is a system table.");
-    }
+    const catalog::CatalogObject* object = userTable(database, statement.table);
     for (const auto& column : definition.columns) {
         if (column.type == ColumnType::Complex || column.isCalculated()) {
             throw EngineError(ErrorCode::NotSupported,
@@ -182,6 +209,33 @@ void insertRow(Database& database, const InsertStatement& statement) {
         next = row;
         given = true;
         return true;
+    });
+}
+
+size_t deleteRows(Database& database, const DeleteStatement& statement) {
+    const format::TableDefinition definition = storedTable(database, statement.table);
+    const catalog::CatalogObject* object = userTable(database, statement.table);
+    const std::string table = object->name;
+    for (const auto& column : definition.columns) {
+        if (column.type == ColumnType::Complex) {
+            throw EngineError(ErrorCode::NotSupported,
+                              "Rows cannot be deleted from '" + table + "': its field '" +
+                                  column.name +
+                                  "' keeps attachments or several values in a hidden table, "
+                                  "which this engine does not change.");
+        }
+    }
+    if (referencedByRelationship(database, table)) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "Rows cannot be deleted from '" + table +
+                              "': a relationship refers to it, and this engine does not check "
+                              "the related records.");
+    }
+    const TableScope scope(definition, table, "", database.catalog().nameOrder());
+    const auto condition =
+        statement.where ? std::make_unique<const Condition>(*statement.where, scope) : nullptr;
+    return database.deleteRows(table, [&](const std::vector<format::Value>& row) {
+        return !condition || condition->holds(row);
     });
 }
 

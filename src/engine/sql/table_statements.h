@@ -1,4 +1,4 @@
-// CREATE TABLE, INSERT INTO ... VALUES and DROP TABLE on a database.
+// CREATE TABLE, INSERT INTO ... VALUES, DELETE and DROP TABLE on a database.
 //
 // CREATE TABLE column types (data_type_names.h gives the names):
 //   Counter                a Long Integer AutoNumber
@@ -15,6 +15,11 @@
 // UnknownInsertField, a field listed twice DuplicateField, a count of values that differs from
 // the count of fields ValueCountMismatch. System tables, and tables with attachment,
 // multi-value or calculated fields, are refused.
+//
+// DELETE removes the rows for which the WHERE condition (condition.h) is true, every row without
+// one, keeping the table's indexes, and returns how many went. System tables are ReadOnly; a
+// table with attachment or multi-value fields, or one a relationship refers to (its related
+// records would need checking), is refused with NotSupported before anything changes.
 #pragma once
 
 #include "engine/database.h"
@@ -24,6 +29,7 @@ namespace engine::sql {
 
 void createTable(Database& database, const CreateTableStatement& statement);
 void insertRow(Database& database, const InsertStatement& statement);
+size_t deleteRows(Database& database, const DeleteStatement& statement);
 void dropTable(Database& database, const DropTableStatement& statement);
 
 }  // namespace engine::sql

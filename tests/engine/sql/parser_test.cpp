@@ -127,9 +127,12 @@ TEST(Parser, readsCreateTableStatements) {
     });
 }
 
-TEST(Parser, readsDropAndInsertStatements) {
+TEST(Parser, readsDropInsertAndDeleteStatements) {
     expectShapes({
         {"DROP TABLE Orders", "DROP TABLE <Orders>"},
+        {"DELETE FROM Orders", "DELETE FROM <Orders>"},
+        {"delete * from [Order Details] where Qty < 2 or Note is null;",
+         "DELETE FROM <Order Details> WHERE ((<Qty> < 2) OR (<Note> IS NULL))"},
         {"drop table [Order Details] ;", "DROP TABLE <Order Details>"},
         {"INSERT INTO T VALUES (1, -2, 3.25, 'it''s', \"say \"\"hi\"\"\", NULL, TRUE, FALSE)",
          "INSERT INTO <T> VALUES (1, -2, 3.25, 'it''s', 'say \"hi\"', NULL, TRUE, FALSE)"},

@@ -1,10 +1,11 @@
-// CREATE TABLE, INSERT INTO ... VALUES and DROP TABLE: the columns they make, the values they
-// store, and what they refuse.
+// CREATE TABLE, INSERT INTO ... VALUES, DELETE and DROP TABLE: the columns they make, the values
+// they store or remove, and what they refuse.
 #include "engine/sql/executor.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 namespace engine::sql {
 namespace {
@@ -224,6 +225,122 @@ TEST_F(InsertTest, dropTableRemovesOnlyTheTableNamed) {
     EXPECT_EQ(errorOf([&] { execute(*database, "DROP TABLE T"); }), ErrorCode::TableNotFound);
     EXPECT_EQ(errorOf([&] { execute(*database, "DROP TABLE MSysACEs"); }), ErrorCode::NotSupported);
     EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
+// DELETE removes exactly the rows its condition holds for, as the same condition written in C++
+// picks them, from a table of four indexes that spans many index pages: after each statement
+// the file is sound, every index equals what its rows call for, and mdb-export reads the rows
+// the engine reads.
+TEST(DeleteStatement, removesTheRowsItsConditionHoldsForAndKeepsEveryIndex) {
+    using catalog::NewColumn;
+    using catalog::NewIndex;
+    support::TempDir folder;
+    const auto path = folder / "delete.mdb";
+    auto database = Database::create(path, {.format = FileFormat::Jet4});
+    database->createTable("Words",
+                          {NewColumn{.name = "Id", .type = ColumnType::Long, .autoNumber = true},
+                           NewColumn{.name = "Word", .type = ColumnType::Text, .size = 60},
+                           NewColumn{.name = "Group", .type = ColumnType::Long},
+                           NewColumn{.name = "Note", .type = ColumnType::Memo}},
+                          {},
+                          {NewIndex{.name = "PrimaryKey", .columns = {"Id"}, .primaryKey = true},
+                           NewIndex{.name = "ByWord", .columns = {"Word"}},
+                           NewIndex{.name = "ByGroupWord", .columns = {"Group", "Word"}},
+                           NewIndex{.name = "ByNote", .columns = {"Note"}}});
+    std::mt19937 random(17);
+    int made = 0;
+    database->insertRows("Words", [&](std::vector<Value>& row) {
+        if (made++ == 3000) return false;
+        std::string word;
+        for (size_t letter = 0, length = 3 + random() % 30; letter < length; ++letter) {
+            word += static_cast<char>('a' + random() % 26);
+        }
+        row = {Value(), Value(word), Value(static_cast<int32_t>(random() % 9)),
+               random() % 4 == 0 ? Value() : Value(word + " noted")};
+        return true;
+    });
+
+    using Row = std::vector<Value>;
+    const auto id = [](const Row& row) { return std::get<int32_t>(row[0]); };
+    const auto word = [](const Row& row) { return std::get<std::string>(row[1]); };
+    const auto group = [](const Row& row) { return std::get<int32_t>(row[2]); };
+    const std::vector<std::pair<std::string, std::function<bool(const Row&)>>> statements = {
+        {"DELETE FROM Words WHERE Id <= 250", [&](const Row& row) { return id(row) <= 250; }},
+        {"DELETE * FROM [words] WHERE [Group] = 3 OR Word LIKE 'b*'",
+         [&](const Row& row) { return group(row) == 3 || word(row)[0] == 'b'; }},
+        {"DELETE FROM Words WHERE Note IS NULL AND NOT ([Group] < 5)",
+         [&](const Row& row) { return row[3].index() == 0 && group(row) >= 5; }},
+        {"DELETE FROM Words WHERE Word = 'no such word'", [](const Row&) { return false; }},
+        {"DELETE FROM Words WHERE Id > 2900 OR Id = 1000",
+         [&](const Row& row) { return id(row) > 2900 || id(row) == 1000; }},
+    };
+    auto expected = support::allRows(*database, "Words");
+    for (const auto& [statement, goes] : statements) {
+        SCOPED_TRACE(statement);
+        std::erase_if(expected, goes);
+        EXPECT_EQ(execute(*database, statement), nullptr);
+        EXPECT_EQ(support::sortedRows(support::allRows(*database, "Words")),
+                  support::sortedRows(expected));
+        ASSERT_EQ(support::integrityProblems(*database), "");
+        ASSERT_EQ(support::indexDifferences(*database, "Words"), "");
+    }
+    ASSERT_GT(expected.size(), 500u);
+    database.reset();
+    auto reopened = Database::open(path);
+    const std::string exported = support::mdbExport(path, "Words");
+    EXPECT_EQ(static_cast<size_t>(std::count(exported.begin(), exported.end(), '\n')),
+              expected.size());
+    for (const Row& row : expected) {
+        EXPECT_NE(exported.find("\n" + std::to_string(id(row)) + "\x1f\"" + word(row) + "\x1f"),
+                  std::string::npos)
+            << word(row);
+    }
+
+    // Every row goes without a condition, and the table stays sound and empty.
+    reopened.reset();
+    database = Database::open(path, {.mode = AccessMode::ReadWrite});
+    execute(*database, "DELETE FROM Words");
+    EXPECT_TRUE(support::allRows(*database, "Words").empty());
+    EXPECT_EQ(support::integrityProblems(*database), "");
+    EXPECT_EQ(support::indexDifferences(*database, "Words"), "");
+}
+
+// What DELETE refuses, it refuses before anything changes: the file's tables keep every row.
+TEST(DeleteStatement, refusesTablesAndConditionsItCannotTakeAndChangesNothing) {
+    support::TempDir folder;
+    const auto related = folder.copyFixture("jet4/indexTestV2000.mdb");
+    const auto complex = folder.copyFixture("ace12/complexDataTestV2007.accdb");
+    const std::vector<std::tuple<std::filesystem::path, std::string, ErrorCode>> refused = {
+        {related, "DELETE FROM Nobody", ErrorCode::InputTableNotFound},
+        {related, "DELETE FROM MSysObjects", ErrorCode::ReadOnly},
+        {related, "DELETE FROM MSysRelationships", ErrorCode::ReadOnly},
+        {related, "DELETE FROM Table1 WHERE Nothing = 1", ErrorCode::UnknownField},
+        {related, "DELETE FROM Table1 WHERE data = 1", ErrorCode::DataTypeMismatch},
+        {related, "DELETE FROM Table1 WHERE data LIKE '[a'", ErrorCode::WhereSyntax},
+        // Other tables' rows refer to these through relationships.
+        {related, "DELETE FROM Table2", ErrorCode::NotSupported},
+        {related, "DELETE FROM table3 WHERE id = 10", ErrorCode::NotSupported},
+        {complex, "DELETE FROM Table1", ErrorCode::NotSupported},
+    };
+    for (const auto& [path, statement, code] : refused) {
+        auto database = Database::open(path, {.mode = AccessMode::ReadWrite});
+        std::map<std::string, std::vector<std::string>> before;
+        for (const char* table : {"Table1", "Table2", "Table3"}) {
+            if (database->findInTables(table)) {
+                before[table] = support::sortedRows(support::allRows(*database, table));
+            }
+        }
+        EXPECT_EQ(errorOf([&] { execute(*database, statement); }), code) << statement;
+        for (const auto& [table, rows] : before) {
+            EXPECT_EQ(support::sortedRows(support::allRows(*database, table)), rows) << statement;
+        }
+    }
+    // The table that refers to the others may lose rows.
+    auto database = Database::open(related, {.mode = AccessMode::ReadWrite});
+    execute(*database, "DELETE FROM Table1 WHERE otherfk2 = 11");
+    EXPECT_EQ(support::allRows(*database, "Table1").size(), 2u);
+    EXPECT_EQ(support::integrityProblems(*database), "");
+    EXPECT_EQ(support::indexDifferences(*database, "Table1"), "");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 //   SELECT * INTO <Orders> FROM <Orders>@<D:\Sales.mdb> AS <a1> WHERE (<a1>.<Id> > 5)
 //   CREATE TABLE <T> (<Name> Text(50) NOT NULL, <Price> Decimal(10,2))
 //   INSERT INTO <T> (<a>, <b>) VALUES (-1.5, 'it''s', NULL, TRUE, #36526.5#)
+//   DELETE FROM <T> WHERE (<a> = 1)
 #pragma once
 
 #include "engine/sql/statement.h"
@@ -197,6 +198,9 @@ inline std::string statementText(const Statement& statement) {
                        ")";
             } else if constexpr (std::is_same_v<T, DropTableStatement>) {
                 return "DROP TABLE " + nameText(node.table);
+            } else if constexpr (std::is_same_v<T, DeleteStatement>) {
+                return "DELETE FROM " + nameText(node.table) +
+                       (node.where ? " WHERE " + expressionText(node.where) : "");
             } else {
                 std::string text = "INSERT INTO " + nameText(node.table);
                 if (!node.columns.empty()) text += " (" + joined(node.columns, nameText) + ")";
