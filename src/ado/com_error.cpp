@@ -24,6 +24,7 @@ int32_t providerNumber(ErrorCode code) {
         case ErrorCode::InvalidStatement:
         case ErrorCode::SyntaxError:
         case ErrorCode::InsertSyntax:
+        case ErrorCode::UpdateSyntax:
         case ErrorCode::SelectSyntax:
         case ErrorCode::TrailingCharacters:
         case ErrorCode::WhereSyntax:

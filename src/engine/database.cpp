@@ -382,6 +382,31 @@ size_t Database::deleteRows(std::string_view name,
     return removed;
 }
 
+size_t Database::updateRows(std::string_view name,
+                            const std::function<bool(const std::vector<format::Value>&)>& matches,
+                            const std::function<void(std::vector<format::Value>&)>& update) {
+    requireWritable();
+    auto definition = tableDefinition(name);
+    size_t changed = 0;
+    change([&](const catalog::WriteContext& context) {
+        catalog::TableEditor editor(context, definition);
+        // Every row to change is taken out first, so that a unique index judges the new keys
+        // against the rows as they will stand, not against the old values of rows still to go.
+        std::vector<std::vector<format::Value>> rows;
+        changed = editor.removeWhere([&](const std::vector<format::Value>& row) {
+            if (!matches(row)) return false;
+            rows.push_back(row);
+            return true;
+        });
+        for (auto& row : rows) {
+            update(row);
+            editor.insert(row);
+        }
+        editor.finish();
+    });
+    return changed;
+}
+
 void Database::dropTable(std::string_view name) {
     requireWritable();
     change([&](const catalog::WriteContext& context) { catalog::dropTable(context, name); });

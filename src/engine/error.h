@@ -37,8 +37,10 @@ enum class ErrorCode : int32_t {
     InsertSyntax = 3134,        // "Syntax error in INSERT INTO statement."
     SelectSyntax = 3141,        // "The SELECT statement includes a reserved word ..."
     TrailingCharacters = 3142,  // "Characters found after end of SQL statement."
+    UpdateSyntax = 3144,        // "Syntax error in UPDATE statement."
     WhereSyntax = 3145,         // "Syntax error in WHERE clause."
     FieldTooSmall = 3163,       // a value longer than its field allows
+    FieldNotUpdatable = 3164,   // "Field cannot be updated." (an AutoNumber or calculated field)
     IsamNotFound = 3170,        // "Could not find installable ISAM."
     TooManyColumns = 3190,      // more than 255 columns
     DuplicateField = 3191,      // "Cannot define field more than once."

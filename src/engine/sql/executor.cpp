@@ -159,6 +159,8 @@ std::unique_ptr<QueryRows> execute(Database& database, std::string_view statemen
         insertRow(database, *insert);
     } else if (const auto* remove = std::get_if<DeleteStatement>(&parsed)) {
         deleteRows(database, *remove);
+    } else if (const auto* update = std::get_if<UpdateStatement>(&parsed)) {
+        updateRows(database, *update);
     } else {
         dropTable(database, std::get<DropTableStatement>(parsed));
     }

@@ -2,7 +2,7 @@
 //
 //   SELECT [DISTINCT] items INTO t [IN 'file'] FROM s [AS a] [WHERE c]   make-table
 //   SELECT [DISTINCT] items FROM s [AS a] [WHERE c]                      rows
-//   CREATE TABLE, INSERT INTO ... VALUES, DELETE, DROP TABLE             table_statements.h
+//   CREATE TABLE, INSERT INTO ... VALUES, UPDATE, DELETE, DROP TABLE     table_statements.h
 //
 // The make-table creates t from the part of s the statement selects, as table_copy.h copies.
 // Items are *, s.* or a.*, and fields with or without AS new name; fields are found by name with

@@ -22,11 +22,11 @@
 //   therefore walk it recursively.
 //
 // Errors are EngineError with the engine's number for the clause at fault (InvalidStatement
-// 3129, SyntaxError 3131 for the FROM clause, SelectSyntax 3141, InsertSyntax 3134, WhereSyntax
-// 3145, ExpressionSyntax 3075, CreateTableSyntax 3290, FieldSyntax 3292, InvalidFieldType
-// 3259, DropSyntax 3295, TrailingCharacters 3142, IsamNotFound 3170, NoDatabaseNamed 3321,
-// InvalidName 3125, QueryTooComplex 3360). The text is the engine's sentence followed by what
-// was found where; it never shows a password (statement_text.h).
+// 3129, SyntaxError 3131 for the FROM clause, SelectSyntax 3141, InsertSyntax 3134, UpdateSyntax
+// 3144, WhereSyntax 3145, ExpressionSyntax 3075, CreateTableSyntax 3290, FieldSyntax 3292,
+// InvalidFieldType 3259, DropSyntax 3295, TrailingCharacters 3142, IsamNotFound 3170,
+// NoDatabaseNamed 3321, InvalidName 3125, QueryTooComplex 3360). The text is the engine's sentence
+// followed by what was found where; it never shows a password (statement_text.h).
 #pragma once
 
 #include "engine/sql/statement.h"

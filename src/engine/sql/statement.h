@@ -9,6 +9,7 @@
 //   DROP TABLE name
 //   INSERT INTO name [(column, ...)] VALUES (literal, ...)
 //   DELETE [*] FROM name [WHERE condition]
+//   UPDATE name SET column = literal [, column = literal ...] [WHERE condition]
 //
 // A source is a table of the statement's own database, or a table of another file named by a
 // connect string: [MS Access;DATABASE=path;PWD=password].[table]. The tree then holds that
@@ -188,7 +189,18 @@ struct DeleteStatement {
     ExpressionPtr where;  // null when there is no WHERE clause: every row goes
 };
 
+struct Assignment {
+    std::string column;
+    Literal value;
+};
+
+struct UpdateStatement {
+    std::string table;
+    std::vector<Assignment> assignments;  // at least one
+    ExpressionPtr where;                  // null when there is no WHERE clause: every row
+};
+
 using Statement = std::variant<SelectStatement, CreateTableStatement, DropTableStatement,
-                               InsertStatement, DeleteStatement>;
+                               InsertStatement, DeleteStatement, UpdateStatement>;
 
 }  // namespace engine::sql

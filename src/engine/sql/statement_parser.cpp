@@ -182,7 +182,8 @@ Statement StatementParser::parse() {
     if (atWord("DROP")) return parseDrop();
     if (atWord("INSERT")) return parseInsert();
     if (atWord("DELETE")) return parseDelete();
-    fail("SELECT, CREATE TABLE, DROP TABLE, INSERT INTO or DELETE");
+    if (atWord("UPDATE")) return parseUpdate();
+    fail("SELECT, CREATE TABLE, DROP TABLE, INSERT INTO, UPDATE or DELETE");
 }
 
 void StatementParser::expectEnd(const std::string& expected) {
@@ -411,6 +412,31 @@ DeleteStatement StatementParser::parseDelete() {
         expectEnd("WHERE or the end of the statement");
     }
     return remove;
+}
+
+UpdateStatement StatementParser::parseUpdate() {
+    advance();
+    m_code = ErrorCode::UpdateSyntax;
+    UpdateStatement update;
+    update.table = takeName("a table name");
+    expectWord("SET", "SET after the table name");
+    do {
+        Assignment assignment;
+        assignment.column = takeName("a field name");
+        expect(TokenKind::Equal, "'=' after the field name");
+        assignment.value = parseLiteral(
+            "a value: a number, a quoted text, a #date#, a {guid {...}}, TRUE, FALSE or NULL");
+        update.assignments.push_back(std::move(assignment));
+    } while (take(TokenKind::Comma));
+    if (takeWord("WHERE")) {
+        m_code = ErrorCode::WhereSyntax;
+        if (!atExpression()) fail("a condition after WHERE");
+        update.where = parseCondition();
+        expectEnd("AND, OR or the end of the statement");
+    } else {
+        expectEnd("',', WHERE or the end of the statement");
+    }
+    return update;
 }
 
 }  // namespace engine::sql

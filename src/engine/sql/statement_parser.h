@@ -83,6 +83,7 @@ private:
     DropTableStatement parseDrop();
     InsertStatement parseInsert();
     DeleteStatement parseDelete();
+    UpdateStatement parseUpdate();
     bool atLiteral() const;
     Literal parseLiteral(const std::string& expected);
 

@@ -14,6 +14,8 @@ const char* engineWording(ErrorCode code) {
                    "misspelled or missing, or the punctuation is incorrect.";
         case ErrorCode::TrailingCharacters:
             return "Characters found after end of SQL statement.";
+        case ErrorCode::UpdateSyntax:
+            return "Syntax error in UPDATE statement.";
         case ErrorCode::WhereSyntax:
             return "Syntax error in WHERE clause.";
         case ErrorCode::IsamNotFound:

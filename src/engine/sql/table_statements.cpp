@@ -29,22 +29,43 @@ const catalog::CatalogObject* userTable(Database& database, const std::string& n
     return object;
 }
 
-// Whether a relationship names the table as the one whose rows others refer to.
-bool referencedByRelationship(Database& database, const std::string& table) {
+// Whether some relationship's row holds the table's name in the field tableField and, when
+// columnField is given, the column's name in that one.
+bool inRelationship(Database& database, const std::string& table, const char* tableField,
+                    const std::string& column = {}, const char* columnField = nullptr) {
     constexpr char kRelationships[] = "MSysRelationships";
     if (!database.findInTables(kRelationships)) return false;
     auto reader = database.readTable(kRelationships);
-    const format::ColumnDefinition* referenced =
-        reader->definition().findColumn("szReferencedObject");
-    if (!referenced) return false;
-    const auto position = static_cast<size_t>(referenced - reader->definition().columns.data());
-    const catalog::NameMatcher named(table, database.catalog().nameOrder());
+    const auto& definition = reader->definition();
+    const format::ColumnDefinition* tableColumn = definition.findColumn(tableField);
+    const format::ColumnDefinition* columnColumn =
+        columnField ? definition.findColumn(columnField) : nullptr;
+    if (!tableColumn || (columnField && !columnColumn)) return false;
+    const auto order = database.catalog().nameOrder();
+    const catalog::NameMatcher named(table, order);
+    auto textAt = [&](const std::vector<format::Value>& row, const format::ColumnDefinition* at) {
+        return std::get_if<std::string>(&row[static_cast<size_t>(at - definition.columns.data())]);
+    };
     std::vector<format::Value> row;
     while (reader->next(row)) {
-        const auto* name = std::get_if<std::string>(&row[position]);
-        if (name && named.matches(*name)) return true;
+        const std::string* name = textAt(row, tableColumn);
+        if (!name || !named.matches(*name)) continue;
+        if (!columnField) return true;
+        const std::string* joined = textAt(row, columnColumn);
+        if (joined && catalog::sameObjectName(*joined, column, order)) return true;
     }
     return false;
+}
+
+// Whether a relationship names the table as the one whose rows others refer to.
+bool referencedByRelationship(Database& database, const std::string& table) {
+    return inRelationship(database, table, "szReferencedObject");
+}
+
+// Whether a relationship joins on the table's column, on either side.
+bool joinedByRelationship(Database& database, const std::string& table, const std::string& column) {
+    return inRelationship(database, table, "szObject", column, "szColumn") ||
+           inRelationship(database, table, "szReferencedObject", column, "szReferencedColumn");
 }
 
 [[noreturn]] void definedTwice(const std::string& name) {
@@ -237,6 +258,56 @@ size_t deleteRows(Database& database, const DeleteStatement& statement) {
     return database.deleteRows(table, [&](const std::vector<format::Value>& row) {
         return !condition || condition->holds(row);
     });
+}
+
+size_t updateRows(Database& database, const UpdateStatement& statement) {
+    const format::TableDefinition definition = storedTable(database, statement.table);
+    const catalog::CatalogObject* object = userTable(database, statement.table);
+    const std::string table = object->name;
+    for (const auto& column : definition.columns) {
+        if (column.type == ColumnType::Complex || column.isCalculated()) {
+            throw EngineError(ErrorCode::NotSupported,
+                              "Rows of '" + table + "' cannot be changed: its field '" +
+                                  column.name +
+                                  "' holds attachments, several values or a calculated value, "
+                                  "which this engine does not write.");
+        }
+    }
+    std::vector<std::pair<size_t, format::Value>> changes;
+    for (const Assignment& assignment : statement.assignments) {
+        const format::ColumnDefinition* column = definition.findColumn(assignment.column);
+        if (!column) {
+            throw EngineError(ErrorCode::UnknownField,
+                              "The database engine does not recognize '" + assignment.column +
+                                  "' as a valid field name or expression.");
+        }
+        const auto position = static_cast<size_t>(column - definition.columns.data());
+        for (const auto& [earlier, value] : changes) {
+            if (earlier == position) definedTwice(assignment.column);
+        }
+        if (column->isAutoNumber() || column->isGuidAutoNumber()) {
+            throw EngineError(
+                ErrorCode::FieldNotUpdatable,
+                "Field cannot be updated: '" + column->name + "' is an AutoNumber field.");
+        }
+        if (joinedByRelationship(database, table, column->name)) {
+            throw EngineError(ErrorCode::NotSupported,
+                              "The field '" + column->name + "' of '" + table +
+                                  "' cannot be changed: a relationship joins on it, and this "
+                                  "engine does not check the related records.");
+        }
+        changes.emplace_back(position,
+                             valueForField(assignment.value, *column, database.jetFormat()));
+    }
+    const TableScope scope(definition, table, "", database.catalog().nameOrder());
+    const auto condition =
+        statement.where ? std::make_unique<const Condition>(*statement.where, scope) : nullptr;
+    return database.updateRows(
+        table,
+        [&](const std::vector<format::Value>& row) { return !condition || condition->holds(row); },
+        [&](std::vector<format::Value>& row) {
+            for (const auto& [position, value] : changes) row[position] = value;
+        });
 }
 
 void dropTable(Database& database, const DropTableStatement& statement) {

@@ -20,6 +20,12 @@
 // one, keeping the table's indexes, and returns how many went. System tables are ReadOnly; a
 // table with attachment or multi-value fields, or one a relationship refers to (its related
 // records would need checking), is refused with NotSupported before anything changes.
+//
+// UPDATE gives the fields named the values given (converted as INSERT INTO converts them) in
+// every row the WHERE condition holds for, every row without one, in one change, and returns how
+// many rows changed. An unknown field is UnknownField, one named twice DuplicateField, an
+// AutoNumber field FieldNotUpdatable; a key a unique index already holds is DuplicateKey. Tables
+// refused by INSERT INTO are refused here too, and so is a field a relationship joins on.
 #pragma once
 
 #include "engine/database.h"
@@ -30,6 +36,7 @@ namespace engine::sql {
 void createTable(Database& database, const CreateTableStatement& statement);
 void insertRow(Database& database, const InsertStatement& statement);
 size_t deleteRows(Database& database, const DeleteStatement& statement);
+size_t updateRows(Database& database, const UpdateStatement& statement);
 void dropTable(Database& database, const DropTableStatement& statement);
 
 }  // namespace engine::sql

@@ -127,8 +127,13 @@ TEST(Parser, readsCreateTableStatements) {
     });
 }
 
-TEST(Parser, readsDropInsertAndDeleteStatements) {
+TEST(Parser, readsDropInsertUpdateAndDeleteStatements) {
     expectShapes({
+        {"UPDATE Orders SET Qty = 2", "UPDATE <Orders> SET <Qty> = 2"},
+        {"update [Order Details] set Note = NULL, [Due Date] = #1/2/2003#, Sent = TRUE "
+         "where Qty >= 10;",
+         "UPDATE <Order Details> SET <Note> = NULL, <Due Date> = #37623#, <Sent> = TRUE "
+         "WHERE (<Qty> >= 10)"},
         {"DROP TABLE Orders", "DROP TABLE <Orders>"},
         {"DELETE FROM Orders", "DELETE FROM <Orders>"},
         {"delete * from [Order Details] where Qty < 2 or Note is null;",

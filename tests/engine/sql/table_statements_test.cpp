@@ -1,5 +1,5 @@
-// CREATE TABLE, INSERT INTO ... VALUES, DELETE and DROP TABLE: the columns they make, the values
-// they store or remove, and what they refuse.
+// CREATE TABLE, INSERT INTO ... VALUES, UPDATE, DELETE and DROP TABLE: the columns they make,
+// the values they store, change or remove, and what they refuse.
 #include "engine/sql/executor.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"
@@ -341,6 +341,138 @@ TEST(DeleteStatement, refusesTablesAndConditionsItCannotTakeAndChangesNothing) {
     EXPECT_EQ(support::allRows(*database, "Table1").size(), 2u);
     EXPECT_EQ(support::integrityProblems(*database), "");
     EXPECT_EQ(support::indexDifferences(*database, "Table1"), "");
+}
+
+// UPDATE changes exactly the fields named in exactly the rows its condition holds for, as the
+// same change written in C++ makes it, keeping every index exact; a unique index refuses a key
+// twice and the whole statement then changes nothing.
+TEST(UpdateStatement, changesTheRowsItsConditionHoldsForAndKeepsEveryIndex) {
+    using catalog::NewColumn;
+    using catalog::NewIndex;
+    support::TempDir folder;
+    const auto path = folder / "update.accdb";
+    auto database = Database::create(path, {.format = FileFormat::Ace16});
+    database->createTable(
+        "Stock",
+        {NewColumn{.name = "Id", .type = ColumnType::Long, .autoNumber = true},
+         NewColumn{.name = "Code", .type = ColumnType::Text, .size = 12},
+         NewColumn{.name = "Shelf", .type = ColumnType::Long},
+         NewColumn{.name = "Price", .type = ColumnType::Currency},
+         NewColumn{.name = "Note", .type = ColumnType::Memo}},
+        {},
+        {NewIndex{.name = "PrimaryKey", .columns = {"Id"}, .primaryKey = true},
+         NewIndex{.name = "ByCode", .columns = {"Code"}, .unique = true, .ignoreNulls = true},
+         NewIndex{.name = "ByShelfPrice", .columns = {"Shelf", "Price"}}});
+    int made = 0;
+    database->insertRows("Stock", [&](std::vector<Value>& row) {
+        if (made++ == 2000) return false;
+        row = {Value(), Value("C" + std::to_string(made)), Value(static_cast<int32_t>(made % 13)),
+               Value(format::Currency{made * 1250}),
+               made % 5 == 0 ? Value() : Value(std::string(made % 700, 'n'))};
+        return true;
+    });
+
+    using Row = std::vector<Value>;
+    const auto id = [](const Row& row) { return std::get<int32_t>(row[0]); };
+    const auto shelf = [](const Row& row) { return std::get<int32_t>(row[2]); };
+    struct Step {
+        std::string statement;
+        std::function<bool(const Row&)> matches;
+        std::function<void(Row&)> change;
+    };
+    const std::vector<Step> steps = {
+        {"UPDATE Stock SET Shelf = 40, Price = 1.5 WHERE Shelf = 3",
+         [&](const Row& row) { return shelf(row) == 3; },
+         [](Row& row) {
+             row[2] = Value(int32_t{40});
+             row[3] = Value(format::Currency{15000});
+         }},
+        {"UPDATE [stock] SET Note = 'moved' WHERE Id < 100 OR Note IS NULL",
+         [&](const Row& row) { return id(row) < 100 || row[4].index() == 0; },
+         [](Row& row) { row[4] = Value(std::string("moved")); }},
+        {"UPDATE Stock SET Code = NULL WHERE Shelf > 10 AND NOT (Id > 1500)",
+         [&](const Row& row) { return shelf(row) > 10 && id(row) <= 1500; },
+         [](Row& row) { row[1] = Value(); }},
+        {"UPDATE Stock SET Code = 'only' WHERE Id = 1999",
+         [&](const Row& row) { return id(row) == 1999; },
+         [](Row& row) { row[1] = Value(std::string("only")); }},
+        {"UPDATE Stock SET Shelf = 0", [](const Row&) { return true; },
+         [](Row& row) { row[2] = Value(int32_t{0}); }},
+    };
+    auto expected = support::allRows(*database, "Stock");
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.statement);
+        for (Row& row : expected) {
+            if (step.matches(row)) step.change(row);
+        }
+        EXPECT_EQ(execute(*database, step.statement), nullptr);
+        EXPECT_EQ(support::sortedRows(support::allRows(*database, "Stock")),
+                  support::sortedRows(expected));
+        ASSERT_EQ(support::integrityProblems(*database), "");
+        ASSERT_EQ(support::indexDifferences(*database, "Stock"), "");
+    }
+
+    // Two rows may not take one code, nor a row the code another keeps; nothing changes then.
+    for (const char* twice : {"UPDATE Stock SET Code = 'same' WHERE Id = 1 OR Id = 2",
+                              "UPDATE Stock SET Code = 'only' WHERE Id = 7"}) {
+        EXPECT_EQ(errorOf([&] { execute(*database, twice); }), ErrorCode::DuplicateKey) << twice;
+        EXPECT_EQ(support::sortedRows(support::allRows(*database, "Stock")),
+                  support::sortedRows(expected));
+    }
+    database.reset();
+    EXPECT_EQ(support::integrityProblems(path), "");
+    const std::string exported = support::mdbExport(path, "Stock");
+    EXPECT_EQ(static_cast<size_t>(std::count(exported.begin(), exported.end(), '\n')),
+              expected.size());
+    EXPECT_NE(exported.find("\"only\x1f"
+                            "0\x1f"),
+              std::string::npos)
+        << exported.substr(0, 300);
+}
+
+// What UPDATE refuses, it refuses before anything changes.
+TEST_F(InsertTest, updateRefusesFieldsAndValuesItCannotTakeAndChangesNothing) {
+    execute(*database, "INSERT INTO T (Small, Label) VALUES (1, 'one')");
+    support::TempDir other;
+    const auto related = other.copyFixture("jet4/indexTestV2000.mdb");
+    const auto complex = other.copyFixture("ace12/complexDataTestV2007.accdb");
+    const std::vector<Refused> refused = {
+        {"UPDATE T SET Small = 256", ErrorCode::NumericOverflow},
+        {"UPDATE T SET Label = 'toolong'", ErrorCode::FieldTooSmall},
+        {"UPDATE T SET Total = '1'", ErrorCode::DataTypeMismatch},
+        {"UPDATE T SET Nothing = 1", ErrorCode::UnknownField},
+        {"UPDATE T SET Small = 1, small = 2", ErrorCode::DuplicateField},
+        {"UPDATE T SET Id = 5", ErrorCode::FieldNotUpdatable},
+        {"UPDATE T SET Small = 2 WHERE Label = 1", ErrorCode::DataTypeMismatch},
+        {"UPDATE T SET Small = 2 WHERE Nothing = 1", ErrorCode::UnknownField},
+        {"UPDATE Nobody SET a = 1", ErrorCode::InputTableNotFound},
+        {"UPDATE MSysObjects SET Id = 1", ErrorCode::ReadOnly},
+    };
+    const auto before = support::allRows(*database, "T");
+    for (const auto& [statement, code] : refused) {
+        EXPECT_EQ(errorOf([&] { execute(*database, statement); }), code) << statement;
+    }
+    EXPECT_EQ(support::allRows(*database, "T"), before);
+    execute(*database, "UPDATE T SET Small = 2, Label = NULL WHERE Label = 'ONE'");
+    const auto after = support::allRows(*database, "T");
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0][2], Value(uint8_t{2}));
+    EXPECT_EQ(after[0][10], Value());
+
+    // Fields a relationship joins on, on either side, and tables with complex fields.
+    auto withRelationships = Database::open(related, {.mode = AccessMode::ReadWrite});
+    const auto rows = support::allRows(*withRelationships, "Table1");
+    EXPECT_EQ(errorOf([&] { execute(*withRelationships, "UPDATE Table1 SET otherfk1 = 2"); }),
+              ErrorCode::NotSupported);
+    EXPECT_EQ(errorOf([&] { execute(*withRelationships, "UPDATE Table2 SET id = 9"); }),
+              ErrorCode::NotSupported);
+    EXPECT_EQ(support::allRows(*withRelationships, "Table1"), rows);
+    execute(*withRelationships, "UPDATE Table1 SET data = 'changed' WHERE id = 1");
+    EXPECT_EQ(support::integrityProblems(*withRelationships), "");
+    EXPECT_EQ(support::indexDifferences(*withRelationships, "Table1"), "");
+    auto withComplex = Database::open(complex, {.mode = AccessMode::ReadWrite});
+    EXPECT_EQ(errorOf([&] { execute(*withComplex, "UPDATE Table1 SET id = 'x'"); }),
+              ErrorCode::NotSupported);
 }
 
 }  // namespace

@@ -198,6 +198,14 @@ inline std::string statementText(const Statement& statement) {
                        ")";
             } else if constexpr (std::is_same_v<T, DropTableStatement>) {
                 return "DROP TABLE " + nameText(node.table);
+            } else if constexpr (std::is_same_v<T, UpdateStatement>) {
+                return "UPDATE " + nameText(node.table) + " SET " +
+                       joined(node.assignments,
+                              [](const Assignment& assignment) {
+                                  return nameText(assignment.column) + " = " +
+                                         literalText(assignment.value);
+                              }) +
+                       (node.where ? " WHERE " + expressionText(node.where) : "");
             } else if constexpr (std::is_same_v<T, DeleteStatement>) {
                 return "DELETE FROM " + nameText(node.table) +
                        (node.where ? " WHERE " + expressionText(node.where) : "");
