@@ -273,15 +273,11 @@ size_t updateRows(Database& database, const UpdateStatement& statement) {
                                   "which this engine does not write.");
         }
     }
+    const TableScope scope(definition, table, "", database.catalog().nameOrder());
     std::vector<std::pair<size_t, format::Value>> changes;
     for (const Assignment& assignment : statement.assignments) {
-        const format::ColumnDefinition* column = definition.findColumn(assignment.column);
-        if (!column) {
-            throw EngineError(ErrorCode::UnknownField,
-                              "The database engine does not recognize '" + assignment.column +
-                                  "' as a valid field name or expression.");
-        }
-        const auto position = static_cast<size_t>(column - definition.columns.data());
+        const size_t position = scope.column(ColumnRef{{}, assignment.column});
+        const format::ColumnDefinition* column = &definition.columns[position];
         for (const auto& [earlier, value] : changes) {
             if (earlier == position) definedTwice(assignment.column);
         }
@@ -299,7 +295,6 @@ size_t updateRows(Database& database, const UpdateStatement& statement) {
         changes.emplace_back(position,
                              valueForField(assignment.value, *column, database.jetFormat()));
     }
-    const TableScope scope(definition, table, "", database.catalog().nameOrder());
     const auto condition =
         statement.where ? std::make_unique<const Condition>(*statement.where, scope) : nullptr;
     return database.updateRows(
