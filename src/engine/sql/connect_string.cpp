@@ -9,18 +9,6 @@
 #include <string>
 
 namespace engine::sql {
-namespace {
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// [begin, end) of text without the blanks at either end.
-std::pair<size_t, size_t> trimmed(std::string_view text, size_t begin, size_t end) {
-    while (begin < end && isBlank(text[begin])) ++begin;
-    while (end > begin && isBlank(text[end - 1])) --end;
-    return {begin, end};
-}
-
-}  // namespace
 
 ExternalDatabase readConnectString(std::string_view content, size_t contentOffset,
                                    const StatementText& statement) {
@@ -29,7 +17,7 @@ ExternalDatabase readConnectString(std::string_view content, size_t contentOffse
     };
 
     size_t partEnd = content.find(';');
-    const auto [kindBegin, kindEnd] = trimmed(content, 0, std::min(partEnd, content.size()));
+    const auto [kindBegin, kindEnd] = trimmedRange(content, 0, std::min(partEnd, content.size()));
     const std::string_view kind = content.substr(kindBegin, kindEnd - kindBegin);
     if (!kind.empty() && !sameWord(kind, "MS ACCESS")) {
         throwSyntaxError(ErrorCode::IsamNotFound, "The connect string names the database kind " +

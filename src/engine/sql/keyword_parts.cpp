@@ -1,5 +1,7 @@
 #include "engine/sql/keyword_parts.h"
 
+#include <tuple>
+
 namespace engine::sql {
 namespace {
 
@@ -8,6 +10,12 @@ bool isPartBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
+
+std::pair<size_t, size_t> trimmedRange(std::string_view text, size_t begin, size_t end) {
+    while (begin < end && isPartBlank(text[begin])) ++begin;
+    while (end > begin && isPartBlank(text[end - 1])) --end;
+    return {begin, end};
+}
 
 std::vector<KeywordPart> splitKeywordParts(std::string_view text) {
     std::vector<KeywordPart> parts;
@@ -19,18 +27,12 @@ std::vector<KeywordPart> splitKeywordParts(std::string_view text) {
         ++number;
         KeywordPart part;
         part.number = number;
-        part.begin = partBegin;
-        part.end = partEnd;
-        while (part.begin < part.end && isPartBlank(text[part.begin])) ++part.begin;
-        while (part.end > part.begin && isPartBlank(text[part.end - 1])) --part.end;
+        std::tie(part.begin, part.end) = trimmedRange(text, partBegin, partEnd);
         if (part.begin != part.end) {
             const size_t equals = text.find('=', part.begin);
             const bool hasEquals = equals < part.end;
-            part.keywordBegin = part.begin;
-            part.keywordEnd = hasEquals ? equals : part.end;
-            while (part.keywordEnd > part.keywordBegin && isPartBlank(text[part.keywordEnd - 1])) {
-                --part.keywordEnd;
-            }
+            std::tie(part.keywordBegin, part.keywordEnd) =
+                trimmedRange(text, part.begin, hasEquals ? equals : part.end);
             if (hasEquals) {
                 part.valueBegin = equals + 1;
                 part.valueEnd = partEnd;

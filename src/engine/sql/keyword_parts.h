@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace engine::sql {
@@ -33,6 +34,9 @@ struct KeywordPart {
         return text.substr(valueBegin, valueEnd - valueBegin);
     }
 };
+
+// [begin, end) of text with the blanks (space, tab, CR, LF) at either end left out.
+std::pair<size_t, size_t> trimmedRange(std::string_view text, size_t begin, size_t end);
 
 // The parts of text that are not blank, in order.
 std::vector<KeywordPart> splitKeywordParts(std::string_view text);
