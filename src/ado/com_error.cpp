@@ -37,6 +37,10 @@ int32_t providerNumber(ErrorCode code) {
         case ErrorCode::NoDatabaseNamed:
         case ErrorCode::ValueCountMismatch:
         case ErrorCode::QueryTooComplex:
+        case ErrorCode::OrderBySyntax:
+        case ErrorCode::OrderByDistinct:
+        case ErrorCode::GroupOnStar:
+        case ErrorCode::NotAggregated:
             return error_number::kErrorsInStatement;
         default:
             return error_number::kGeneralFailure;

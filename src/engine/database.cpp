@@ -348,6 +348,9 @@ void Database::makeTable(
             std::vector<std::string> expressions;
             for (const auto& column : columns) expressions.push_back(column.expression);
             auto properties = catalog::calculatedColumnProperties(shape.columns, expressions);
+            for (const auto& column : columns) {
+                if (column.required) catalog::markRequired(properties, column.name);
+            }
             entered = catalog::registerTable(
                 context, name, table.definition().firstPage,
                 properties.empty() ? format::ByteString() : properties.toBlob());

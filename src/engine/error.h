@@ -19,6 +19,7 @@ enum class ErrorCode : int32_t {
     TableExists = 3010,         // "Table 'x' already exists."
     ObjectNotFound = 3011,      // an object other than a table is missing
     DuplicateKey = 3022,        // a unique index already holds the key
+    PrimaryKeyNull = 3058,      // "Index or primary key cannot contain a Null value."
     FileNotFound = 3024,        // "Could not find file 'path'."
     DiskFull = 3026,            // no space left for a write
     ReadOnly = 3027,            // "Cannot update. Database or object is read-only."
@@ -30,11 +31,16 @@ enum class ErrorCode : int32_t {
     UnknownField = 3070,        // a statement names a field the table does not have
     ExpressionSyntax = 3075,    // "Syntax error (missing operator) in query expression 'x'."
     InputTableNotFound = 3078,  // a table named as a source is missing
+    OrderByDistinct = 3093,     // ORDER BY names a field that SELECT DISTINCT does not select
+    CannotSort = 3117,          // ORDER BY, GROUP BY, MIN or MAX on binary or OLE data
+    GroupOnStar = 3121,         // "Cannot group on fields selected with '*'."
+    NotAggregated = 3122,       // a field neither grouped by nor inside an aggregate
     InvalidName = 3125,         // an identifier the engine cannot accept
     UnknownInsertField = 3127,  // INSERT INTO names a field the table does not have
     InvalidStatement = 3129,    // "Invalid SQL statement; expected 'DELETE', 'INSERT', ..."
     SyntaxError = 3131,         // "Syntax error in FROM clause."; any statement it cannot accept
     InsertSyntax = 3134,        // "Syntax error in INSERT INTO statement."
+    OrderBySyntax = 3138,       // "Syntax error in ORDER BY clause."
     SelectSyntax = 3141,        // "The SELECT statement includes a reserved word ..."
     TrailingCharacters = 3142,  // "Characters found after end of SQL statement."
     UpdateSyntax = 3144,        // "Syntax error in UPDATE statement."
@@ -44,7 +50,9 @@ enum class ErrorCode : int32_t {
     IsamNotFound = 3170,        // "Could not find installable ISAM."
     TooManyColumns = 3190,      // more than 255 columns
     DuplicateField = 3191,      // "Cannot define field more than once."
-    NotSupported = 3251,        // a valid request the engine does not implement
+    NotSupported = 3251,
+    RequiredValue = 3314,       // NULL for a field whose Required property is set        // a valid
+                                // request the engine does not implement
     InvalidFieldType = 3259,    // "Invalid field data type."
     CreateTableSyntax = 3290,   // "Syntax error in CREATE TABLE statement."
     FieldSyntax = 3292,         // "Syntax error in field definition."

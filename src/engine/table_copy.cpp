@@ -26,7 +26,8 @@ void appendText(std::string& key, std::string_view text) {
     key.append(text);
 }
 
-// A key equal for two rows exactly when DISTINCT counts them as one.
+}  // namespace
+
 std::string distinctKey(const std::vector<format::Value>& row) {
     std::string key;
     for (const auto& value : row) {
@@ -65,6 +66,8 @@ std::string distinctKey(const std::vector<format::Value>& row) {
     }
     return key;
 }
+
+namespace {
 
 // A calculated Decimal column keeps every value with a scale of its own; its plain copy takes
 // the largest scale any value needs. Where the most integer digits and the most decimals of

@@ -72,6 +72,10 @@ private:
     std::set<std::string> m_seen;  // distinct: the rows given so far, as keys
 };
 
+// A key equal for two rows exactly when DISTINCT counts them as one (texts with letter case
+// ignored).
+std::string distinctKey(const std::vector<format::Value>& row);
+
 // Told how far a copy is, once for each row read for it (before the row is written): the rows
 // read so far and the rows the source table holds by its definition's count. A selection that
 // leaves rows out ends below that count. What it throws ends the copy, which then changes

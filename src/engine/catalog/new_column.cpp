@@ -129,6 +129,11 @@ std::vector<format::ColumnDefinition> defineColumns(const std::vector<NewColumn>
         column.name = request.name;
         column.type = request.type;
         column.flags = format::column_flags::kNullable;
+        if (request.required && jet.jet3) {
+            invalidColumn(request,
+                          "this engine keeps field properties only in files of Access "
+                          "2000 and later");
+        }
         switch (request.type) {
             case ColumnType::Text:
                 if (request.size == 0 || request.size > 255)

@@ -19,6 +19,9 @@ struct NewColumn {
     bool guidAutoNumber = false;    // Replication ID: a new GUID for every row
     bool hyperlink = false;         // Memo
     bool compressedUnicode = true;  // Text and Memo
+    // Required: the column's Required property is set (Jet 4 and later), so that the product
+    // refuses rows without a value for it.
+    bool required = false;
     // A calculated column (Access 2010 and later) when not empty: the expression, as the
     // product keeps it; type is its result's type. The engine does not evaluate expressions:
     // the rows given carry the results, and they are stored as given.

@@ -261,4 +261,13 @@ TableProperties calculatedColumnProperties(const std::vector<format::ColumnDefin
     return properties;
 }
 
+void markRequired(TableProperties& properties, const std::string& column) {
+    properties.set(column, "Required", {.type = format::ColumnType::Boolean, .value = {1}});
+}
+
+bool isRequired(const TableProperties& properties, std::string_view column) {
+    const Property* required = properties.find(column, "Required");
+    return required && !required->value.empty() && required->value[0] != 0;
+}
+
 }  // namespace engine::catalog

@@ -76,4 +76,11 @@ format::TableDefinition readTableOf(storage::Pager& pager, const format::JetForm
 TableProperties calculatedColumnProperties(const std::vector<format::ColumnDefinition>& columns,
                                            const std::vector<std::string>& expressions);
 
+// Sets a column's Required property (a Boolean the engine keeps, true), as the product does
+// for a field that must have a value.
+void markRequired(TableProperties& properties, const std::string& column);
+
+// Whether the properties set a column's Required property to true.
+bool isRequired(const TableProperties& properties, std::string_view column);
+
 }  // namespace engine::catalog

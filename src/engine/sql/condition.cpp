@@ -412,4 +412,11 @@ bool Condition::holds(const std::vector<Value>& row) const {
     return evaluate(*m_root, row) == true;
 }
 
+int orderValues(const Value& left, const Value& right) {
+    const bool leftNull = format::isNull(left);
+    const bool rightNull = format::isNull(right);
+    if (leftNull || rightNull) return static_cast<int>(rightNull) - static_cast<int>(leftNull);
+    return compareScalars(scalarOf(left), scalarOf(right)).value_or(0);
+}
+
 }  // namespace engine::sql

@@ -45,4 +45,9 @@ private:
     std::vector<size_t> m_columns;
 };
 
+// Orders two values of one field as sorting does: NULL before everything else, then as a
+// condition compares them (texts by code point, letter case ignored). Values a condition cannot
+// compare order as equal. Negative, zero or positive.
+int orderValues(const format::Value& left, const format::Value& right);
+
 }  // namespace engine::sql

@@ -42,6 +42,16 @@ Source openSource(Database& own, const TableReference& table, const ExecuteOptio
     return {file, file.get()};
 }
 
+// The WHERE condition of a query, as a selection's filter.
+void addFilter(Selection& selection, const SelectStatement& select, const TableScope& scope) {
+    if (!select.where) return;
+    auto condition = std::make_shared<const Condition>(*select.where, scope);
+    selection.filterColumns = condition->columns();
+    selection.filter = [condition](const std::vector<format::Value>& row) {
+        return condition->holds(row);
+    };
+}
+
 Selection selectionFor(const SelectStatement& select, const TableScope& scope) {
     const auto& columns = scope.definition().columns;
     Selection selection;
@@ -75,32 +85,77 @@ Selection selectionFor(const SelectStatement& select, const TableScope& scope) {
             }
         }
     }
-    if (select.where) {
-        auto condition = std::make_shared<const Condition>(*select.where, scope);
-        selection.filterColumns = condition->columns();
-        selection.filter = [condition](const std::vector<format::Value>& row) {
-            return condition->holds(row);
-        };
-    }
+    addFilter(selection, select, scope);
     selection.distinct = select.distinct;
     return selection;
+}
+
+// The rows of a plain SELECT, read as the table gives them.
+class StreamedRows final : public ResultRows {
+public:
+    explicit StreamedRows(std::unique_ptr<SelectedRows> rows) : m_rows(std::move(rows)) {}
+    const std::vector<std::string>& names() const override { return m_rows->names(); }
+    bool next(std::vector<format::Value>& row) override { return m_rows->next(row); }
+
+private:
+    std::unique_ptr<SelectedRows> m_rows;
+};
+
+// Rows read whole before the first is given, for a statement that changes the table it reads.
+class HeldRows final : public ResultRows {
+public:
+    explicit HeldRows(ResultRows& rows) : m_names(rows.names()) {
+        std::vector<format::Value> row;
+        while (rows.next(row)) m_rows.push_back(row);
+    }
+    const std::vector<std::string>& names() const override { return m_names; }
+    bool next(std::vector<format::Value>& row) override {
+        if (m_next == m_rows.size()) return false;
+        row = std::move(m_rows[m_next++]);
+        return true;
+    }
+
+private:
+    std::vector<std::string> m_names;
+    std::vector<std::vector<format::Value>> m_rows;
+    size_t m_next = 0;
+};
+
+// The rows of a SELECT without INTO, from the source the statement names.
+std::unique_ptr<QueryRows> queryRows(Source source, const SelectStatement& select) {
+    const std::string& table = select.from.table.name;
+    auto definition = storedTable(*source.database, table);
+    const TableScope scope(definition, table, select.from.alias,
+                           source.database->catalog().nameOrder());
+    if (needsShaping(select)) {
+        Selection filter;
+        addFilter(filter, select, scope);
+        return std::make_unique<QueryRows>(
+            source.file, shapedRows(*source.database, definition, select, scope, filter));
+    }
+    Selection selection = selectionFor(select, scope);
+    return std::make_unique<QueryRows>(
+        source.file, std::make_unique<StreamedRows>(std::make_unique<SelectedRows>(
+                         *source.database, std::move(definition), std::move(selection))));
 }
 
 std::unique_ptr<QueryRows> runSelect(Database& own, const SelectStatement& select,
                                      const ExecuteOptions& options) {
     if (select.into && options.readOnly) readOnly();
     Source source = openSource(own, select.from.table, options);
+    if (!select.into) return queryRows(std::move(source), select);
+    if (needsShaping(select)) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "A make-table query (SELECT ... INTO) cannot group, aggregate, sort or "
+                          "take the TOP rows; create the table and fill it with INSERT INTO ... "
+                          "SELECT instead.");
+    }
+
     const std::string& table = select.from.table.name;
     auto definition = storedTable(*source.database, table);
     const TableScope scope(definition, table, select.from.alias,
                            source.database->catalog().nameOrder());
     Selection selection = selectionFor(select, scope);
-
-    if (!select.into) {
-        return std::make_unique<QueryRows>(
-            source.file, std::make_unique<SelectedRows>(*source.database, std::move(definition),
-                                                        std::move(selection)));
-    }
 
     std::shared_ptr<Database> destinationFile;
     Database* destination = &own;
@@ -120,6 +175,20 @@ std::unique_ptr<QueryRows> runSelect(Database& own, const SelectStatement& selec
     copyTable(*source.database, table, *destination, select.into->name, selection,
               options.progress);
     return nullptr;
+}
+
+size_t runInsert(Database& own, const InsertStatement& insert, const ExecuteOptions& options) {
+    if (!insert.select) return insertRows(own, insert, nullptr);
+    Source source = openSource(own, insert.select->from.table, options);
+    const bool readsItself = source.database == &own && [&] {
+        auto read = own.findInTables(insert.select->from.table.name);
+        auto filled = own.findInTables(insert.table);
+        return read && filled && read->id == filled->id;
+    }();
+    auto rows = queryRows(std::move(source), *insert.select);
+    if (!readsItself) return insertRows(own, insert, &rows->rows());
+    HeldRows held(rows->rows());
+    return insertRows(own, insert, &held);
 }
 
 }  // namespace
@@ -156,7 +225,7 @@ std::unique_ptr<QueryRows> execute(Database& database, std::string_view statemen
     if (const auto* create = std::get_if<CreateTableStatement>(&parsed)) {
         createTable(database, *create);
     } else if (const auto* insert = std::get_if<InsertStatement>(&parsed)) {
-        insertRow(database, *insert);
+        runInsert(database, *insert, options);
     } else if (const auto* remove = std::get_if<DeleteStatement>(&parsed)) {
         deleteRows(database, *remove);
     } else if (const auto* update = std::get_if<UpdateStatement>(&parsed)) {

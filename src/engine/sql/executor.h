@@ -2,7 +2,13 @@
 //
 //   SELECT [DISTINCT] items INTO t [IN 'file'] FROM s [AS a] [WHERE c]   make-table
 //   SELECT [DISTINCT] items FROM s [AS a] [WHERE c]                      rows
-//   CREATE TABLE, INSERT INTO ... VALUES, UPDATE, DELETE, DROP TABLE     table_statements.h
+//   ... [GROUP BY f, ...] [ORDER BY k, ...], TOP n, aggregates           rows (shaped_query.h)
+//   CREATE TABLE, INSERT INTO ... VALUES | SELECT, UPDATE, DELETE,       table_statements.h
+//   DROP TABLE
+//
+// A make-table query takes no GROUP BY, ORDER BY, TOP or aggregate (NotSupported). INSERT INTO
+// ... SELECT reads its rows as a plain SELECT gives them; when it reads the table it fills, it
+// reads every row before it adds any.
 //
 // The make-table creates t from the part of s the statement selects, as table_copy.h copies.
 // Items are *, s.* or a.*, and fields with or without AS new name; fields are found by name with
@@ -18,6 +24,7 @@
 #pragma once
 
 #include "engine/database.h"
+#include "engine/sql/shaped_query.h"
 #include "engine/table_copy.h"
 
 #include <functional>
@@ -45,15 +52,16 @@ struct ExecuteOptions {
 // which must outlive them, or from a file they hold open themselves.
 class QueryRows {
 public:
-    QueryRows(std::shared_ptr<Database> source, std::unique_ptr<SelectedRows> rows)
+    QueryRows(std::shared_ptr<Database> source, std::unique_ptr<ResultRows> rows)
         : m_source(std::move(source)), m_rows(std::move(rows)) {}
 
     const std::vector<std::string>& columnNames() const { return m_rows->names(); }
     bool next(std::vector<format::Value>& row) { return m_rows->next(row); }
+    ResultRows& rows() { return *m_rows; }
 
 private:
     std::shared_ptr<Database> m_source;
-    std::unique_ptr<SelectedRows> m_rows;
+    std::unique_ptr<ResultRows> m_rows;
 };
 
 // Returns the rows of a plain SELECT, nullptr for every other statement. Throws EngineError:

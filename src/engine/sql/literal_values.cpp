@@ -4,6 +4,7 @@
 #include "engine/format/rows/exact_number.h"
 #include "engine/storage/unicode.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -150,6 +151,101 @@ Value valueForField(const Literal& literal, const format::ColumnDefinition& fiel
         default:
             mismatch(field, literal);
     }
+}
+
+namespace {
+
+Number numberOf(std::string text, double value, std::optional<int64_t> integer = std::nullopt) {
+    return Number{std::move(text), value, integer};
+}
+
+Number wholeLiteral(int64_t whole) {
+    return numberOf(std::to_string(whole), static_cast<double>(whole), whole);
+}
+
+// A stored value as the literal that writes it.
+Literal literalOf(const Value& value) {
+    return std::visit(
+        [](const auto& typed) -> Literal {
+            using T = std::decay_t<decltype(typed)>;
+            if constexpr (std::is_same_v<T, std::monostate>) {
+                return std::monostate();
+            } else if constexpr (std::is_same_v<T, bool>) {
+                return typed;
+            } else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, int16_t> ||
+                                 std::is_same_v<T, int32_t> || std::is_same_v<T, int64_t>) {
+                return wholeLiteral(typed);
+            } else if constexpr (std::is_same_v<T, format::Currency>) {
+                const ExactNumber exact = ExactNumber::fromScaled(typed.scaled, 4);
+                return numberOf(exact.toText(), exact.toDouble());
+            } else if constexpr (std::is_same_v<T, format::Decimal>) {
+                const ExactNumber exact = ExactNumber::fromDecimal(typed);
+                return numberOf(exact.toText(), exact.toDouble());
+            } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
+                char buffer[64];
+                const auto end = std::to_chars(buffer, buffer + sizeof buffer, typed).ptr;
+                return numberOf(std::string(buffer, end), static_cast<double>(typed));
+            } else if constexpr (std::is_same_v<T, format::DateTime>) {
+                return Date{typed.days};
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                return typed;
+            } else if constexpr (std::is_same_v<T, format::Guid>) {
+                return Guid{typed.bytes};
+            } else {
+                // Binary data and the like: no literal writes them.
+                return std::monostate();
+            }
+        },
+        value);
+}
+
+}  // namespace
+
+// Whether value holds what a field of type stores, so that it can be stored as it is.
+bool storesAsIs(const Value& value, ColumnType type) {
+    switch (type) {
+        case ColumnType::Boolean:
+            return std::holds_alternative<bool>(value);
+        case ColumnType::Byte:
+            return std::holds_alternative<uint8_t>(value);
+        case ColumnType::Integer:
+            return std::holds_alternative<int16_t>(value);
+        case ColumnType::Long:
+            return std::holds_alternative<int32_t>(value);
+        case ColumnType::BigInt:
+            return std::holds_alternative<int64_t>(value);
+        case ColumnType::Currency:
+            return std::holds_alternative<format::Currency>(value);
+        case ColumnType::Single:
+            return std::holds_alternative<float>(value);
+        case ColumnType::Double:
+            return std::holds_alternative<double>(value);
+        case ColumnType::DateTime:
+            return std::holds_alternative<format::DateTime>(value);
+        case ColumnType::Guid:
+            return std::holds_alternative<format::Guid>(value);
+        case ColumnType::Binary:
+        case ColumnType::Ole:
+            return std::holds_alternative<format::ByteString>(value);
+        case ColumnType::ExtDateTime:
+            return std::holds_alternative<format::ExtendedDateTime>(value);
+        default:
+            // Texts are measured against the field's size, decimals rounded to its scale.
+            return false;
+    }
+}
+
+Value valueForField(const Value& value, const format::ColumnDefinition& field,
+                    const format::JetFormat& format) {
+    if (format::isNull(value)) return Value();
+    if (storesAsIs(value, field.type)) return value;
+    const Literal literal = literalOf(value);
+    if (std::holds_alternative<std::monostate>(literal)) {
+        throw EngineError(ErrorCode::DataTypeMismatch,
+                          "Data type mismatch: " + fieldText(field) +
+                              " cannot take binary data or a value of a type of its own.");
+    }
+    return valueForField(literal, field, format);
 }
 
 }  // namespace engine::sql

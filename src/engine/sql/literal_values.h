@@ -26,4 +26,11 @@ namespace engine::sql {
 format::Value valueForField(const Literal& literal, const format::ColumnDefinition& field,
                             const format::JetFormat& format);
 
+// A value read from a table or a query, stored into field: as it is when it already has the
+// field's type (texts and decimals excepted, which are measured and rounded), else as the
+// literal that writes it would be (a number, a text, a date, TRUE or FALSE). Binary and OLE
+// data go only into fields of their own type.
+format::Value valueForField(const format::Value& value, const format::ColumnDefinition& field,
+                            const format::JetFormat& format);
+
 }  // namespace engine::sql

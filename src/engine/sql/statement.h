@@ -4,10 +4,13 @@
 // the tree no longer says how a name was quoted. Letter case is kept: the engine compares
 // names without regard to case when it looks them up.
 //
-//   SELECT [DISTINCT] items [INTO table [IN 'file']] FROM source [[AS] alias] [WHERE condition]
-//   CREATE TABLE name (column type [(size)] [NOT NULL], ...)
+//   SELECT [DISTINCT] [TOP n] items [INTO table [IN 'file']] FROM source [[AS] alias]
+//          [WHERE condition] [GROUP BY field, ...] [ORDER BY term [ASC|DESC], ...]
+//   CREATE TABLE name (column type [(size)] [NOT NULL] [[CONSTRAINT c] PRIMARY KEY|UNIQUE], ...
+//                      [, CONSTRAINT c PRIMARY KEY|UNIQUE (column, ...)] ...)
 //   DROP TABLE name
 //   INSERT INTO name [(column, ...)] VALUES (literal, ...)
+//   INSERT INTO name [(column, ...)] SELECT ...
 //   DELETE [*] FROM name [WHERE condition]
 //   UPDATE name SET column = literal [, column = literal ...] [WHERE condition]
 //
@@ -142,15 +145,33 @@ struct ColumnDefinition {
     bool notNull = false;
 };
 
+// PRIMARY KEY or UNIQUE, on one field (after its type) or on several (CONSTRAINT name ...).
+struct KeyConstraint {
+    std::string name;  // empty when no CONSTRAINT name was given
+    std::vector<std::string> columns;
+    bool primaryKey = false;  // else UNIQUE
+};
+
 // ---- Statements ---------------------------------------------------------------------------
 
 struct AllColumns {
     std::string qualifier;  // empty for *, else the table or alias of qualifier.*
 };
 
+enum class Aggregate { Count, Sum, Min, Max, Avg };
+
+// A selected value: a field (any expression, which the executor may refuse), or an aggregate
+// of a field over the rows of a group: COUNT(field), SUM, MIN, MAX, AVG, and COUNT(*).
 struct OutputColumn {
-    Expression expression;
-    std::string alias;  // empty when no AS was given
+    Expression expression;  // the field; an aggregate's argument; a NULL literal for COUNT(*)
+    std::string alias;      // empty when no AS was given
+    std::optional<Aggregate> aggregate;
+    bool everyRow = false;  // COUNT(*)
+};
+
+struct OrderKey {
+    OutputColumn term;  // a field, an alias of the result, or an aggregate; never has an alias
+    bool descending = false;
 };
 
 using SelectItem = std::variant<AllColumns, OutputColumn>;
@@ -163,25 +184,31 @@ struct TableSource {
 // A plain SELECT returns rows; with `into` it is the make-table statement.
 struct SelectStatement {
     bool distinct = false;
+    std::optional<uint64_t> top;  // TOP n: at least 1
     std::vector<SelectItem> items;
     std::optional<TableReference> into;  // its database, if any, carries no password
     TableSource from;
     ExpressionPtr where;  // null when there is no WHERE clause
+    std::vector<ColumnRef> groupBy;
+    std::vector<OrderKey> orderBy;
 };
 
 struct CreateTableStatement {
     std::string table;
     std::vector<ColumnDefinition> columns;  // at least one
+    std::vector<KeyConstraint> keys;        // in the order given
 };
 
 struct DropTableStatement {
     std::string table;
 };
 
+// INSERT INTO ... VALUES when select is null, else INSERT INTO ... SELECT.
 struct InsertStatement {
     std::string table;
     std::vector<std::string> columns;  // empty: the table's columns in order
-    std::vector<Literal> values;       // at least one
+    std::vector<Literal> values;       // at least one without a select
+    std::unique_ptr<SelectStatement> select;
 };
 
 struct DeleteStatement {

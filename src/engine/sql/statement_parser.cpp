@@ -200,10 +200,23 @@ SelectStatement StatementParser::parseSelect() {
     advance();
     m_code = ErrorCode::SelectSyntax;
     SelectStatement select;
-    if (takeWord("DISTINCT")) {
-        select.distinct = true;
-    } else {
-        takeWord("ALL");
+    // DISTINCT (or ALL) and TOP n may come in either order.
+    for (bool read = true; read;) {
+        read = false;
+        if (!select.distinct && takeWord("DISTINCT")) {
+            select.distinct = read = true;
+        } else if (takeWord("ALL")) {
+            read = true;
+        } else if (!select.top && takeWord("TOP")) {
+            const Token& count = current();
+            select.top = parseWholeNumber(1, "a number of rows after TOP: a whole number from 1");
+            if (atWord("PERCENT")) {
+                failWith(ErrorCode::NotSupported, "TOP " + count.value + " PERCENT at " +
+                                                      m_text.position(count.offset) +
+                                                      " is not supported; give a number of rows.");
+            }
+            read = true;
+        }
     }
     do {
         select.items.push_back(parseSelectItem());
@@ -230,14 +243,40 @@ SelectStatement StatementParser::parseSelect() {
 
     m_code = ErrorCode::SyntaxError;
     select.from = parseSource();
+    std::string next = "WHERE, GROUP BY, ORDER BY or the end of the statement";
     if (takeWord("WHERE")) {
         m_code = ErrorCode::WhereSyntax;
         if (!atExpression()) fail("a condition after WHERE");
         select.where = parseCondition();
-        expectEnd("AND, OR or the end of the statement");
-    } else {
-        expectEnd("WHERE or the end of the statement");
+        next = "AND, OR, GROUP BY, ORDER BY or the end of the statement";
     }
+    if (atWord("GROUP") && isWord(ahead(1), "BY")) {
+        advance();
+        advance();
+        m_code = ErrorCode::ExpressionSyntax;
+        do {
+            select.groupBy.push_back(parseColumnRef("a field name to group by"));
+        } while (take(TokenKind::Comma));
+        next = "',', ORDER BY or the end of the statement";
+    }
+    if (atWord("ORDER") && isWord(ahead(1), "BY")) {
+        advance();
+        advance();
+        m_code = ErrorCode::OrderBySyntax;
+        do {
+            OrderKey key;
+            key.term = parseTerm("a field name or an aggregate to sort by");
+            m_code = ErrorCode::OrderBySyntax;
+            if (takeWord("DESC")) {
+                key.descending = true;
+            } else {
+                takeWord("ASC");
+            }
+            select.orderBy.push_back(std::move(key));
+        } while (take(TokenKind::Comma));
+        next = "ASC, DESC, ',' or the end of the statement";
+    }
+    expectEnd(next);
     return select;
 }
 
@@ -250,11 +289,55 @@ SelectItem StatementParser::parseSelectItem() {
         advance();
         return all;
     }
-    if (!atExpression()) fail("a column name, * or an expression");
-    OutputColumn column;
-    column.expression = std::move(*parseCondition());
+    OutputColumn column = parseTerm("a column name, * or an expression");
     m_code = ErrorCode::SelectSyntax;
     if (takeWord("AS")) column.alias = takeName("a column name after AS");
+    return column;
+}
+
+namespace {
+
+struct AggregateName {
+    std::string_view word;
+    Aggregate aggregate;
+};
+
+constexpr AggregateName kAggregates[] = {
+    {"COUNT", Aggregate::Count}, {"SUM", Aggregate::Sum}, {"MIN", Aggregate::Min},
+    {"MAX", Aggregate::Max},     {"AVG", Aggregate::Avg},
+};
+
+}  // namespace
+
+OutputColumn StatementParser::parseTerm(const std::string& expected) {
+    OutputColumn term;
+    if (ahead(1).kind == TokenKind::LeftParen) {
+        for (const auto& name : kAggregates) {
+            if (!atWord(name.word)) continue;
+            advance();
+            advance();
+            term.aggregate = name.aggregate;
+            if (name.aggregate == Aggregate::Count && take(TokenKind::Star)) {
+                term.everyRow = true;
+            } else {
+                term.expression.node = parseColumnRef("a field name in the aggregate");
+            }
+            expect(TokenKind::RightParen, "')' after the aggregate's field");
+            return term;
+        }
+    }
+    if (!atExpression()) fail(expected);
+    term.expression = std::move(*parseCondition());
+    return term;
+}
+
+ColumnRef StatementParser::parseColumnRef(const std::string& expected) {
+    ColumnRef column;
+    column.column = takeName(expected);
+    if (take(TokenKind::Dot)) {
+        column.qualifier = std::move(column.column);
+        column.column = takeName("a field name after '.'");
+    }
     return column;
 }
 
@@ -290,24 +373,63 @@ CreateTableStatement StatementParser::parseCreate() {
     create.table = takeName("a table name");
     expect(TokenKind::LeftParen, "'(' and the field definitions");
     do {
-        create.columns.push_back(parseColumn());
+        m_code = ErrorCode::FieldSyntax;
+        if (atWord("CONSTRAINT")) {
+            advance();
+            KeyConstraint key;
+            key.name = takeName("a name for the constraint");
+            parseKeyKind(key, "PRIMARY KEY or UNIQUE after the constraint's name");
+            expect(TokenKind::LeftParen, "'(' and the fields of the key");
+            do {
+                key.columns.push_back(takeName("a field name"));
+            } while (take(TokenKind::Comma));
+            expect(TokenKind::RightParen, "',' or ')'");
+            create.keys.push_back(std::move(key));
+            continue;
+        }
+        parseColumn(create);
     } while (take(TokenKind::Comma));
-    expect(TokenKind::RightParen, "NOT NULL, ',' or ')'");
+    expect(TokenKind::RightParen, "NOT NULL, PRIMARY KEY, UNIQUE, ',' or ')'");
     m_code = ErrorCode::CreateTableSyntax;
     expectEnd("the end of the statement");
+    if (create.columns.empty()) fail("at least one field definition");
     return create;
 }
 
-ColumnDefinition StatementParser::parseColumn() {
-    m_code = ErrorCode::FieldSyntax;
+void StatementParser::parseKeyKind(KeyConstraint& key, const std::string& expected) {
+    if (atWord("PRIMARY") && isWord(ahead(1), "KEY")) {
+        advance();
+        advance();
+        key.primaryKey = true;
+    } else if (!takeWord("UNIQUE")) {
+        fail(expected);
+    }
+}
+
+void StatementParser::parseColumn(CreateTableStatement& create) {
     ColumnDefinition column;
     column.name = takeName("a field name");
     parseDataType(column);
-    if (takeWord("NOT")) {
-        expectWord("NULL", "NULL after NOT");
-        column.notNull = true;
+    // NOT NULL, PRIMARY KEY and UNIQUE may follow in any order.
+    while (true) {
+        if (takeWord("NOT")) {
+            expectWord("NULL", "NULL after NOT");
+            column.notNull = true;
+            continue;
+        }
+        KeyConstraint key;
+        if (takeWord("CONSTRAINT")) {
+            key.name = takeName("a name for the constraint");
+            parseKeyKind(key, "PRIMARY KEY or UNIQUE after the constraint's name");
+        } else if (atWord("UNIQUE") || (atWord("PRIMARY") && isWord(ahead(1), "KEY"))) {
+            parseKeyKind(key, "PRIMARY KEY or UNIQUE");
+        } else {
+            break;
+        }
+        key.columns.push_back(column.name);
+        create.keys.push_back(std::move(key));
     }
-    return column;
+    create.columns.push_back(std::move(column));
 }
 
 void StatementParser::parseDataType(ColumnDefinition& column) {
@@ -385,7 +507,16 @@ InsertStatement StatementParser::parseInsert() {
         } while (take(TokenKind::Comma));
         expect(TokenKind::RightParen, "',' or ')'");
     }
-    expectWord("VALUES", "VALUES and a list of values (INSERT INTO ... SELECT is not supported)");
+    if (atWord("SELECT")) {
+        insert.select = std::make_unique<SelectStatement>(parseSelect());
+        if (insert.select->into) {
+            failWith(ErrorCode::InsertSyntax,
+                     "The SELECT of an INSERT INTO statement cannot have an INTO clause of its "
+                     "own.");
+        }
+        return insert;
+    }
+    expectWord("VALUES", "VALUES and a list of values, or SELECT");
     expect(TokenKind::LeftParen, "'(' and the values");
     do {
         insert.values.push_back(parseLiteral(

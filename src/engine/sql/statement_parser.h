@@ -75,9 +75,13 @@ private:
     // ---- statements
     SelectStatement parseSelect();
     SelectItem parseSelectItem();
+    // A field, an expression or an aggregate: COUNT(*), COUNT/SUM/MIN/MAX/AVG(field).
+    OutputColumn parseTerm(const std::string& expected);
+    ColumnRef parseColumnRef(const std::string& expected);
     TableSource parseSource();
     CreateTableStatement parseCreate();
-    ColumnDefinition parseColumn();
+    void parseColumn(CreateTableStatement& create);
+    void parseKeyKind(KeyConstraint& key, const std::string& expected);
     void parseDataType(ColumnDefinition& column);
     uint32_t parseWholeNumber(uint32_t minimum, const std::string& expected);
     DropTableStatement parseDrop();

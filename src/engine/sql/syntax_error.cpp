@@ -32,6 +32,8 @@ const char* engineWording(ErrorCode code) {
             return "No database specified in connection string or IN clause.";
         case ErrorCode::QueryTooComplex:
             return "Query is too complex.";
+        case ErrorCode::OrderBySyntax:
+            return "Syntax error in ORDER BY clause.";
         case ErrorCode::SyntaxError:
             return "Syntax error in FROM clause.";
         default:

@@ -1,6 +1,7 @@
 #include "engine/sql/table_statements.h"
 
 #include "engine/catalog/object_name.h"
+#include "engine/catalog/table_properties.h"
 #include "engine/sql/condition.h"
 #include "engine/sql/executor.h"
 #include "engine/sql/literal_values.h"
@@ -84,14 +85,15 @@ uint16_t sizeOf(const ColumnDefinition& column, uint32_t largest, const char* un
 }
 
 catalog::NewColumn specOf(const ColumnDefinition& column, storage::FileFormat format) {
-    if (column.notNull) {
+    if (column.notNull && storage::isJet3(format)) {
         throw EngineError(ErrorCode::NotSupported,
                           "The field '" + column.name +
-                              "' is declared NOT NULL, which this engine cannot store; create "
-                              "it without NOT NULL.");
+                              "' is declared NOT NULL, which this engine can store only in "
+                              "files of Access 2000 and later; create it without NOT NULL.");
     }
     catalog::NewColumn request;
     request.name = column.name;
+    request.required = column.notNull;
     switch (column.type) {
         case DataType::Boolean:
             request.type = ColumnType::Boolean;
@@ -161,6 +163,60 @@ catalog::NewColumn specOf(const ColumnDefinition& column, storage::FileFormat fo
     return request;
 }
 
+// The indexes of the keys a CREATE TABLE declares. An unnamed primary key is PrimaryKey, an
+// unnamed UNIQUE key takes its fields' names (a number follows where that name is taken), as
+// the product names the indexes it makes.
+std::vector<catalog::NewIndex> keyIndexes(const CreateTableStatement& statement,
+                                          const std::vector<catalog::NewColumn>& columns) {
+    std::vector<catalog::NewIndex> indexes;
+    auto taken = [&indexes](const std::string& name) {
+        return std::any_of(indexes.begin(), indexes.end(), [&](const catalog::NewIndex& index) {
+            return storage::equalsIgnoringCase(index.name, name);
+        });
+    };
+    bool primary = false;
+    for (const KeyConstraint& key : statement.keys) {
+        if (key.primaryKey && primary) {
+            throw EngineError(ErrorCode::CreateTableSyntax,
+                              "Syntax error in CREATE TABLE statement: '" + statement.table +
+                                  "' is given more than one primary key.");
+        }
+        primary = primary || key.primaryKey;
+        catalog::NewIndex index;
+        index.primaryKey = key.primaryKey;
+        index.unique = true;
+        for (const auto& name : key.columns) {
+            const auto column = std::find_if(columns.begin(), columns.end(), [&](const auto& c) {
+                return storage::equalsIgnoringCase(c.name, name);
+            });
+            if (column == columns.end()) {
+                throw EngineError(ErrorCode::UnknownField, "The key of '" + statement.table +
+                                                               "' names the field '" + name +
+                                                               "', which the table does not have.");
+            }
+            if (std::any_of(index.columns.begin(), index.columns.end(),
+                            [&](const std::string& earlier) {
+                                return storage::equalsIgnoringCase(earlier, name);
+                            })) {
+                definedTwice(name);
+            }
+            index.columns.push_back(column->name);
+        }
+        if (!key.name.empty()) {
+            if (taken(key.name)) definedTwice(key.name);
+            index.name = key.name;
+        } else {
+            std::string base = key.primaryKey ? std::string("PrimaryKey") : index.columns.front();
+            index.name = base;
+            for (int number = 1; taken(index.name); ++number) {
+                index.name = base + std::to_string(number);
+            }
+        }
+        indexes.push_back(std::move(index));
+    }
+    return indexes;
+}
+
 }  // namespace
 
 void createTable(Database& database, const CreateTableStatement& statement) {
@@ -177,10 +233,51 @@ void createTable(Database& database, const CreateTableStatement& statement) {
         }
         newColumns.push_back(specOf(column, database.format()));
     }
-    database.createTable(statement.table, newColumns);
+    database.createTable(statement.table, newColumns, {}, keyIndexes(statement, newColumns));
 }
 
-void insertRow(Database& database, const InsertStatement& statement) {
+namespace {
+
+// Per column of the table: whether its Required property is set.
+std::vector<bool> requiredColumns(Database& database, const catalog::CatalogObject& object,
+                                  const format::TableDefinition& definition) {
+    const auto properties = catalog::readProperties(database.pager(), database.jetFormat(),
+                                                    database.header().codePage(), object);
+    std::vector<bool> required;
+    for (const auto& column : definition.columns) {
+        required.push_back(!column.isAutoNumber() && !column.isGuidAutoNumber() &&
+                           catalog::isRequired(properties, column.name));
+    }
+    return required;
+}
+
+[[noreturn]] void nullForRequired(const std::string& table, const std::string& column) {
+    throw EngineError(ErrorCode::RequiredValue,
+                      "The field '" + table + "." + column +
+                          "' cannot contain a Null value because the Required property for this "
+                          "field is set to True. Enter a value in this field.");
+}
+
+void requireValues(const std::vector<bool>& required, const format::TableDefinition& definition,
+                   const std::string& table, const std::vector<format::Value>& row) {
+    for (size_t index = 0; index < required.size(); ++index) {
+        if (required[index] && format::isNull(row[index])) {
+            nullForRequired(table, definition.columns[index].name);
+        }
+    }
+}
+
+[[noreturn]] void unknownInsertField(const std::string& name) {
+    throw EngineError(ErrorCode::UnknownInsertField,
+                      "The INSERT INTO statement contains the following unknown field name: '" +
+                          name +
+                          "'. Make sure you have typed the name correctly, and try the operation "
+                          "again.");
+}
+
+}  // namespace
+
+size_t insertRows(Database& database, const InsertStatement& statement, ResultRows* selected) {
     const format::TableDefinition definition = storedTable(database, statement.table);
     const catalog::CatalogObject* object = userTable(database, statement.table);
     for (const auto& column : definition.columns) {
@@ -193,44 +290,61 @@ void insertRow(Database& database, const InsertStatement& statement) {
         }
     }
 
+    // The fields listed; without a list, every field in order for VALUES, and the fields named
+    // as the selected columns are for SELECT.
+    std::vector<std::string> names = statement.columns;
     std::vector<size_t> targets;
-    if (statement.columns.empty()) {
+    if (names.empty() && selected) names = selected->names();
+    if (names.empty()) {
         for (size_t index = 0; index < definition.columns.size(); ++index) targets.push_back(index);
     }
-    for (const auto& name : statement.columns) {
+    for (const auto& name : names) {
         const format::ColumnDefinition* column = definition.findColumn(name);
-        if (!column) {
-            throw EngineError(ErrorCode::UnknownInsertField,
-                              "The INSERT INTO statement contains the following unknown field "
-                              "name: '" +
-                                  name +
-                                  "'. Make sure you have typed the name correctly, and try the "
-                                  "operation again.");
-        }
+        if (!column) unknownInsertField(name);
         const auto index = static_cast<size_t>(column - definition.columns.data());
         if (std::find(targets.begin(), targets.end(), index) != targets.end()) definedTwice(name);
         targets.push_back(index);
     }
-    if (targets.size() != statement.values.size()) {
+    const size_t given = selected ? selected->names().size() : statement.values.size();
+    if (targets.size() != given) {
         throw EngineError(ErrorCode::ValueCountMismatch,
                           "Number of query values and destination fields are not the same: " +
-                              std::to_string(statement.values.size()) + " values for " +
+                              std::to_string(given) + " values for " +
                               std::to_string(targets.size()) + " fields.");
     }
 
-    std::vector<format::Value> row(definition.columns.size());
-    for (size_t index = 0; index < targets.size(); ++index) {
-        row[targets[index]] = valueForField(
-            statement.values[index], definition.columns[targets[index]], database.jetFormat());
-    }
     const std::string table = object->name;
-    bool given = false;
+    const std::vector<bool> required = requiredColumns(database, *object, definition);
+    const format::JetFormat& jetFormat = database.jetFormat();
+    size_t added = 0;
+    if (!selected) {
+        std::vector<format::Value> row(definition.columns.size());
+        for (size_t index = 0; index < targets.size(); ++index) {
+            row[targets[index]] = valueForField(statement.values[index],
+                                                definition.columns[targets[index]], jetFormat);
+        }
+        requireValues(required, definition, table, row);
+        database.insertRows(table, [&](std::vector<format::Value>& next) {
+            if (added == 1) return false;
+            next = row;
+            added = 1;
+            return true;
+        });
+        return added;
+    }
+    std::vector<format::Value> input;
     database.insertRows(table, [&](std::vector<format::Value>& next) {
-        if (given) return false;
-        next = row;
-        given = true;
+        if (!selected->next(input)) return false;
+        next.assign(definition.columns.size(), format::Value());
+        for (size_t index = 0; index < targets.size(); ++index) {
+            next[targets[index]] =
+                valueForField(input[index], definition.columns[targets[index]], jetFormat);
+        }
+        requireValues(required, definition, table, next);
+        ++added;
         return true;
     });
+    return added;
 }
 
 size_t deleteRows(Database& database, const DeleteStatement& statement) {
@@ -294,6 +408,12 @@ size_t updateRows(Database& database, const UpdateStatement& statement) {
         }
         changes.emplace_back(position,
                              valueForField(assignment.value, *column, database.jetFormat()));
+    }
+    const std::vector<bool> required = requiredColumns(database, *object, definition);
+    for (const auto& [position, value] : changes) {
+        if (required[position] && format::isNull(value)) {
+            nullForRequired(table, definition.columns[position].name);
+        }
     }
     const auto condition =
         statement.where ? std::make_unique<const Condition>(*statement.where, scope) : nullptr;

@@ -6,15 +6,21 @@
 //   Text                   255 characters unless a size is given; at most 255
 //   Binary                 255 bytes unless a size is given; at most 510
 //   Decimal                precision and scale as given, else 18 and 0
-// NOT NULL is refused (NotSupported): the engine cannot store the Required property, and a field
-// that silently accepted NULL would not be what was asked for. More than 255 fields is
-// TooManyColumns, two of one name (letter case ignored) DuplicateField.
+// NOT NULL sets the field's Required property (files of Access 2000 and later; NotSupported in
+// Access 97 files). PRIMARY KEY and UNIQUE, after a field or as CONSTRAINT name PRIMARY KEY|UNIQUE
+// (fields), make unique indexes; the primary key's also refuses NULL (PrimaryKeyNull). An unnamed
+// primary key is named PrimaryKey, an unnamed unique key after its first field. More than 255
+// fields is TooManyColumns, two of one name (letter case ignored) DuplicateField, a second
+// primary key CreateTableSyntax, a key on a field the table lacks UnknownField.
 //
-// INSERT INTO stores one row: the fields listed (all, in order, when none are) take the values
-// (literal_values.h), the others NULL (an AutoNumber field numbers itself). Unknown fields are
-// UnknownInsertField, a field listed twice DuplicateField, a count of values that differs from
-// the count of fields ValueCountMismatch. System tables, and tables with attachment,
-// multi-value or calculated fields, are refused.
+// INSERT INTO stores rows: with VALUES one row, the fields listed (all, in order, when none
+// are) taking the values (literal_values.h); with SELECT every row the query gives, its columns
+// going to the fields listed, in order, or without a list to the fields of their names. Other
+// fields are NULL (an AutoNumber field numbers itself). Unknown fields are UnknownInsertField, a
+// field listed twice DuplicateField, a count of values that differs from the count of fields
+// ValueCountMismatch, NULL for a field whose Required property is set RequiredValue. The rows
+// are stored in one change: all of them or none. System tables, and tables with attachment,
+// multi-value or calculated fields, are refused. Returns how many rows were added.
 //
 // DELETE removes the rows for which the WHERE condition (condition.h) is true, every row without
 // one, keeping the table's indexes, and returns how many went. System tables are ReadOnly; a
@@ -24,17 +30,19 @@
 // UPDATE gives the fields named the values given (converted as INSERT INTO converts them) in
 // every row the WHERE condition holds for, every row without one, in one change, and returns how
 // many rows changed. An unknown field is UnknownField, one named twice DuplicateField, an
-// AutoNumber field FieldNotUpdatable; a key a unique index already holds is DuplicateKey. Tables
+// AutoNumber field FieldNotUpdatable; a key a unique index already holds is DuplicateKey, NULL
+// for a Required field RequiredValue. Tables
 // refused by INSERT INTO are refused here too, and so is a field a relationship joins on.
 #pragma once
 
 #include "engine/database.h"
+#include "engine/sql/shaped_query.h"
 #include "engine/sql/statement.h"
 
 namespace engine::sql {
 
 void createTable(Database& database, const CreateTableStatement& statement);
-void insertRow(Database& database, const InsertStatement& statement);
+size_t insertRows(Database& database, const InsertStatement& statement, ResultRows* selected);
 size_t deleteRows(Database& database, const DeleteStatement& statement);
 size_t updateRows(Database& database, const UpdateStatement& statement);
 void dropTable(Database& database, const DropTableStatement& statement);

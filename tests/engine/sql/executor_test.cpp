@@ -5,7 +5,9 @@
 #include "support/engine_files.h"
 #include "support/fixtures.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <optional>
 #include <set>
 
 namespace engine::sql {
@@ -228,6 +230,125 @@ TEST_F(ExecutorTest, distinctCountsRowsEqualApartFromLetterCaseOnce) {
 
     execute(*database, "SELECT DISTINCT Name AS Who INTO Names FROM People WHERE Name LIKE 'a*'");
     EXPECT_EQ(support::allRows(*database, "Names"), (std::vector<std::vector<Value>>{{"Ann"}}));
+}
+
+TEST_F(ExecutorTest, orderBySortsAsTheProductAndTopKeepsTies) {
+    auto idsOf = [this](const std::string& statement) {
+        std::vector<int32_t> ids;
+        for (const auto& row : rowsOf(statement)) ids.push_back(std::get<int32_t>(row.at(0)));
+        return ids;
+    };
+    // NULL first; letter case does not count, ties keep the table's order; an accented letter
+    // sorts after its plain one, never after z.
+    EXPECT_EQ(idsOf("SELECT Id FROM People ORDER BY Name"),
+              (std::vector<int32_t>{5, 8, 1, 2, 4, 3, 7, 6}));
+    EXPECT_EQ(idsOf("SELECT Id FROM People ORDER BY Amount DESC, Id"),
+              (std::vector<int32_t>{7, 5, 2, 1, 8, 6, 3, 4}));
+    EXPECT_EQ(idsOf("SELECT Id FROM People WHERE Active ORDER BY Born DESC"),
+              (std::vector<int32_t>{3, 6, 1, 5}));
+    EXPECT_EQ(idsOf("SELECT Id FROM People ORDER BY Active, Big DESC, Name"),
+              (std::vector<int32_t>{1, 3, 5, 6, 8, 2, 4, 7}));
+    // A sort key need not be selected, and may be a result column's name.
+    EXPECT_EQ(rowsOf("SELECT Name AS Who FROM People WHERE Id < 4 ORDER BY Who DESC"),
+              (std::vector<std::vector<Value>>{{"Bob"}, {"Ann"}, {"ANN"}}));
+    // Every sort gives the same rows as the plain query, and DESC the reverse of ASC where
+    // no two rows sort alike.
+    for (const char* column : {"Id", "Amount", "Ratio", "Born", "Code", "Big", "Notes"}) {
+        const std::string plain = std::string("SELECT Id FROM People ORDER BY ") + column;
+        auto ascending = idsOf(plain);
+        auto descending = idsOf(plain + " DESC, Id DESC");
+        std::reverse(descending.begin(), descending.end());
+        EXPECT_EQ(idsOf(plain + ", Id"), descending) << column;
+        std::sort(ascending.begin(), ascending.end());
+        EXPECT_EQ(ascending, (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8})) << column;
+    }
+
+    EXPECT_EQ(idsOf("SELECT TOP 3 Id FROM People"), (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(idsOf("SELECT TOP 100 Id FROM People WHERE Id > 6"), (std::vector<int32_t>{7, 8}));
+    // Ann, ANN and ann sort alike: TOP 3 keeps all three after NULL and [x]*.
+    EXPECT_EQ(idsOf("SELECT TOP 3 Id FROM People ORDER BY Name"),
+              (std::vector<int32_t>{5, 8, 1, 2, 4}));
+    // Yes is -1 and sorts before No.
+    EXPECT_EQ(idsOf("SELECT TOP 2 Id FROM People ORDER BY Active DESC, Id DESC"),
+              (std::vector<int32_t>{8, 7}));
+}
+
+TEST_F(ExecutorTest, aggregatesSummariseEachGroup) {
+    auto all = support::allRows(*database, "People");
+    // The figures, computed here from the rows for each value of Active.
+    for (bool active : {false, true}) {
+        int32_t rows = 0, names = 0;
+        int64_t cents = 0;
+        double ratios = 0;
+        int32_t ratioCount = 0;
+        std::optional<double> firstBorn;
+        for (const auto& row : all) {
+            if (std::get<bool>(row[5]) != active) continue;
+            ++rows;
+            if (!format::isNull(row[1])) ++names;
+            if (const auto* amount = std::get_if<format::Currency>(&row[2])) {
+                cents += amount->scaled;
+            }
+            if (const auto* ratio = std::get_if<double>(&row[3])) {
+                ratios += *ratio;
+                ++ratioCount;
+            }
+            if (const auto* born = std::get_if<format::DateTime>(&row[4])) {
+                firstBorn = std::min(firstBorn.value_or(born->days), born->days);
+            }
+        }
+        auto result = rowsOf(std::string("SELECT COUNT(*) AS N, Count(Name), SUM(Amount), "
+                                         "AVG(Ratio), MIN(Born), Active FROM People WHERE "
+                                         "Active = ") +
+                             (active ? "TRUE" : "FALSE") + " GROUP BY Active");
+        ASSERT_EQ(result.size(), 1u);
+        EXPECT_EQ(result[0],
+                  (std::vector<Value>{rows, names, format::Currency{cents}, ratios / ratioCount,
+                                      format::DateTime{*firstBorn}, active}));
+    }
+    auto named = execute(*database, "SELECT COUNT(*) AS N, SUM(Id), Max(Name) FROM People");
+    EXPECT_EQ(named->columnNames(), (std::vector<std::string>{"N", "Expr1000", "Expr1001"}));
+    std::vector<Value> row;
+    ASSERT_TRUE(named->next(row));
+    EXPECT_EQ(row, (std::vector<Value>{int32_t(8), int64_t(36), "Zoë"}));
+    EXPECT_FALSE(named->next(row));
+
+    // Over no rows: one row, counts 0 and the rest NULL; grouped, no row at all.
+    EXPECT_EQ(rowsOf("SELECT COUNT(*), SUM(Ratio), MIN(Name) FROM People WHERE Id > 99"),
+              (std::vector<std::vector<Value>>{{int32_t(0), Value(), Value()}}));
+    EXPECT_TRUE(rowsOf("SELECT Name, COUNT(*) FROM People WHERE Id > 99 GROUP BY Name").empty());
+
+    // Groups count letter case as one and come in their fields' order; ORDER BY and TOP work
+    // on the groups.
+    EXPECT_EQ(rowsOf("SELECT Name, COUNT(*) FROM People WHERE Id < 5 GROUP BY Name"),
+              (std::vector<std::vector<Value>>{{"Ann", int32_t(3)}, {"Bob", int32_t(1)}}));
+    EXPECT_EQ(rowsOf("SELECT TOP 1 Active, COUNT(*) AS N FROM People GROUP BY Active "
+                     "ORDER BY COUNT(*) DESC"),
+              (std::vector<std::vector<Value>>{{true, int32_t(4)}, {false, int32_t(4)}}));
+    EXPECT_EQ(rowsOf("SELECT DISTINCT COUNT(*) FROM People GROUP BY Active"),
+              (std::vector<std::vector<Value>>{{int32_t(4)}}));
+
+    const std::vector<std::pair<std::string, ErrorCode>> refused = {
+        {"SELECT Name, COUNT(*) FROM People", ErrorCode::NotAggregated},
+        {"SELECT Name FROM People GROUP BY Active", ErrorCode::NotAggregated},
+        {"SELECT Active FROM People GROUP BY Active ORDER BY Name", ErrorCode::NotAggregated},
+        {"SELECT * FROM People GROUP BY Active", ErrorCode::GroupOnStar},
+        {"SELECT DISTINCT Name FROM People ORDER BY Id", ErrorCode::OrderByDistinct},
+        {"SELECT Id FROM People ORDER BY Raw", ErrorCode::CannotSort},
+        {"SELECT MAX(Raw) FROM People", ErrorCode::CannotSort},
+        {"SELECT COUNT(*) FROM People GROUP BY Raw", ErrorCode::CannotSort},
+        {"SELECT SUM(Name) FROM People", ErrorCode::DataTypeMismatch},
+        {"SELECT AVG(Code) FROM People", ErrorCode::DataTypeMismatch},
+        {"SELECT COUNT(*) AS Id, Id FROM People GROUP BY Id", ErrorCode::DuplicateField},
+        {"SELECT Id FROM People ORDER BY Nobody", ErrorCode::UnknownField},
+        {"SELECT SUM(Nobody) FROM People", ErrorCode::UnknownField},
+        {"SELECT TOP 2 * INTO Copy FROM People", ErrorCode::NotSupported},
+        {"SELECT Name INTO Copy FROM People ORDER BY Name", ErrorCode::NotSupported},
+    };
+    for (const auto& [statement, code] : refused) {
+        EXPECT_EQ(errorOf([&] { execute(*database, statement); }), code) << statement;
+    }
+    EXPECT_EQ(database->catalog().findTable("Copy"), nullptr);
 }
 
 TEST_F(ExecutorTest, makeTableCopiesTheSelectedColumnsAndRows) {

@@ -100,6 +100,14 @@ TEST(Parser, readsSelectStatements) {
          "SELECT * FROM <T> WHERE (((<Flag> = TRUE) OR (<Flag> = FALSE)) OR (<Flag> = NULL))"},
         {"SELECT * FROM T WHERE D = #2000-01-01 12:00#",
          "SELECT * FROM <T> WHERE (<D> = #36526.5#)"},
+        {"SELECT TOP 3 DISTINCT City, COUNT(*) AS N, Sum(t.Qty), min(Price) FROM T AS t "
+         "WHERE Qty > 0 GROUP BY City, t.Region ORDER BY COUNT(*) DESC, City ASC, MAX(Price)",
+         "SELECT DISTINCT TOP 3 <City>, COUNT(*) AS <N>, SUM(<t>.<Qty>), MIN(<Price>) FROM <T> AS "
+         "<t> WHERE (<Qty> > 0) GROUP BY <City>, <t>.<Region> ORDER BY COUNT(*) DESC, <City>, "
+         "MAX(<Price>)"},
+        // A bracketed name is never an aggregate.
+        {"SELECT [Sum], [Count] FROM T ORDER BY [Avg] DESC",
+         "SELECT <Sum>, <Count> FROM <T> ORDER BY <Avg> DESC"},
         // Blanks are spaces, tabs and line breaks; one ";" and blanks may end the statement.
         {"\r\n\tSELECT\n*\tFROM\r\nT ; \n", "SELECT * FROM <T>"},
     });
@@ -124,6 +132,11 @@ TEST(Parser, readsCreateTableStatements) {
          "CREATE TABLE <T> (<a> Text(20), <b> Binary(8), <c> Counter)"},
         {"CREATE TABLE `x y` ([Order] SMALLINT, `Date` TIME, c LONGTEXT, d UNIQUEIDENTIFIER)",
          "CREATE TABLE <x y> (<Order> Integer, <Date> DateTime, <c> Memo, <d> Guid)"},
+        {"CREATE TABLE T (Id COUNTER PRIMARY KEY, a TEXT(9) UNIQUE NOT NULL, b LONG NOT NULL "
+         "CONSTRAINT bk UNIQUE, CONSTRAINT [two fields] UNIQUE (a, b))",
+         "CREATE TABLE <T> (<Id> Counter, <a> Text(9) NOT NULL, <b> Long NOT NULL, CONSTRAINT <> "
+         "PRIMARY KEY (<Id>), CONSTRAINT <> UNIQUE (<a>), CONSTRAINT <bk> UNIQUE (<b>), "
+         "CONSTRAINT <two fields> UNIQUE (<a>, <b>))"},
     });
 }
 
@@ -145,6 +158,9 @@ TEST(Parser, readsDropInsertUpdateAndDeleteStatements) {
          "{00112233-4455-6677-8899-AABBCCDDEEFF}}, '');",
          "INSERT INTO <T> (<a>, <b c>, <d>) VALUES (#37623#, "
          "{33221100554477668899aabbccddeeff}, '')"},
+        {"INSERT INTO T (a, b) SELECT TOP 2 x, y FROM [MS Access;DATABASE=/d/o.mdb].[U] "
+         "ORDER BY x;",
+         "INSERT INTO <T> (<a>, <b>) SELECT TOP 2 <x>, <y> FROM <U>@</d/o.mdb> ORDER BY <x>"},
     });
 }
 

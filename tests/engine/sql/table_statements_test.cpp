@@ -3,6 +3,7 @@
 #include "engine/sql/executor.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"
+#include "support/process.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -80,7 +81,12 @@ TEST(CreateTable, refusesWhatItCannotMake) {
     }
     const std::vector<std::pair<std::string, ErrorCode>> refused = {
         {"CREATE TABLE T (a BIGINT)", ErrorCode::InvalidFieldType},
-        {"CREATE TABLE T (a TEXT(10) NOT NULL)", ErrorCode::NotSupported},
+        {"CREATE TABLE T (a LONG PRIMARY KEY, b LONG CONSTRAINT k PRIMARY KEY)",
+         ErrorCode::CreateTableSyntax},
+        {"CREATE TABLE T (a LONG, CONSTRAINT k UNIQUE (b))", ErrorCode::UnknownField},
+        {"CREATE TABLE T (a LONG, CONSTRAINT k UNIQUE (a, A))", ErrorCode::DuplicateField},
+        {"CREATE TABLE T (a LONG UNIQUE, CONSTRAINT k UNIQUE (a), CONSTRAINT K PRIMARY KEY (a))",
+         ErrorCode::DuplicateField},
         {"CREATE TABLE T (a TEXT(256))", ErrorCode::FieldSyntax},
         {"CREATE TABLE T (a BINARY(511))", ErrorCode::FieldSyntax},
         {"CREATE TABLE T (a LONG, A TEXT)", ErrorCode::DuplicateField},
@@ -96,6 +102,79 @@ TEST(CreateTable, refusesWhatItCannotMake) {
     EXPECT_EQ(errorOf([&] { execute(*database, "CREATE TABLE t (b LONG)"); }),
               ErrorCode::TableExists);
     EXPECT_EQ(support::integrityProblems(*database), "");
+}
+
+// Keys and NOT NULL as other readers see them: mdb-schema lists the indexes and the NOT NULL
+// the statement declared; the indexes stay exact as rows arrive, and refuse a repeated key, a
+// NULL in the primary key and NULL for a required field with the engine's numbers.
+TEST(CreateTable, keysAndNotNullMakeIndexesAndPropertiesOtherReadersSee) {
+    for (FileFormat format :
+         {FileFormat::Jet3, FileFormat::Jet4, FileFormat::Ace12, FileFormat::Ace16}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        support::TempDir folder;
+        const auto path = folder / (storage::isAce(format) ? "keys.accdb" : "keys.mdb");
+        auto database = Database::create(path, {.format = format});
+        const bool properties = !storage::isJet3(format);
+        execute(*database, std::string("CREATE TABLE Stock (Id COUNTER CONSTRAINT pk PRIMARY KEY, "
+                                       "Code TEXT(12) UNIQUE, Shelf LONG, Bin TEXT(4)") +
+                               (properties ? " NOT NULL" : "") +
+                               ", CONSTRAINT Place UNIQUE (Shelf, Bin))");
+        execute(*database,
+                "CREATE TABLE Pairs (a LONG, b TEXT(5), CONSTRAINT [Pair Key] "
+                "PRIMARY KEY (b, a), c DOUBLE UNIQUE)");
+        const std::string schema =
+            support::runProcess({"mdb-schema", "--indexes", path.string(), "mysql"}).out;
+        for (const char* line :
+             {"ADD UNIQUE INDEX `Code` (`Code`)", "ADD UNIQUE INDEX `Place` (`Shelf`, `Bin`)",
+              "ALTER TABLE `Stock` ADD PRIMARY KEY (`Id`)",
+              "ALTER TABLE `Pairs` ADD PRIMARY KEY (`b`, `a`)", "ADD UNIQUE INDEX `c` (`c`)"}) {
+            EXPECT_NE(schema.find(line), std::string::npos) << line << "\n" << schema;
+        }
+        EXPECT_EQ(schema.find("`Bin`\t\t\tvarchar (4) NOT NULL") != std::string::npos, properties)
+            << schema;
+
+        for (int shelf = 0; shelf < 300; ++shelf) {
+            execute(*database, "INSERT INTO Stock (Code, Shelf, Bin) VALUES ('C" +
+                                   std::to_string(shelf * 7919 % 300) + "', " +
+                                   std::to_string(shelf % 10) + ", 'B" +
+                                   std::to_string(shelf / 10) + "')");
+        }
+        // A unique index takes NULL any number of times.
+        execute(*database, "INSERT INTO Stock (Code, Shelf, Bin) VALUES (NULL, NULL, 'x')");
+        execute(*database, "INSERT INTO Stock (Code, Shelf, Bin) VALUES (NULL, NULL, 'y')");
+        execute(*database, "INSERT INTO Pairs (a, b) VALUES (1, 'a')");
+        execute(*database, "INSERT INTO Pairs (a, b) VALUES (2, 'a')");
+        const std::vector<std::pair<std::string, ErrorCode>> refused = {
+            {"INSERT INTO Stock (Code, Shelf, Bin) VALUES ('C7', 1, 'y')", ErrorCode::DuplicateKey},
+            {"INSERT INTO Stock (Code, Shelf, Bin) VALUES ('new', 3, 'B0')",
+             ErrorCode::DuplicateKey},
+            {"INSERT INTO Pairs (a, b) VALUES (1, NULL)", ErrorCode::PrimaryKeyNull},
+            {"UPDATE Stock SET Code = 'C1' WHERE Code = 'C2'", ErrorCode::DuplicateKey},
+        };
+        for (const auto& [statement, code] : refused) {
+            EXPECT_EQ(errorOf([&] { execute(*database, statement); }), code) << statement;
+        }
+        if (properties) {
+            EXPECT_EQ(errorOf([&] {
+                          execute(*database, "INSERT INTO Stock (Code, Shelf) VALUES ('z', 1)");
+                      }),
+                      ErrorCode::RequiredValue);
+            EXPECT_EQ(errorOf([&] { execute(*database, "UPDATE Stock SET Bin = NULL"); }),
+                      ErrorCode::RequiredValue);
+        } else {
+            EXPECT_EQ(errorOf([&] { execute(*database, "CREATE TABLE N (a LONG NOT NULL)"); }),
+                      ErrorCode::NotSupported);
+        }
+        EXPECT_EQ(support::allRows(*database, "Stock").size(), 302u);
+        EXPECT_EQ(support::indexDifferences(*database, "Stock"), "");
+        EXPECT_EQ(support::indexDifferences(*database, "Pairs"), "");
+        EXPECT_EQ(support::integrityProblems(*database), "");
+        database.reset();
+        EXPECT_EQ(support::integrityProblems(path), "");
+        const std::string exported = support::mdbExport(path, "Stock");
+        EXPECT_EQ(std::count(exported.begin(), exported.end(), '\n'), 302)
+            << exported.substr(0, 200);
+    }
 }
 
 struct Stored {
@@ -215,6 +294,89 @@ TEST_F(InsertTest, refusesValuesThatDoNotFitAndRowsItCannotAdd) {
     EXPECT_EQ(errorOf([&] { execute(*withComplex, "INSERT INTO Table1 (id) VALUES ('x')"); }),
               ErrorCode::NotSupported);
     EXPECT_EQ(support::allRows(*withComplex, "Table1"), before);
+}
+
+// INSERT INTO ... SELECT adds every row the query gives, each value converted as the literal
+// that writes it would be, in one change: a row that does not fit leaves the table as it was.
+TEST_F(InsertTest, insertSelectAddsEveryRowConvertedOrNone) {
+    execute(*database,
+            "CREATE TABLE S (Id COUNTER, Whole LONG, Cash CURRENCY, Word TEXT(20), "
+            "Note MEMO, [When] DATETIME, Bytes BINARY(4))");
+    const std::vector<std::string> values = {
+        "1, 12.5, 'abc', 'short', #2001-02-03 04:05:06#, NULL",
+        "-7, -0.0001, '12345', 'x', NULL, NULL",
+        "NULL, NULL, NULL, NULL, NULL, NULL",
+    };
+    for (const auto& row : values) {
+        execute(*database,
+                "INSERT INTO S (Whole, Cash, Word, Note, [When], Bytes) VALUES (" + row + ")");
+    }
+    execute(*database,
+            "INSERT INTO T (Measure, Amount, Label, Notes, Moment, Total, Price) "
+            "SELECT Whole, Cash, Note, Word, [When], Cash AS Again, Whole AS W FROM S ORDER BY Id "
+            "DESC");
+    // Columns named as the table's fields go to them when no field list is given.
+    execute(*database, "INSERT INTO T SELECT Whole AS Total, Word AS Label FROM S WHERE Id = 2");
+    // A query that reads the table it fills reads it whole first.
+    execute(*database, "INSERT INTO T (Total) SELECT Total FROM T WHERE Total IS NOT NULL");
+    // Rounding halves to even: 12.5 is 12 as a Long; -0.0001 is 0 as a Long and 0.00 as a
+    // Decimal(6, 2). Yes/No fields hold No where nothing is given.
+    const Value no = false;
+    EXPECT_EQ(support::sortedRows(support::allRows(*database, "T")),
+              support::sortedRows(std::vector<std::vector<Value>>{
+                  {int32_t(1), no, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}},
+                  {int32_t(2),
+                   no,
+                   {},
+                   {},
+                   int32_t(0),
+                   format::Currency{-70000},
+                   {},
+                   -7.0,
+                   format::Decimal{false, 0, 0, 2},
+                   {},
+                   "x",
+                   "12345",
+                   {},
+                   {}},
+                  {int32_t(3),
+                   no,
+                   {},
+                   {},
+                   int32_t(12),
+                   format::Currency{10000},
+                   {},
+                   1.0,
+                   format::Decimal{false, 0, 1250, 2},
+                   format::DateTime{36925.170208333335},
+                   "short",
+                   "abc",
+                   {},
+                   {}},
+                  {int32_t(4), no, {}, {}, int32_t(-7), {}, {}, {}, {}, {}, "12345", {}, {}, {}},
+                  {int32_t(5), no, {}, {}, int32_t(0), {}, {}, {}, {}, {}, {}, {}, {}, {}},
+                  {int32_t(6), no, {}, {}, int32_t(12), {}, {}, {}, {}, {}, {}, {}, {}, {}},
+                  {int32_t(7), no, {}, {}, int32_t(-7), {}, {}, {}, {}, {}, {}, {}, {}, {}},
+              }));
+
+    execute(*database, "INSERT INTO S (Word) VALUES ('longer than five')");
+    const std::vector<Refused> refused = {
+        {"INSERT INTO T SELECT Whole, Word FROM S", ErrorCode::UnknownInsertField},
+        {"INSERT INTO T (Total) SELECT Whole, Word FROM S", ErrorCode::ValueCountMismatch},
+        {"INSERT INTO T (Total, Small) SELECT Whole, Whole AS W FROM S",
+         ErrorCode::NumericOverflow},
+        {"INSERT INTO T (Label) SELECT Word FROM S", ErrorCode::FieldTooSmall},
+        {"INSERT INTO T (Total) SELECT Word FROM S", ErrorCode::DataTypeMismatch},
+        {"INSERT INTO T (Raw) SELECT Word FROM S", ErrorCode::DataTypeMismatch},
+        {"INSERT INTO T (Total) SELECT Whole FROM Nowhere", ErrorCode::InputTableNotFound},
+        {"INSERT INTO MSysObjects (Id) SELECT Id FROM S", ErrorCode::ReadOnly},
+    };
+    const auto before = support::sortedRows(support::allRows(*database, "T"));
+    for (const auto& [statement, code] : refused) {
+        EXPECT_EQ(errorOf([&] { execute(*database, statement); }), code) << statement;
+        EXPECT_EQ(support::sortedRows(support::allRows(*database, "T")), before) << statement;
+    }
+    EXPECT_EQ(support::integrityProblems(*database), "");
 }
 
 TEST_F(InsertTest, dropTableRemovesOnlyTheTableNamed) {

@@ -162,26 +162,48 @@ std::string joined(const std::vector<Item>& items, Format format) {
     return text;
 }
 
+inline std::string termText(const OutputColumn& column) {
+    static const char* const kNames[] = {"COUNT", "SUM", "MIN", "MAX", "AVG"};
+    if (!column.aggregate) return expressionText(column.expression);
+    return std::string(kNames[static_cast<int>(*column.aggregate)]) + "(" +
+           (column.everyRow ? std::string("*") : expressionText(column.expression)) + ")";
+}
+
+inline std::string selectText(const SelectStatement& node) {
+    std::string text = node.distinct ? "SELECT DISTINCT " : "SELECT ";
+    if (node.top) text += "TOP " + std::to_string(*node.top) + " ";
+    text += joined(node.items, [](const SelectItem& item) {
+        if (const auto* all = std::get_if<AllColumns>(&item)) {
+            return all->qualifier.empty() ? std::string("*") : nameText(all->qualifier) + ".*";
+        }
+        const auto& column = std::get<OutputColumn>(item);
+        return termText(column) + (column.alias.empty() ? "" : " AS " + nameText(column.alias));
+    });
+    if (node.into) text += " INTO " + tableText(*node.into);
+    text += " FROM " + tableText(node.from.table);
+    if (!node.from.alias.empty()) text += " AS " + nameText(node.from.alias);
+    if (node.where) text += " WHERE " + expressionText(node.where);
+    if (!node.groupBy.empty()) {
+        text += " GROUP BY " + joined(node.groupBy, [](const ColumnRef& column) {
+                    Expression expression;
+                    expression.node = column;
+                    return expressionText(expression);
+                });
+    }
+    if (!node.orderBy.empty()) {
+        text += " ORDER BY " + joined(node.orderBy, [](const OrderKey& key) {
+                    return termText(key.term) + (key.descending ? " DESC" : "");
+                });
+    }
+    return text;
+}
+
 inline std::string statementText(const Statement& statement) {
     return std::visit(
         [](const auto& node) -> std::string {
             using T = std::decay_t<decltype(node)>;
             if constexpr (std::is_same_v<T, SelectStatement>) {
-                std::string text = node.distinct ? "SELECT DISTINCT " : "SELECT ";
-                text += joined(node.items, [](const SelectItem& item) {
-                    if (const auto* all = std::get_if<AllColumns>(&item)) {
-                        return all->qualifier.empty() ? std::string("*")
-                                                      : nameText(all->qualifier) + ".*";
-                    }
-                    const auto& column = std::get<OutputColumn>(item);
-                    return expressionText(column.expression) +
-                           (column.alias.empty() ? "" : " AS " + nameText(column.alias));
-                });
-                if (node.into) text += " INTO " + tableText(*node.into);
-                text += " FROM " + tableText(node.from.table);
-                if (!node.from.alias.empty()) text += " AS " + nameText(node.from.alias);
-                if (node.where) text += " WHERE " + expressionText(node.where);
-                return text;
+                return selectText(node);
             } else if constexpr (std::is_same_v<T, CreateTableStatement>) {
                 return "CREATE TABLE " + nameText(node.table) + " (" +
                        joined(node.columns,
@@ -194,6 +216,13 @@ inline std::string statementText(const Statement& statement) {
                                               std::to_string(column.scale) + ")";
                                   }
                                   return column.notNull ? text + " NOT NULL" : text;
+                              }) +
+                       (node.keys.empty() ? "" : ", ") +
+                       joined(node.keys,
+                              [](const KeyConstraint& key) {
+                                  return "CONSTRAINT " + nameText(key.name) +
+                                         (key.primaryKey ? " PRIMARY KEY (" : " UNIQUE (") +
+                                         joined(key.columns, nameText) + ")";
                               }) +
                        ")";
             } else if constexpr (std::is_same_v<T, DropTableStatement>) {
@@ -212,6 +241,7 @@ inline std::string statementText(const Statement& statement) {
             } else {
                 std::string text = "INSERT INTO " + nameText(node.table);
                 if (!node.columns.empty()) text += " (" + joined(node.columns, nameText) + ")";
+                if (node.select) return text + " " + selectText(*node.select);
                 return text + " VALUES (" + joined(node.values, literalText) + ")";
             }
         },

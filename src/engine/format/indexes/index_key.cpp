@@ -214,6 +214,18 @@ bool allIndexColumnsNull(const TableDefinition& table, const RealIndex& index,
     return true;
 }
 
+bool anyIndexColumnNull(const TableDefinition& table, const RealIndex& index,
+                        const std::vector<Value>& row) {
+    for (const auto& part : index.columns) {
+        for (size_t position = 0; position < table.columns.size(); ++position) {
+            if (table.columns[position].number == part.columnNumber && isNull(row[position])) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 void encodeIndexKey(const TableDefinition& table, const RealIndex& index,
                     const std::vector<Value>& row, storage::FileFormat format,
                     std::vector<uint8_t>& key) {

@@ -54,5 +54,8 @@ void encodeIndexKey(const TableDefinition& table, const RealIndex& index,
 // Whether every indexed column of the row is NULL.
 bool allIndexColumnsNull(const TableDefinition& table, const RealIndex& index,
                          const std::vector<Value>& row);
+// Whether any column the index keys is NULL in row (a required index refuses such a row).
+bool anyIndexColumnNull(const TableDefinition& table, const RealIndex& index,
+                        const std::vector<Value>& row);
 
 }  // namespace engine::format

@@ -143,6 +143,12 @@ void IndexUpdater::Impl::change(const std::vector<Value>& row, RowLocation locat
             if (!remains && real.uniqueEntryCount > 0) --real.uniqueEntryCount;
             continue;
         }
+        if ((real.flags & index_flags::kRequired) && anyIndexColumnNull(m_table, real, row)) {
+            throw EngineError(ErrorCode::PrimaryKeyNull,
+                              "Index or primary key cannot contain a Null value: a row gives "
+                              "none for a field of the index '" +
+                                  indexName(m_table, real) + "'.");
+        }
         IndexEntry entry = entryOf(m_table, real, row, m_format.format, location);
         if (entry.key.size() > index.editor->maxKeySize()) {
             throw EngineError(ErrorCode::NotSupported, "A value is too long for the index '" +

@@ -211,4 +211,14 @@ int ExactNumber::compare(const ExactNumber& other) const {
     return m_negative ? -magnitude : magnitude;
 }
 
+std::string ExactNumber::toText() const {
+    if (m_digits.empty()) return "0";
+    std::string text = m_digits;
+    if (m_scale > 0) {
+        if (text.size() <= m_scale) text.insert(0, m_scale + 1 - text.size(), '0');
+        text.insert(text.size() - m_scale, ".");
+    }
+    return m_negative ? "-" + text : text;
+}
+
 }  // namespace engine::format

@@ -36,6 +36,8 @@ public:
     // nullopt when it needs more digits than the precision allows.
     std::optional<Decimal> toDecimal(uint8_t precision, uint8_t scale) const;
     double toDouble() const;
+    // Written as a number literal is: "-12.5", "0.0001", "0"; no exponent.
+    std::string toText() const;
 
     // Negative, zero or positive as this is less than, equal to or greater than other.
     int compare(const ExactNumber& other) const;
