@@ -20,6 +20,9 @@ const char* const kUsage =
     "                                  problems (--all: also harmless findings)\n"
     "  sql FILE STATEMENT              run one SQL statement (in quotes); a SELECT prints its\n"
     "                                  rows as CSV\n"
+    "  import FILE TABLE CSV           add the rows of a CSV file (first line: column names)\n"
+    "                                  to TABLE, made with the types its values need when it\n"
+    "                                  does not exist; all rows or none\n"
     "\n"
     "options:\n"
     "  -p PASSWORD    the database's password (the source's, for copy)\n"
@@ -29,6 +32,11 @@ const char* const kUsage =
     "                 from CORVANTA_PASSWORD (-p) or CORVANTA_PASSWORD2 (-P)\n"
     "  --all          tables: also objects the tables rowset does not list\n"
     "                 check: also harmless findings\n"
+    "  --type C=T     import into a new table: column C takes type T (yesno, byte,\n"
+    "                 integer, long, bigint, single, double, currency, decimal, date,\n"
+    "                 text, memo, guid); may be given for several columns\n"
+    "  --date-format O  import: dates written d/m/y (O = dmy) or m/d/y (mdy, the\n"
+    "                 default); year-first dates read in either\n"
     "  --             every later word is an argument, even one starting with '-'\n"
     "  -h, --help     this text\n"
     "  --version      the version of corvanta-db\n";
@@ -69,6 +77,16 @@ Arguments parseArguments(const std::vector<std::string>& words) {
             arguments.encode = true;
         } else if (word == "--all") {
             arguments.all = true;
+        } else if (word == "--type") {
+            const std::string assignment = value("--type");
+            const size_t equals = assignment.rfind('=');
+            if (equals == std::string::npos || equals == 0 || equals + 1 == assignment.size()) {
+                throw UsageError("--type takes COLUMN=TYPE, not '" + assignment + "'");
+            }
+            arguments.types.emplace_back(assignment.substr(0, equals),
+                                         assignment.substr(equals + 1));
+        } else if (word == "--date-format") {
+            arguments.dateFormat = value("--date-format");
         } else {
             throw UsageError("unknown option " + word);
         }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tools {
@@ -16,6 +17,8 @@ struct Arguments {
     std::optional<std::string> format;               // --format for create
     bool all = false;                                // --all for tables and check
     bool encode = false;                             // --encode for create (Jet 3, Jet 4)
+    std::vector<std::pair<std::string, std::string>> types;  // --type COLUMN=TYPE for import
+    std::optional<std::string> dateFormat;                   // --date-format for import
     bool help = false;
     bool version = false;
 };

@@ -5,6 +5,8 @@
 #include "engine/sql/executor.h"
 #include "engine/table_copy.h"
 
+#include "csv_import.h"
+#include "csv_reader.h"
 #include "csv_writer.h"
 #include "progress_line.h"
 #include "row_pipeline.h"
@@ -195,6 +197,29 @@ int dropTable(const Arguments& arguments, std::ostream&) {
     return 0;
 }
 
+int importFile(const Arguments& arguments, std::ostream&) {
+    requirePositional(arguments, 3);
+    ImportOptions options;
+    options.types = arguments.types;
+    const std::string order = arguments.dateFormat.value_or("mdy");
+    if (order == "dmy") {
+        options.dateOrder = DateOrder::DayMonthYear;
+    } else if (order != "mdy") {
+        throw UsageError("unknown date format '" + order + "' (mdy or dmy)");
+    }
+    const std::string& table = arguments.positional[1];
+    std::optional<ProgressLine> progress;
+    options.progress = [&](uint64_t done, uint64_t total) {
+        if (!progress) progress.emplace(STDERR_FILENO, "importing into '" + table + "'", total);
+        progress->update(done);
+    };
+    auto database = engine::Database::open(
+        arguments.positional[0],
+        {.password = arguments.password.value_or(""), .mode = engine::AccessMode::ReadWrite});
+    importCsv(*database, arguments.positional[2], table, options);
+    return 0;
+}
+
 int checkDatabase(const Arguments& arguments, std::ostream& out) {
     requirePositional(arguments, 1);
     auto database = openForReading(arguments);
@@ -235,6 +260,7 @@ int runCommand(const Arguments& arguments, std::ostream& out) {
     if (arguments.command == "drop") return dropTable(arguments, out);
     if (arguments.command == "check") return checkDatabase(arguments, out);
     if (arguments.command == "sql") return runSql(arguments, out);
+    if (arguments.command == "import") return importFile(arguments, out);
     throw UsageError("unknown command '" + arguments.command + "'");
 }
 
@@ -251,6 +277,9 @@ int runCommandLine(const std::vector<std::string>& words, std::ostream& out, std
         return status;
     } catch (const OutputError& error) {
         err << "corvanta-db: " << error.what() << '\n';
+        return 1;
+    } catch (const CsvError& error) {
+        err << "corvanta-db: the CSV file is malformed: " << error.what() << '\n';
         return 1;
     } catch (const UsageError& error) {
         err << "corvanta-db: " << error.what() << "\n\n" << kUsage;

@@ -277,9 +277,11 @@ void requireValues(const std::vector<bool>& required, const format::TableDefinit
 
 }  // namespace
 
-size_t insertRows(Database& database, const InsertStatement& statement, ResultRows* selected) {
-    const format::TableDefinition definition = storedTable(database, statement.table);
-    const catalog::CatalogObject* object = userTable(database, statement.table);
+size_t addRows(Database& database, const std::string& tableName,
+               const std::vector<std::string>& fields, size_t valueCount,
+               const std::function<bool(std::vector<format::Value>&)>& next) {
+    const format::TableDefinition definition = storedTable(database, tableName);
+    const catalog::CatalogObject* object = userTable(database, tableName);
     for (const auto& column : definition.columns) {
         if (column.type == ColumnType::Complex || column.isCalculated()) {
             throw EngineError(ErrorCode::NotSupported,
@@ -289,27 +291,21 @@ size_t insertRows(Database& database, const InsertStatement& statement, ResultRo
                                   "which this engine does not write.");
         }
     }
-
-    // The fields listed; without a list, every field in order for VALUES, and the fields named
-    // as the selected columns are for SELECT.
-    std::vector<std::string> names = statement.columns;
     std::vector<size_t> targets;
-    if (names.empty() && selected) names = selected->names();
-    if (names.empty()) {
+    if (fields.empty()) {
         for (size_t index = 0; index < definition.columns.size(); ++index) targets.push_back(index);
     }
-    for (const auto& name : names) {
+    for (const auto& name : fields) {
         const format::ColumnDefinition* column = definition.findColumn(name);
         if (!column) unknownInsertField(name);
         const auto index = static_cast<size_t>(column - definition.columns.data());
         if (std::find(targets.begin(), targets.end(), index) != targets.end()) definedTwice(name);
         targets.push_back(index);
     }
-    const size_t given = selected ? selected->names().size() : statement.values.size();
-    if (targets.size() != given) {
+    if (targets.size() != valueCount) {
         throw EngineError(ErrorCode::ValueCountMismatch,
                           "Number of query values and destination fields are not the same: " +
-                              std::to_string(given) + " values for " +
+                              std::to_string(valueCount) + " values for " +
                               std::to_string(targets.size()) + " fields.");
     }
 
@@ -317,34 +313,48 @@ size_t insertRows(Database& database, const InsertStatement& statement, ResultRo
     const std::vector<bool> required = requiredColumns(database, *object, definition);
     const format::JetFormat& jetFormat = database.jetFormat();
     size_t added = 0;
-    if (!selected) {
-        std::vector<format::Value> row(definition.columns.size());
+    std::vector<format::Value> input;
+    database.insertRows(table, [&](std::vector<format::Value>& row) {
+        if (!next(input)) return false;
+        row.assign(definition.columns.size(), format::Value());
         for (size_t index = 0; index < targets.size(); ++index) {
-            row[targets[index]] = valueForField(statement.values[index],
-                                                definition.columns[targets[index]], jetFormat);
+            row[targets[index]] =
+                valueForField(input.at(index), definition.columns[targets[index]], jetFormat);
         }
         requireValues(required, definition, table, row);
-        database.insertRows(table, [&](std::vector<format::Value>& next) {
-            if (added == 1) return false;
-            next = row;
-            added = 1;
-            return true;
-        });
-        return added;
-    }
-    std::vector<format::Value> input;
-    database.insertRows(table, [&](std::vector<format::Value>& next) {
-        if (!selected->next(input)) return false;
-        next.assign(definition.columns.size(), format::Value());
-        for (size_t index = 0; index < targets.size(); ++index) {
-            next[targets[index]] =
-                valueForField(input[index], definition.columns[targets[index]], jetFormat);
-        }
-        requireValues(required, definition, table, next);
         ++added;
         return true;
     });
     return added;
+}
+
+size_t insertRows(Database& database, const InsertStatement& statement, ResultRows* selected) {
+    // Without a field list, VALUES fill every field in order and SELECT the fields named as its
+    // columns are.
+    const std::vector<std::string>& fields =
+        statement.columns.empty() && selected ? selected->names() : statement.columns;
+    if (selected) {
+        return addRows(database, statement.table, fields, selected->names().size(),
+                       [&](std::vector<format::Value>& row) { return selected->next(row); });
+    }
+    const format::TableDefinition definition = storedTable(database, statement.table);
+    const format::JetFormat& jetFormat = database.jetFormat();
+    bool given = false;
+    return addRows(
+        database, statement.table, fields, statement.values.size(),
+        [&](std::vector<format::Value>& row) {
+            if (given) return false;
+            given = true;
+            // Each literal converts for the field it goes to.
+            row.clear();
+            for (size_t index = 0; index < statement.values.size(); ++index) {
+                const format::ColumnDefinition* column = fields.empty()
+                                                             ? &definition.columns.at(index)
+                                                             : definition.findColumn(fields[index]);
+                row.push_back(valueForField(statement.values[index], *column, jetFormat));
+            }
+            return true;
+        });
 }
 
 size_t deleteRows(Database& database, const DeleteStatement& statement) {

@@ -43,6 +43,11 @@ namespace engine::sql {
 
 void createTable(Database& database, const CreateTableStatement& statement);
 size_t insertRows(Database& database, const InsertStatement& statement, ResultRows* selected);
+// Adds the rows next gives to a table as INSERT INTO does, in one change: each row holds
+// valueCount values for the fields named (every field in order when none are), each converted
+// with valueForField (literal_values.h). Returns how many were added.
+size_t addRows(Database& database, const std::string& table, const std::vector<std::string>& fields,
+               size_t valueCount, const std::function<bool(std::vector<format::Value>&)>& next);
 size_t deleteRows(Database& database, const DeleteStatement& statement);
 size_t updateRows(Database& database, const UpdateStatement& statement);
 void dropTable(Database& database, const DropTableStatement& statement);

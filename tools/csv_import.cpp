@@ -1,0 +1,465 @@
+#include "csv_import.h"
+
+#include "engine/catalog/new_column.h"
+#include "engine/format/rows/exact_number.h"
+#include "engine/sql/executor.h"
+#include "engine/sql/literal_text.h"
+#include "engine/sql/literal_values.h"
+#include "engine/sql/table_statements.h"
+#include "engine/storage/unicode.h"
+
+#include "arguments.h"
+#include "csv_reader.h"
+#include "shortest_double.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <optional>
+
+namespace tools {
+
+namespace {
+
+using engine::EngineError;
+using engine::ErrorCode;
+using engine::format::ColumnDefinition;
+using engine::format::ColumnType;
+using engine::format::ExactNumber;
+using engine::format::Value;
+
+std::string lowered(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+// ---- reading values ------------------------------------------------------------------------
+
+struct NumberText {
+    engine::sql::Number number;
+    bool exponent = false;
+    uint32_t decimals = 0;  // digits after the point, trailing zeros included
+};
+
+// [+|-] digits [. digits] [e [+|-] digits], with a digit before or after the point.
+std::optional<NumberText> readNumberText(std::string_view text) {
+    NumberText result;
+    size_t at = 0;
+    const bool negative = at < text.size() && text[at] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+    const size_t start = at;
+    size_t digits = 0;
+    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at, ++digits;
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) {
+            ++at, ++digits, ++result.decimals;
+        }
+    }
+    if (digits == 0) return std::nullopt;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        result.exponent = true;
+        ++at;
+        if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+        const size_t exponentStart = at;
+        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
+        if (at == exponentStart) return std::nullopt;
+    }
+    if (at != text.size()) return std::nullopt;
+    auto number = engine::sql::readNumber(text.substr(start), negative);
+    if (!number) return std::nullopt;
+    result.number = std::move(*number);
+    return result;
+}
+
+// Whether the double nearest to the number, written in its shortest form, is the number
+// itself: a Double column then keeps it as written.
+bool doubleKeeps(const NumberText& text) {
+    if (!std::isfinite(text.number.value)) return false;
+    char buffer[kMaxShortestDoubleText];
+    const char* end = putShortestDouble(text.number.value, buffer);
+    auto written =
+        ExactNumber::fromText(std::string_view(buffer, static_cast<size_t>(end - buffer)));
+    auto given = ExactNumber::fromText(text.number.text);
+    return written && given && written->compare(*given) == 0;
+}
+
+std::optional<bool> readYesNo(std::string_view text) {
+    const std::string lower = lowered(text);
+    if (lower == "true" || lower == "yes") return true;
+    if (lower == "false" || lower == "no") return false;
+    return std::nullopt;
+}
+
+// Day-first dates (3/4/2020 as April 3) are turned month first for the engine's reader.
+std::optional<engine::sql::Date> readDateText(std::string_view text, DateOrder order) {
+    std::string date(text);
+    const size_t first = date.find_first_of("/.-");
+    if (first != std::string::npos && first > 0 && first <= 2) {
+        const size_t second = date.find(date[first], first + 1);
+        if (second == std::string::npos) return std::nullopt;
+        std::string month = date.substr(0, first);
+        std::string day = date.substr(first + 1, second - first - 1);
+        if (order == DateOrder::DayMonthYear) std::swap(day, month);
+        date = month + "/" + day + "/" + date.substr(second + 1);
+    }
+    if (date.find_first_of("0123456789") == std::string::npos) return std::nullopt;
+    return engine::sql::readDate(date);
+}
+
+std::optional<engine::sql::Guid> readGuidText(std::string_view text) {
+    if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
+    if (text.size() != 36) return std::nullopt;
+    for (size_t at = 0; at < text.size(); ++at) {
+        const bool dash = at == 8 || at == 13 || at == 18 || at == 23;
+        if (dash ? text[at] != '-' : !std::isxdigit(static_cast<unsigned char>(text[at]))) {
+            return std::nullopt;
+        }
+    }
+    return engine::sql::readGuid(text);
+}
+
+std::optional<engine::format::ByteString> readHex(std::string_view text) {
+    if (text.size() % 2 != 0) return std::nullopt;
+    engine::format::ByteString bytes;
+    for (size_t at = 0; at < text.size(); at += 2) {
+        auto digit = [](char c) -> int {
+            if (c >= '0' && c <= '9') return c - '0';
+            if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+            return -1;
+        };
+        const int high = digit(text[at]);
+        const int low = digit(text[at + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+    }
+    return bytes;
+}
+
+size_t utf16Length(std::string_view text) {
+    size_t units = 0;
+    for (size_t at = 0; at < text.size();) {
+        char32_t codePoint = 0;
+        const size_t length = engine::storage::decodeUtf8(text, at, codePoint);
+        if (length == 0) return std::numeric_limits<size_t>::max();
+        units += codePoint > 0xFFFF ? 2 : 1;
+        at += length;
+    }
+    return units;
+}
+
+[[noreturn]] void cannotConvert(const ColumnDefinition& column, const std::string& why) {
+    throw EngineError(ErrorCode::DataTypeMismatch,
+                      "Data type mismatch: the field '" + column.name + "' (" +
+                          engine::format::columnTypeName(column.type) + ") " + why + ".");
+}
+
+// One field of the file as a value of column.
+Value valueOf(const CsvField& field, const ColumnDefinition& column,
+              const engine::format::JetFormat& jetFormat, DateOrder order) {
+    if (field.text.empty() && !field.quoted) return Value();
+    const std::string& text = field.text;
+    using engine::sql::valueForField;
+    switch (column.type) {
+        case ColumnType::Text:
+        case ColumnType::Memo:
+            if (utf16Length(text) == std::numeric_limits<size_t>::max()) {
+                cannotConvert(column, "cannot take text that is not UTF-8");
+            }
+            return valueForField(engine::sql::Literal(text), column, jetFormat);
+        default:
+            break;
+    }
+    if (text.empty()) return Value();
+    switch (column.type) {
+        case ColumnType::Boolean: {
+            if (auto truth = readYesNo(text)) return *truth;
+            if (text == "1" || text == "-1") return true;
+            if (text == "0") return false;
+            cannotConvert(column, "takes true, false, yes, no, 1, -1 or 0, not '" + text + "'");
+        }
+        case ColumnType::Byte:
+        case ColumnType::Integer:
+        case ColumnType::Long:
+        case ColumnType::BigInt:
+        case ColumnType::Currency:
+        case ColumnType::Numeric:
+        case ColumnType::Single:
+        case ColumnType::Double: {
+            auto number = readNumberText(text);
+            if (!number) cannotConvert(column, "takes numbers, not '" + text + "'");
+            // An import never rounds: a value with more decimals than the field keeps is refused.
+            uint32_t keeps = std::numeric_limits<uint32_t>::max();
+            if (column.type == ColumnType::Currency) keeps = 4;
+            if (column.type == ColumnType::Numeric) keeps = column.scale;
+            if (column.type != ColumnType::Single && column.type != ColumnType::Double &&
+                keeps == std::numeric_limits<uint32_t>::max()) {
+                keeps = 0;
+            }
+            if (keeps != std::numeric_limits<uint32_t>::max()) {
+                auto exact = ExactNumber::fromText(number->number.text);
+                if (!exact || exact->scale() > keeps) {
+                    cannotConvert(column, "keeps " + std::to_string(keeps) + " decimals, and '" +
+                                              text + "' has more");
+                }
+            }
+            return valueForField(engine::sql::Literal(number->number), column, jetFormat);
+        }
+        case ColumnType::DateTime: {
+            auto date = readDateText(text, order);
+            if (!date) cannotConvert(column, "takes dates and times, not '" + text + "'");
+            return valueForField(engine::sql::Literal(*date), column, jetFormat);
+        }
+        case ColumnType::Guid: {
+            auto guid = readGuidText(text);
+            if (!guid) cannotConvert(column, "takes {GUID}s, not '" + text + "'");
+            return valueForField(engine::sql::Literal(*guid), column, jetFormat);
+        }
+        case ColumnType::Binary:
+        case ColumnType::Ole: {
+            auto bytes = readHex(text);
+            if (!bytes) cannotConvert(column, "takes hexadecimal digits, not '" + text + "'");
+            if (column.type == ColumnType::Binary && bytes->size() > column.length) {
+                throw EngineError(ErrorCode::FieldTooSmall,
+                                  "The field '" + column.name +
+                                      "' is too small to accept the amount of data you "
+                                      "attempted to add: it holds at most " +
+                                      std::to_string(column.length) + " bytes.");
+            }
+            return *bytes;
+        }
+        default:
+            throw EngineError(ErrorCode::NotSupported,
+                              "The field '" + column.name + "' is of a type (" +
+                                  engine::format::columnTypeName(column.type) +
+                                  ") an import does not fill.");
+    }
+}
+
+// ---- guessing types ------------------------------------------------------------------------
+
+// What the values of one column allow, read from the whole file.
+struct Guess {
+    bool seen = false;    // a value that is not an empty field
+    bool quoted = false;  // a value in quotes
+    bool yesNo = true;
+    bool whole = true;  // whole numbers within Long Integer's range
+    bool number = true;
+    bool doubleKeepsAll = true;
+    bool date = true;
+    bool guid = true;
+    size_t longest = 0;  // in characters (UTF-16 units)
+    size_t integerDigits = 0;
+    uint32_t decimals = 0;
+
+    void add(const CsvField& field, DateOrder order) {
+        if (field.text.empty() && !field.quoted) return;
+        seen = true;
+        quoted = quoted || field.quoted;
+        longest = std::max(longest, utf16Length(field.text));
+        if (quoted) return;
+        const std::string& text = field.text;
+        yesNo = yesNo && readYesNo(text).has_value();
+        if (number) {
+            auto parsed = readNumberText(text);
+            if (!parsed) {
+                number = whole = false;
+            } else {
+                const auto& integer = parsed->number.integer;
+                whole = whole && integer && *integer >= std::numeric_limits<int32_t>::min() &&
+                        *integer <= std::numeric_limits<int32_t>::max();
+                doubleKeepsAll = doubleKeepsAll && doubleKeeps(*parsed);
+                if (auto exact = ExactNumber::fromText(parsed->number.text)) {
+                    integerDigits = std::max(integerDigits, exact->integerDigits());
+                    decimals = std::max(decimals, exact->scale());
+                } else {
+                    doubleKeepsAll = false;
+                }
+            }
+        }
+        date = date && !number && readDateText(text, order).has_value();
+        guid = guid && readGuidText(text).has_value();
+    }
+
+    engine::catalog::NewColumn column(const std::string& name, bool hasDecimal) const {
+        engine::catalog::NewColumn column{.name = name};
+        if (!seen || quoted) {
+            column.type = longest > 255 ? ColumnType::Memo : ColumnType::Text;
+        } else if (yesNo) {
+            column.type = ColumnType::Boolean;
+        } else if (whole) {
+            column.type = ColumnType::Long;
+        } else if (number && (doubleKeepsAll || !hasDecimal || integerDigits + decimals > 28)) {
+            column.type = ColumnType::Double;
+        } else if (number) {
+            column.type = ColumnType::Numeric;
+            column.precision = 28;
+            column.scale = static_cast<uint8_t>(decimals);
+        } else if (date) {
+            column.type = ColumnType::DateTime;
+        } else if (guid) {
+            column.type = ColumnType::Guid;
+        } else {
+            column.type = longest > 255 ? ColumnType::Memo : ColumnType::Text;
+        }
+        return column;
+    }
+};
+
+engine::catalog::NewColumn namedType(const std::string& column, const std::string& type) {
+    static const std::vector<std::pair<std::string, ColumnType>> kTypes = {
+        {"yesno", ColumnType::Boolean},   {"byte", ColumnType::Byte},
+        {"integer", ColumnType::Integer}, {"long", ColumnType::Long},
+        {"bigint", ColumnType::BigInt},   {"single", ColumnType::Single},
+        {"double", ColumnType::Double},   {"currency", ColumnType::Currency},
+        {"decimal", ColumnType::Numeric}, {"date", ColumnType::DateTime},
+        {"text", ColumnType::Text},       {"memo", ColumnType::Memo},
+        {"guid", ColumnType::Guid},
+    };
+    for (const auto& [name, columnType] : kTypes) {
+        if (name != lowered(type)) continue;
+        engine::catalog::NewColumn request{.name = column, .type = columnType};
+        if (columnType == ColumnType::Numeric) {
+            request.precision = 28;
+            request.scale = 4;
+        }
+        return request;
+    }
+    throw UsageError("unknown type '" + type +
+                     "' (yesno, byte, integer, long, bigint, single, double, currency, decimal, "
+                     "date, text, memo or guid)");
+}
+
+std::ifstream openCsv(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw EngineError(ErrorCode::FileNotFound, "Could not find file '" + path + "'.");
+    return in;
+}
+
+std::vector<std::string> readHeader(CsvReader& reader) {
+    std::vector<CsvField> fields;
+    if (!reader.next(fields))
+        throw CsvError(1, "the file is empty; its first line names the columns");
+    std::vector<std::string> names;
+    for (const auto& field : fields) names.push_back(field.text);
+    return names;
+}
+
+// A record with as many fields as the header, or a CsvError naming its line.
+bool nextRecord(CsvReader& reader, std::vector<CsvField>& fields, size_t width) {
+    if (!reader.next(fields)) return false;
+    if (fields.size() != width) {
+        throw CsvError(reader.line(), "the record has " + std::to_string(fields.size()) +
+                                          " fields, the first line " + std::to_string(width));
+    }
+    return true;
+}
+
+// An error of the value at line and column, as the engine's error with both named.
+[[noreturn]] void rethrowAt(const EngineError& error, uint64_t line, const std::string& column) {
+    throw EngineError(error.code(), "line " + std::to_string(line) +
+                                        (column.empty() ? "" : ", column '" + column + "'") + ": " +
+                                        error.what());
+}
+
+}  // namespace
+
+uint64_t importCsv(engine::Database& database, const std::string& path, const std::string& table,
+                   const ImportOptions& options) {
+    const bool exists = database.findInTables(table).has_value();
+    std::vector<std::string> names;
+    std::vector<ColumnDefinition> columns;  // what each column of the file goes into
+    uint64_t total = 0;
+    std::vector<engine::catalog::NewColumn> newColumns;
+    if (exists && !options.types.empty()) {
+        throw UsageError("--type applies only to a new table; '" + table + "' exists");
+    }
+    {
+        auto in = openCsv(path);
+        CsvReader reader(in);
+        names = readHeader(reader);
+        for (const auto& [column, type] : options.types) {
+            if (std::none_of(names.begin(), names.end(), [&](const std::string& name) {
+                    return engine::storage::equalsIgnoringCase(name, column);
+                })) {
+                throw UsageError("--type names the column '" + column +
+                                 "', which the file's first line does not");
+            }
+        }
+        std::vector<CsvField> fields;
+        if (exists) {
+            const auto definition = engine::sql::storedTable(database, table);
+            for (const auto& name : names) {
+                const ColumnDefinition* column = definition.findColumn(name);
+                if (!column) {
+                    throw EngineError(
+                        ErrorCode::UnknownInsertField,
+                        "The file's column '" + name + "' names no field of '" + table + "'.");
+                }
+                columns.push_back(*column);
+            }
+            while (nextRecord(reader, fields, names.size())) ++total;
+        } else {
+            std::vector<Guess> guesses(names.size());
+            while (nextRecord(reader, fields, names.size())) {
+                for (size_t at = 0; at < fields.size(); ++at) {
+                    guesses[at].add(fields[at], options.dateOrder);
+                }
+                ++total;
+            }
+            const bool hasDecimal = !engine::storage::isJet3(database.format());
+            for (size_t at = 0; at < names.size(); ++at) {
+                newColumns.push_back(guesses[at].column(names[at], hasDecimal));
+                for (const auto& [column, type] : options.types) {
+                    if (engine::storage::equalsIgnoringCase(column, names[at])) {
+                        newColumns.back() = namedType(names[at], type);
+                    }
+                }
+            }
+            columns = engine::catalog::defineColumns(newColumns, database.format(),
+                                                     database.header().codePage(),
+                                                     database.header().sortOrder());
+        }
+    }
+
+    auto in = openCsv(path);
+    CsvReader reader(in);
+    readHeader(reader);
+    std::vector<CsvField> fields;
+    uint64_t line = 0;
+    uint64_t stored = 0;
+    bool named = false;  // the error already names its line
+    const auto& jetFormat = database.jetFormat();
+    auto next = [&](std::vector<Value>& row) {
+        if (!nextRecord(reader, fields, names.size())) return false;
+        line = reader.line();
+        row.resize(fields.size());
+        for (size_t at = 0; at < fields.size(); ++at) {
+            try {
+                row[at] = valueOf(fields[at], columns[at], jetFormat, options.dateOrder);
+            } catch (const EngineError& error) {
+                named = true;
+                rethrowAt(error, line, names[at]);
+            }
+        }
+        ++stored;
+        if (options.progress) options.progress(stored, total);
+        return true;
+    };
+    try {
+        if (exists) {
+            stored = engine::sql::addRows(database, table, names, names.size(), next);
+        } else {
+            database.createTable(table, newColumns, engine::RowSource(next));
+        }
+    } catch (const EngineError& error) {
+        if (named || line == 0) throw;
+        rethrowAt(error, line, "");
+    }
+    return stored;
+}
+
+}  // namespace tools
