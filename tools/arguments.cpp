@@ -14,7 +14,9 @@ const char* const kUsage =
     "  create FILE [--format F]        a new empty database; F: jet3, jet4 (default), ace12,\n"
     "                                  ace14, ace16, ace17; -P protects it with a password;\n"
     "                                  --encode encodes a Jet 3 or Jet 4 file's pages\n"
-    "  copy SOURCE TABLE DEST [NEWNAME]  copy a table and its rows, as a make-table does\n"
+    "  copy SOURCE TABLE DEST [NEWNAME]  copy a table and its rows, as a make-table does;\n"
+    "                                  --whole: also its keys, indexes, AutoNumber and\n"
+    "                                  field and table properties, as an import does\n"
     "  drop FILE TABLE                 delete a table\n"
     "  check FILE [--all]              verify every page, row and index; prints ok or the\n"
     "                                  problems (--all: also harmless findings)\n"
@@ -77,6 +79,8 @@ Arguments parseArguments(const std::vector<std::string>& words) {
             arguments.encode = true;
         } else if (word == "--all") {
             arguments.all = true;
+        } else if (word == "--whole") {
+            arguments.whole = true;
         } else if (word == "--type") {
             const std::string assignment = value("--type");
             const size_t equals = assignment.rfind('=');

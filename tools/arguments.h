@@ -16,6 +16,7 @@ struct Arguments {
     std::optional<std::string> destinationPassword;  // -P: a copy's destination password
     std::optional<std::string> format;               // --format for create
     bool all = false;                                // --all for tables and check
+    bool whole = false;                              // --whole for copy
     bool encode = false;                             // --encode for create (Jet 3, Jet 4)
     std::vector<std::pair<std::string, std::string>> types;  // --type COLUMN=TYPE for import
     std::optional<std::string> dateFormat;                   // --date-format for import

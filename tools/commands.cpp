@@ -177,14 +177,16 @@ int copyTable(const Arguments& arguments, std::ostream&) {
                                   .mode = engine::AccessMode::ReadWrite});
     std::string newName = arguments.positional.size() == 4 ? arguments.positional[3] : table;
     std::optional<ProgressLine> progress;
-    engine::copyTable(withinOneFile ? *destination : *source, table, *destination, newName, {},
-                      [&](uint64_t rowsRead, uint64_t rowsInTable) {
-                          if (!progress) {
-                              progress.emplace(STDERR_FILENO, "copying '" + table + "'",
-                                               rowsInTable);
-                          }
-                          progress->update(rowsRead);
-                      });
+    auto report = [&](uint64_t rowsRead, uint64_t rowsInTable) {
+        if (!progress) progress.emplace(STDERR_FILENO, "copying '" + table + "'", rowsInTable);
+        progress->update(rowsRead);
+    };
+    engine::Database& from = withinOneFile ? *destination : *source;
+    if (arguments.whole) {
+        engine::copyWholeTable(from, table, *destination, newName, report);
+    } else {
+        engine::copyTable(from, table, *destination, newName, {}, report);
+    }
     return 0;
 }
 

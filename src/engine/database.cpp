@@ -291,7 +291,8 @@ void Database::change(const std::function<void(const catalog::WriteContext&)>& b
 }
 
 void Database::createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
-                           const RowSource& rows, const std::vector<catalog::NewIndex>& indexes) {
+                           const RowSource& rows, const std::vector<catalog::NewIndex>& indexes,
+                           const TableExtras& extras) {
     const size_t fields = columns.size();
     auto nextRow = [&](std::vector<format::Value>& row) {
         if (!rows || !rows(row)) return false;
@@ -303,9 +304,10 @@ void Database::createTable(const std::string& name, const std::vector<catalog::N
         }
         return true;
     };
-    makeTable(name, columns, indexes,
+    makeTable(name, columns, indexes, extras,
               [&](const catalog::WriteContext& context, catalog::NewTable& table) {
                   std::vector<format::Value> row;
+                  table.numberAfter(extras.lastAutoNumber);
                   if (indexes.empty()) {
                       while (nextRow(row)) table.append(row);
                       table.finishStorage();
@@ -321,7 +323,7 @@ void Database::createTable(const std::string& name, const std::vector<catalog::N
 
 void Database::createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
                            const TableFill& fill) {
-    makeTable(name, columns, {}, [&](const catalog::WriteContext&, catalog::NewTable& table) {
+    makeTable(name, columns, {}, {}, [&](const catalog::WriteContext&, catalog::NewTable& table) {
         fill(table);
         table.finishStorage();
     });
@@ -329,7 +331,7 @@ void Database::createTable(const std::string& name, const std::vector<catalog::N
 
 void Database::makeTable(
     const std::string& name, const std::vector<catalog::NewColumn>& columns,
-    const std::vector<catalog::NewIndex>& indexes,
+    const std::vector<catalog::NewIndex>& indexes, const TableExtras& extras,
     const std::function<void(const catalog::WriteContext&, catalog::NewTable&)>& fill) {
     requireWritable();
     catalog::validateName(name, format(), m_header.codePage());
@@ -348,6 +350,14 @@ void Database::makeTable(
             std::vector<std::string> expressions;
             for (const auto& column : columns) expressions.push_back(column.expression);
             auto properties = catalog::calculatedColumnProperties(shape.columns, expressions);
+            if (extras.properties) {
+                // The columns' own requests go over what is copied.
+                catalog::TableProperties merged = *extras.properties;
+                properties.forEach(
+                    [&](const std::string& column, const std::string& property,
+                        const catalog::Property& value) { merged.set(column, property, value); });
+                properties = std::move(merged);
+            }
             for (const auto& column : columns) {
                 if (column.required) catalog::markRequired(properties, column.name);
             }

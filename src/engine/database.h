@@ -73,7 +73,19 @@ using RowSource = std::function<bool(std::vector<format::Value>& row)>;
 
 namespace catalog {
 class NewTable;
+class TableProperties;
 }
+
+// What a new table takes beside its columns, rows and indexes, when it copies another whole.
+struct TableExtras {
+    // The table's and its columns' properties (captions, formats, validation ...), stored as
+    // they are. Jet 4 and later. The properties the columns' own requests make (a calculated
+    // column's expression, Required) are set on top of them.
+    const catalog::TableProperties* properties = nullptr;
+    // The AutoNumber column numbers on from after this (a copy's next value stays the
+    // source's), or after the largest number a row gives, whichever is larger.
+    uint32_t lastAutoNumber = 0;
+};
 
 // Fills a new table (without indexes) by appending its rows to it, as values or as stored rows
 // (catalog::NewTable).
@@ -155,8 +167,8 @@ public:
     // exists only once all of them are stored. Throws TableExists ("Table 'x' already
     // exists."), InvalidName, ReadOnly, DuplicateKey ...
     void createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
-                     const RowSource& rows = {},
-                     const std::vector<catalog::NewIndex>& indexes = {});
+                     const RowSource& rows = {}, const std::vector<catalog::NewIndex>& indexes = {},
+                     const TableExtras& extras = {});
     // The same for a table without indexes whose rows fill appends itself.
     void createTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
                      const TableFill& fill);
@@ -179,10 +191,10 @@ public:
 private:
     Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header);
     // Creates the table and gives it to fill before entering it into the catalogue.
-    void makeTable(const std::string& name, const std::vector<catalog::NewColumn>& columns,
-                   const std::vector<catalog::NewIndex>& indexes,
-                   const std::function<void(const catalog::WriteContext&, catalog::NewTable&)>&
-                       fill);
+    void makeTable(
+        const std::string& name, const std::vector<catalog::NewColumn>& columns,
+        const std::vector<catalog::NewIndex>& indexes, const TableExtras& extras,
+        const std::function<void(const catalog::WriteContext&, catalog::NewTable&)>& fill);
     static std::unique_ptr<Database> onPager(std::unique_ptr<storage::Pager> pager,
                                              const OpenOptions& options);
     // Runs body as one change: journaled, committed whole, rolled back on any error. The

@@ -1,6 +1,7 @@
 #include "engine/table_copy.h"
 
 #include "engine/catalog/table_creator.h"
+#include "engine/catalog/table_properties.h"
 #include "engine/format/rows/exact_number.h"
 #include "engine/format/rows/long_value.h"
 #include "engine/storage/unicode.h"
@@ -241,6 +242,126 @@ void copyTable(Database& source, std::string_view table, Database& destination,
         }
         return true;
     });
+}
+
+namespace {
+
+// A column the copy cannot take: attachments and several values, and types this engine does
+// not know.
+void requireCopyable(const format::ColumnDefinition& column) {
+    if (column.type == format::ColumnType::Complex) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "The field '" + column.name +
+                              "' holds attachments or several values, which a copy cannot "
+                              "take.");
+    }
+    if (!format::columnTypeFromCode(static_cast<uint8_t>(column.type)) ||
+        column.type == format::ColumnType::UnknownBinary ||
+        column.type == format::ColumnType::UnknownFixed) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "The field '" + column.name + "' has a type this engine cannot copy.");
+    }
+}
+
+std::string textOfProperty(const catalog::Property& property) {
+    std::u16string units;
+    for (size_t at = 0; at + 1 < property.value.size(); at += 2) {
+        units.push_back(static_cast<char16_t>(property.value[at] | (property.value[at + 1] << 8)));
+    }
+    return storage::utf16ToUtf8(units);
+}
+
+}  // namespace
+
+void copyWholeTable(Database& source, std::string_view table, Database& destination,
+                    const std::string& newName, const CopyProgress& progress) {
+    const auto object = source.findInTables(table);
+    if (!object || !object->isLocalTable()) throw inputTableNotFound(table);
+    format::TableDefinition definition = source.tableDefinition(object->name);
+    const catalog::TableProperties sourceProperties = catalog::readProperties(
+        source.pager(), source.jetFormat(), source.header().codePage(), *object);
+    const bool jet3Source = storage::isJet3(source.format());
+    if (!sourceProperties.empty() && (jet3Source || storage::isJet3(destination.format()))) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "'" + object->name +
+                              "' has field or table properties, which this engine cannot carry "
+                              "to or from an Access 97 database; copy it without its "
+                              "properties instead.");
+    }
+    catalog::TableProperties properties;
+    sourceProperties.forEach(
+        [&](const std::string& column, const std::string& name, const catalog::Property& property) {
+            if (!storage::equalsIgnoringCase(name, "GUID")) properties.set(column, name, property);
+        });
+
+    std::vector<catalog::NewColumn> columns;
+    for (const auto& column : definition.columns) {
+        requireCopyable(column);
+        catalog::NewColumn request = catalog::NewColumn::of(column, jet3Source);
+        request.autoNumber = column.isAutoNumber();
+        request.guidAutoNumber = column.isGuidAutoNumber();
+        if (column.isCalculated()) {
+            const catalog::Property* expression = sourceProperties.find(column.name, "Expression");
+            if (!expression) {
+                throw EngineError(ErrorCode::Corrupt, "The database '" + source.path() +
+                                                          "' is damaged: the calculated "
+                                                          "field '" +
+                                                          column.name + "' of '" + object->name +
+                                                          "' has no expression.");
+            }
+            if (destination.format() < storage::FileFormat::Ace14) {
+                throw EngineError(ErrorCode::NotSupported,
+                                  "The field '" + column.name +
+                                      "' is calculated, which databases before the Access 2010 "
+                                      "format cannot hold.");
+            }
+            request.expression = textOfProperty(*expression);
+        }
+        columns.push_back(std::move(request));
+    }
+
+    std::vector<catalog::NewIndex> indexes;
+    for (const auto& logical : definition.logicalIndexes) {
+        if (logical.indexType == 2) continue;  // a relationship's own index
+        const auto real = std::find_if(definition.realIndexes.begin(), definition.realIndexes.end(),
+                                       [&](const format::RealIndex& candidate) {
+                                           return candidate.number == logical.realIndexNumber;
+                                       });
+        if (real == definition.realIndexes.end()) continue;
+        catalog::NewIndex index;
+        index.name = logical.name;
+        index.primaryKey = logical.indexType == 1;
+        index.unique = real->isUnique();
+        index.ignoreNulls = (real->flags & format::index_flags::kIgnoreNulls) != 0;
+        index.required = (real->flags & format::index_flags::kRequired) != 0;
+        for (const auto& part : real->columns) {
+            const auto column = std::find_if(
+                definition.columns.begin(), definition.columns.end(),
+                [&](const format::ColumnDefinition& c) { return c.number == part.columnNumber; });
+            if (column == definition.columns.end()) {
+                throw EngineError(ErrorCode::Corrupt,
+                                  "The database '" + source.path() + "' is damaged: the index '" +
+                                      logical.name + "' of '" + object->name +
+                                      "' names a field the table lacks.",
+                                  definition.firstPage);
+            }
+            index.columns.push_back(column->name);
+            index.descending.push_back(!part.ascending);
+        }
+        indexes.push_back(std::move(index));
+    }
+
+    const uint64_t rowsInTable = definition.rowCount;
+    const uint32_t lastAutoNumber = definition.lastAutoNumber;
+    SelectedRows rows(source, std::move(definition), {});
+    uint64_t rowsRead = 0;
+    destination.createTable(newName, columns,
+                            [&](std::vector<format::Value>& row) {
+                                if (!rows.next(row)) return false;
+                                if (progress) progress(++rowsRead, rowsInTable);
+                                return true;
+                            },
+                            indexes, {.properties = &properties, .lastAutoNumber = lastAutoNumber});
 }
 
 }  // namespace engine

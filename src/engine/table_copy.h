@@ -89,4 +89,17 @@ void copyTable(Database& source, std::string_view table, Database& destination,
                const std::string& newName, const Selection& selection = {},
                const CopyProgress& progress = {});
 
+// Copies a table whole, as the product's own import brings it: its columns with their types,
+// AutoNumber (numbering on from the source's next value) and calculated columns (their
+// expressions kept; Access 2010 formats and later), its rows, its primary key and every other
+// index with their columns, orders and flags, and the properties of the table and its columns
+// (description, caption, format, default value, validation rule and text, required, allow zero
+// length ...), except their GUIDs, which name the source's objects. Indexes that only serve a
+// relationship, and the relationships, are not copied. Properties cannot go to or from an Access
+// 97 file (NotSupported when the table has any), nor calculated columns to a format without
+// them. Throws as copyTable does, and DuplicateKey or PrimaryKeyNull when the source's rows break
+// its own indexes.
+void copyWholeTable(Database& source, std::string_view table, Database& destination,
+                    const std::string& newName, const CopyProgress& progress = {});
+
 }  // namespace engine

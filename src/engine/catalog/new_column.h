@@ -34,13 +34,16 @@ struct NewColumn {
     static NewColumn of(const format::ColumnDefinition& column, bool jet3Source);
 };
 
-// An index as a caller asks for it when creating a table: its columns (by name, ascending).
+// An index as a caller asks for it when creating a table: its columns (by name), ascending
+// unless descending says otherwise.
 struct NewIndex {
     std::string name;
     std::vector<std::string> columns;
     bool unique = false;
     bool ignoreNulls = false;  // rows whose indexed columns are all NULL get no entry
     bool primaryKey = false;   // unique and required as well
+    bool required = false;     // a row with a NULL in an indexed column is refused
+    std::vector<bool> descending;  // per column; empty: every column ascending
 };
 
 // Throws InvalidName when name cannot name a table or column of a database of format: empty,

@@ -49,11 +49,14 @@ format::DateTime now() {
 }
 
 void addIndex(format::TableDefinition& shape, const std::string& name,
-              const std::vector<uint16_t>& columns, uint8_t flags, uint8_t kind) {
+              const std::vector<uint16_t>& columns, uint8_t flags, uint8_t kind,
+              const std::vector<bool>& descending) {
     const auto number = static_cast<uint32_t>(shape.realIndexes.size());
     format::RealIndex real;
     real.number = number;
-    for (uint16_t column : columns) real.columns.push_back({column, true});
+    for (size_t at = 0; at < columns.size(); ++at) {
+        real.columns.push_back({columns[at], at >= descending.size() || !descending[at]});
+    }
     real.flags = flags;
     shape.realIndexes.push_back(real);
     format::LogicalIndex logical;
@@ -132,8 +135,13 @@ format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> col
         uint8_t flags = 0;
         if (request.unique || request.primaryKey) flags |= format::index_flags::kUnique;
         if (request.ignoreNulls) flags |= format::index_flags::kIgnoreNulls;
-        if (request.primaryKey) flags |= format::index_flags::kRequired;
-        addIndex(shape, request.name, numbers, flags, request.primaryKey ? 1 : 0);
+        if (request.primaryKey || request.required) flags |= format::index_flags::kRequired;
+        if (!request.descending.empty() && request.descending.size() != request.columns.size()) {
+            refuse("it says the order of " + std::to_string(request.descending.size()) +
+                   " fields for " + std::to_string(request.columns.size()));
+        }
+        addIndex(shape, request.name, numbers, flags, request.primaryKey ? 1 : 0,
+                 request.descending);
     }
     return shape;
 }

@@ -23,6 +23,8 @@ public:
     ~NewTable();
 
     const format::TableDefinition& definition() const { return m_definition; }
+    // Numbers the AutoNumber column from after last. REQUIRES: no row appended yet.
+    void numberAfter(uint32_t last) { m_definition.lastAutoNumber = last; }
     // Appends a row (one value per column, in column order). REQUIRES: the table has no
     // indexes (rows of an indexed table go in through TableEditor once the storage is
     // finished).
@@ -44,10 +46,12 @@ private:
 };
 
 // Adds an index to the shape of a new table: a real index on the columns (by number,
-// ascending) and the logical index that names it. flags are index_flags; kind is the logical
-// index's type (0 normal, 1 primary key).
+// ascending unless descending, when given, says otherwise per column) and the logical index
+// that names it. flags are index_flags; kind is the logical index's type (0 normal, 1 primary
+// key).
 void addIndex(format::TableDefinition& shape, const std::string& name,
-              const std::vector<uint16_t>& columns, uint8_t flags, uint8_t kind);
+              const std::vector<uint16_t>& columns, uint8_t flags, uint8_t kind,
+              const std::vector<bool>& descending = {});
 
 // The shape of a new user table: its columns (defineColumns) and the indexes asked for.
 // Throws InvalidArgument when an index names a column the table lacks, or has none, or two

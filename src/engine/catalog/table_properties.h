@@ -50,6 +50,15 @@ public:
     const Property* find(std::string_view column, std::string_view name) const;
     void set(const std::string& column, const std::string& name, Property property);
     bool empty() const { return m_objects.empty(); }
+    // Calls visit(column, name, property) for every property ("" as column: the table's own).
+    template <typename Visit>
+    void forEach(Visit&& visit) const {
+        for (const auto& [folded, object] : m_objects) {
+            for (const auto& [key, named] : object.properties) {
+                visit(object.name, named.first, named.second);
+            }
+        }
+    }
     // The blob to store. Jet 4 and later.
     format::ByteString toBlob() const;
 
