@@ -40,7 +40,9 @@ std::string lowered(std::string_view text) {
 struct NumberText {
     engine::sql::Number number;
     bool exponent = false;
-    uint32_t decimals = 0;  // digits after the point, trailing zeros included
+    uint32_t decimals = 0;     // digits after the point, trailing zeros left out
+    size_t integerDigits = 0;  // before the point, leading zeros left out
+    size_t significant = 0;    // from the first digit not zero to the last, without exponent
 };
 
 // [+|-] digits [. digits] [e [+|-] digits], with a digit before or after the point.
@@ -51,14 +53,32 @@ std::optional<NumberText> readNumberText(std::string_view text) {
     if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
     const size_t start = at;
     size_t digits = 0;
-    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at, ++digits;
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) {
-            ++at, ++digits, ++result.decimals;
+    size_t firstNonZero = std::string_view::npos;  // position among the digits
+    size_t lastNonZero = 0;
+    size_t pointAt = std::string_view::npos;
+    while (at < text.size()) {
+        const char c = text[at];
+        if (c == '.' && pointAt == std::string_view::npos) {
+            pointAt = digits;
+        } else if (std::isdigit(static_cast<unsigned char>(c))) {
+            if (c != '0') {
+                if (firstNonZero == std::string_view::npos) firstNonZero = digits;
+                lastNonZero = digits;
+            }
+            ++digits;
+        } else {
+            break;
         }
+        ++at;
     }
     if (digits == 0) return std::nullopt;
+    if (pointAt == std::string_view::npos) pointAt = digits;
+    if (firstNonZero != std::string_view::npos) {
+        result.significant = lastNonZero - firstNonZero + 1;
+        result.integerDigits = firstNonZero < pointAt ? pointAt - firstNonZero : 0;
+        result.decimals =
+            lastNonZero >= pointAt ? static_cast<uint32_t>(lastNonZero - pointAt + 1) : 0;
+    }
     if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
         result.exponent = true;
         ++at;
@@ -78,6 +98,8 @@ std::optional<NumberText> readNumberText(std::string_view text) {
 // itself: a Double column then keeps it as written.
 bool doubleKeeps(const NumberText& text) {
     if (!std::isfinite(text.number.value)) return false;
+    // Every decimal of at most 15 significant digits reads back from its nearest double.
+    if (!text.exponent && text.significant <= 15) return true;
     char buffer[kMaxShortestDoubleText];
     const char* end = putShortestDouble(text.number.value, buffer);
     auto written =
@@ -199,7 +221,7 @@ Value valueOf(const CsvField& field, const ColumnDefinition& column,
                 keeps == std::numeric_limits<uint32_t>::max()) {
                 keeps = 0;
             }
-            if (keeps != std::numeric_limits<uint32_t>::max()) {
+            if (keeps != std::numeric_limits<uint32_t>::max() && !number->number.integer) {
                 auto exact = ExactNumber::fromText(number->number.text);
                 if (!exact || exact->scale() > keeps) {
                     cannotConvert(column, "keeps " + std::to_string(keeps) + " decimals, and '" +
@@ -272,11 +294,14 @@ struct Guess {
                 whole = whole && integer && *integer >= std::numeric_limits<int32_t>::min() &&
                         *integer <= std::numeric_limits<int32_t>::max();
                 doubleKeepsAll = doubleKeepsAll && doubleKeeps(*parsed);
-                if (auto exact = ExactNumber::fromText(parsed->number.text)) {
-                    integerDigits = std::max(integerDigits, exact->integerDigits());
-                    decimals = std::max(decimals, exact->scale());
+                if (parsed->exponent) {
+                    // Digits an exponent moves are counted by the exact form.
+                    auto exact = ExactNumber::fromText(parsed->number.text);
+                    integerDigits = std::max(integerDigits, exact ? exact->integerDigits() : 99);
+                    decimals = std::max(decimals, exact ? exact->scale() : 99u);
                 } else {
-                    doubleKeepsAll = false;
+                    integerDigits = std::max(integerDigits, parsed->integerDigits);
+                    decimals = std::max(decimals, parsed->decimals);
                 }
             }
         }

@@ -316,6 +316,7 @@ void Database::createTable(const std::string& name, const std::vector<catalog::N
                   // Rows of an indexed table go in through its indexes once its storage exists.
                   table.finishStorage();
                   catalog::TableEditor editor(context, table.definition());
+                  editor.batchIndexChanges();
                   while (nextRow(row)) editor.insert(row);
                   editor.finish();
               });
@@ -376,6 +377,7 @@ void Database::insertRows(std::string_view name, const RowSource& rows) {
     auto definition = tableDefinition(name);
     change([&](const catalog::WriteContext& context) {
         catalog::TableEditor editor(context, definition);
+        editor.batchIndexChanges();
         std::vector<format::Value> row;
         while (rows(row)) editor.insert(row);
         editor.finish();
@@ -389,6 +391,7 @@ size_t Database::deleteRows(std::string_view name,
     size_t removed = 0;
     change([&](const catalog::WriteContext& context) {
         catalog::TableEditor editor(context, definition);
+        editor.batchIndexChanges();
         removed = editor.removeWhere(matches);
         editor.finish();
     });
@@ -403,6 +406,7 @@ size_t Database::updateRows(std::string_view name,
     size_t changed = 0;
     change([&](const catalog::WriteContext& context) {
         catalog::TableEditor editor(context, definition);
+        editor.batchIndexChanges();
         // Every row to change is taken out first, so that a unique index judges the new keys
         // against the rows as they will stand, not against the old values of rows still to go.
         std::vector<std::vector<format::Value>> rows;

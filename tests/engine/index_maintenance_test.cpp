@@ -165,9 +165,11 @@ TEST(IndexMaintenance, orderedKeysFillPagesAndAllComeBack) {
               2250u);
     ASSERT_EQ(support::integrityProblems(*database), "");
     ASSERT_EQ(support::indexDifferences(*database, "Ordered"), "");
+    // Without merging every page would stay; with it, well under two thirds do (removals come
+    // in key order, a batch at a time, so pages shrink one after another along each level).
     EXPECT_LT(shapeOf(*database, definition.realIndexes[0]).mappedPages * 10, byId.mappedPages * 6);
-    EXPECT_LT(shapeOf(*database, definition.realIndexes[1]).mappedPages * 10,
-              byName.mappedPages * 6);
+    EXPECT_LT(shapeOf(*database, definition.realIndexes[1]).mappedPages * 3,
+              byName.mappedPages * 2);
     EXPECT_EQ(database->deleteRows("Ordered", [](const std::vector<Value>&) { return true; }),
               750u);
     ASSERT_EQ(support::integrityProblems(*database), "");

@@ -49,6 +49,7 @@ void TableEditor::forEachRow(const std::function<void(const std::vector<format::
 
 std::optional<std::vector<format::RowLocation>> TableEditor::rowsKeyedBy(
     size_t position, const format::Value& value) {
+    m_indexes->applyPending();
     const auto& column = m_definition.columns.at(position);
     for (const auto& real : m_definition.realIndexes) {
         if (real.columns.empty() || real.columns.front().columnNumber != column.number ||
@@ -160,6 +161,8 @@ size_t TableEditor::removeWhere(
     if (!m_appender) m_definition.rowCount = static_cast<uint32_t>(live - doomed.size());
     return doomed.size();
 }
+
+void TableEditor::batchIndexChanges() { m_indexes->batchChanges(); }
 
 void TableEditor::finish() {
     if (m_appender) m_appender->finish();

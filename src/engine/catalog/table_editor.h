@@ -39,6 +39,9 @@ public:
     // that starts with the column when the table has one, else by reading every row.
     void forEachRowWhere(size_t position, const format::Value& value,
                          const std::function<void(const std::vector<format::Value>&)>& visit);
+    // Applies index changes in batches from now on (format::IndexUpdater::batchChanges), for a
+    // change of many rows; searches through an index apply what is pending first.
+    void batchIndexChanges();
     // Writes everything changed: pages, indexes, maps, and the definition's counters.
     void finish();
 

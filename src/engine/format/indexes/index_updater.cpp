@@ -91,26 +91,67 @@ public:
           m_indexes(table.realIndexes.size()) {}
 
     void change(const std::vector<Value>& row, RowLocation location, bool adding);
+    void batchChanges() { m_batching = true; }
+    void applyPending() {
+        for (size_t position = 0; position < m_indexes.size(); ++position) apply(position);
+    }
     void finish() {
+        applyPending();
         for (auto& index : m_indexes) {
             if (index.editor) index.editor->flush();
         }
     }
 
 private:
+    // Entries gathered per index before a batch is applied: enough that a batch in key order
+    // meets most pages of a large index several times, few enough to keep memory small.
+    static constexpr size_t kBatchEntries = 65536;
+
     // What the updater keeps per real index once a row has touched it.
     struct Index {
         std::unique_ptr<IndexTreeEditor> editor;
         std::vector<uint8_t> nullKey;
+        std::vector<IndexEntry> pending;  // when batching: entries still to add or remove
+        bool pendingAdds = false;
     };
     Index& prepare(size_t position);
+    // Adds or removes one entry in the tree now.
+    void store(size_t position, const IndexEntry& entry, bool adding);
+    void apply(size_t position);
 
     storage::Pager& m_pager;
     const JetFormat& m_format;
     PageAllocator& m_allocator;
     TableDefinition& m_table;
     std::vector<Index> m_indexes;  // by position in the definition's real indexes
+    bool m_batching = false;
 };
+
+void IndexUpdater::Impl::store(size_t position, const IndexEntry& entry, bool adding) {
+    RealIndex& real = m_table.realIndexes[position];
+    Index& index = m_indexes[position];
+    if (!adding) {
+        const bool remains = index.editor->remove(entry);
+        if (!remains && real.uniqueEntryCount > 0) --real.uniqueEntryCount;
+        return;
+    }
+    const bool repeated = index.editor->insert(entry);
+    if (repeated && real.isUnique() && entry.key != index.nullKey) {
+        throw EngineError(ErrorCode::DuplicateKey,
+                          "The changes you requested to the table were not successful because "
+                          "they would create duplicate values in the index '" +
+                              indexName(m_table, real) + "'.");
+    }
+    if (!repeated) ++real.uniqueEntryCount;
+}
+
+void IndexUpdater::Impl::apply(size_t position) {
+    Index& index = m_indexes[position];
+    if (index.pending.empty()) return;
+    std::sort(index.pending.begin(), index.pending.end());
+    for (const auto& entry : index.pending) store(position, entry, index.pendingAdds);
+    index.pending.clear();
+}
 
 IndexUpdater::Impl::Index& IndexUpdater::Impl::prepare(size_t position) {
     Index& index = m_indexes[position];
@@ -134,34 +175,34 @@ void IndexUpdater::Impl::change(const std::vector<Value>& row, RowLocation locat
         if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(m_table, real, row)) {
             continue;
         }
-        if (!adding) {
+        if (!adding && indexKeyGap(m_table, real, row, m_format.format)) {
             // An entry whose key this engine cannot compute is found by its row.
-            const bool remains =
-                indexKeyGap(m_table, real, row, m_format.format)
-                    ? index.editor->removeRow(location)
-                    : index.editor->remove(entryOf(m_table, real, row, m_format.format, location));
-            if (!remains && real.uniqueEntryCount > 0) --real.uniqueEntryCount;
+            apply(position);
+            if (!index.editor->removeRow(location) && real.uniqueEntryCount > 0) {
+                --real.uniqueEntryCount;
+            }
             continue;
         }
-        if ((real.flags & index_flags::kRequired) && anyIndexColumnNull(m_table, real, row)) {
+        if (adding && (real.flags & index_flags::kRequired) &&
+            anyIndexColumnNull(m_table, real, row)) {
             throw EngineError(ErrorCode::PrimaryKeyNull,
                               "Index or primary key cannot contain a Null value: a row gives "
                               "none for a field of the index '" +
                                   indexName(m_table, real) + "'.");
         }
         IndexEntry entry = entryOf(m_table, real, row, m_format.format, location);
-        if (entry.key.size() > index.editor->maxKeySize()) {
+        if (adding && entry.key.size() > index.editor->maxKeySize()) {
             throw EngineError(ErrorCode::NotSupported, "A value is too long for the index '" +
                                                            indexName(m_table, real) + "'.");
         }
-        bool repeated = index.editor->insert(entry);
-        if (repeated && real.isUnique() && entry.key != index.nullKey) {
-            throw EngineError(ErrorCode::DuplicateKey,
-                              "The changes you requested to the table were not successful "
-                              "because they would create duplicate values in the index '" +
-                                  indexName(m_table, real) + "'.");
+        if (!m_batching) {
+            store(position, entry, adding);
+            continue;
         }
-        if (!repeated) ++real.uniqueEntryCount;
+        if (!index.pending.empty() && index.pendingAdds != adding) apply(position);
+        index.pendingAdds = adding;
+        index.pending.push_back(std::move(entry));
+        if (index.pending.size() >= kBatchEntries) apply(position);
     }
 }
 
@@ -180,6 +221,10 @@ void IndexUpdater::add(const std::vector<Value>& row, RowLocation location) {
 void IndexUpdater::remove(const std::vector<Value>& row, RowLocation location) {
     m_impl->change(row, location, false);
 }
+
+void IndexUpdater::batchChanges() { m_impl->batchChanges(); }
+
+void IndexUpdater::applyPending() { m_impl->applyPending(); }
 
 void IndexUpdater::finish() { m_impl->finish(); }
 

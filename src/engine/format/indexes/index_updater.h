@@ -44,6 +44,13 @@ public:
     // this engine cannot encode, or a key too long for an index page.
     void add(const std::vector<Value>& row, RowLocation location);
     void remove(const std::vector<Value>& row, RowLocation location);
+    // From now on, gathers the entries rows add or remove and applies them in key order, a
+    // batch at a time (when a batch is full, and before a change of the other kind), so that a
+    // change of many rows edits each index page a few times rather than once per row. The
+    // trees lag behind the rows until applyPending or finish; a DuplicateKey may then surface
+    // for a row added earlier.
+    void batchChanges();
+    void applyPending();
     // Writes the index pages changed and their usage maps.
     void finish();
 
