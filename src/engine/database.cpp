@@ -407,18 +407,7 @@ size_t Database::updateRows(std::string_view name,
     change([&](const catalog::WriteContext& context) {
         catalog::TableEditor editor(context, definition);
         editor.batchIndexChanges();
-        // Every row to change is taken out first, so that a unique index judges the new keys
-        // against the rows as they will stand, not against the old values of rows still to go.
-        std::vector<std::vector<format::Value>> rows;
-        changed = editor.removeWhere([&](const std::vector<format::Value>& row) {
-            if (!matches(row)) return false;
-            rows.push_back(row);
-            return true;
-        });
-        for (auto& row : rows) {
-            update(row);
-            editor.insert(row);
-        }
+        changed = editor.updateWhere(matches, update);
         editor.finish();
     });
     return changed;

@@ -139,20 +139,28 @@ size_t TableEditor::removeWhere(
         wanted = indexedColumns();
         for (size_t position : reads) wanted.at(position) = true;
     }
-    // Collect first: the scan reads pages that the removals change.
-    std::vector<std::pair<format::RowLocation, std::vector<format::Value>>> doomed;
+    // Collect first: the scan reads pages that the removals change. Only where the rows live
+    // is kept; each is read again for its indexed values when it goes, so that memory does not
+    // grow with the rows' contents.
+    std::vector<format::RowLocation> doomed;
     uint64_t live = 0;
     {
         format::TableScan scan(m_context.pager, m_context.format, m_definition);
         std::vector<format::Value> row;
         while (wanted.empty() ? scan.next(row) : scan.next(wanted, row)) {
             ++live;
-            if (matches(row)) doomed.emplace_back(scan.location(), row);
+            if (matches(row)) doomed.push_back(scan.location());
         }
     }
-    for (const auto& [location, row] : doomed) {
+    const std::vector<bool> indexed = indexedColumns();
+    format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
+    std::vector<format::Value> row;
+    for (const auto location : doomed) {
+        if (!m_definition.realIndexes.empty()) {
+            fetchLive(fetcher, location, indexed, row);
+            m_indexes->remove(row, location);
+        }
         format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
-        m_indexes->remove(row, location);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
     }
     // The scan counted every row, so the count the definition keeps (a counter the product
@@ -160,6 +168,55 @@ size_t TableEditor::removeWhere(
     // not among those the scan saw.
     if (!m_appender) m_definition.rowCount = static_cast<uint32_t>(live - doomed.size());
     return doomed.size();
+}
+
+size_t TableEditor::updateWhere(
+    const std::function<bool(const std::vector<format::Value>&)>& matches,
+    const std::function<void(std::vector<format::Value>&)>& update) {
+    std::vector<format::RowLocation> chosen;
+    uint64_t live = 0;
+    {
+        format::TableScan scan(m_context.pager, m_context.format, m_definition);
+        std::vector<format::Value> row;
+        while (scan.next(row)) {
+            ++live;
+            if (matches(row)) chosen.push_back(scan.location());
+        }
+    }
+    format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
+    std::vector<format::Value> row;
+    // Every old entry leaves the indexes before any new one enters, so that a unique index
+    // judges the new keys against the rows as they will stand, not against the old values of
+    // rows still to change.
+    if (!m_definition.realIndexes.empty()) {
+        const std::vector<bool> indexed = indexedColumns();
+        for (const auto location : chosen) {
+            fetchLive(fetcher, location, indexed, row);
+            m_indexes->remove(row, location);
+        }
+    }
+    if (!m_appender) m_definition.rowCount = static_cast<uint32_t>(live);
+    const std::vector<bool> everyColumn(m_definition.columns.size(), true);
+    for (const auto location : chosen) {
+        fetchLive(fetcher, location, everyColumn, row);
+        update(row);
+        format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
+        if (m_definition.rowCount > 0) --m_definition.rowCount;
+        insert(row);
+    }
+    return chosen.size();
+}
+
+void TableEditor::fetchLive(format::RowFetcher& fetcher, format::RowLocation location,
+                            const std::vector<bool>& wanted, std::vector<format::Value>& row) {
+    if (!fetcher.fetch(location, wanted, row)) {
+        throw EngineError(ErrorCode::Corrupt,
+                          "The database '" + m_context.pager.path() +
+                              "' is damaged: a row of the table on page " +
+                              std::to_string(m_definition.firstPage) + " is gone from page " +
+                              std::to_string(location.page) + " while it is being changed.",
+                          location.page);
+    }
 }
 
 void TableEditor::batchIndexChanges() { m_indexes->batchChanges(); }

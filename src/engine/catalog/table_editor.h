@@ -5,6 +5,7 @@
 
 #include "engine/catalog/write_context.h"
 #include "engine/format/indexes/index_updater.h"
+#include "engine/format/rows/row_fetch.h"
 #include "engine/format/rows/table_appender.h"
 
 #include <functional>
@@ -29,6 +30,12 @@ public:
     // long value that points nowhere, say) does not stop the change. Empty: every column.
     size_t removeWhere(const std::function<bool(const std::vector<format::Value>&)>& matches,
                        const std::vector<size_t>& reads = {});
+    // Changes every row for which matches returns true (given the decoded row): update is given
+    // the whole row and changes its values, and the row is stored anew. Every old index entry
+    // goes before any new one comes, so a unique index judges the rows as they will stand.
+    // Keeps only where the rows live, not their values. Returns how many changed.
+    size_t updateWhere(const std::function<bool(const std::vector<format::Value>&)>& matches,
+                       const std::function<void(std::vector<format::Value>&)>& update);
     // Removes every row whose column (by position) holds value: found through an index that
     // starts with the column when the table has one (the cost then does not grow with the
     // table), else by reading every row. Returns how many went.
@@ -48,6 +55,9 @@ public:
 private:
     // The columns some index of the table holds, by position.
     std::vector<bool> indexedColumns() const;
+    // Decodes the live row at location (the wanted columns); Corrupt when none is there.
+    void fetchLive(format::RowFetcher& fetcher, format::RowLocation location,
+                   const std::vector<bool>& wanted, std::vector<format::Value>& row);
     // The rows an index that starts with the column (by position) names under value's key: all
     // rows that may hold value, and some that do not. nullopt when no such index can be searched
     // for value.
