@@ -126,6 +126,31 @@ inline std::vector<double> pairedRatios(const std::vector<double>& over,
     return ratios;
 }
 
+// The table the benchmarks print: a step's line (median wall and processor time with their
+// spread, peak memory) and a ratio's line (the paired ratios' median and spread, its goal), the
+// first column width wide.
+inline void printHeading(int width) {
+    std::printf("  %-*s %-26s %-26s %s\n", width, "step", "wall s, median (spread)", "processor s",
+                "peak MB");
+}
+
+inline void printStep(int width, const char* what, const Runs& runs) {
+    std::printf("  %-*s %-26s %-26s %6.1f\n", width, what, spreadText(runs.wall, "%.2f").c_str(),
+                spreadText(runs.processor, "%.2f").c_str(), runs.peakMegabytes);
+}
+
+inline void printRatioHeading(int width) {
+    std::printf("  %-*s %-26s %-26s %s\n", width, "ratio, median of the rounds", "wall",
+                "processor", "goal");
+}
+
+inline void printRatio(int width, const char* what, const Runs& over, const Runs& under,
+                       const char* goal) {
+    std::printf("  %-*s %-26s %-26s %s\n", width, what,
+                spreadText(pairedRatios(over.wall, under.wall), "%.2f").c_str(),
+                spreadText(pairedRatios(over.processor, under.processor), "%.2f").c_str(), goal);
+}
+
 // Runs a shell command; throws when it fails.
 inline void run(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);

@@ -125,32 +125,17 @@ int main(int argc, char** argv) {
 
         std::printf("load %s at the start, %s at the end; %d rounds, each step once a round\n",
                     startLoad.c_str(), bench::loadText().c_str(), rounds);
-        std::printf("  %-34s %-26s %-26s %s\n", "step", "wall s, median (spread)", "processor s",
-                    "peak MB");
-        auto line = [](const char* what, const bench::Runs& runs) {
-            std::printf("  %-34s %-26s %-26s %6.1f\n", what,
-                        bench::spreadText(runs.wall, "%.2f").c_str(),
-                        bench::spreadText(runs.processor, "%.2f").c_str(), runs.peakMegabytes);
-        };
-        line("copy: make-table copy, mixed", copy);
-        line("import: the same rows from CSV", imported);
-        line("copy: make-table copy, indexed", copyIndexed);
-        line("update: every row, 3 indexes", updated);
-        line("delete: half the rows, 3 indexes", deleted);
-        std::printf("  %-34s %-26s %-26s %s\n", "ratio, median of the rounds", "wall", "processor",
-                    "goal");
-        auto ratio = [](const char* what, const bench::Runs& over, const bench::Runs& under,
-                        const char* goal) {
-            std::printf(
-                "  %-34s %-26s %-26s %s\n", what,
-                bench::spreadText(bench::pairedRatios(over.wall, under.wall), "%.2f").c_str(),
-                bench::spreadText(bench::pairedRatios(over.processor, under.processor), "%.2f")
-                    .c_str(),
-                goal);
-        };
-        ratio("import / copy", imported, copy, "<= 2");
-        ratio("update / copy of the table", updated, copyIndexed, "<= 3");
-        ratio("delete / copy of the table", deleted, copyIndexed, "<= 2");
+        constexpr int kWidth = 34;
+        bench::printHeading(kWidth);
+        bench::printStep(kWidth, "copy: make-table copy, mixed", copy);
+        bench::printStep(kWidth, "import: the same rows from CSV", imported);
+        bench::printStep(kWidth, "copy: make-table copy, indexed", copyIndexed);
+        bench::printStep(kWidth, "update: every row, 3 indexes", updated);
+        bench::printStep(kWidth, "delete: half the rows, 3 indexes", deleted);
+        bench::printRatioHeading(kWidth);
+        bench::printRatio(kWidth, "import / copy", imported, copy, "<= 2");
+        bench::printRatio(kWidth, "update / copy of the table", updated, copyIndexed, "<= 3");
+        bench::printRatio(kWidth, "delete / copy of the table", deleted, copyIndexed, "<= 2");
     } catch (const std::exception& error) {
         std::cerr << "command_line_bench: " << error.what() << '\n';
         return 1;

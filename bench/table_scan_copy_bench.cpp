@@ -142,33 +142,18 @@ int main(int argc, char** argv) {
             "load %s at the start, %s at the end; %d rounds, each step once a round in "
             "turn\n",
             startLoad.c_str(), bench::loadText().c_str(), rounds);
-        std::printf("  %-28s %-26s %-26s %s\n", "step", "wall s, median (spread)", "processor s",
-                    "peak MB");
-        auto line = [](const char* what, const bench::Runs& runs) {
-            std::printf("  %-28s %-26s %-26s %6.1f\n", what,
-                        bench::spreadText(runs.wall, "%.2f").c_str(),
-                        bench::spreadText(runs.processor, "%.2f").c_str(), runs.peakMegabytes);
-        };
-        line("scan: engine, every value", scan);
-        line("export: corvanta-db export", exported);
-        line("export: mdb-export", mdbExport);
-        line("narrow: 3-column scan", narrow);
-        line("copy: make-table copy", copy);
-        line("copy: cp + sync of the file", plain);
-        std::printf("  %-28s %-26s %-26s %s\n", "ratio, median of the rounds", "wall", "processor",
-                    "goal");
-        auto ratio = [](const char* what, const bench::Runs& over, const bench::Runs& under,
-                        const char* goal) {
-            std::printf(
-                "  %-28s %-26s %-26s %s\n", what,
-                bench::spreadText(bench::pairedRatios(over.wall, under.wall), "%.2f").c_str(),
-                bench::spreadText(bench::pairedRatios(over.processor, under.processor), "%.2f")
-                    .c_str(),
-                goal);
-        };
-        ratio("export / scan", exported, scan, "<= 1.5 (wall)");
-        ratio("mdb-export / export", mdbExport, exported, ">= 10 (wall)");
-        ratio("copy / (cp + sync)", copy, plain, "<= 2 (wall)");
+        constexpr int kWidth = 28;
+        bench::printHeading(kWidth);
+        bench::printStep(kWidth, "scan: engine, every value", scan);
+        bench::printStep(kWidth, "export: corvanta-db export", exported);
+        bench::printStep(kWidth, "export: mdb-export", mdbExport);
+        bench::printStep(kWidth, "narrow: 3-column scan", narrow);
+        bench::printStep(kWidth, "copy: make-table copy", copy);
+        bench::printStep(kWidth, "copy: cp + sync of the file", plain);
+        bench::printRatioHeading(kWidth);
+        bench::printRatio(kWidth, "export / scan", exported, scan, "<= 1.5 (wall)");
+        bench::printRatio(kWidth, "mdb-export / export", mdbExport, exported, ">= 10 (wall)");
+        bench::printRatio(kWidth, "copy / (cp + sync)", copy, plain, "<= 2 (wall)");
         std::vector<double> wallRate, processorRate;
         for (size_t run = 0; run < narrow.wall.size(); ++run) {
             wallRate.push_back(rows * 5.0 / narrow.wall[run] / 1e6);

@@ -2,6 +2,7 @@
 
 #include "engine/error.h"
 #include "engine/format/rows/exact_number.h"
+#include "engine/format/rows/row_encoder.h"
 #include "engine/storage/unicode.h"
 
 #include <charconv>
@@ -201,38 +202,11 @@ Literal literalOf(const Value& value) {
 
 }  // namespace
 
-// Whether value holds what a field of type stores, so that it can be stored as it is.
+// Whether value holds what a field of type stores, so that it can be stored as it is. Texts
+// are measured against the field's size and decimals rounded to its scale on the way instead.
 bool storesAsIs(const Value& value, ColumnType type) {
-    switch (type) {
-        case ColumnType::Boolean:
-            return std::holds_alternative<bool>(value);
-        case ColumnType::Byte:
-            return std::holds_alternative<uint8_t>(value);
-        case ColumnType::Integer:
-            return std::holds_alternative<int16_t>(value);
-        case ColumnType::Long:
-            return std::holds_alternative<int32_t>(value);
-        case ColumnType::BigInt:
-            return std::holds_alternative<int64_t>(value);
-        case ColumnType::Currency:
-            return std::holds_alternative<format::Currency>(value);
-        case ColumnType::Single:
-            return std::holds_alternative<float>(value);
-        case ColumnType::Double:
-            return std::holds_alternative<double>(value);
-        case ColumnType::DateTime:
-            return std::holds_alternative<format::DateTime>(value);
-        case ColumnType::Guid:
-            return std::holds_alternative<format::Guid>(value);
-        case ColumnType::Binary:
-        case ColumnType::Ole:
-            return std::holds_alternative<format::ByteString>(value);
-        case ColumnType::ExtDateTime:
-            return std::holds_alternative<format::ExtendedDateTime>(value);
-        default:
-            // Texts are measured against the field's size, decimals rounded to its scale.
-            return false;
-    }
+    return !format::isTextType(type) && type != ColumnType::Numeric &&
+           format::holdsTypeOf(type, value);
 }
 
 Value valueForField(const Value& value, const format::ColumnDefinition& field,

@@ -21,6 +21,8 @@ constexpr size_t kMaxCompressedChars = 1024;
                                                       " " + why + ".");
 }
 
+}  // namespace
+
 bool holdsTypeOf(ColumnType type, const Value& value) {
     switch (type) {
         case ColumnType::Boolean:
@@ -55,8 +57,6 @@ bool holdsTypeOf(ColumnType type, const Value& value) {
             return std::holds_alternative<ByteString>(value);
     }
 }
-
-}  // namespace
 
 RowEncoder::RowEncoder(const JetFormat& format, const TableDefinition& table)
     : m_format(format), m_table(table) {

@@ -11,6 +11,10 @@
 
 namespace engine::format {
 
+// Whether value is of the alternative (value.h) a fixed-size column of type stores; for the
+// variable types, whether it is the text (Text) or the bytes (the others) the encoder takes.
+bool holdsTypeOf(ColumnType type, const Value& value);
+
 class RowEncoder {
 public:
     RowEncoder(const JetFormat& format, const TableDefinition& table);
