@@ -1,5 +1,6 @@
 #include "engine/database.h"
 
+#include "engine/catalog/index_changes.h"
 #include "engine/catalog/new_database.h"
 #include "engine/catalog/page_uses.h"
 #include "engine/catalog/table_creator.h"
@@ -411,6 +412,32 @@ size_t Database::updateRows(std::string_view name,
         editor.finish();
     });
     return changed;
+}
+
+catalog::CatalogObject Database::alterableTable(std::string_view name) {
+    auto object = findInTables(name);
+    if (!object || !object->isLocalTable()) throw inputTableNotFound(name);
+    if (object->flags & (catalog::kSystemObjectFlag | catalog::kAccessObjectFlag)) {
+        throw EngineError(ErrorCode::ReadOnly, "Cannot update. Database or object is read-only: '" +
+                                                   object->name + "' is a system table.");
+    }
+    return *object;
+}
+
+void Database::createIndex(std::string_view table, const catalog::NewIndex& index) {
+    requireWritable();
+    const catalog::CatalogObject object = alterableTable(table);
+    change([&](const catalog::WriteContext& context) {
+        catalog::createIndex(context, object.tablePage(), object.name, index);
+    });
+}
+
+void Database::dropIndex(std::string_view table, std::string_view index) {
+    requireWritable();
+    const catalog::CatalogObject object = alterableTable(table);
+    change([&](const catalog::WriteContext& context) {
+        catalog::dropIndex(context, object.tablePage(), index);
+    });
 }
 
 void Database::dropTable(std::string_view name) {

@@ -187,6 +187,12 @@ public:
                       const std::function<void(std::vector<format::Value>&)>& update);
     // Throws TableNotFound ("Table 'x' does not exist.").
     void dropTable(std::string_view name);
+    // Adds an index to a table, its entries made from the table's rows; catalog/index_changes.h
+    // says what it refuses. A table that is missing is InputTableNotFound; a system table
+    // ReadOnly.
+    void createIndex(std::string_view table, const catalog::NewIndex& index);
+    // Drops an index of a table: NoSuchIndex when it has none of that name.
+    void dropIndex(std::string_view table, std::string_view index);
 
 private:
     Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header);
@@ -202,6 +208,8 @@ private:
     void change(const std::function<void(const catalog::WriteContext&)>& body,
                 bool keepCatalog = false);
     void requireWritable() const;
+    // The local user table of that name, which a change may alter.
+    catalog::CatalogObject alterableTable(std::string_view name);
     // Throws NotSupported unless this engine can compute the catalogue key of a new object's
     // name exactly in the file's sort order.
     void requireNameKey(const std::string& name) const;

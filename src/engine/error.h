@@ -50,20 +50,26 @@ enum class ErrorCode : int32_t {
     IsamNotFound = 3170,        // "Could not find installable ISAM."
     TooManyColumns = 3190,      // more than 255 columns
     DuplicateField = 3191,      // "Cannot define field more than once."
-    NotSupported = 3251,
-    RequiredValue = 3314,       // NULL for a field whose Required property is set        // a valid
-                                // request the engine does not implement
+    NotSupported = 3251,        // a valid request the engine does not implement
     InvalidFieldType = 3259,    // "Invalid field data type."
+    TooManyIndexes = 3281,      // a table would have more than 32 indexes
+    PrimaryKeyExists = 3283,    // "Primary key already exists."
+    InvalidIndex = 3285,        // "Invalid index definition." (a field twice, too many fields)
     CreateTableSyntax = 3290,   // "Syntax error in CREATE TABLE statement."
+    CreateIndexSyntax = 3291,   // "Syntax error in CREATE INDEX statement."
     FieldSyntax = 3292,         // "Syntax error in field definition."
     DropSyntax = 3295,          // "Syntax error in DROP TABLE or DROP INDEX."
     InRelationship = 3303,      // a table or field that a relationship refers to
+    RequiredValue = 3314,       // NULL for a field whose Required property is set
     NoDatabaseNamed = 3321,     // "No database specified in connection string or IN clause."
     UnrecognizedFormat = 3343,  // "Unrecognized database format 'path'."
     ValueCountMismatch = 3346,  // INSERT INTO: as many values as fields are needed
     NumericOverflow = 3349,     // "Numeric field overflow."
     QueryTooComplex = 3360,     // "Query is too complex."
+    NoSuchIndex = 3371,         // "Cannot find table or constraint."
+    IndexNameTaken = 3375,      // "Table 'x' already has an index named 'y'."
     TableNotFound = 3376,       // "Table 'x' does not exist." (DROP)
+    InvalidIndexField = 3409,   // a field an index cannot name: missing, or of a type not indexed
     DataTypeMismatch = 3464,    // a value compared with or stored into a field of another type
 };
 

@@ -62,6 +62,8 @@ TEST(CrashSafety, makeTableKilledAtSweptWrites) { sweep(Change::MakeTable); }
 
 TEST(CrashSafety, dropKilledAtSweptWrites) { sweep(Change::Drop); }
 
+TEST(CrashSafety, createIndexKilledAtSweptWrites) { sweep(Change::CreateIndex); }
+
 TEST(CrashSafety, access97MakeTableKilledAtSweptWrites) { sweep(Change::MakeTable, kAccess97); }
 
 TEST(CrashSafety, access97DropKilledAtSweptWrites) { sweep(Change::Drop, kAccess97); }

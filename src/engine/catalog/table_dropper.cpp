@@ -171,6 +171,15 @@ void freeTableStorage(const WriteContext& context, const format::TableDefinition
     }
 }
 
+void freeIndexStorage(const WriteContext& context, const format::TableDefinition& table,
+                      const format::RealIndex& index) {
+    // A definition that holds nothing but the index: only what it names is freed.
+    format::TableDefinition only;
+    only.firstPage = table.firstPage;
+    only.realIndexes = {index};
+    freeTableStorage(context, only);
+}
+
 void dropTable(const WriteContext& context, std::string_view name) {
     const auto object = tableNamed(context, name);
     if (!object) {

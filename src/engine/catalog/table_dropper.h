@@ -19,4 +19,9 @@ void dropTable(const WriteContext& context, std::string_view name);
 // pages. REQUIRES: the catalogue no longer lists the table.
 void freeTableStorage(const WriteContext& context, const format::TableDefinition& table);
 
+// Frees the pages of one index of table (its tree and its usage-map row) the same way.
+// REQUIRES: the table's definition no longer names the index.
+void freeIndexStorage(const WriteContext& context, const format::TableDefinition& table,
+                      const format::RealIndex& index);
+
 }  // namespace engine::catalog

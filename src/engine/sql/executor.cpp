@@ -230,6 +230,10 @@ std::unique_ptr<QueryRows> execute(Database& database, std::string_view statemen
         deleteRows(database, *remove);
     } else if (const auto* update = std::get_if<UpdateStatement>(&parsed)) {
         updateRows(database, *update);
+    } else if (const auto* index = std::get_if<CreateIndexStatement>(&parsed)) {
+        createIndex(database, *index);
+    } else if (const auto* dropped = std::get_if<DropIndexStatement>(&parsed)) {
+        database.dropIndex(dropped->table, dropped->index);
     } else {
         dropTable(database, std::get<DropTableStatement>(parsed));
     }

@@ -203,6 +203,25 @@ struct DropTableStatement {
     std::string table;
 };
 
+// CREATE [UNIQUE] INDEX name ON table (field [ASC|DESC], ...)
+//     [WITH PRIMARY | WITH DISALLOW NULL | WITH IGNORE NULL]
+struct CreateIndexStatement {
+    std::string index;
+    std::string table;
+    std::vector<std::string> columns;  // at least one
+    std::vector<bool> descending;      // per field
+    bool unique = false;
+    bool primaryKey = false;    // WITH PRIMARY
+    bool disallowNull = false;  // WITH DISALLOW NULL
+    bool ignoreNull = false;    // WITH IGNORE NULL
+};
+
+// DROP INDEX name ON table
+struct DropIndexStatement {
+    std::string index;
+    std::string table;
+};
+
 // INSERT INTO ... VALUES when select is null, else INSERT INTO ... SELECT.
 struct InsertStatement {
     std::string table;
@@ -227,7 +246,8 @@ struct UpdateStatement {
     ExpressionPtr where;                  // null when there is no WHERE clause: every row
 };
 
-using Statement = std::variant<SelectStatement, CreateTableStatement, DropTableStatement,
-                               InsertStatement, DeleteStatement, UpdateStatement>;
+using Statement =
+    std::variant<SelectStatement, CreateTableStatement, DropTableStatement, InsertStatement,
+                 DeleteStatement, UpdateStatement, CreateIndexStatement, DropIndexStatement>;
 
 }  // namespace engine::sql

@@ -183,7 +183,9 @@ Statement StatementParser::parse() {
     if (atWord("INSERT")) return parseInsert();
     if (atWord("DELETE")) return parseDelete();
     if (atWord("UPDATE")) return parseUpdate();
-    fail("SELECT, CREATE TABLE, DROP TABLE, INSERT INTO, UPDATE or DELETE");
+    fail(
+        "SELECT, CREATE TABLE, CREATE INDEX, DROP TABLE, DROP INDEX, INSERT INTO, UPDATE or "
+        "DELETE");
 }
 
 void StatementParser::expectEnd(const std::string& expected) {
@@ -365,10 +367,11 @@ TableSource StatementParser::parseSource() {
     return source;
 }
 
-CreateTableStatement StatementParser::parseCreate() {
+Statement StatementParser::parseCreate() {
     advance();
+    if (atWord("UNIQUE") || atWord("INDEX")) return parseCreateIndex();
     m_code = ErrorCode::CreateTableSyntax;
-    expectWord("TABLE", "TABLE after CREATE (only CREATE TABLE is supported)");
+    expectWord("TABLE", "TABLE, INDEX or UNIQUE INDEX after CREATE");
     CreateTableStatement create;
     create.table = takeName("a table name");
     expect(TokenKind::LeftParen, "'(' and the field definitions");
@@ -393,6 +396,39 @@ CreateTableStatement StatementParser::parseCreate() {
     m_code = ErrorCode::CreateTableSyntax;
     expectEnd("the end of the statement");
     if (create.columns.empty()) fail("at least one field definition");
+    return create;
+}
+
+CreateIndexStatement StatementParser::parseCreateIndex() {
+    m_code = ErrorCode::CreateIndexSyntax;
+    CreateIndexStatement create;
+    create.unique = takeWord("UNIQUE");
+    expectWord("INDEX", "INDEX after CREATE UNIQUE");
+    create.index = takeName("an index name");
+    expectWord("ON", "ON and the name of the table");
+    create.table = takeName("a table name");
+    expect(TokenKind::LeftParen, "'(' and the fields of the index");
+    do {
+        create.columns.push_back(takeName("a field name"));
+        const bool descending = takeWord("DESC");
+        if (!descending) takeWord("ASC");
+        create.descending.push_back(descending);
+    } while (take(TokenKind::Comma));
+    expect(TokenKind::RightParen, "ASC, DESC, ',' or ')'");
+    if (takeWord("WITH")) {
+        if (takeWord("PRIMARY")) {
+            create.primaryKey = true;
+        } else if (takeWord("DISALLOW")) {
+            expectWord("NULL", "NULL after DISALLOW");
+            create.disallowNull = true;
+        } else if (takeWord("IGNORE")) {
+            expectWord("NULL", "NULL after IGNORE");
+            create.ignoreNull = true;
+        } else {
+            fail("PRIMARY, DISALLOW NULL or IGNORE NULL after WITH");
+        }
+    }
+    expectEnd("WITH or the end of the statement");
     return create;
 }
 
@@ -485,10 +521,18 @@ uint32_t StatementParser::parseWholeNumber(uint32_t minimum, const std::string& 
     fail(expected);
 }
 
-DropTableStatement StatementParser::parseDrop() {
+Statement StatementParser::parseDrop() {
     advance();
     m_code = ErrorCode::DropSyntax;
-    expectWord("TABLE", "TABLE after DROP (only DROP TABLE is supported)");
+    if (takeWord("INDEX")) {
+        DropIndexStatement drop;
+        drop.index = takeName("an index name");
+        expectWord("ON", "ON and the name of the table");
+        drop.table = takeName("a table name");
+        expectEnd("the end of the statement");
+        return drop;
+    }
+    expectWord("TABLE", "TABLE or INDEX after DROP");
     DropTableStatement drop;
     drop.table = takeName("a table name");
     expectEnd("the end of the statement");

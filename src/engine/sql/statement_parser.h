@@ -79,12 +79,13 @@ private:
     OutputColumn parseTerm(const std::string& expected);
     ColumnRef parseColumnRef(const std::string& expected);
     TableSource parseSource();
-    CreateTableStatement parseCreate();
+    Statement parseCreate();
+    CreateIndexStatement parseCreateIndex();
     void parseColumn(CreateTableStatement& create);
     void parseKeyKind(KeyConstraint& key, const std::string& expected);
     void parseDataType(ColumnDefinition& column);
     uint32_t parseWholeNumber(uint32_t minimum, const std::string& expected);
-    DropTableStatement parseDrop();
+    Statement parseDrop();
     InsertStatement parseInsert();
     DeleteStatement parseDelete();
     UpdateStatement parseUpdate();

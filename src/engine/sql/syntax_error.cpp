@@ -24,6 +24,8 @@ const char* engineWording(ErrorCode code) {
             return "Invalid field data type.";
         case ErrorCode::CreateTableSyntax:
             return "Syntax error in CREATE TABLE statement.";
+        case ErrorCode::CreateIndexSyntax:
+            return "Syntax error in CREATE INDEX statement.";
         case ErrorCode::FieldSyntax:
             return "Syntax error in field definition.";
         case ErrorCode::DropSyntax:

@@ -439,4 +439,16 @@ void dropTable(Database& database, const DropTableStatement& statement) {
     database.dropTable(statement.table);
 }
 
+void createIndex(Database& database, const CreateIndexStatement& statement) {
+    catalog::NewIndex index;
+    index.name = statement.index;
+    index.columns = statement.columns;
+    index.descending = statement.descending;
+    index.unique = statement.unique;
+    index.primaryKey = statement.primaryKey;
+    index.required = statement.disallowNull;
+    index.ignoreNulls = statement.ignoreNull;
+    database.createIndex(statement.table, index);
+}
+
 }  // namespace engine::sql

@@ -51,5 +51,9 @@ size_t addRows(Database& database, const std::string& table, const std::vector<s
 size_t deleteRows(Database& database, const DeleteStatement& statement);
 size_t updateRows(Database& database, const UpdateStatement& statement);
 void dropTable(Database& database, const DropTableStatement& statement);
+// WITH PRIMARY makes the index the table's primary key (unique, no NULLs); DISALLOW NULL refuses
+// rows with a NULL in a field of the index; IGNORE NULL leaves out rows whose fields of the
+// index are all NULL.
+void createIndex(Database& database, const CreateIndexStatement& statement);
 
 }  // namespace engine::sql

@@ -74,7 +74,19 @@ TEST(MalformedStatement, refusesBadDropStatements) {
     expectRefusals({
         {"DROP TABLE", ErrorCode::DropSyntax, "Syntax error in DROP TABLE or DROP INDEX."},
         {"DROP TABLE ;", ErrorCode::DropSyntax},
-        {"DROP INDEX i ON T", ErrorCode::DropSyntax, "only DROP TABLE"},
+        {"DROP INDEX i", ErrorCode::DropSyntax, "Expected ON and the name of the table"},
+        {"DROP INDEX ON T", ErrorCode::DropSyntax, "reserved word 'ON'"},
+        {"DROP INDEX i ON T extra", ErrorCode::DropSyntax},
+        {"DROP VIEW V", ErrorCode::DropSyntax, "TABLE or INDEX"},
+        {"CREATE INDEX i ON T", ErrorCode::CreateIndexSyntax,
+         "Syntax error in CREATE INDEX statement."},
+        {"CREATE UNIQUE i ON T (a)", ErrorCode::CreateIndexSyntax, "INDEX after CREATE UNIQUE"},
+        {"CREATE INDEX i ON T ()", ErrorCode::CreateIndexSyntax, "a field name"},
+        {"CREATE INDEX i ON T (a b)", ErrorCode::CreateIndexSyntax, "ASC, DESC"},
+        {"CREATE INDEX i ON T (a) WITH", ErrorCode::CreateIndexSyntax, "PRIMARY, DISALLOW NULL"},
+        {"CREATE INDEX i ON T (a) WITH IGNORE", ErrorCode::CreateIndexSyntax, "NULL after IGNORE"},
+        {"CREATE INDEX i ON T (a) WITH PRIMARY DISALLOW NULL", ErrorCode::CreateIndexSyntax},
+        {"CREATE VIEW V AS SELECT 1", ErrorCode::CreateTableSyntax, "TABLE, INDEX"},
         {"DROP TABLE Order", ErrorCode::DropSyntax, "the reserved word 'Order'"},
         {"DROP TABLE table", ErrorCode::DropSyntax, "reserved word"},
         {"DROP TABLE Order Details", ErrorCode::DropSyntax},
@@ -224,7 +236,6 @@ TEST(MalformedStatement, refusesBadExpressions) {
 TEST(MalformedStatement, refusesBadCreateTableStatements) {
     expectRefusals({
         {"CREATE TABLE", ErrorCode::CreateTableSyntax, "Syntax error in CREATE TABLE statement."},
-        {"CREATE INDEX i ON T (a)", ErrorCode::CreateTableSyntax, "only CREATE TABLE"},
         {"CREATE TABLE T", ErrorCode::CreateTableSyntax},
         {"CREATE TABLE T (a TEXT) x", ErrorCode::CreateTableSyntax},
         {"CREATE TABLE T ()", ErrorCode::FieldSyntax, "Syntax error in field definition."},

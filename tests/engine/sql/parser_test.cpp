@@ -140,7 +140,7 @@ TEST(Parser, readsCreateTableStatements) {
     });
 }
 
-TEST(Parser, readsDropInsertUpdateAndDeleteStatements) {
+TEST(Parser, readsDropIndexInsertUpdateAndDeleteStatements) {
     expectShapes({
         {"UPDATE Orders SET Qty = 2", "UPDATE <Orders> SET <Qty> = 2"},
         {"update [Order Details] set Note = NULL, [Due Date] = #1/2/2003#, Sent = TRUE "
@@ -152,6 +152,15 @@ TEST(Parser, readsDropInsertUpdateAndDeleteStatements) {
         {"delete * from [Order Details] where Qty < 2 or Note is null;",
          "DELETE FROM <Order Details> WHERE ((<Qty> < 2) OR (<Note> IS NULL))"},
         {"drop table [Order Details] ;", "DROP TABLE <Order Details>"},
+        {"CREATE INDEX ByName ON Orders (Name)", "CREATE INDEX <ByName> ON <Orders> (<Name>)"},
+        {"create unique index [By Day] on [Order Details] (Due desc, Qty asc, Note) "
+         "with ignore null;",
+         "CREATE UNIQUE INDEX <By Day> ON <Order Details> (<Due> DESC, <Qty>, <Note>) "
+         "WITH IGNORE NULL"},
+        {"CREATE INDEX Id ON T (Id) WITH PRIMARY", "CREATE INDEX <Id> ON <T> (<Id>) WITH PRIMARY"},
+        {"CREATE INDEX Id ON T (Id) WITH DISALLOW NULL",
+         "CREATE INDEX <Id> ON <T> (<Id>) WITH DISALLOW NULL"},
+        {"drop index [By Day] on [Order Details];", "DROP INDEX <By Day> ON <Order Details>"},
         {"INSERT INTO T VALUES (1, -2, 3.25, 'it''s', \"say \"\"hi\"\"\", NULL, TRUE, FALSE)",
          "INSERT INTO <T> VALUES (1, -2, 3.25, 'it''s', 'say \"hi\"', NULL, TRUE, FALSE)"},
         {"INSERT INTO [T] (a, [b c], `d`) VALUES (#1/2/2003#, {guid "

@@ -227,6 +227,20 @@ inline std::string statementText(const Statement& statement) {
                        ")";
             } else if constexpr (std::is_same_v<T, DropTableStatement>) {
                 return "DROP TABLE " + nameText(node.table);
+            } else if constexpr (std::is_same_v<T, CreateIndexStatement>) {
+                std::string fields;
+                for (size_t at = 0; at < node.columns.size(); ++at) {
+                    if (at > 0) fields += ", ";
+                    fields += nameText(node.columns[at]) + (node.descending[at] ? " DESC" : "");
+                }
+                return std::string("CREATE ") + (node.unique ? "UNIQUE " : "") + "INDEX " +
+                       nameText(node.index) + " ON " + nameText(node.table) + " (" + fields + ")" +
+                       (node.primaryKey     ? " WITH PRIMARY"
+                        : node.disallowNull ? " WITH DISALLOW NULL"
+                        : node.ignoreNull   ? " WITH IGNORE NULL"
+                                            : "");
+            } else if constexpr (std::is_same_v<T, DropIndexStatement>) {
+                return "DROP INDEX " + nameText(node.index) + " ON " + nameText(node.table);
             } else if constexpr (std::is_same_v<T, UpdateStatement>) {
                 return "UPDATE " + nameText(node.table) + " SET " +
                        joined(node.assignments,

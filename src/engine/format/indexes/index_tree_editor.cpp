@@ -37,7 +37,9 @@ IndexTreeEditor::IndexTreeEditor(storage::Pager& pager, const JetFormat& format,
 
 IndexTreeEditor::~IndexTreeEditor() = default;
 
-size_t IndexTreeEditor::maxKeySize() const { return m_format.indexMaxEntryBytes / 2 - 8; }
+size_t maxIndexKeySize(const JetFormat& format) { return format.indexMaxEntryBytes / 2 - 8; }
+
+size_t IndexTreeEditor::maxKeySize() const { return maxIndexKeySize(m_format); }
 
 void IndexTreeEditor::damaged(PageNumber page, const std::string& what) const {
     throw EngineError(ErrorCode::Corrupt,

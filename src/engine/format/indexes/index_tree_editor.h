@@ -35,6 +35,9 @@
 
 namespace engine::format {
 
+// The largest key an index entry may carry: two node entries fit on any page.
+size_t maxIndexKeySize(const JetFormat& format);
+
 class IndexTreeEditor {
 public:
     // REQUIRES: a change is running on pager. owner is the table's first page.

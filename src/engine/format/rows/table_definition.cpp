@@ -195,6 +195,11 @@ LogicalIndex readLogicalIndex(const DefinitionReader& reader, const JetFormat& f
 
 }  // namespace
 
+std::vector<uint8_t> readTableDefinitionBytes(storage::Pager& pager, PageNumber page) {
+    std::vector<PageNumber> pages;
+    return loadDefinition(pager, page, pages);
+}
+
 UsageMapRef readUsageMapRef(Bytes bytes, size_t offset) {
     uint32_t raw = readU32LE(bytes, offset);
     return {static_cast<uint8_t>(raw & 0xFF), raw >> 8};
@@ -271,6 +276,7 @@ TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& form
         if (column.codePage == 0 && isTextType(column.type)) column.codePage = codePage;
     }
 
+    table.stored.realIndexes = offset;
     for (uint32_t index = 0; index < realIndexCount; ++index) {
         RealIndex parsed = readRealIndex(reader, format, offset);
         parsed.number = index;
@@ -278,6 +284,7 @@ TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& form
         table.realIndexes[index] = parsed;
         offset += format.realIndexDefinitionSize;
     }
+    table.stored.logicalIndexes = offset;
     for (uint32_t index = 0; index < logicalIndexCount; ++index) {
         LogicalIndex logical = readLogicalIndex(reader, format, offset);
         if (logical.realIndexNumber >= realIndexCount) {
@@ -286,9 +293,11 @@ TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& form
         table.logicalIndexes.push_back(logical);
         offset += format.logicalIndexDefinitionSize;
     }
+    table.stored.logicalNames = offset;
     for (auto& logical : table.logicalIndexes) {
         logical.name = readName(reader, format, codePage, offset);
     }
+    table.stored.columnMaps = offset;
 
     // The long-value column maps run to a 0xFFFF terminator; files whose definition ends
     // before one simply have no such maps.
@@ -308,6 +317,7 @@ TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& form
     if (offset + 2 < end) {
         reader.fail("ends at byte " + std::to_string(offset + 2) + ", not where its length says");
     }
+    table.stored.end = end;
 
     std::sort(columns.begin(), columns.end(),
               [](const auto& a, const auto& b) { return a.number < b.number; });

@@ -154,6 +154,7 @@ namespace index_flags {
 inline constexpr uint8_t kUnique = 0x01;
 inline constexpr uint8_t kIgnoreNulls = 0x02;
 inline constexpr uint8_t kRequired = 0x08;
+inline constexpr uint8_t kJet4 = 0x80;  // set on every index of Jet 4 and later files
 }  // namespace index_flags
 
 struct RealIndex {
@@ -178,6 +179,17 @@ struct LogicalIndex {
     uint8_t indexType = 0;  // 0 normal, 1 primary key, 2 foreign key
 };
 
+// Where the parts of a stored definition begin, as byte offsets into its logical form (the
+// pages joined): the real index definitions, the logical index definitions, their names, the
+// long-value column maps, and the end of the definition (its length).
+struct StoredLayout {
+    size_t realIndexes = 0;
+    size_t logicalIndexes = 0;
+    size_t logicalNames = 0;
+    size_t columnMaps = 0;
+    size_t end = 0;
+};
+
 struct TableDefinition {
     PageNumber firstPage = 0;
     std::vector<PageNumber> pages;  // the definition's page chain, first page first
@@ -191,7 +203,9 @@ struct TableDefinition {
     UsageMapRef freeSpacePages;
     std::vector<ColumnDefinition> columns;  // ordered by column number
     std::vector<RealIndex> realIndexes;
-    std::vector<LogicalIndex> logicalIndexes;
+    std::vector<LogicalIndex> logicalIndexes;  // in stored order
+    // As read from the file; all zero for a definition made in memory.
+    StoredLayout stored;
 
     // The column of a name, letter case ignored; nullptr if there is none.
     const ColumnDefinition* findColumn(std::string_view name) const;
@@ -207,5 +221,8 @@ bool storesRowsAlike(const TableDefinition& from, const TableDefinition& to);
 // any field is inconsistent.
 TableDefinition readTableDefinition(storage::Pager& pager, const JetFormat& format,
                                     uint16_t codePage, PageNumber page);
+// The logical form of the definition that starts on page: its pages joined. Throws Corrupt as
+// readTableDefinition does for a broken chain.
+std::vector<uint8_t> readTableDefinitionBytes(storage::Pager& pager, PageNumber page);
 
 }  // namespace engine::format

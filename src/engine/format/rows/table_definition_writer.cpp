@@ -137,7 +137,7 @@ void appendRealIndex(Writer& out, const RealIndex& real, const JetFormat& format
     out.map(real.pagesMap);
     out.u32(real.rootPage);
     if (!format.jet3) out.u32(0);
-    out.u8(real.flags);
+    out.u8(format.jet3 ? real.flags : real.flags | index_flags::kJet4);
     if (!format.jet3) out.zeros(5);
 }
 
@@ -154,7 +154,118 @@ void appendLogicalIndex(Writer& out, const LogicalIndex& logical, const JetForma
     if (!format.jet3) out.u32(0);
 }
 
+// The stored bytes of a definition as read, through its end; Internal when the definition was
+// not read from a file.
+std::vector<uint8_t> storedPart(const std::vector<uint8_t>& bytes, const TableDefinition& table) {
+    const size_t end = std::max(table.stored.end, table.stored.columnMaps);
+    if (table.stored.logicalNames == 0 || end > bytes.size()) {
+        throw EngineError(ErrorCode::Internal,
+                          "a definition is spliced that was not read from these bytes");
+    }
+    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end)};
+}
+
+// Where the name of the logical index at position (in stored order) begins; the end of the
+// names for the position after the last.
+size_t logicalNameOffset(const std::vector<uint8_t>& bytes, const TableDefinition& table,
+                         const JetFormat& format, size_t position) {
+    size_t offset = table.stored.logicalNames;
+    for (size_t index = 0; index < position; ++index) {
+        offset += format.jet3 ? 1u + bytes.at(offset)
+                              : 2u + storage::readU16LE(storage::Bytes(bytes), offset);
+    }
+    return offset;
+}
+
+void insertAt(std::vector<uint8_t>& bytes, size_t offset, const std::vector<uint8_t>& part) {
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(offset), part.begin(), part.end());
+}
+
+void eraseAt(std::vector<uint8_t>& bytes, size_t offset, size_t count) {
+    const auto from = bytes.begin() + static_cast<std::ptrdiff_t>(offset);
+    bytes.erase(from, from + static_cast<std::ptrdiff_t>(count));
+}
+
+void storeCounts(std::vector<uint8_t>& bytes, const JetFormat& format, size_t logical,
+                 size_t real) {
+    writeU32LE(bytes, format.tdefLogicalIndexCountOffset, static_cast<uint32_t>(logical));
+    writeU32LE(bytes, format.tdefRealIndexCountOffset, static_cast<uint32_t>(real));
+    writeU32LE(bytes, kDefinitionLengthOffset, static_cast<uint32_t>(bytes.size()));
+}
+
 }  // namespace
+
+size_t logicalIndexPosition(const TableDefinition& table, const std::string& name) {
+    const std::string key = storage::foldedCase(name);
+    size_t position = 0;
+    while (position < table.logicalIndexes.size() &&
+           storage::foldedCase(table.logicalIndexes[position].name) <= key) {
+        ++position;
+    }
+    return position;
+}
+
+std::vector<uint8_t> spliceIndexIn(const std::vector<uint8_t>& bytes, const TableDefinition& table,
+                                   const JetFormat& format, uint16_t codePage,
+                                   const RealIndex* real, const LogicalIndex& logical) {
+    std::vector<uint8_t> out = storedPart(bytes, table);
+    const size_t position = logicalIndexPosition(table, logical.name);
+    // From the back, so that each offset still holds when its part goes in.
+    Writer name(format, codePage);
+    name.name(logical.name);
+    insertAt(out, logicalNameOffset(out, table, format, position), name.bytes());
+    Writer definition(format, codePage);
+    appendLogicalIndex(definition, logical, format);
+    insertAt(out, table.stored.logicalIndexes + position * format.logicalIndexDefinitionSize,
+             definition.bytes());
+    size_t realCount = table.realIndexes.size();
+    if (real) {
+        if (real->number != realCount) {
+            throw EngineError(ErrorCode::Internal, "a new real index must take the next number");
+        }
+        Writer realDefinition(format, codePage);
+        appendRealIndex(realDefinition, *real, format);
+        insertAt(out, table.stored.logicalIndexes, realDefinition.bytes());
+        std::vector<uint8_t> block(format.realIndexCountBlockSize, 0);
+        writeU32LE(block, 4, real->uniqueEntryCount);
+        insertAt(out, format.tdefHeaderSize + realCount * format.realIndexCountBlockSize, block);
+        ++realCount;
+    }
+    storeCounts(out, format, table.logicalIndexes.size() + 1, realCount);
+    return out;
+}
+
+std::vector<uint8_t> spliceIndexOut(const std::vector<uint8_t>& bytes, const TableDefinition& table,
+                                    const JetFormat& format, size_t position, bool removeReal) {
+    std::vector<uint8_t> out = storedPart(bytes, table);
+    const LogicalIndex& gone = table.logicalIndexes.at(position);
+    const size_t nameAt = logicalNameOffset(out, table, format, position);
+    eraseAt(out, nameAt, logicalNameOffset(out, table, format, position + 1) - nameAt);
+    // The others' numbers close the gaps.
+    const size_t fields = format.jet3 ? 0 : 4;
+    for (size_t index = 0; index < table.logicalIndexes.size(); ++index) {
+        const size_t at =
+            table.stored.logicalIndexes + index * format.logicalIndexDefinitionSize + fields;
+        const LogicalIndex& other = table.logicalIndexes[index];
+        if (other.number > gone.number) writeU32LE(out, at, other.number - 1);
+        if (removeReal && other.realIndexNumber > gone.realIndexNumber) {
+            writeU32LE(out, at + 4, other.realIndexNumber - 1);
+        }
+    }
+    eraseAt(out, table.stored.logicalIndexes + position * format.logicalIndexDefinitionSize,
+            format.logicalIndexDefinitionSize);
+    size_t realCount = table.realIndexes.size();
+    if (removeReal) {
+        eraseAt(out,
+                table.stored.realIndexes + gone.realIndexNumber * format.realIndexDefinitionSize,
+                format.realIndexDefinitionSize);
+        eraseAt(out, format.tdefHeaderSize + gone.realIndexNumber * format.realIndexCountBlockSize,
+                format.realIndexCountBlockSize);
+        --realCount;
+    }
+    storeCounts(out, format, table.logicalIndexes.size() - 1, realCount);
+    return out;
+}
 
 void layOutColumns(std::vector<ColumnDefinition>& columns) {
     uint16_t fixedOffset = 0;

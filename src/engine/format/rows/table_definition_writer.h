@@ -1,6 +1,7 @@
 // Writes table definitions (layout in table_definition.h). A new table's definition is built
-// whole; an existing definition only has its counters patched in place, so that bytes this
-// engine does not interpret survive untouched.
+// whole. An existing definition is never rebuilt from what this engine parses of it: its
+// counters are patched in place, and an index is spliced into or out of its stored bytes, so
+// that bytes this engine does not interpret survive untouched.
 #pragma once
 
 #include "engine/format/rows/table_definition.h"
@@ -25,6 +26,21 @@ void writeTableDefinition(storage::Pager& pager, const JetFormat& format, PageAl
 // definition.
 void patchTableDefinitionCounts(storage::Pager& pager, const JetFormat& format,
                                 const TableDefinition& table);
+
+// The stored definition of table (bytes: readTableDefinitionBytes; table: as read, with its
+// stored layout) with an index spliced in: real, when given, after the other real indexes (its
+// count block after theirs, its unique-entry count in it), and logical with its name at its
+// place in name order (logicalIndexPosition). Counts and length follow; every other byte stays.
+std::vector<uint8_t> spliceIndexIn(const std::vector<uint8_t>& bytes, const TableDefinition& table,
+                                   const JetFormat& format, uint16_t codePage,
+                                   const RealIndex* real, const LogicalIndex& logical);
+// The same with the logical index at position (in stored order) spliced out, and with it its
+// real index when removeReal. The logical (and real) indexes numbered after the ones removed
+// are numbered one lower.
+std::vector<uint8_t> spliceIndexOut(const std::vector<uint8_t>& bytes, const TableDefinition& table,
+                                    const JetFormat& format, size_t position, bool removeReal);
+// Where a logical index of this name goes among the table's: they are stored in name order.
+size_t logicalIndexPosition(const TableDefinition& table, const std::string& name);
 
 // Gives every column a number, a variable index or fixed offset, in the way the product lays
 // out a new table: columns numbered in order, fixed columns packed in order (Yes/No take no

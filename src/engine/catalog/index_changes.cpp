@@ -1,0 +1,257 @@
+#include "engine/catalog/index_changes.h"
+
+#include "engine/catalog/table_dropper.h"
+#include "engine/format/indexes/index_key.h"
+#include "engine/format/indexes/index_tree.h"
+#include "engine/format/indexes/index_tree_editor.h"
+#include "engine/format/indexes/index_updater.h"
+#include "engine/format/rows/table_definition_writer.h"
+#include "engine/format/rows/table_scan.h"
+#include "engine/format/space/data_page_editor.h"
+#include "engine/format/space/usage_map_editor.h"
+#include "engine/storage/unicode.h"
+
+#include <algorithm>
+
+namespace engine::catalog {
+
+namespace {
+
+constexpr size_t kMaxIndexFields = 10;
+constexpr size_t kMaxIndexes = 32;
+constexpr uint8_t kPrimaryKeyIndex = 1;
+constexpr uint8_t kOrdinaryCascades = 4;  // what Access stores for indexes outside relationships
+
+// The real index the request asks for on table: its fields by number and its flags. Throws as
+// createIndex says.
+format::RealIndex realIndexFor(const format::TableDefinition& table, const std::string& tableName,
+                               const NewIndex& request, storage::FileFormat fileFormat) {
+    for (const auto& other : table.logicalIndexes) {
+        if (storage::equalsIgnoringCase(other.name, request.name)) {
+            throw EngineError(
+                ErrorCode::IndexNameTaken,
+                "Table '" + tableName + "' already has an index named '" + request.name + "'.");
+        }
+    }
+    if (request.primaryKey) {
+        for (const auto& other : table.logicalIndexes) {
+            if (other.indexType == kPrimaryKeyIndex) {
+                throw EngineError(
+                    ErrorCode::PrimaryKeyExists,
+                    "Primary key already exists: '" + tableName + "' has '" + other.name + "'.");
+            }
+        }
+    }
+    if (table.logicalIndexes.size() >= kMaxIndexes || table.realIndexes.size() >= kMaxIndexes) {
+        throw EngineError(ErrorCode::TooManyIndexes, "There are too many indexes on table '" +
+                                                         tableName +
+                                                         "'. Delete some of the indexes on the "
+                                                         "table and try the operation again.");
+    }
+    if (request.columns.empty() || request.columns.size() > kMaxIndexFields ||
+        (!request.descending.empty() && request.descending.size() != request.columns.size())) {
+        throw EngineError(ErrorCode::InvalidIndex,
+                          "Invalid index definition: an index takes 1 to " +
+                              std::to_string(kMaxIndexFields) + " fields.");
+    }
+    format::RealIndex real;
+    real.number = static_cast<uint32_t>(table.realIndexes.size());
+    for (size_t at = 0; at < request.columns.size(); ++at) {
+        const std::string& name = request.columns[at];
+        const auto* column = table.findColumn(name);
+        const bool indexable = column && !column->isCalculated() &&
+                               !format::isLongValueType(column->type) &&
+                               column->type != format::ColumnType::Complex;
+        if (!indexable) {
+            throw EngineError(ErrorCode::InvalidIndexField,
+                              "Invalid field definition '" + name +
+                                  "' in definition of index or relationship" +
+                                  (column ? ": a field of its type cannot be indexed." : "."));
+        }
+        for (const auto& part : real.columns) {
+            if (part.columnNumber == column->number) {
+                throw EngineError(ErrorCode::InvalidIndex, "Invalid index definition: the field '" +
+                                                               name + "' is named twice.");
+            }
+        }
+        real.columns.push_back(
+            {column->number, at >= request.descending.size() || !request.descending[at]});
+    }
+    if (request.unique || request.primaryKey) real.flags |= format::index_flags::kUnique;
+    if (request.ignoreNulls) real.flags |= format::index_flags::kIgnoreNulls;
+    if (request.primaryKey || request.required) real.flags |= format::index_flags::kRequired;
+    if (!format::canEncodeIndex(table, real, fileFormat)) {
+        throw EngineError(ErrorCode::NotSupported,
+                          "The index '" + request.name +
+                              "' is on a field whose keys this engine cannot compute.");
+    }
+    return real;
+}
+
+// Places a usage-map row: on the page that holds the table's own map when it has room, as
+// Access gathers a table's maps, else on a new page.
+format::UsageMapRef placeMapRow(const WriteContext& context, PageNumber near,
+                                const std::vector<uint8_t>& row) {
+    if (near != 0) {
+        auto contents = context.pager.read(near);
+        if ((*contents)[0] == format::kDataPageType &&
+            storage::readU32LE(*contents, 4) == format::kUsageMapOwner) {
+            auto page = format::DataPageEditor::copyOf(
+                *contents, context.format, near, context.pager.path(), format::kUsageMapOwner);
+            if (page.fits(row.size())) {
+                const uint8_t number = page.appendRow(row);
+                context.pager.write(near, page.bytes());
+                return {number, near};
+            }
+        }
+    }
+    auto page = format::DataPageEditor::fresh(context.format, format::kUsageMapOwner);
+    const PageNumber number = context.allocator.allocate();
+    const uint8_t slot = page.appendRow(row);
+    context.pager.write(number, page.bytes());
+    return {slot, number};
+}
+
+// The entries of the index, one per row it keeps, sorted; and the number of distinct keys.
+// Throws what a row breaks: a NULL in a required index, a key held twice by a unique one.
+std::pair<std::vector<format::IndexEntry>, uint32_t> entriesOf(const WriteContext& context,
+                                                               const format::TableDefinition& table,
+                                                               const format::RealIndex& real,
+                                                               const std::string& name,
+                                                               size_t maxKeySize) {
+    const storage::FileFormat fileFormat = context.format.format;
+    std::vector<bool> wanted(table.columns.size(), false);
+    for (const auto& part : real.columns) {
+        for (size_t at = 0; at < table.columns.size(); ++at) {
+            if (table.columns[at].number == part.columnNumber) wanted[at] = true;
+        }
+    }
+    std::vector<format::IndexEntry> entries;
+    format::TableScan scan(context.pager, context.format, table);
+    std::vector<format::Value> row;
+    while (scan.next(wanted, row)) {
+        if ((real.flags & format::index_flags::kIgnoreNulls) &&
+            format::allIndexColumnsNull(table, real, row)) {
+            continue;
+        }
+        if ((real.flags & format::index_flags::kRequired) &&
+            format::anyIndexColumnNull(table, real, row)) {
+            throw EngineError(ErrorCode::PrimaryKeyNull,
+                              "Index or primary key cannot contain a Null value: a row has none "
+                              "in a field of the index '" +
+                                  name + "'.");
+        }
+        if (auto gap = format::indexKeyGap(table, real, row, fileFormat)) {
+            throw EngineError(ErrorCode::NotSupported,
+                              "The index '" + name +
+                                  "' cannot be made: this engine does not know the code of " +
+                                  *gap + ", so it cannot compute a row's key exactly.");
+        }
+        format::IndexEntry entry;
+        format::encodeIndexKey(table, real, row, fileFormat, entry.key);
+        if (entry.key.size() > maxKeySize) {
+            throw EngineError(ErrorCode::NotSupported,
+                              "A value is too long for the index '" + name + "'.");
+        }
+        entry.row = scan.location();
+        entries.push_back(std::move(entry));
+    }
+    std::sort(entries.begin(), entries.end());
+
+    std::vector<format::Value> nulls(table.columns.size());
+    std::vector<uint8_t> nullKey;
+    format::encodeIndexKey(table, real, nulls, fileFormat, nullKey);
+    uint32_t distinct = 0;
+    for (size_t at = 0; at < entries.size(); ++at) {
+        if (at > 0 && entries[at].key == entries[at - 1].key) {
+            if (real.isUnique() && entries[at].key != nullKey) {
+                throw EngineError(ErrorCode::DuplicateKey,
+                                  "The changes you requested to the table were not successful "
+                                  "because they would create duplicate values in the index '" +
+                                      name + "'.");
+            }
+            continue;
+        }
+        ++distinct;
+    }
+    return {std::move(entries), distinct};
+}
+
+}  // namespace
+
+void createIndex(const WriteContext& context, PageNumber tablePage, const std::string& tableName,
+                 const NewIndex& request) {
+    validateName(request.name, context.format.format, context.codePage);
+    auto table =
+        format::readTableDefinition(context.pager, context.format, context.codePage, tablePage);
+    const auto bytes = format::readTableDefinitionBytes(context.pager, tablePage);
+    format::RealIndex real = realIndexFor(table, tableName, request, context.format.format);
+
+    // The tree first: nothing names its pages until the definition does.
+    real.rootPage = context.allocator.allocate();
+    context.pager.write(real.rootPage, format::emptyIndexLeaf(context.format, table.firstPage));
+    auto mapRow = format::newInlineMapRow(context.format, real.rootPage);
+    mapRow[format::kInlineMapHeaderSize] = 0x01;  // the root
+    real.pagesMap = placeMapRow(context, table.ownedPages.page, mapRow);
+    auto [entries, distinct] =
+        entriesOf(context, table, real, request.name, format::maxIndexKeySize(context.format));
+    format::rewriteIndex(context.pager, context.format, context.allocator, real, table.firstPage,
+                         entries);
+    real.uniqueEntryCount = distinct;
+
+    format::LogicalIndex logical;
+    logical.name = request.name;
+    logical.number = static_cast<uint32_t>(table.logicalIndexes.size());
+    logical.realIndexNumber = real.number;
+    logical.indexType = request.primaryKey ? kPrimaryKeyIndex : 0;
+    logical.cascadeUpdates = kOrdinaryCascades;
+    logical.cascadeDeletes = kOrdinaryCascades;
+    const auto spliced =
+        format::spliceIndexIn(bytes, table, context.format, context.codePage, &real, logical);
+    format::writeTableDefinition(context.pager, context.format, context.allocator, spliced, table);
+}
+
+void dropIndex(const WriteContext& context, PageNumber tablePage, std::string_view name) {
+    auto table =
+        format::readTableDefinition(context.pager, context.format, context.codePage, tablePage);
+    const auto found = std::find_if(table.logicalIndexes.begin(), table.logicalIndexes.end(),
+                                    [&](const format::LogicalIndex& index) {
+                                        return storage::equalsIgnoringCase(index.name, name);
+                                    });
+    if (found == table.logicalIndexes.end()) {
+        throw EngineError(ErrorCode::NoSuchIndex,
+                          "Cannot find table or constraint: the table has "
+                          "no index named '" +
+                              std::string(name) + "'.");
+    }
+    const format::LogicalIndex gone = *found;
+    if (gone.relatedTablePage != 0 || gone.indexType == 2) {
+        throw EngineError(ErrorCode::InRelationship,
+                          "Cannot delete this index or table. It is either the current index or "
+                          "is used in a relationship.");
+    }
+    // Other tables name this table's indexes by number in their relationships; those numbers
+    // would move.
+    for (const auto& other : table.logicalIndexes) {
+        if (other.number > gone.number && other.relatedTablePage != 0) {
+            throw EngineError(ErrorCode::NotSupported,
+                              "The index '" + gone.name +
+                                  "' cannot be dropped by this engine: the indexes after it "
+                                  "would be renumbered, and a relationship names one by its "
+                                  "number.");
+        }
+    }
+    const bool shared = std::count_if(table.logicalIndexes.begin(), table.logicalIndexes.end(),
+                                      [&](const format::LogicalIndex& index) {
+                                          return index.realIndexNumber == gone.realIndexNumber;
+                                      }) > 1;
+    const auto bytes = format::readTableDefinitionBytes(context.pager, tablePage);
+    const auto spliced =
+        format::spliceIndexOut(bytes, table, context.format,
+                               static_cast<size_t>(found - table.logicalIndexes.begin()), !shared);
+    const format::RealIndex real = table.realIndexes.at(gone.realIndexNumber);
+    format::writeTableDefinition(context.pager, context.format, context.allocator, spliced, table);
+    if (!shared) freeIndexStorage(context, table, real);
+}
+
+}  // namespace engine::catalog
