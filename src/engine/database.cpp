@@ -1,5 +1,6 @@
 #include "engine/database.h"
 
+#include "engine/catalog/column_changes.h"
 #include "engine/catalog/index_changes.h"
 #include "engine/catalog/new_database.h"
 #include "engine/catalog/page_uses.h"
@@ -428,15 +429,32 @@ void Database::createIndex(std::string_view table, const catalog::NewIndex& inde
     requireWritable();
     const catalog::CatalogObject object = alterableTable(table);
     change([&](const catalog::WriteContext& context) {
-        catalog::createIndex(context, object.tablePage(), object.name, index);
+        catalog::createIndex(context, object, index);
     });
 }
 
 void Database::dropIndex(std::string_view table, std::string_view index) {
     requireWritable();
     const catalog::CatalogObject object = alterableTable(table);
+    change(
+        [&](const catalog::WriteContext& context) { catalog::dropIndex(context, object, index); });
+}
+
+void Database::addColumn(std::string_view table, const catalog::NewColumn& column,
+                         const std::vector<catalog::NewIndex>& indexes) {
+    requireWritable();
+    const catalog::CatalogObject object = alterableTable(table);
     change([&](const catalog::WriteContext& context) {
-        catalog::dropIndex(context, object.tablePage(), index);
+        catalog::addColumn(context, object, column);
+        for (const auto& index : indexes) catalog::createIndex(context, object, index);
+    });
+}
+
+void Database::dropColumn(std::string_view table, std::string_view column) {
+    requireWritable();
+    const catalog::CatalogObject object = alterableTable(table);
+    change([&](const catalog::WriteContext& context) {
+        catalog::dropColumn(context, object, column);
     });
 }
 

@@ -193,6 +193,11 @@ public:
     void createIndex(std::string_view table, const catalog::NewIndex& index);
     // Drops an index of a table: NoSuchIndex when it has none of that name.
     void dropIndex(std::string_view table, std::string_view index);
+    // Adds a column to a table with the indexes given (on it and the table's other columns), in
+    // one change; or drops a column. catalog/column_changes.h says what they refuse.
+    void addColumn(std::string_view table, const catalog::NewColumn& column,
+                   const std::vector<catalog::NewIndex>& indexes = {});
+    void dropColumn(std::string_view table, std::string_view column);
 
 private:
     Database(std::unique_ptr<storage::Pager> pager, storage::HeaderPage header);

@@ -52,12 +52,14 @@ enum class ErrorCode : int32_t {
     DuplicateField = 3191,      // "Cannot define field more than once."
     NotSupported = 3251,        // a valid request the engine does not implement
     InvalidFieldType = 3259,    // "Invalid field data type."
+    FieldInIndex = 3280,        // a field an index holds cannot be deleted
     TooManyIndexes = 3281,      // a table would have more than 32 indexes
     PrimaryKeyExists = 3283,    // "Primary key already exists."
     InvalidIndex = 3285,        // "Invalid index definition." (a field twice, too many fields)
     CreateTableSyntax = 3290,   // "Syntax error in CREATE TABLE statement."
     CreateIndexSyntax = 3291,   // "Syntax error in CREATE INDEX statement."
     FieldSyntax = 3292,         // "Syntax error in field definition."
+    AlterTableSyntax = 3293,    // "Syntax error in ALTER TABLE statement."
     DropSyntax = 3295,          // "Syntax error in DROP TABLE or DROP INDEX."
     InRelationship = 3303,      // a table or field that a relationship refers to
     RequiredValue = 3314,       // NULL for a field whose Required property is set
@@ -69,6 +71,7 @@ enum class ErrorCode : int32_t {
     NoSuchIndex = 3371,         // "Cannot find table or constraint."
     IndexNameTaken = 3375,      // "Table 'x' already has an index named 'y'."
     TableNotFound = 3376,       // "Table 'x' does not exist." (DROP)
+    FieldExists = 3380,         // "Field 'x' already exists in table 'y'."
     InvalidIndexField = 3409,   // a field an index cannot name: missing, or of a type not indexed
     DataTypeMismatch = 3464,    // a value compared with or stored into a field of another type
 };

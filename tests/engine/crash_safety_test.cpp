@@ -64,6 +64,8 @@ TEST(CrashSafety, dropKilledAtSweptWrites) { sweep(Change::Drop); }
 
 TEST(CrashSafety, createIndexKilledAtSweptWrites) { sweep(Change::CreateIndex); }
 
+TEST(CrashSafety, addColumnKilledAtSweptWrites) { sweep(Change::AddColumn); }
+
 TEST(CrashSafety, access97MakeTableKilledAtSweptWrites) { sweep(Change::MakeTable, kAccess97); }
 
 TEST(CrashSafety, access97DropKilledAtSweptWrites) { sweep(Change::Drop, kAccess97); }

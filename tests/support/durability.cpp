@@ -42,6 +42,8 @@ std::string nameOf(Change change) {
             return "rename";
         case Change::CreateIndex:
             return "create index";
+        case Change::AddColumn:
+            return "add column";
     }
     return "?";
 }
@@ -62,6 +64,9 @@ void runChange(engine::Database& database, Change change) {
             database.createIndex("Base", {.name = "ByLabelTotal",
                                           .columns = {"Label", "Total"},
                                           .descending = {false, true}});
+            break;
+        case Change::AddColumn:
+            database.addColumn("Base", {.name = "Added", .type = engine::format::ColumnType::Memo});
             break;
     }
 }
@@ -179,6 +184,20 @@ std::string problemsAfter(const std::filesystem::path& path, Change change, cons
                 // The integrity check holds every index to the rows, the new one too.
                 wholeOrAbsent("Base", false);
                 break;
+            case Change::AddColumn: {
+                // Base's rows as they were, each with a NULL for the new field once it is there.
+                auto rows = allRows(*database, "Base");
+                if (database->tableDefinition("Base").findColumn("Added")) {
+                    for (auto& row : rows) {
+                        if (!std::holds_alternative<std::monostate>(row.back())) {
+                            problems += "Added holds a value\n";
+                        }
+                        row.pop_back();
+                    }
+                }
+                if (rows != before.base) problems += "Base is not whole\n";
+                break;
+            }
         }
     } catch (const engine::EngineError& error) {
         problems += std::string("opening failed: ") + error.what() + "\n";

@@ -28,9 +28,9 @@ std::filesystem::path makeTwoTables(const TempDir& folder, const std::string& na
 
 // A make-table of Base as "Copied"; a drop of Base; the program's rename of Base to "Renamed"
 // (a copy under the new name, then a drop of the old table: two changes).
-// CreateIndex: an index on two of Base's fields, made from its rows (not among kEveryChange:
-// it is swept for crashes on its own).
-enum class Change { MakeTable, Drop, Rename, CreateIndex };
+// CreateIndex: an index on two of Base's fields, made from its rows; AddColumn: a Memo field
+// "Added" on Base. Neither is among kEveryChange: each is swept for crashes on its own.
+enum class Change { MakeTable, Drop, Rename, CreateIndex, AddColumn };
 inline constexpr Change kEveryChange[] = {Change::MakeTable, Change::Drop, Change::Rename};
 std::string nameOf(Change change);
 void runChange(engine::Database& database, Change change);

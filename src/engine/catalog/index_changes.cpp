@@ -1,5 +1,6 @@
 #include "engine/catalog/index_changes.h"
 
+#include "engine/catalog/column_changes.h"
 #include "engine/catalog/table_dropper.h"
 #include "engine/format/indexes/index_key.h"
 #include "engine/format/indexes/index_tree.h"
@@ -26,13 +27,6 @@ constexpr uint8_t kOrdinaryCascades = 4;  // what Access stores for indexes outs
 // createIndex says.
 format::RealIndex realIndexFor(const format::TableDefinition& table, const std::string& tableName,
                                const NewIndex& request, storage::FileFormat fileFormat) {
-    for (const auto& other : table.logicalIndexes) {
-        if (storage::equalsIgnoringCase(other.name, request.name)) {
-            throw EngineError(
-                ErrorCode::IndexNameTaken,
-                "Table '" + tableName + "' already has an index named '" + request.name + "'.");
-        }
-    }
     if (request.primaryKey) {
         for (const auto& other : table.logicalIndexes) {
             if (other.indexType == kPrimaryKeyIndex) {
@@ -40,6 +34,13 @@ format::RealIndex realIndexFor(const format::TableDefinition& table, const std::
                     ErrorCode::PrimaryKeyExists,
                     "Primary key already exists: '" + tableName + "' has '" + other.name + "'.");
             }
+        }
+    }
+    for (const auto& other : table.logicalIndexes) {
+        if (storage::equalsIgnoringCase(other.name, request.name)) {
+            throw EngineError(
+                ErrorCode::IndexNameTaken,
+                "Table '" + tableName + "' already has an index named '" + request.name + "'.");
         }
     }
     if (table.logicalIndexes.size() >= kMaxIndexes || table.realIndexes.size() >= kMaxIndexes) {
@@ -179,13 +180,13 @@ std::pair<std::vector<format::IndexEntry>, uint32_t> entriesOf(const WriteContex
 
 }  // namespace
 
-void createIndex(const WriteContext& context, PageNumber tablePage, const std::string& tableName,
+void createIndex(const WriteContext& context, const CatalogObject& object,
                  const NewIndex& request) {
     validateName(request.name, context.format.format, context.codePage);
-    auto table =
-        format::readTableDefinition(context.pager, context.format, context.codePage, tablePage);
-    const auto bytes = format::readTableDefinitionBytes(context.pager, tablePage);
-    format::RealIndex real = realIndexFor(table, tableName, request, context.format.format);
+    auto table = format::readTableDefinition(context.pager, context.format, context.codePage,
+                                             object.tablePage());
+    const auto bytes = format::readTableDefinitionBytes(context.pager, table.firstPage);
+    format::RealIndex real = realIndexFor(table, object.name, request, context.format.format);
 
     // The tree first: nothing names its pages until the definition does.
     real.rootPage = context.allocator.allocate();
@@ -209,11 +210,12 @@ void createIndex(const WriteContext& context, PageNumber tablePage, const std::s
     const auto spliced =
         format::spliceIndexIn(bytes, table, context.format, context.codePage, &real, logical);
     format::writeTableDefinition(context.pager, context.format, context.allocator, spliced, table);
+    recordDesignChange(context, object);
 }
 
-void dropIndex(const WriteContext& context, PageNumber tablePage, std::string_view name) {
-    auto table =
-        format::readTableDefinition(context.pager, context.format, context.codePage, tablePage);
+void dropIndex(const WriteContext& context, const CatalogObject& object, std::string_view name) {
+    auto table = format::readTableDefinition(context.pager, context.format, context.codePage,
+                                             object.tablePage());
     const auto found = std::find_if(table.logicalIndexes.begin(), table.logicalIndexes.end(),
                                     [&](const format::LogicalIndex& index) {
                                         return storage::equalsIgnoringCase(index.name, name);
@@ -245,12 +247,13 @@ void dropIndex(const WriteContext& context, PageNumber tablePage, std::string_vi
                                       [&](const format::LogicalIndex& index) {
                                           return index.realIndexNumber == gone.realIndexNumber;
                                       }) > 1;
-    const auto bytes = format::readTableDefinitionBytes(context.pager, tablePage);
+    const auto bytes = format::readTableDefinitionBytes(context.pager, table.firstPage);
     const auto spliced =
         format::spliceIndexOut(bytes, table, context.format,
                                static_cast<size_t>(found - table.logicalIndexes.begin()), !shared);
     const format::RealIndex real = table.realIndexes.at(gone.realIndexNumber);
     format::writeTableDefinition(context.pager, context.format, context.allocator, spliced, table);
+    recordDesignChange(context, object);
     if (!shared) freeIndexStorage(context, table, real);
 }
 

@@ -27,6 +27,7 @@
 #include "engine/catalog/catalog.h"
 #include "engine/format/rows/table_definition.h"
 #include "engine/format/rows/value.h"
+#include "engine/storage/unicode.h"
 
 #include <map>
 #include <string>
@@ -49,6 +50,10 @@ public:
     // case; nullptr when it has none.
     const Property* find(std::string_view column, std::string_view name) const;
     void set(const std::string& column, const std::string& name, Property property);
+    // Forgets every property of a column; whether it had any.
+    bool forget(std::string_view column) {
+        return m_objects.erase(storage::foldedCase(column)) > 0;
+    }
     bool empty() const { return m_objects.empty(); }
     // Calls visit(column, name, property) for every property ("" as column: the table's own).
     template <typename Visit>

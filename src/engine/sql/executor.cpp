@@ -232,6 +232,8 @@ std::unique_ptr<QueryRows> execute(Database& database, std::string_view statemen
         updateRows(database, *update);
     } else if (const auto* index = std::get_if<CreateIndexStatement>(&parsed)) {
         createIndex(database, *index);
+    } else if (const auto* alter = std::get_if<AlterTableStatement>(&parsed)) {
+        alterTable(database, *alter);
     } else if (const auto* dropped = std::get_if<DropIndexStatement>(&parsed)) {
         database.dropIndex(dropped->table, dropped->index);
     } else {

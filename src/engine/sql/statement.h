@@ -222,6 +222,19 @@ struct DropIndexStatement {
     std::string table;
 };
 
+// ALTER TABLE table ADD [COLUMN] field type [NOT NULL] [PRIMARY KEY | UNIQUE]
+// ALTER TABLE table ADD CONSTRAINT name PRIMARY KEY | UNIQUE (field, ...)
+// ALTER TABLE table DROP [COLUMN] field
+// ALTER TABLE table DROP CONSTRAINT name
+struct AlterTableStatement {
+    enum class Action { AddColumn, AddConstraint, DropColumn, DropConstraint };
+    std::string table;
+    Action action = Action::AddColumn;
+    ColumnDefinition column;          // AddColumn
+    std::vector<KeyConstraint> keys;  // AddColumn: the field's own keys; AddConstraint: one
+    std::string name;                 // DropColumn: the field; DropConstraint: the index
+};
+
 // INSERT INTO ... VALUES when select is null, else INSERT INTO ... SELECT.
 struct InsertStatement {
     std::string table;
@@ -246,8 +259,8 @@ struct UpdateStatement {
     ExpressionPtr where;                  // null when there is no WHERE clause: every row
 };
 
-using Statement =
-    std::variant<SelectStatement, CreateTableStatement, DropTableStatement, InsertStatement,
-                 DeleteStatement, UpdateStatement, CreateIndexStatement, DropIndexStatement>;
+using Statement = std::variant<SelectStatement, CreateTableStatement, DropTableStatement,
+                               InsertStatement, DeleteStatement, UpdateStatement,
+                               CreateIndexStatement, DropIndexStatement, AlterTableStatement>;
 
 }  // namespace engine::sql

@@ -180,6 +180,7 @@ Statement StatementParser::parse() {
     if (atWord("SELECT")) return parseSelect();
     if (atWord("CREATE")) return parseCreate();
     if (atWord("DROP")) return parseDrop();
+    if (atWord("ALTER")) return parseAlter();
     if (atWord("INSERT")) return parseInsert();
     if (atWord("DELETE")) return parseDelete();
     if (atWord("UPDATE")) return parseUpdate();
@@ -537,6 +538,51 @@ Statement StatementParser::parseDrop() {
     drop.table = takeName("a table name");
     expectEnd("the end of the statement");
     return drop;
+}
+
+AlterTableStatement StatementParser::parseAlter() {
+    advance();
+    m_code = ErrorCode::AlterTableSyntax;
+    expectWord("TABLE", "TABLE after ALTER");
+    AlterTableStatement alter;
+    alter.table = takeName("a table name");
+    using Action = AlterTableStatement::Action;
+    if (takeWord("ADD")) {
+        if (takeWord("CONSTRAINT")) {
+            alter.action = Action::AddConstraint;
+            KeyConstraint key;
+            key.name = takeName("a name for the constraint");
+            parseKeyKind(key, "PRIMARY KEY or UNIQUE after the constraint's name");
+            expect(TokenKind::LeftParen, "'(' and the fields of the key");
+            do {
+                key.columns.push_back(takeName("a field name"));
+            } while (take(TokenKind::Comma));
+            expect(TokenKind::RightParen, "',' or ')'");
+            alter.keys.push_back(std::move(key));
+        } else {
+            takeWord("COLUMN");
+            alter.action = Action::AddColumn;
+            CreateTableStatement field;
+            m_code = ErrorCode::FieldSyntax;
+            parseColumn(field);
+            m_code = ErrorCode::AlterTableSyntax;
+            alter.column = std::move(field.columns.at(0));
+            alter.keys = std::move(field.keys);
+        }
+    } else if (takeWord("DROP")) {
+        if (takeWord("CONSTRAINT")) {
+            alter.action = Action::DropConstraint;
+            alter.name = takeName("the name of the constraint");
+        } else {
+            takeWord("COLUMN");
+            alter.action = Action::DropColumn;
+            alter.name = takeName("a field name");
+        }
+    } else {
+        fail("ADD or DROP after the table's name");
+    }
+    expectEnd("the end of the statement");
+    return alter;
 }
 
 InsertStatement StatementParser::parseInsert() {

@@ -86,6 +86,7 @@ private:
     void parseDataType(ColumnDefinition& column);
     uint32_t parseWholeNumber(uint32_t minimum, const std::string& expected);
     Statement parseDrop();
+    AlterTableStatement parseAlter();
     InsertStatement parseInsert();
     DeleteStatement parseDelete();
     UpdateStatement parseUpdate();

@@ -26,6 +26,8 @@ const char* engineWording(ErrorCode code) {
             return "Syntax error in CREATE TABLE statement.";
         case ErrorCode::CreateIndexSyntax:
             return "Syntax error in CREATE INDEX statement.";
+        case ErrorCode::AlterTableSyntax:
+            return "Syntax error in ALTER TABLE statement.";
         case ErrorCode::FieldSyntax:
             return "Syntax error in field definition.";
         case ErrorCode::DropSyntax:

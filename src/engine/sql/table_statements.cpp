@@ -439,6 +439,33 @@ void dropTable(Database& database, const DropTableStatement& statement) {
     database.dropTable(statement.table);
 }
 
+void alterTable(Database& database, const AlterTableStatement& statement) {
+    using Action = AlterTableStatement::Action;
+    switch (statement.action) {
+        case Action::AddColumn: {
+            const std::vector<catalog::NewColumn> columns = {
+                specOf(statement.column, database.format())};
+            const CreateTableStatement shape{statement.table, {statement.column}, statement.keys};
+            database.addColumn(statement.table, columns.front(), keyIndexes(shape, columns));
+            return;
+        }
+        case Action::AddConstraint: {
+            const KeyConstraint& key = statement.keys.at(0);
+            database.createIndex(statement.table, {.name = key.name,
+                                                   .columns = key.columns,
+                                                   .unique = true,
+                                                   .primaryKey = key.primaryKey});
+            return;
+        }
+        case Action::DropColumn:
+            database.dropColumn(statement.table, statement.name);
+            return;
+        case Action::DropConstraint:
+            database.dropIndex(statement.table, statement.name);
+            return;
+    }
+}
+
 void createIndex(Database& database, const CreateIndexStatement& statement) {
     catalog::NewIndex index;
     index.name = statement.index;

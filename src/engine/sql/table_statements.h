@@ -55,5 +55,8 @@ void dropTable(Database& database, const DropTableStatement& statement);
 // rows with a NULL in a field of the index; IGNORE NULL leaves out rows whose fields of the
 // index are all NULL.
 void createIndex(Database& database, const CreateIndexStatement& statement);
+// ADD COLUMN adds the field and its keys in one change; ADD CONSTRAINT makes the key's index
+// (named as CREATE TABLE names it); DROP COLUMN drops the field, DROP CONSTRAINT the index.
+void alterTable(Database& database, const AlterTableStatement& statement);
 
 }  // namespace engine::sql

@@ -241,6 +241,28 @@ inline std::string statementText(const Statement& statement) {
                                             : "");
             } else if constexpr (std::is_same_v<T, DropIndexStatement>) {
                 return "DROP INDEX " + nameText(node.index) + " ON " + nameText(node.table);
+            } else if constexpr (std::is_same_v<T, AlterTableStatement>) {
+                using Action = AlterTableStatement::Action;
+                std::string text = "ALTER TABLE " + nameText(node.table);
+                switch (node.action) {
+                    case Action::AddColumn:
+                        text += " ADD COLUMN " + nameText(node.column.name) +
+                                (node.column.notNull ? " NOT NULL" : "");
+                        break;
+                    case Action::DropColumn:
+                        return text + " DROP COLUMN " + nameText(node.name);
+                    case Action::DropConstraint:
+                        return text + " DROP CONSTRAINT " + nameText(node.name);
+                    case Action::AddConstraint:
+                        text += " ADD";
+                        break;
+                }
+                for (const auto& key : node.keys) {
+                    text += " CONSTRAINT " + nameText(key.name) +
+                            (key.primaryKey ? " PRIMARY KEY (" : " UNIQUE (") +
+                            joined(key.columns, nameText) + ")";
+                }
+                return text;
             } else if constexpr (std::is_same_v<T, UpdateStatement>) {
                 return "UPDATE " + nameText(node.table) + " SET " +
                        joined(node.assignments,

@@ -186,6 +186,37 @@ void eraseAt(std::vector<uint8_t>& bytes, size_t offset, size_t count) {
     bytes.erase(from, from + static_cast<std::ptrdiff_t>(count));
 }
 
+// Where the column descriptors begin, and the names after them.
+size_t descriptorsOffset(const TableDefinition& table, const JetFormat& format) {
+    return format.tdefHeaderSize + table.realIndexes.size() * format.realIndexCountBlockSize;
+}
+
+// Where the name of the column whose descriptor is at position begins (in stored order).
+size_t columnNameOffset(const std::vector<uint8_t>& bytes, const TableDefinition& table,
+                        const JetFormat& format, size_t position) {
+    size_t offset =
+        descriptorsOffset(table, format) + table.columns.size() * format.columnDescriptorSize;
+    for (size_t index = 0; index < position; ++index) {
+        offset += format.jet3 ? 1u + bytes.at(offset)
+                              : 2u + storage::readU16LE(storage::Bytes(bytes), offset);
+    }
+    return offset;
+}
+
+// Where the long-value map of the column numbered number sits; the terminator's place when
+// none names it.
+size_t columnMapOffset(const std::vector<uint8_t>& bytes, const TableDefinition& table,
+                       uint16_t number) {
+    constexpr size_t kEntrySize = 10;
+    size_t offset = table.stored.columnMaps;
+    while (offset + 2 <= bytes.size()) {
+        const uint16_t named = storage::readU16LE(storage::Bytes(bytes), offset);
+        if (named == 0xFFFF || named == number) return offset;
+        offset += kEntrySize;
+    }
+    return std::min(offset, bytes.size());
+}
+
 void storeCounts(std::vector<uint8_t>& bytes, const JetFormat& format, size_t logical,
                  size_t real) {
     writeU32LE(bytes, format.tdefLogicalIndexCountOffset, static_cast<uint32_t>(logical));
@@ -264,6 +295,66 @@ std::vector<uint8_t> spliceIndexOut(const std::vector<uint8_t>& bytes, const Tab
         --realCount;
     }
     storeCounts(out, format, table.logicalIndexes.size() - 1, realCount);
+    return out;
+}
+
+std::vector<uint8_t> spliceColumnIn(const std::vector<uint8_t>& bytes, const TableDefinition& table,
+                                    const JetFormat& format, uint16_t codePage, uint8_t sortVersion,
+                                    const ColumnDefinition& column) {
+    std::vector<uint8_t> out = storedPart(bytes, table);
+    // From the back, so that each offset still holds when its part goes in.
+    if (isLongValueType(column.type) && !column.lvOwnedMap.empty()) {
+        Writer map(format, codePage);
+        map.u16(column.number);
+        map.map(column.lvOwnedMap);
+        map.map(column.lvFreeMap);
+        insertAt(out, columnMapOffset(out, table, 0xFFFF), map.bytes());
+    }
+    Writer name(format, codePage);
+    name.name(column.name);
+    insertAt(out, table.stored.realIndexes, name.bytes());
+    Writer descriptor(format, codePage);
+    appendColumn(descriptor, column, format, codePage, sortVersion);
+    insertAt(out,
+             descriptorsOffset(table, format) + table.columns.size() * format.columnDescriptorSize,
+             descriptor.bytes());
+    writeU16LE(out, format.tdefColumnCountOffset, static_cast<uint16_t>(table.columns.size() + 1));
+    writeU16LE(out, format.tdefMaxColumnsOffset,
+               std::max<uint16_t>(table.maxColumns, static_cast<uint16_t>(column.number + 1)));
+    if (!column.isFixed()) {
+        writeU16LE(
+            out, format.tdefVarColumnsOffset,
+            std::max<uint16_t>(table.varColumns, static_cast<uint16_t>(column.varIndex + 1)));
+    }
+    storeCounts(out, format, table.logicalIndexes.size(), table.realIndexes.size());
+    return out;
+}
+
+std::vector<uint8_t> spliceColumnOut(const std::vector<uint8_t>& bytes,
+                                     const TableDefinition& table, const JetFormat& format,
+                                     uint16_t number) {
+    std::vector<uint8_t> out = storedPart(bytes, table);
+    const size_t descriptors = descriptorsOffset(table, format);
+    const size_t numberField = format.jet3 ? 1 : 5;
+    size_t position = 0;
+    while (position < table.columns.size() &&
+           storage::readU16LE(storage::Bytes(out),
+                              descriptors + position * format.columnDescriptorSize + numberField) !=
+               number) {
+        ++position;
+    }
+    if (position == table.columns.size()) {
+        throw EngineError(ErrorCode::Internal, "a column is spliced out that the table lacks");
+    }
+    const size_t map = columnMapOffset(out, table, number);
+    if (map + 2 <= out.size() && storage::readU16LE(storage::Bytes(out), map) == number) {
+        eraseAt(out, map, 10);
+    }
+    const size_t nameAt = columnNameOffset(out, table, format, position);
+    eraseAt(out, nameAt, columnNameOffset(out, table, format, position + 1) - nameAt);
+    eraseAt(out, descriptors + position * format.columnDescriptorSize, format.columnDescriptorSize);
+    writeU16LE(out, format.tdefColumnCountOffset, static_cast<uint16_t>(table.columns.size() - 1));
+    storeCounts(out, format, table.logicalIndexes.size(), table.realIndexes.size());
     return out;
 }
 

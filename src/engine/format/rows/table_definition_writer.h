@@ -39,6 +39,18 @@ std::vector<uint8_t> spliceIndexIn(const std::vector<uint8_t>& bytes, const Tabl
 // are numbered one lower.
 std::vector<uint8_t> spliceIndexOut(const std::vector<uint8_t>& bytes, const TableDefinition& table,
                                     const JetFormat& format, size_t position, bool removeReal);
+// The same with a column spliced in, numbered after every column slot the table has had: its
+// descriptor after the others, its name after theirs, and for a long-value column its maps
+// before the terminator. The column count and slots follow (a variable column takes the next
+// variable slot).
+std::vector<uint8_t> spliceColumnIn(const std::vector<uint8_t>& bytes, const TableDefinition& table,
+                                    const JetFormat& format, uint16_t codePage, uint8_t sortVersion,
+                                    const ColumnDefinition& column);
+// The same with the column of this number spliced out: its descriptor, its name and its maps.
+// The column slots stay, as rows written before keep the column's place.
+std::vector<uint8_t> spliceColumnOut(const std::vector<uint8_t>& bytes,
+                                     const TableDefinition& table, const JetFormat& format,
+                                     uint16_t number);
 // Where a logical index of this name goes among the table's: they are stored in name order.
 size_t logicalIndexPosition(const TableDefinition& table, const std::string& name);
 
