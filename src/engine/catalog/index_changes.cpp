@@ -202,7 +202,10 @@ void createIndex(const WriteContext& context, const CatalogObject& object,
 
     format::LogicalIndex logical;
     logical.name = request.name;
-    logical.number = static_cast<uint32_t>(table.logicalIndexes.size());
+    // Logical indexes are numbered in the order they were made: the new one comes last.
+    for (const auto& other : table.logicalIndexes) {
+        logical.number = std::max(logical.number, other.number + 1);
+    }
     logical.realIndexNumber = real.number;
     logical.indexType = request.primaryKey ? kPrimaryKeyIndex : 0;
     logical.cascadeUpdates = kOrdinaryCascades;

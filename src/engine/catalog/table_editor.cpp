@@ -2,7 +2,9 @@
 
 #include "engine/format/indexes/index_key.h"
 #include "engine/format/indexes/index_tree.h"
+#include "engine/format/rows/row_encoder.h"
 #include "engine/format/rows/row_fetch.h"
+#include "engine/format/rows/row_layout.h"
 #include "engine/format/rows/row_removal.h"
 #include "engine/format/rows/table_definition_writer.h"
 #include "engine/format/rows/table_scan.h"
@@ -184,27 +186,117 @@ size_t TableEditor::updateWhere(
         }
     }
     format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
-    std::vector<format::Value> row;
+    const std::vector<bool> everyColumn(m_definition.columns.size(), true);
+    const bool indexed = !m_definition.realIndexes.empty();
+    std::vector<format::Value> before;
+    std::vector<format::Value> after;
+    auto changeOf = [&](format::RowLocation location) {
+        fetchLive(fetcher, location, everyColumn, before);
+        after = before;
+        update(after);
+    };
     // Every old entry leaves the indexes before any new one enters, so that a unique index
     // judges the new keys against the rows as they will stand, not against the old values of
-    // rows still to change.
-    if (!m_definition.realIndexes.empty()) {
-        const std::vector<bool> indexed = indexedColumns();
-        for (const auto location : chosen) {
-            fetchLive(fetcher, location, indexed, row);
-            m_indexes->remove(row, location);
+    // rows still to change. A row rewritten in place keeps the entries whose keys it keeps.
+    std::vector<bool> inPlace(chosen.size(), false);
+    for (size_t at = 0; at < chosen.size(); ++at) {
+        changeOf(chosen[at]);
+        inPlace[at] = rewrittenInPlace(chosen[at], before, after).has_value();
+        if (!indexed) continue;
+        if (inPlace[at]) {
+            m_indexes->remove(before, chosen[at], changedIndexes(before, after));
+        } else {
+            m_indexes->remove(before, chosen[at]);
         }
     }
+    // The rows rewritten in place first: the pages the others are stored on anew are not
+    // touched until then.
+    // Rows come in page order, so each page is copied and written once.
+    std::optional<format::DataPageEditor> page;
+    PageNumber pageNumber = 0;
+    auto writePage = [&] {
+        if (page) m_context.pager.write(pageNumber, page->bytes());
+        page.reset();
+    };
+    for (size_t at = 0; at < chosen.size(); ++at) {
+        if (!inPlace[at]) continue;
+        const format::RowLocation location = chosen[at];
+        if (page && pageNumber != location.page) writePage();
+        changeOf(location);
+        const auto bytes = rewrittenInPlace(location, before, after);
+        if (!bytes) throw EngineError(ErrorCode::Internal, "a row no longer fits its place");
+        if (!page) {
+            auto contents = m_context.pager.read(location.page);
+            page = format::DataPageEditor::copyOf(*contents, m_context.format, location.page,
+                                                  m_context.pager.path(), m_definition.firstPage);
+            pageNumber = location.page;
+        }
+        page->overwriteRow(location.row, *bytes);
+        if (indexed) m_indexes->add(after, location, changedIndexes(before, after));
+    }
+    writePage();
     if (!m_appender) m_definition.rowCount = static_cast<uint32_t>(live);
-    const std::vector<bool> everyColumn(m_definition.columns.size(), true);
-    for (const auto location : chosen) {
-        fetchLive(fetcher, location, everyColumn, row);
-        update(row);
-        format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
+    for (size_t at = 0; at < chosen.size(); ++at) {
+        if (inPlace[at]) continue;
+        changeOf(chosen[at]);
+        format::removeRow(m_context.pager, m_context.format, chosen[at], m_definition.firstPage);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
-        insert(row);
+        insert(after);
     }
     return chosen.size();
+}
+
+std::optional<std::vector<uint8_t>> TableEditor::rewrittenInPlace(
+    format::RowLocation location, const std::vector<format::Value>& before,
+    const std::vector<format::Value>& after) {
+    std::vector<format::ByteString> longValues(m_definition.columns.size());
+    for (size_t at = 0; at < m_definition.columns.size(); ++at) {
+        if (format::isLongValueType(m_definition.columns[at].type) && !(before[at] == after[at])) {
+            return std::nullopt;
+        }
+    }
+    auto contents = m_context.pager.read(location.page);
+    format::DataPageView view(*contents, m_context.format, location.page, m_context.pager.path());
+    const format::RowSlot slot = view.slot(location.row);
+    if (slot.deleted || slot.lookup) return std::nullopt;
+    const storage::Bytes stored = view.rowBytes(slot);
+    format::RowLayout layout;
+    if (!format::parseRowLayout(stored, m_context.format, m_definition.varColumns > 0, layout) ||
+        layout.columnCount != m_definition.maxColumns) {
+        return std::nullopt;
+    }
+    // The long values stay where they are: the row keeps their stored bytes.
+    for (size_t at = 0; at < m_definition.columns.size(); ++at) {
+        const auto& column = m_definition.columns[at];
+        if (!format::isLongValueType(column.type) || format::isNull(before[at])) continue;
+        if (column.varIndex + 1u >= layout.variableOffsets.size()) return std::nullopt;
+        const uint16_t from = layout.variableOffsets[column.varIndex];
+        const uint16_t to = layout.variableOffsets[column.varIndex + 1u];
+        if (from > to || to > stored.size()) return std::nullopt;
+        longValues[at].assign(stored.begin() + from, stored.begin() + to);
+    }
+    if (!m_encoder)
+        m_encoder = std::make_unique<format::RowEncoder>(m_context.format, m_definition);
+    std::vector<uint8_t> bytes;
+    m_encoder->encode(after, longValues, bytes, 1);
+    if (bytes.size() != stored.size()) return std::nullopt;
+    return bytes;
+}
+
+std::vector<bool> TableEditor::changedIndexes(const std::vector<format::Value>& before,
+                                              const std::vector<format::Value>& after) const {
+    std::vector<bool> changed(m_definition.realIndexes.size(), false);
+    for (size_t index = 0; index < changed.size(); ++index) {
+        for (const auto& part : m_definition.realIndexes[index].columns) {
+            for (size_t at = 0; at < m_definition.columns.size(); ++at) {
+                if (m_definition.columns[at].number == part.columnNumber &&
+                    !(before[at] == after[at])) {
+                    changed[index] = true;
+                }
+            }
+        }
+    }
+    return changed;
 }
 
 void TableEditor::fetchLive(format::RowFetcher& fetcher, format::RowLocation location,

@@ -5,6 +5,7 @@
 
 #include "engine/catalog/write_context.h"
 #include "engine/format/indexes/index_updater.h"
+#include "engine/format/rows/row_encoder.h"
 #include "engine/format/rows/row_fetch.h"
 #include "engine/format/rows/table_appender.h"
 
@@ -31,9 +32,11 @@ public:
     size_t removeWhere(const std::function<bool(const std::vector<format::Value>&)>& matches,
                        const std::vector<size_t>& reads = {});
     // Changes every row for which matches returns true (given the decoded row): update is given
-    // the whole row and changes its values, and the row is stored anew. Every old index entry
-    // goes before any new one comes, so a unique index judges the rows as they will stand.
-    // Keeps only where the rows live, not their values. Returns how many changed.
+    // the whole row and changes its values. A row whose new form takes as many bytes, with its
+    // long values unchanged, is rewritten in its place, and only the index entries whose keys
+    // change are replaced; any other row is stored anew. Every old index entry goes before any
+    // new one comes, so a unique index judges the rows as they will stand. Keeps only where the
+    // rows live, not their values. Returns how many changed.
     size_t updateWhere(const std::function<bool(const std::vector<format::Value>&)>& matches,
                        const std::function<void(std::vector<format::Value>&)>& update);
     // Removes every row whose column (by position) holds value: found through an index that
@@ -55,6 +58,15 @@ public:
 private:
     // The columns some index of the table holds, by position.
     std::vector<bool> indexedColumns() const;
+    // The bytes row after takes in place of row before at location: nullopt unless the row
+    // lives in its home slot in the table's current shape, its long values stay as they are,
+    // and the new row takes exactly as many bytes.
+    std::optional<std::vector<uint8_t>> rewrittenInPlace(format::RowLocation location,
+                                                         const std::vector<format::Value>& before,
+                                                         const std::vector<format::Value>& after);
+    // Which real indexes (by position) hold a column whose value differs between the rows.
+    std::vector<bool> changedIndexes(const std::vector<format::Value>& before,
+                                     const std::vector<format::Value>& after) const;
     // Decodes the live row at location (the wanted columns); Corrupt when none is there.
     void fetchLive(format::RowFetcher& fetcher, format::RowLocation location,
                    const std::vector<bool>& wanted, std::vector<format::Value>& row);
@@ -68,6 +80,7 @@ private:
     format::TableDefinition m_definition;
     std::unique_ptr<format::TableAppender> m_appender;
     std::unique_ptr<format::IndexUpdater> m_indexes;
+    std::unique_ptr<format::RowEncoder> m_encoder;  // for rows rewritten in place
 };
 
 }  // namespace engine::catalog

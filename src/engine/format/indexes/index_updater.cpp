@@ -90,7 +90,8 @@ public:
           m_table(table),
           m_indexes(table.realIndexes.size()) {}
 
-    void change(const std::vector<Value>& row, RowLocation location, bool adding);
+    void change(const std::vector<Value>& row, RowLocation location, bool adding,
+                const std::vector<bool>& only);
     void batchChanges() { m_batching = true; }
     void applyPending() {
         for (size_t position = 0; position < m_indexes.size(); ++position) apply(position);
@@ -168,8 +169,10 @@ IndexUpdater::Impl::Index& IndexUpdater::Impl::prepare(size_t position) {
     return index;
 }
 
-void IndexUpdater::Impl::change(const std::vector<Value>& row, RowLocation location, bool adding) {
+void IndexUpdater::Impl::change(const std::vector<Value>& row, RowLocation location, bool adding,
+                                const std::vector<bool>& only) {
     for (size_t position = 0; position < m_table.realIndexes.size(); ++position) {
+        if (!only.empty() && !only.at(position)) continue;
         RealIndex& real = m_table.realIndexes[position];
         Index& index = prepare(position);
         if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(m_table, real, row)) {
@@ -214,12 +217,14 @@ IndexUpdater::IndexUpdater(storage::Pager& pager, const JetFormat& format, PageA
 
 IndexUpdater::~IndexUpdater() = default;
 
-void IndexUpdater::add(const std::vector<Value>& row, RowLocation location) {
-    m_impl->change(row, location, true);
+void IndexUpdater::add(const std::vector<Value>& row, RowLocation location,
+                       const std::vector<bool>& only) {
+    m_impl->change(row, location, true, only);
 }
 
-void IndexUpdater::remove(const std::vector<Value>& row, RowLocation location) {
-    m_impl->change(row, location, false);
+void IndexUpdater::remove(const std::vector<Value>& row, RowLocation location,
+                          const std::vector<bool>& only) {
+    m_impl->change(row, location, false, only);
 }
 
 void IndexUpdater::batchChanges() { m_impl->batchChanges(); }

@@ -42,8 +42,12 @@ public:
     // (the caller writes the definition). add throws DuplicateKey, naming the index, when a
     // unique index would hold one key twice; both throw NotSupported for an index on a type
     // this engine cannot encode, or a key too long for an index page.
-    void add(const std::vector<Value>& row, RowLocation location);
-    void remove(const std::vector<Value>& row, RowLocation location);
+    // only, when not empty, marks the real indexes (by position) to change; the others are
+    // left alone (a row rewritten in place keeps the entries whose keys it keeps).
+    void add(const std::vector<Value>& row, RowLocation location,
+             const std::vector<bool>& only = {});
+    void remove(const std::vector<Value>& row, RowLocation location,
+                const std::vector<bool>& only = {});
     // From now on, gathers the entries rows add or remove and applies them in key order, a
     // batch at a time (when a batch is full, and before a change of the other kind), so that a
     // change of many rows edits each index page a few times rather than once per row. The
