@@ -30,20 +30,12 @@ TEST(ColumnChanges, fieldsAddedToAnyFixtureTableReadEmptyTakeValuesAndDropAgain)
     size_t withRows = 0;
     size_t files = 0;
     for (const auto& fixture : support::allFixtures()) {
-        const bool protectedFile = fixture.find("with-password") != std::string::npos ||
-                                   fixture.find("encrypted") != std::string::npos;
-        const std::string password = protectedFile ? "password" : "";
+        const std::string password = support::fixturePassword(fixture);
         const auto path =
             folder.copyFixture(fixture, "file" + std::to_string(files++) +
                                             std::filesystem::path(fixture).extension().string());
         auto database = support::openForWriting(path, password);
-        std::vector<std::string> tables;
-        for (const auto& object : database->catalog().objects()) {
-            if (object.isLocalTable() && object.name.rfind("MSys", 0) != 0 &&
-                object.name.rfind("f_", 0) != 0) {
-                tables.push_back(object.name);
-            }
-        }
+        const auto tables = support::userTables(*database);
         for (const auto& table : tables) {
             SCOPED_TRACE(fixture + " / " + table);
             const auto definition = database->tableDefinition(table);

@@ -61,22 +61,14 @@ TEST(IndexChanges, anIndexOnAnyFixtureTableIsExactAndDroppingItRestoresTheDefini
     size_t skipped = 0;
     std::set<std::string> formats;
     for (const auto& fixture : support::allFixtures()) {
-        const bool protectedFile = fixture.find("with-password") != std::string::npos ||
-                                   fixture.find("encrypted") != std::string::npos;
-        const std::string password = protectedFile ? "password" : "";
+        const std::string password = support::fixturePassword(fixture);
         const auto path =
             folder.copyFixture(fixture, "file" + std::to_string(made + skipped) +
                                             std::filesystem::path(fixture).extension().string());
         auto database = support::openForWriting(path, password);
         std::vector<std::pair<std::string, std::vector<uint8_t>>> indexed;
         // Each change reads the catalogue afresh: the names are taken first.
-        std::vector<std::string> tables;
-        for (const auto& object : database->catalog().objects()) {
-            if (object.isLocalTable() && object.name.rfind("MSys", 0) != 0 &&
-                object.name.rfind("f_", 0) != 0) {
-                tables.push_back(object.name);
-            }
-        }
+        const auto tables = support::userTables(*database);
         for (const auto& table : tables) {
             SCOPED_TRACE(fixture + " / " + table);
             const auto definition = database->tableDefinition(table);

@@ -90,6 +90,17 @@ std::string indexDifferences(engine::Database& database, const std::string& tabl
     return differences;
 }
 
+std::vector<std::string> userTables(engine::Database& database) {
+    std::vector<std::string> tables;
+    for (const auto& object : database.catalog().objects()) {
+        if (object.isLocalTable() && object.name.rfind("MSys", 0) != 0 &&
+            object.name.rfind("f_", 0) != 0) {
+            tables.push_back(object.name);
+        }
+    }
+    return tables;
+}
+
 std::vector<NewColumn> everyColumnType(engine::storage::FileFormat format) {
     std::vector<NewColumn> columns = {
         {.name = "Number", .type = ColumnType::Long, .autoNumber = true},

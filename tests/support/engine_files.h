@@ -49,6 +49,10 @@ std::vector<engine::format::Value> sampleRow(
     const std::vector<engine::catalog::NewColumn>& columns, uint32_t seed,
     engine::storage::FileFormat format = engine::storage::FileFormat::Jet4);
 
+// The names of the tables a user made (not MSys..., nor the f_... tables that hold
+// attachments and multi-valued fields), in the catalogue's order.
+std::vector<std::string> userTables(engine::Database& database);
+
 // Every row of a table, read through the engine.
 std::vector<std::vector<engine::format::Value>> allRows(engine::Database& database,
                                                         const std::string& table);

@@ -39,6 +39,12 @@ std::vector<std::string> allFixtures() {
     return names;
 }
 
+std::string fixturePassword(const std::string& relative) {
+    const bool protectedFile = relative.find("with-password") != std::string::npos ||
+                               relative.find("encrypted") != std::string::npos;
+    return protectedFile ? "password" : "";
+}
+
 std::filesystem::path buildDir() { return std::filesystem::path(CORVANTA_BUILD_DIR); }
 
 std::vector<uint8_t> bytesOf(const std::filesystem::path& path) {

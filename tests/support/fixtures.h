@@ -13,6 +13,9 @@ std::filesystem::path fixturesDir();
 std::filesystem::path fixture(const std::string& relative);
 // Every fixture file, as paths relative to fixturesDir(), sorted.
 std::vector<std::string> allFixtures();
+// The password of a fixture ("password" for the protected ones, as their README says; else
+// empty).
+std::string fixturePassword(const std::string& relative);
 // The build folder (for the built programs).
 std::filesystem::path buildDir();
 

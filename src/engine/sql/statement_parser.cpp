@@ -378,17 +378,8 @@ Statement StatementParser::parseCreate() {
     expect(TokenKind::LeftParen, "'(' and the field definitions");
     do {
         m_code = ErrorCode::FieldSyntax;
-        if (atWord("CONSTRAINT")) {
-            advance();
-            KeyConstraint key;
-            key.name = takeName("a name for the constraint");
-            parseKeyKind(key, "PRIMARY KEY or UNIQUE after the constraint's name");
-            expect(TokenKind::LeftParen, "'(' and the fields of the key");
-            do {
-                key.columns.push_back(takeName("a field name"));
-            } while (take(TokenKind::Comma));
-            expect(TokenKind::RightParen, "',' or ')'");
-            create.keys.push_back(std::move(key));
+        if (takeWord("CONSTRAINT")) {
+            create.keys.push_back(parseNamedKey());
             continue;
         }
         parseColumn(create);
@@ -431,6 +422,18 @@ CreateIndexStatement StatementParser::parseCreateIndex() {
     }
     expectEnd("WITH or the end of the statement");
     return create;
+}
+
+KeyConstraint StatementParser::parseNamedKey() {
+    KeyConstraint key;
+    key.name = takeName("a name for the constraint");
+    parseKeyKind(key, "PRIMARY KEY or UNIQUE after the constraint's name");
+    expect(TokenKind::LeftParen, "'(' and the fields of the key");
+    do {
+        key.columns.push_back(takeName("a field name"));
+    } while (take(TokenKind::Comma));
+    expect(TokenKind::RightParen, "',' or ')'");
+    return key;
 }
 
 void StatementParser::parseKeyKind(KeyConstraint& key, const std::string& expected) {
@@ -550,15 +553,7 @@ AlterTableStatement StatementParser::parseAlter() {
     if (takeWord("ADD")) {
         if (takeWord("CONSTRAINT")) {
             alter.action = Action::AddConstraint;
-            KeyConstraint key;
-            key.name = takeName("a name for the constraint");
-            parseKeyKind(key, "PRIMARY KEY or UNIQUE after the constraint's name");
-            expect(TokenKind::LeftParen, "'(' and the fields of the key");
-            do {
-                key.columns.push_back(takeName("a field name"));
-            } while (take(TokenKind::Comma));
-            expect(TokenKind::RightParen, "',' or ')'");
-            alter.keys.push_back(std::move(key));
+            alter.keys.push_back(parseNamedKey());
         } else {
             takeWord("COLUMN");
             alter.action = Action::AddColumn;

@@ -83,6 +83,8 @@ private:
     CreateIndexStatement parseCreateIndex();
     void parseColumn(CreateTableStatement& create);
     void parseKeyKind(KeyConstraint& key, const std::string& expected);
+    // After CONSTRAINT: name PRIMARY KEY | UNIQUE (fields).
+    KeyConstraint parseNamedKey();
     void parseDataType(ColumnDefinition& column);
     uint32_t parseWholeNumber(uint32_t minimum, const std::string& expected);
     Statement parseDrop();
