@@ -6,6 +6,7 @@
 #include "engine/sql/executor.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"
+#include "support/mdb_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -89,8 +90,8 @@ TEST(ColumnChanges, fieldsAddedToAnyFixtureTableReadEmptyTakeValuesAndDropAgain)
 }
 
 // Rows added after the fields take their values, and dropping a field keeps the others' values,
-// in the rows from before and after: mdbtools reads the table as it reads one made in that
-// shape with the same rows.
+// in the rows from before and after: mdbtools and mdb-reader read the table as they read one
+// made in that shape with the same rows.
 TEST(ColumnChanges, alteredTablesReadLikeTablesMadeInTheirShape) {
     support::TempDir folder;
     const std::string memo(3000, 'n');  // on pages of its own
@@ -122,6 +123,11 @@ TEST(ColumnChanges, alteredTablesReadLikeTablesMadeInTheirShape) {
         const std::string theirs = support::mdbExport(path, "People");
         EXPECT_NE(theirs.find(memo), std::string::npos);
         EXPECT_EQ(theirs, support::mdbExport(path, "Made"));
+        const auto altered = support::mdbReaderRows(path, "People");
+        const auto made = support::mdbReaderRows(path, "Made");
+        ASSERT_TRUE(altered.ok) << altered.failure;
+        EXPECT_EQ(altered.lines, made.lines);
+        EXPECT_EQ(altered.lines.size(), 4u);
     }
 }
 
