@@ -11,6 +11,8 @@
 #include "engine/format/space/data_page_editor.h"
 #include "engine/storage/unicode.h"
 
+#include <algorithm>
+
 namespace engine::catalog {
 
 TableEditor::TableEditor(const WriteContext& context, format::TableDefinition definition)
@@ -157,8 +159,10 @@ size_t TableEditor::removeWhere(
     const std::vector<bool> indexed = indexedColumns();
     format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
     std::vector<format::Value> row;
+    const bool rewrite = rewritesIndexes(doomed.size(), live);
+    if (rewrite) dropIndexEntriesOf(doomed);
     for (const auto location : doomed) {
-        if (!m_definition.realIndexes.empty()) {
+        if (!rewrite && !m_definition.realIndexes.empty()) {
             fetchLive(fetcher, location, indexed, row);
             m_indexes->remove(row, location);
         }
@@ -170,6 +174,47 @@ size_t TableEditor::removeWhere(
     // not among those the scan saw.
     if (!m_appender) m_definition.rowCount = static_cast<uint32_t>(live - doomed.size());
     return doomed.size();
+}
+
+bool TableEditor::rewritesIndexes(size_t removed, uint64_t live) const {
+    // Removing entry by entry edits a path of pages per row; rewriting reads and writes each
+    // page of each index once. From an eighth of the rows on, the rewrite costs less.
+    constexpr size_t kFewest = 1024;
+    constexpr uint64_t kShare = 8;
+    if (m_definition.realIndexes.empty() || removed < kFewest || removed * kShare < live) {
+        return false;
+    }
+    // Indexes whose keys this engine cannot compute stay with the path that refuses them.
+    return std::all_of(m_definition.realIndexes.begin(), m_definition.realIndexes.end(),
+                       [&](const format::RealIndex& real) {
+                           return format::canEncodeIndex(m_definition, real,
+                                                         m_context.format.format);
+                       });
+}
+
+void TableEditor::dropIndexEntriesOf(std::vector<format::RowLocation> rows) {
+    // The updater's pending entries and cached pages land first; it starts afresh after.
+    m_indexes->finish();
+    std::sort(rows.begin(), rows.end());
+    for (auto& real : m_definition.realIndexes) {
+        auto entries = format::readIndexEntries(m_context.pager, m_context.format, real,
+                                                m_definition.firstPage);
+        // Entries keep their stored keys and order, whatever rules made them.
+        std::vector<format::IndexEntry> kept;
+        kept.reserve(entries.size());
+        uint32_t distinct = 0;
+        for (auto& entry : entries) {
+            if (std::binary_search(rows.begin(), rows.end(), entry.row)) continue;
+            if (kept.empty() || kept.back().key != entry.key) ++distinct;
+            kept.push_back(std::move(entry));
+        }
+        format::rewriteIndex(m_context.pager, m_context.format, m_context.allocator, real,
+                             m_definition.firstPage, kept);
+        real.uniqueEntryCount = distinct;
+    }
+    m_indexes = std::make_unique<format::IndexUpdater>(m_context.pager, m_context.format,
+                                                       m_context.allocator, m_definition);
+    if (m_batching) m_indexes->batchChanges();
 }
 
 size_t TableEditor::updateWhere(
@@ -311,7 +356,10 @@ void TableEditor::fetchLive(format::RowFetcher& fetcher, format::RowLocation loc
     }
 }
 
-void TableEditor::batchIndexChanges() { m_indexes->batchChanges(); }
+void TableEditor::batchIndexChanges() {
+    m_batching = true;
+    m_indexes->batchChanges();
+}
 
 void TableEditor::finish() {
     if (m_appender) m_appender->finish();

@@ -26,9 +26,11 @@ public:
 
     format::RowLocation insert(const std::vector<format::Value>& row);
     // Removes every row for which matches returns true (given the decoded row), moved rows with
-    // the slots they moved to. reads names the positions of the columns matches looks at: only
-    // those and the indexed ones are decoded, so that a damaged value elsewhere in a row (a
-    // long value that points nowhere, say) does not stop the change. Empty: every column.
+    // the slots they moved to. A removal of many rows rewrites each index whole from its
+    // entries less theirs (keys as stored), instead of removing them one by one. reads names the
+    // positions of the columns matches looks at: only those and the indexed ones are decoded, so
+    // that a damaged value elsewhere in a row (a long value that points nowhere, say) does not stop
+    // the change. Empty: every column.
     size_t removeWhere(const std::function<bool(const std::vector<format::Value>&)>& matches,
                        const std::vector<size_t>& reads = {});
     // Changes every row for which matches returns true (given the decoded row): update is given
@@ -64,6 +66,10 @@ private:
     std::optional<std::vector<uint8_t>> rewrittenInPlace(format::RowLocation location,
                                                          const std::vector<format::Value>& before,
                                                          const std::vector<format::Value>& after);
+    // Whether removing that many of the live rows rewrites the indexes whole.
+    bool rewritesIndexes(size_t removed, uint64_t live) const;
+    // Rewrites every index without the entries of rows.
+    void dropIndexEntriesOf(std::vector<format::RowLocation> rows);
     // Which real indexes (by position) hold a column whose value differs between the rows.
     std::vector<bool> changedIndexes(const std::vector<format::Value>& before,
                                      const std::vector<format::Value>& after) const;
@@ -81,6 +87,7 @@ private:
     std::unique_ptr<format::TableAppender> m_appender;
     std::unique_ptr<format::IndexUpdater> m_indexes;
     std::unique_ptr<format::RowEncoder> m_encoder;  // for rows rewritten in place
+    bool m_batching = false;                        // index changes go in batches
 };
 
 }  // namespace engine::catalog
