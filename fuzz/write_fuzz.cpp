@@ -1,5 +1,6 @@
-// Opens any bytes as a database and changes it as the program does: a make-table into it (a new
-// table with rows, then a copy of a table it already holds) and a drop from it. Each change
+// Opens any bytes as a database and changes it as the program and the command line do: a
+// make-table into it (a new table with rows, then a copy of a table it already holds), an index
+// and a field added to a table and dropped again, and a drop of the table. Each change
 // either succeeds or throws EngineError. A change that fails must leave every byte as it was;
 // one that succeeds must not grow the file past what it could have written. Anything else (a
 // crash, a sanitizer report, another exception, an abort below) is a bug.
@@ -89,6 +90,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     change(files, *database, [&](engine::Database& target) {
         engine::copyTable(target, userTable, target, "FuzzCopy");
     });
+    // Changes to the table's design: an index on its first field, a field added and dropped.
+    std::string firstField;
+    try {
+        firstField = database->tableDefinition(userTable).columns.front().name;
+    } catch (const engine::EngineError&) {
+    }
+    if (!firstField.empty()) {
+        change(files, *database, [&](engine::Database& target) {
+            target.createIndex(userTable, {.name = "FuzzIndex", .columns = {firstField}});
+        });
+        change(files, *database,
+               [&](engine::Database& target) { target.dropIndex(userTable, "FuzzIndex"); });
+        change(files, *database, [&](engine::Database& target) {
+            target.addColumn(userTable, {.name = "FuzzAdded", .type = ColumnType::Memo});
+        });
+        change(files, *database,
+               [&](engine::Database& target) { target.dropColumn(userTable, "FuzzAdded"); });
+    }
     change(files, *database, [&](engine::Database& target) { target.dropTable(userTable); });
     return 0;
 }

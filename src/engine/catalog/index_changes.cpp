@@ -21,6 +21,7 @@ namespace {
 constexpr size_t kMaxIndexFields = 10;
 constexpr size_t kMaxIndexes = 32;
 constexpr uint8_t kPrimaryKeyIndex = 1;
+constexpr uint8_t kForeignKeyIndex = 2;
 constexpr uint8_t kOrdinaryCascades = 4;  // what Access stores for indexes outside relationships
 
 // The real index the request asks for on table: its fields by number and its flags. Throws as
@@ -230,7 +231,7 @@ void dropIndex(const WriteContext& context, const CatalogObject& object, std::st
                               std::string(name) + "'.");
     }
     const format::LogicalIndex gone = *found;
-    if (gone.relatedTablePage != 0 || gone.indexType == 2) {
+    if (gone.relatedTablePage != 0 || gone.indexType == kForeignKeyIndex) {
         throw EngineError(ErrorCode::InRelationship,
                           "Cannot delete this index or table. It is either the current index or "
                           "is used in a relationship.");

@@ -22,6 +22,9 @@ const std::vector<std::string> kSeeds = {
     "INSERT INTO T (a, b) VALUES (-1.5E3, 'it''s', #1/2/2003 10:00 PM#, {guid "
     "{00112233-4455-6677-8899-aabbccddeeff}}, NULL, TRUE)",
     "SELECT * INTO Copy IN 'x.mdb' FROM [;DATABASE=y.accdb].[Müller]",
+    "CREATE UNIQUE INDEX [By Day] ON T (Due DESC, Qty) WITH IGNORE NULL",
+    "ALTER TABLE T ADD CONSTRAINT k PRIMARY KEY (a, [b c])",
+    "ALTER TABLE T DROP COLUMN a; ",
 };
 
 // Pieces a mutation inserts: the characters that matter to the lexer, and whole words.
