@@ -114,7 +114,7 @@ size_t TableEditor::removeWhereEqual(size_t position, const format::Value& value
         }
     }
     for (const auto& [location, values] : doomed) {
-        format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
+        removeStored(location);
         m_indexes->remove(values, location);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
     }
@@ -166,7 +166,7 @@ size_t TableEditor::removeWhere(
             fetchLive(fetcher, location, indexed, row);
             m_indexes->remove(row, location);
         }
-        format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
+        removeStored(location);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
     }
     // The scan counted every row, so the count the definition keeps (a counter the product
@@ -256,7 +256,9 @@ size_t TableEditor::updateWhere(
     }
     // The rows rewritten in place first: the pages the others are stored on anew are not
     // touched until then.
-    // Rows come in page order, so each page is copied and written once.
+    // Rows come in page order, so each page is copied and written once. A page rows are being
+    // added to is let go first, so that its copy does not overwrite these changes.
+    if (m_appender) m_appender->releasePage();
     std::optional<format::DataPageEditor> page;
     PageNumber pageNumber = 0;
     auto writePage = [&] {
@@ -284,7 +286,7 @@ size_t TableEditor::updateWhere(
     for (size_t at = 0; at < chosen.size(); ++at) {
         if (inPlace[at]) continue;
         changeOf(chosen[at]);
-        format::removeRow(m_context.pager, m_context.format, chosen[at], m_definition.firstPage);
+        removeStored(chosen[at]);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
         insert(after);
     }
@@ -342,6 +344,13 @@ std::vector<bool> TableEditor::changedIndexes(const std::vector<format::Value>& 
         }
     }
     return changed;
+}
+
+void TableEditor::removeStored(format::RowLocation location) {
+    // The appender may hold a copy of the row's page: it lets it go, and reads it afresh with
+    // the row gone when it next adds a row.
+    if (m_appender) m_appender->releasePage();
+    format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
 }
 
 void TableEditor::fetchLive(format::RowFetcher& fetcher, format::RowLocation location,

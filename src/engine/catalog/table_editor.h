@@ -73,6 +73,8 @@ private:
     // Which real indexes (by position) hold a column whose value differs between the rows.
     std::vector<bool> changedIndexes(const std::vector<format::Value>& before,
                                      const std::vector<format::Value>& after) const;
+    // Flags the row at location deleted, on the page as the file holds it.
+    void removeStored(format::RowLocation location);
     // Decodes the live row at location (the wanted columns); Corrupt when none is there.
     void fetchLive(format::RowFetcher& fetcher, format::RowLocation location,
                    const std::vector<bool>& wanted, std::vector<format::Value>& row);

@@ -607,6 +607,48 @@ TEST(UpdateStatement, changesTheRowsItsConditionHoldsForAndKeepsEveryIndex) {
         << exported.substr(0, 300);
 }
 
+// A row that no longer fits its place is stored anew, and its old place goes, also when the new
+// one is on the page where rows are being added (a small table's only page): no row is left
+// twice. Rows stored before a field was added are stored anew in the table's new shape.
+TEST(UpdateStatement, rowsStoredAnewLeaveNoCopyBehind) {
+    support::TempDir folder;
+    for (const auto format : {FileFormat::Jet3, FileFormat::Jet4, FileFormat::Ace12}) {
+        SCOPED_TRACE(std::string(storage::formatName(format)));
+        const auto path = folder / ("moved" + std::to_string(int(format)) + ".mdb");
+        auto database = Database::create(path, {.format = format});
+        execute(*database, "CREATE TABLE T (A LONG, B TEXT(40), C CURRENCY)");
+        std::vector<std::vector<Value>> expected;
+        for (int32_t number = 1; number <= 30; ++number) {
+            execute(*database, "INSERT INTO T VALUES (" + std::to_string(number) + ", 'city" +
+                                   std::to_string(number % 4) + "', " + std::to_string(number) +
+                                   ")");
+            expected.push_back(
+                {number, "city" + std::to_string(number % 4), format::Currency{number * 10000}});
+        }
+        execute(*database, "CREATE INDEX ByB ON T (B, C DESC)");
+        execute(*database, "UPDATE T SET B = 'a much longer name of a city' WHERE C > 20");
+        for (auto& row : expected) {
+            if (std::get<format::Currency>(row[2]).scaled > 200000) {
+                row[1] = std::string("a much longer name of a city");
+            }
+        }
+        EXPECT_EQ(support::sortedRows(support::allRows(*database, "T")),
+                  support::sortedRows(expected));
+        execute(*database, "ALTER TABLE T ADD COLUMN D YESNO");
+        execute(*database, "UPDATE T SET D = TRUE WHERE C <= 10");
+        for (auto& row : expected) {
+            row.push_back(std::get<format::Currency>(row[2]).scaled <= 100000);
+        }
+        EXPECT_EQ(support::sortedRows(support::allRows(*database, "T")),
+                  support::sortedRows(expected));
+        EXPECT_EQ(support::integrityProblems(*database), "");
+        EXPECT_EQ(support::indexDifferences(*database, "T"), "");
+        database.reset();
+        const std::string exported = support::mdbExport(path, "T");
+        EXPECT_EQ(static_cast<size_t>(std::count(exported.begin(), exported.end(), '\n')), 30u);
+    }
+}
+
 // What UPDATE refuses, it refuses before anything changes.
 TEST_F(InsertTest, updateRefusesFieldsAndValuesItCannotTakeAndChangesNothing) {
     execute(*database, "INSERT INTO T (Small, Label) VALUES (1, 'one')");

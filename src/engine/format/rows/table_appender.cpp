@@ -211,6 +211,12 @@ std::optional<RowLocation> TableAppender::appendStored(storage::Bytes row,
     return place();
 }
 
+void TableAppender::releasePage() {
+    if (!m_page) return;
+    m_pager.write(m_pageNumber, m_page->bytes());
+    m_page.reset();
+}
+
 void TableAppender::finish() {
     if (m_page) {
         m_pager.write(m_pageNumber, m_page->bytes());

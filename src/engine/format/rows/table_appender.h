@@ -43,6 +43,10 @@ public:
     // storing nothing, for a row it cannot take as it is: the caller appends its values
     // instead. A table with AutoNumber columns takes no stored rows.
     std::optional<RowLocation> appendStored(storage::Bytes row, const LongValueSource& longValues);
+    // Writes the data page rows are being placed on and lets it go, so that a change made to
+    // that page through the pager meanwhile (a row removed from it) is not overwritten by the
+    // copy held here; the next row reads it afresh. The page stays among those with room.
+    void releasePage();
     // Writes the last data page, the long values' pages and every map.
     void finish();
 
