@@ -254,10 +254,9 @@ size_t TableEditor::updateWhere(
             m_indexes->remove(before, chosen[at]);
         }
     }
-    // The rows rewritten in place first: the pages the others are stored on anew are not
-    // touched until then.
-    // Rows come in page order, so each page is copied and written once. A page rows are being
-    // added to is let go first, so that its copy does not overwrite these changes.
+    // The rows rewritten in place first, before any row is stored anew. They come in page
+    // order, so each page is copied and written once. A page rows are being added to is let go
+    // first, so that its copy does not overwrite these changes.
     if (m_appender) m_appender->releasePage();
     std::optional<format::DataPageEditor> page;
     PageNumber pageNumber = 0;
@@ -347,9 +346,13 @@ std::vector<bool> TableEditor::changedIndexes(const std::vector<format::Value>& 
 }
 
 void TableEditor::removeStored(format::RowLocation location) {
-    // The appender may hold a copy of the row's page: it lets it go, and reads it afresh with
-    // the row gone when it next adds a row.
-    if (m_appender) m_appender->releasePage();
+    // The appender may hold a copy of a page of the row: it lets it go, and reads it afresh
+    // with the row gone when it next adds a row.
+    if (m_appender) {
+        for (const auto slot : format::rowSlots(m_context.pager, m_context.format, location)) {
+            if (m_appender->holdsPage(slot.page)) m_appender->releasePage();
+        }
+    }
     format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
 }
 

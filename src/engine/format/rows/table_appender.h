@@ -47,6 +47,8 @@ public:
     // that page through the pager meanwhile (a row removed from it) is not overwritten by the
     // copy held here; the next row reads it afresh. The page stays among those with room.
     void releasePage();
+    // Whether the appender holds a copy of that page.
+    bool holdsPage(PageNumber page) const { return m_page && m_pageNumber == page; }
     // Writes the last data page, the long values' pages and every map.
     void finish();
 
