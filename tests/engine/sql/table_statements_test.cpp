@@ -1,5 +1,7 @@
 // CREATE TABLE, INSERT INTO ... VALUES, UPDATE, DELETE and DROP TABLE: the columns they make,
 // the values they store, change or remove, and what they refuse.
+#include "engine/format/rows/table_scan.h"
+#include "engine/format/space/data_page_editor.h"
 #include "engine/sql/executor.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"
@@ -469,6 +471,68 @@ TEST(DeleteStatement, removesTheRowsItsConditionHoldsForAndKeepsEveryIndex) {
     EXPECT_TRUE(support::allRows(*database, "Words").empty());
     EXPECT_EQ(support::integrityProblems(*database), "");
     EXPECT_EQ(support::indexDifferences(*database, "Words"), "");
+}
+
+// A row that grew and moved within its own page (its home slot a pointer to a later slot of the
+// same page, as files of other programs hold them) goes whole when deleted or stored anew:
+// neither slot is left for a reader to find.
+TEST(DeleteStatement, aRowMovedWithinItsPageGoesWhole) {
+    support::TempDir folder;
+    const auto path = folder / "moved.mdb";
+    {
+        auto database = Database::create(path, {.format = FileFormat::Jet4});
+        execute(*database, "CREATE TABLE T (A LONG, B TEXT(40))");
+        for (int number = 1; number <= 6; ++number) {
+            execute(*database, "INSERT INTO T VALUES (" + std::to_string(number) + ", 'row " +
+                                   std::to_string(number) + "')");
+        }
+    }
+    // Rows 2 and 4 move: a copy of each goes to a new slot of the page, flagged 0x8000 alone,
+    // and the home slot becomes a pointer to it (flag 0x4000).
+    support::changePages(path, [](Database& database, format::PageAllocator&) {
+        const auto definition = database.tableDefinition("T");
+        const auto& jet = database.jetFormat();
+        format::TableScan scan(database.pager(), jet, definition);
+        std::vector<Value> row;
+        while (scan.next(row)) {
+            const int32_t number = std::get<int32_t>(row[0]);
+            if (number != 2 && number != 4) continue;
+            const format::RowLocation home = scan.location();
+            storage::PageBuffer page = *database.pager().read(home.page);
+            const auto stored =
+                format::DataPageView(page, jet, home.page, "")
+                    .rowBytes(format::DataPageView(page, jet, home.page, "").slot(home.row));
+            const std::vector<uint8_t> copy(stored.begin(), stored.end());
+            auto editor =
+                format::DataPageEditor::copyOf(page, jet, home.page, "", definition.firstPage);
+            const uint8_t moved = editor.appendRow(copy);
+            page = editor.bytes();
+            const size_t homeEntry = jet.dataRowTableOffset + 2u * home.row;
+            const size_t movedEntry = jet.dataRowTableOffset + 2u * moved;
+            const uint16_t start = storage::readU16LE(page, homeEntry) & 0x1FFF;
+            page[start] = moved;
+            storage::writeU24LE(page, start + 1u, home.page);
+            storage::writeU16LE(page, homeEntry, storage::readU16LE(page, homeEntry) | 0x4000);
+            storage::writeU16LE(page, movedEntry, storage::readU16LE(page, movedEntry) | 0x8000);
+            database.pager().write(home.page, page);
+        }
+    });
+    auto database = support::openForWriting(path);
+    ASSERT_EQ(support::allRows(*database, "T").size(), 6u);
+    execute(*database, "DELETE FROM T WHERE A = 2");
+    execute(*database, "UPDATE T SET B = 'a longer text than before' WHERE A = 4");
+    std::vector<std::vector<Value>> expected;
+    for (int32_t number : {1, 3, 4, 5, 6}) {
+        expected.push_back({number, number == 4 ? std::string("a longer text than before")
+                                                : "row " + std::to_string(number)});
+    }
+    EXPECT_EQ(support::sortedRows(support::allRows(*database, "T")), support::sortedRows(expected));
+    EXPECT_EQ(support::integrityProblems(*database), "");
+    database.reset();
+    const std::string exported = support::mdbExport(path, "T");
+    EXPECT_EQ(static_cast<size_t>(std::count(exported.begin(), exported.end(), '\n')), 5u)
+        << exported;
+    EXPECT_EQ(exported.find("row 2"), std::string::npos);
 }
 
 // What DELETE refuses, it refuses before anything changes: the file's tables keep every row.

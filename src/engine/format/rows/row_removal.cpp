@@ -48,17 +48,25 @@ std::vector<RowLocation> rowSlots(storage::Pager& pager, const JetFormat& format
 
 void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home, uint32_t owner) {
     assert(pager.inTransaction());
-    std::vector<DataPageEditor> pages;
+    // One copy per page: a row moved within its own page has both slots there, and a second
+    // copy written after the first would bring back the slot the first flagged.
+    std::vector<std::pair<PageNumber, DataPageEditor>> pages;
     const std::vector<RowLocation> slots = rowSlots(pager, format, home);
     for (RowLocation location : slots) {
+        if (std::any_of(pages.begin(), pages.end(),
+                        [&](const auto& page) { return page.first == location.page; })) {
+            continue;
+        }
         auto contents = pager.read(location.page);
-        pages.push_back(
-            DataPageEditor::copyOf(*contents, format, location.page, pager.path(), owner));
+        pages.emplace_back(location.page, DataPageEditor::copyOf(*contents, format, location.page,
+                                                                 pager.path(), owner));
     }
-    for (size_t index = 0; index < slots.size(); ++index) {
-        pages[index].markDeleted(slots[index].row);
-        pager.write(slots[index].page, pages[index].bytes());
+    for (RowLocation location : slots) {
+        for (auto& [number, page] : pages) {
+            if (number == location.page) page.markDeleted(location.row);
+        }
     }
+    for (const auto& [number, page] : pages) pager.write(number, page.bytes());
 }
 
 }  // namespace engine::format
