@@ -6,7 +6,6 @@
 #include "engine/catalog/table_properties.h"
 #include "engine/format/rows/table_definition_writer.h"
 #include "engine/format/rows/table_scan.h"
-#include "engine/format/space/data_page_editor.h"
 #include "engine/format/space/usage_map_editor.h"
 #include "engine/storage/unicode.h"
 
@@ -31,34 +30,6 @@ uint16_t fixedAreaEnd(const format::TableDefinition& table) {
         end = std::max(end, column.fixedOffset + column.fixedBytes());
     }
     return static_cast<uint16_t>(end);
-}
-
-// A data page of usage-map rows (owner 0) with room for both rows, else a new one; the rows
-// go on it side by side, as a new table's do.
-std::pair<format::UsageMapRef, format::UsageMapRef> placeMapPair(const WriteContext& context,
-                                                                 PageNumber near) {
-    const auto owned = format::newReferenceMapRow(context.format);
-    const auto free = format::newInlineMapRow(context.format, 0);
-    const size_t needed = owned.size() + free.size() + 2;  // their bytes and a second slot
-    std::optional<format::DataPageEditor> page;
-    PageNumber number = near;
-    if (near != 0) {
-        auto contents = context.pager.read(near);
-        if ((*contents)[0] == format::kDataPageType &&
-            storage::readU32LE(*contents, 4) == format::kUsageMapOwner) {
-            page = format::DataPageEditor::copyOf(*contents, context.format, near,
-                                                  context.pager.path(), format::kUsageMapOwner);
-            if (!page->fits(needed)) page.reset();
-        }
-    }
-    if (!page) {
-        page = format::DataPageEditor::fresh(context.format, format::kUsageMapOwner);
-        number = context.allocator.allocate();
-    }
-    const format::UsageMapRef first{page->appendRow(owned), number};
-    const format::UsageMapRef second{page->appendRow(free), number};
-    context.pager.write(number, page->bytes());
-    return {first, second};
 }
 
 TableProperties propertiesOf(const WriteContext& context, const CatalogObject& table) {
@@ -140,8 +111,11 @@ void addColumn(const WriteContext& context, const CatalogObject& table, const Ne
         column.varIndex = definition.varColumns;
     }
     if (format::isLongValueType(column.type)) {
-        std::tie(column.lvOwnedMap, column.lvFreeMap) =
-            placeMapPair(context, definition.ownedPages.page);
+        const auto maps = placeMapRows(context, definition.ownedPages.page,
+                                       {format::newReferenceMapRow(context.format),
+                                        format::newInlineMapRow(context.format, 0)});
+        column.lvOwnedMap = maps.at(0);
+        column.lvFreeMap = maps.at(1);
     }
     const auto bytes = format::readTableDefinitionBytes(context.pager, definition.firstPage);
     const auto spliced = format::spliceColumnIn(bytes, definition, context.format, context.codePage,

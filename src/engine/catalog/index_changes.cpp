@@ -1,6 +1,7 @@
 #include "engine/catalog/index_changes.h"
 
 #include "engine/catalog/column_changes.h"
+#include "engine/catalog/table_creator.h"
 #include "engine/catalog/table_dropper.h"
 #include "engine/format/indexes/index_key.h"
 #include "engine/format/indexes/index_tree.h"
@@ -8,7 +9,6 @@
 #include "engine/format/indexes/index_updater.h"
 #include "engine/format/rows/table_definition_writer.h"
 #include "engine/format/rows/table_scan.h"
-#include "engine/format/space/data_page_editor.h"
 #include "engine/format/space/usage_map_editor.h"
 #include "engine/storage/unicode.h"
 
@@ -90,30 +90,6 @@ format::RealIndex realIndexFor(const format::TableDefinition& table, const std::
     return real;
 }
 
-// Places a usage-map row: on the page that holds the table's own map when it has room, as
-// Access gathers a table's maps, else on a new page.
-format::UsageMapRef placeMapRow(const WriteContext& context, PageNumber near,
-                                const std::vector<uint8_t>& row) {
-    if (near != 0) {
-        auto contents = context.pager.read(near);
-        if ((*contents)[0] == format::kDataPageType &&
-            storage::readU32LE(*contents, 4) == format::kUsageMapOwner) {
-            auto page = format::DataPageEditor::copyOf(
-                *contents, context.format, near, context.pager.path(), format::kUsageMapOwner);
-            if (page.fits(row.size())) {
-                const uint8_t number = page.appendRow(row);
-                context.pager.write(near, page.bytes());
-                return {number, near};
-            }
-        }
-    }
-    auto page = format::DataPageEditor::fresh(context.format, format::kUsageMapOwner);
-    const PageNumber number = context.allocator.allocate();
-    const uint8_t slot = page.appendRow(row);
-    context.pager.write(number, page.bytes());
-    return {slot, number};
-}
-
 // The entries of the index, one per row it keeps, sorted; and the number of distinct keys.
 // Throws what a row breaks: a NULL in a required index, a key held twice by a unique one.
 std::pair<std::vector<format::IndexEntry>, uint32_t> entriesOf(const WriteContext& context,
@@ -167,10 +143,7 @@ std::pair<std::vector<format::IndexEntry>, uint32_t> entriesOf(const WriteContex
     for (size_t at = 0; at < entries.size(); ++at) {
         if (at > 0 && entries[at].key == entries[at - 1].key) {
             if (real.isUnique() && entries[at].key != nullKey) {
-                throw EngineError(ErrorCode::DuplicateKey,
-                                  "The changes you requested to the table were not successful "
-                                  "because they would create duplicate values in the index '" +
-                                      name + "'.");
+                throw format::duplicateKeyError(name);
             }
             continue;
         }
@@ -194,7 +167,7 @@ void createIndex(const WriteContext& context, const CatalogObject& object,
     context.pager.write(real.rootPage, format::emptyIndexLeaf(context.format, table.firstPage));
     auto mapRow = format::newInlineMapRow(context.format, real.rootPage);
     mapRow[format::kInlineMapHeaderSize] = 0x01;  // the root
-    real.pagesMap = placeMapRow(context, table.ownedPages.page, mapRow);
+    real.pagesMap = placeMapRows(context, table.ownedPages.page, {mapRow}).at(0);
     auto [entries, distinct] =
         entriesOf(context, table, real, request.name, format::maxIndexKeySize(context.format));
     format::rewriteIndex(context.pager, context.format, context.allocator, real, table.firstPage,

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <ctime>
 #include <map>
+#include <optional>
 #include <tuple>
 
 namespace engine::catalog {
@@ -107,6 +108,31 @@ private:
 };
 
 }  // namespace
+
+std::vector<format::UsageMapRef> placeMapRows(const WriteContext& context, PageNumber near,
+                                              const std::vector<std::vector<uint8_t>>& rows) {
+    size_t needed = 0;  // the rows' bytes and a slot for each after the first
+    for (const auto& row : rows) needed += row.size() + (needed == 0 ? 0 : 2);
+    std::optional<format::DataPageEditor> page;
+    PageNumber number = near;
+    if (near != 0) {
+        auto contents = context.pager.read(near);
+        if ((*contents)[0] == format::kDataPageType &&
+            storage::readU32LE(*contents, 4) == format::kUsageMapOwner) {
+            page = format::DataPageEditor::copyOf(*contents, context.format, near,
+                                                  context.pager.path(), format::kUsageMapOwner);
+            if (!page->fits(needed)) page.reset();
+        }
+    }
+    if (!page) {
+        page = format::DataPageEditor::fresh(context.format, format::kUsageMapOwner);
+        number = context.allocator.allocate();
+    }
+    std::vector<format::UsageMapRef> placed;
+    for (const auto& row : rows) placed.push_back({page->appendRow(row), number});
+    context.pager.write(number, page->bytes());
+    return placed;
+}
 
 format::TableDefinition userTableShape(std::vector<format::ColumnDefinition> columns,
                                        const std::vector<NewIndex>& indexes,

@@ -53,6 +53,12 @@ void addIndex(format::TableDefinition& shape, const std::string& name,
               const std::vector<uint16_t>& columns, uint8_t flags, uint8_t kind,
               const std::vector<bool>& descending = {});
 
+// Places usage-map rows of a table that exists, side by side: on the page near (the page of
+// one of the table's own maps, as Access gathers a table's maps) when it is a page of maps with
+// room for all of them, else on a new page. Returns where each went, in order.
+std::vector<format::UsageMapRef> placeMapRows(const WriteContext& context, PageNumber near,
+                                              const std::vector<std::vector<uint8_t>>& rows);
+
 // The shape of a new user table: its columns (defineColumns) and the indexes asked for.
 // Throws InvalidArgument when an index names a column the table lacks, or has none, or two
 // indexes share a name.

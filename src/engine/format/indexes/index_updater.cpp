@@ -74,6 +74,13 @@ std::vector<std::vector<IndexEntry>> indexEntriesFromRows(storage::Pager& pager,
     return entries;
 }
 
+EngineError duplicateKeyError(const std::string& index) {
+    return EngineError(ErrorCode::DuplicateKey,
+                       "The changes you requested to the table were not successful because they "
+                       "would create duplicate values in the index '" +
+                           index + "'.");
+}
+
 storage::PageBuffer emptyIndexLeaf(const JetFormat& format, PageNumber owner) {
     IndexPage page;
     page.owner = owner;
@@ -138,10 +145,7 @@ void IndexUpdater::Impl::store(size_t position, const IndexEntry& entry, bool ad
     }
     const bool repeated = index.editor->insert(entry);
     if (repeated && real.isUnique() && entry.key != index.nullKey) {
-        throw EngineError(ErrorCode::DuplicateKey,
-                          "The changes you requested to the table were not successful because "
-                          "they would create duplicate values in the index '" +
-                              indexName(m_table, real) + "'.");
+        throw duplicateKeyError(indexName(m_table, real));
     }
     if (!repeated) ++real.uniqueEntryCount;
 }
