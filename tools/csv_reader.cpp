@@ -1,5 +1,8 @@
 #include "csv_reader.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace tools {
 
 namespace {
@@ -45,21 +48,11 @@ bool CsvReader::next(std::vector<CsvField>& fields) {
     };
     CsvField* current = &field();
     while (true) {
-        int c = get();
+        int c = peek();
         if (c == '"' && current->text.empty() && !current->quoted) {
+            get();
             current->quoted = true;
-            const uint64_t opened = m_line;
-            while (true) {
-                c = get();
-                if (c < 0) throw CsvError(opened, "a quoted field is never closed");
-                if (c == '"') {
-                    if (peek() != '"') break;
-                    get();
-                } else if (c == '\n') {
-                    ++m_line;
-                }
-                current->text.push_back(static_cast<char>(c));
-            }
+            readQuoted(current->text);
             c = get();
             if (c == '\r' && peek() == '\n') c = get();
             if (c >= 0 && c != ',' && c != '\n') {
@@ -67,11 +60,21 @@ bool CsvReader::next(std::vector<CsvField>& fields) {
                                "text follows the closing quote of a field; a quote "
                                "inside a quoted field is written twice");
             }
-        } else if (c == '\r' && peek() == '\n') {
+        } else if (c >= 0) {
+            // A run of plain bytes goes into the field at once; only a comma or a line end
+            // stops it (a quote inside an unquoted field is a byte like any other).
+            const char* start = m_at;
+            while (m_at != m_end && *m_at != ',' && *m_at != '\n' && *m_at != '\r') ++m_at;
+            current->text.append(start, m_at);
+            if (m_at == m_end) continue;
             c = get();
-        } else if (c >= 0 && c != ',' && c != '\n') {
-            current->text.push_back(static_cast<char>(c));
-            continue;
+            if (c == '\r') {
+                if (peek() != '\n') {
+                    current->text.push_back('\r');
+                    continue;
+                }
+                c = get();
+            }
         }
         if (c == ',') {
             current = &field();
@@ -80,6 +83,24 @@ bool CsvReader::next(std::vector<CsvField>& fields) {
         if (c == '\n') ++m_line;
         fields.resize(count);
         return true;
+    }
+}
+
+void CsvReader::readQuoted(std::string& text) {
+    const uint64_t opened = m_line;
+    while (true) {
+        if (m_at == m_end && !refill()) throw CsvError(opened, "a quoted field is never closed");
+        const auto* quote =
+            static_cast<const char*>(std::memchr(m_at, '"', static_cast<size_t>(m_end - m_at)));
+        const char* runEnd = quote ? quote : m_end;
+        m_line += static_cast<uint64_t>(std::count(m_at, runEnd, '\n'));
+        text.append(m_at, runEnd);
+        m_at = runEnd;
+        if (!quote) continue;
+        ++m_at;
+        if (peek() != '"') return;
+        get();
+        text.push_back('"');
     }
 }
 

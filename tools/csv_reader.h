@@ -51,6 +51,9 @@ private:
         return static_cast<unsigned char>(*m_at);
     }
     bool refill();
+    // Reads a quoted field's text after its opening quote, up to and with its closing quote;
+    // a doubled quote is one quote of the text.
+    void readQuoted(std::string& text);
 
     std::istream& m_in;
     std::vector<char> m_buffer;

@@ -1,10 +1,13 @@
 #include "csv_writer.h"
 
-#include "commands.h"
 #include "support/fixtures.h"
+
+#include "commands.h"
+#include "csv_reader.h"
 #include "value_text.h"
 
 #include <gtest/gtest.h>
+#include <random>
 #include <sstream>
 
 namespace tools {
@@ -62,6 +65,65 @@ TEST(CsvWriter, longRowsAndFieldsLargerThanTheBlockComeOutWhole) {
     }
     ASSERT_EQ(out.str().size(), expected.size());
     EXPECT_TRUE(out.str() == expected);
+}
+
+// Whatever a file holds, quoted or not, with LF or CRLF line ends, and wherever the reader's
+// blocks of 64 KB cut it, each record reads back as written: its fields, whether each was
+// quoted, and the line it began on.
+TEST(CsvReader, readsBackEveryRecordWrittenAcrossItsBlocks) {
+    std::mt19937 random(20261210);
+    const std::string alphabet = "ab1 ,\"\n\r.-";
+    struct Written {
+        std::vector<CsvField> fields;
+        uint64_t line = 0;
+    };
+    std::vector<Written> records;
+    std::string file = "\xEF\xBB\xBF";
+    uint64_t line = 1;
+    while (file.size() < 300000) {
+        Written record;
+        record.line = line;
+        const size_t width = 1 + random() % 6;
+        for (size_t at = 0; at < width; ++at) {
+            CsvField field;
+            const size_t length = random() % 5 == 0 ? random() % 3000 : random() % 12;
+            for (size_t count = 0; count < length; ++count) {
+                field.text += alphabet[random() % alphabet.size()];
+            }
+            const bool plain = field.text.find_first_of(",\"\r\n") == std::string::npos;
+            field.quoted = !plain || random() % 3 == 0;
+            if (at > 0) file += ',';
+            if (field.quoted) {
+                file += '"';
+                for (char c : field.text) {
+                    file += c;
+                    if (c == '"') file += '"';
+                }
+                file += '"';
+                line +=
+                    static_cast<uint64_t>(std::count(field.text.begin(), field.text.end(), '\n'));
+            } else {
+                file += field.text;
+            }
+            record.fields.push_back(field);
+        }
+        file += random() % 2 ? "\r\n" : "\n";
+        ++line;
+        records.push_back(record);
+    }
+    std::istringstream in(file);
+    CsvReader reader(in);
+    std::vector<CsvField> fields;
+    for (size_t index = 0; index < records.size(); ++index) {
+        ASSERT_TRUE(reader.next(fields)) << "record " << index;
+        ASSERT_EQ(reader.line(), records[index].line) << "record " << index;
+        ASSERT_EQ(fields.size(), records[index].fields.size()) << "record " << index;
+        for (size_t at = 0; at < fields.size(); ++at) {
+            ASSERT_EQ(fields[at].text, records[index].fields[at].text) << "record " << index;
+            ASSERT_EQ(fields[at].quoted, records[index].fields[at].quoted) << "record " << index;
+        }
+    }
+    EXPECT_FALSE(reader.next(fields));
 }
 
 // A stream buffer that takes `room` bytes and then refuses more, as a full disk does.
