@@ -13,6 +13,7 @@
 #include "shortest_double.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -38,41 +39,58 @@ std::string lowered(std::string_view text) {
 // ---- reading values ------------------------------------------------------------------------
 
 struct NumberText {
-    engine::sql::Number number;
+    std::string_view text;  // as written, its sign included
+    bool negative = false;
+    bool point = false;
     bool exponent = false;
+    size_t digits = 0;         // every digit before the exponent, leading zeros included
+    uint64_t mantissa = 0;     // those digits as one whole number: exact when digits <= 18
+    uint32_t fraction = 0;     // digits after the point, trailing zeros included
     uint32_t decimals = 0;     // digits after the point, trailing zeros left out
     size_t integerDigits = 0;  // before the point, leading zeros left out
     size_t significant = 0;    // from the first digit not zero to the last, without exponent
+
+    // A whole number written without point or exponent in at most 18 digits: mantissa is it.
+    bool plainWhole() const { return !point && !exponent && digits <= 18; }
+    // The number as the SQL reader reads it: its exact text, its double and, when it is a
+    // whole number of 64 bits, that number.
+    std::optional<engine::sql::Number> read() const {
+        return engine::sql::readNumber(text.substr(text.front() == '-' || text.front() == '+'),
+                                       negative);
+    }
 };
 
-// [+|-] digits [. digits] [e [+|-] digits], with a digit before or after the point.
+// [+|-] digits [. digits] [e [+|-] digits], with a digit before or after the point. Only the
+// shape is read here; read() gives the value.
 std::optional<NumberText> readNumberText(std::string_view text) {
     NumberText result;
+    result.text = text;
     size_t at = 0;
-    const bool negative = at < text.size() && text[at] == '-';
+    result.negative = at < text.size() && text[at] == '-';
     if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
-    const size_t start = at;
-    size_t digits = 0;
     size_t firstNonZero = std::string_view::npos;  // position among the digits
     size_t lastNonZero = 0;
     size_t pointAt = std::string_view::npos;
     while (at < text.size()) {
         const char c = text[at];
         if (c == '.' && pointAt == std::string_view::npos) {
-            pointAt = digits;
-        } else if (std::isdigit(static_cast<unsigned char>(c))) {
+            pointAt = result.digits;
+        } else if (c >= '0' && c <= '9') {
             if (c != '0') {
-                if (firstNonZero == std::string_view::npos) firstNonZero = digits;
-                lastNonZero = digits;
+                if (firstNonZero == std::string_view::npos) firstNonZero = result.digits;
+                lastNonZero = result.digits;
             }
-            ++digits;
+            result.mantissa = result.mantissa * 10 + static_cast<uint64_t>(c - '0');
+            ++result.digits;
         } else {
             break;
         }
         ++at;
     }
-    if (digits == 0) return std::nullopt;
-    if (pointAt == std::string_view::npos) pointAt = digits;
+    if (result.digits == 0) return std::nullopt;
+    result.point = pointAt != std::string_view::npos;
+    if (!result.point) pointAt = result.digits;
+    result.fraction = static_cast<uint32_t>(result.digits - pointAt);
     if (firstNonZero != std::string_view::npos) {
         result.significant = lastNonZero - firstNonZero + 1;
         result.integerDigits = firstNonZero < pointAt ? pointAt - firstNonZero : 0;
@@ -84,51 +102,133 @@ std::optional<NumberText> readNumberText(std::string_view text) {
         ++at;
         if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
         const size_t exponentStart = at;
-        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
         if (at == exponentStart) return std::nullopt;
     }
     if (at != text.size()) return std::nullopt;
-    auto number = engine::sql::readNumber(text.substr(start), negative);
-    if (!number) return std::nullopt;
-    result.number = std::move(*number);
+    // Only an exponent or hundreds of digits take a number beyond a double's range.
+    if ((result.exponent || result.digits > 300) && !result.read()) return std::nullopt;
+    return result;
+}
+
+// A decimal text reduced to its sign, its significant digits and the power of ten of the first
+// of them, so that two texts of one number compare equal however they are written.
+struct DecimalDigits {
+    bool negative = false;
+    std::string_view::size_type count = 0;
+    char digits[32] = {};
+    long long power = 0;
+
+    bool operator==(const DecimalDigits& other) const {
+        if (count == 0 || other.count == 0) return count == other.count;  // zero has no sign
+        return negative == other.negative && power == other.power &&
+               std::string_view(digits, count) == std::string_view(other.digits, other.count);
+    }
+};
+
+// Nullopt when the text holds more significant digits than DecimalDigits keeps.
+std::optional<DecimalDigits> decimalDigits(std::string_view text) {
+    DecimalDigits result;
+    size_t at = 0;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+        result.negative = text[at] == '-';
+        ++at;
+    }
+    long long beforePoint = 0;  // digits before the point, counted from the first significant
+    bool pointSeen = false;
+    size_t zerosHeld = 0;  // zeros after the last digit kept, kept only if a digit follows
+    for (; at < text.size() && text[at] != 'e' && text[at] != 'E'; ++at) {
+        const char c = text[at];
+        if (c == '.') {
+            pointSeen = true;
+            continue;
+        }
+        if (c == '0' && result.count == 0) {
+            if (pointSeen) --beforePoint;
+            continue;
+        }
+        if (!pointSeen) ++beforePoint;
+        if (c == '0') {
+            ++zerosHeld;
+            continue;
+        }
+        if (result.count + zerosHeld + 1 > sizeof result.digits) return std::nullopt;
+        for (; zerosHeld > 0; --zerosHeld) result.digits[result.count++] = '0';
+        result.digits[result.count++] = c;
+    }
+    long long exponent = 0;
+    if (at < text.size()) {
+        const char* first = text.data() + at + 1;
+        if (first < text.data() + text.size() && *first == '+') ++first;
+        std::from_chars(first, text.data() + text.size(), exponent);
+    }
+    result.power = beforePoint + exponent - 1;
     return result;
 }
 
 // Whether the double nearest to the number, written in its shortest form, is the number
 // itself: a Double column then keeps it as written.
 bool doubleKeeps(const NumberText& text) {
-    if (!std::isfinite(text.number.value)) return false;
     // Every decimal of at most 15 significant digits reads back from its nearest double.
     if (!text.exponent && text.significant <= 15) return true;
+    double value = 0;
+    std::string_view digits = text.text.substr(text.text.front() == '+');
+    const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (parsed.ec != std::errc() || !std::isfinite(value)) return false;
     char buffer[kMaxShortestDoubleText];
-    const char* end = putShortestDouble(text.number.value, buffer);
-    auto written =
-        ExactNumber::fromText(std::string_view(buffer, static_cast<size_t>(end - buffer)));
-    auto given = ExactNumber::fromText(text.number.text);
-    return written && given && written->compare(*given) == 0;
+    const char* end = putShortestDouble(value, buffer);
+    const auto written = decimalDigits(std::string_view(buffer, static_cast<size_t>(end - buffer)));
+    const auto given = decimalDigits(text.text);
+    return written && given && *written == *given;
+}
+
+// The number when it is a whole number within Long Integer's range.
+std::optional<int32_t> wholeOf(const NumberText& text) {
+    if (text.point || text.exponent) return std::nullopt;
+    int64_t whole = 0;
+    if (text.plainWhole()) {
+        whole = text.negative ? -static_cast<int64_t>(text.mantissa)
+                              : static_cast<int64_t>(text.mantissa);
+    } else {
+        const auto read = text.read();
+        if (!read || !read->integer) return std::nullopt;
+        whole = *read->integer;
+    }
+    if (whole < std::numeric_limits<int32_t>::min() || whole > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return static_cast<int32_t>(whole);
 }
 
 std::optional<bool> readYesNo(std::string_view text) {
-    const std::string lower = lowered(text);
-    if (lower == "true" || lower == "yes") return true;
-    if (lower == "false" || lower == "no") return false;
+    const auto is = [&](std::string_view word) {
+        return text.size() == word.size() &&
+               std::equal(text.begin(), text.end(), word.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) == b;
+               });
+    };
+    if (is("true") || is("yes")) return true;
+    if (is("false") || is("no")) return false;
     return std::nullopt;
 }
 
-// Day-first dates (3/4/2020 as April 3) are turned month first for the engine's reader.
+// Day-first dates (3/4/2020 as April 3) are turned month first for the engine's reader, and
+// dots become slashes; other dates go to it as they are.
 std::optional<engine::sql::Date> readDateText(std::string_view text, DateOrder order) {
-    std::string date(text);
-    const size_t first = date.find_first_of("/.-");
-    if (first != std::string::npos && first > 0 && first <= 2) {
-        const size_t second = date.find(date[first], first + 1);
-        if (second == std::string::npos) return std::nullopt;
-        std::string month = date.substr(0, first);
-        std::string day = date.substr(first + 1, second - first - 1);
-        if (order == DateOrder::DayMonthYear) std::swap(day, month);
-        date = month + "/" + day + "/" + date.substr(second + 1);
+    const size_t first = text.find_first_of("/.-");
+    if (first != std::string_view::npos && first > 0 && first <= 2) {
+        const size_t second = text.find(text[first], first + 1);
+        if (second == std::string_view::npos) return std::nullopt;
+        if (order == DateOrder::DayMonthYear || text[first] == '.') {
+            std::string_view month = text.substr(0, first);
+            std::string_view day = text.substr(first + 1, second - first - 1);
+            if (order == DateOrder::DayMonthYear) std::swap(day, month);
+            std::string date;
+            date.append(month).append("/").append(day).append("/").append(text.substr(second + 1));
+            return engine::sql::readDate(date);
+        }
     }
-    if (date.find_first_of("0123456789") == std::string::npos) return std::nullopt;
-    return engine::sql::readDate(date);
+    if (text.find_first_of("0123456789") == std::string_view::npos) return std::nullopt;
+    return engine::sql::readDate(text);
 }
 
 std::optional<engine::sql::Guid> readGuidText(std::string_view text) {
@@ -162,6 +262,9 @@ std::optional<engine::format::ByteString> readHex(std::string_view text) {
 }
 
 size_t utf16Length(std::string_view text) {
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+        return text.size();
+    }
     size_t units = 0;
     for (size_t at = 0; at < text.size();) {
         char32_t codePoint = 0;
@@ -179,28 +282,101 @@ size_t utf16Length(std::string_view text) {
                           engine::format::columnTypeName(column.type) + ") " + why + ".");
 }
 
-// One field of the file as a value of column.
-Value valueOf(const CsvField& field, const ColumnDefinition& column,
-              const engine::format::JetFormat& jetFormat, DateOrder order) {
-    if (field.text.empty() && !field.quoted) return Value();
+// The value of a number in the common cases that need no exact arithmetic: a whole number for
+// a whole-number field, up to 4 decimals for Currency, any number for Double. Nullopt for every
+// other case, and for a number the field cannot hold, whose error the general path gives.
+std::optional<Value> quickNumber(const NumberText& number, ColumnType type) {
+    const auto whole = [&]<typename T>(T) -> std::optional<Value> {
+        if (!number.plainWhole()) return std::nullopt;
+        const int64_t value = number.negative ? -static_cast<int64_t>(number.mantissa)
+                                              : static_cast<int64_t>(number.mantissa);
+        if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()) {
+            return std::nullopt;
+        }
+        return Value(static_cast<T>(value));
+    };
+    switch (type) {
+        case ColumnType::Byte:
+            return whole(uint8_t{});
+        case ColumnType::Integer:
+            return whole(int16_t{});
+        case ColumnType::Long:
+            return whole(int32_t{});
+        case ColumnType::BigInt:
+            return whole(int64_t{});
+        case ColumnType::Currency: {
+            if (number.exponent || number.digits > 18 || number.fraction > 4) return std::nullopt;
+            int64_t scale = 1;
+            for (uint32_t at = number.fraction; at < 4; ++at) scale *= 10;
+            if (number.mantissa >
+                static_cast<uint64_t>(std::numeric_limits<int64_t>::max() / scale))
+                return std::nullopt;
+            const int64_t scaled = static_cast<int64_t>(number.mantissa) * scale;
+            return Value(engine::format::Currency{number.negative ? -scaled : scaled});
+        }
+        case ColumnType::Double: {
+            double value = 0;
+            const std::string_view text = number.text.substr(number.text.front() == '+');
+            const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size() ||
+                !std::isfinite(value)) {
+                return std::nullopt;
+            }
+            return Value(value);
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+Value valueOfText(const std::string& text, const ColumnDefinition& column,
+                  const engine::format::JetFormat& jetFormat, DateOrder order);
+
+// One field of the file as a value of column, into out.
+void valueOf(const CsvField& field, const ColumnDefinition& column,
+             const engine::format::JetFormat& jetFormat, DateOrder order, Value& out) {
+    if (field.text.empty() && !field.quoted) {
+        out = Value();
+        return;
+    }
     const std::string& text = field.text;
     using engine::sql::valueForField;
     switch (column.type) {
         case ColumnType::Text:
-        case ColumnType::Memo:
-            if (utf16Length(text) == std::numeric_limits<size_t>::max()) {
+        case ColumnType::Memo: {
+            const size_t characters = utf16Length(text);
+            if (characters == std::numeric_limits<size_t>::max()) {
                 cannotConvert(column, "cannot take text that is not UTF-8");
             }
-            return valueForField(engine::sql::Literal(text), column, jetFormat);
+            if (column.type == ColumnType::Text &&
+                characters > column.length / jetFormat.bytesPerTextCharacter) {
+                out = valueForField(engine::sql::Literal(text), column, jetFormat);  // refuses
+            } else if (auto* held = std::get_if<std::string>(&out)) {
+                held->assign(text);  // keeps the room the row's last text had
+            } else {
+                out = text;
+            }
+            return;
+        }
         default:
             break;
     }
-    if (text.empty()) return Value();
+    if (text.empty()) {
+        out = Value();
+        return;
+    }
+    out = valueOfText(text, column, jetFormat, order);
+}
+
+// A field's text, not empty, as a value of a column that is not Text or Memo.
+Value valueOfText(const std::string& text, const ColumnDefinition& column,
+                  const engine::format::JetFormat& jetFormat, DateOrder order) {
+    using engine::sql::valueForField;
     switch (column.type) {
         case ColumnType::Boolean: {
-            if (auto truth = readYesNo(text)) return *truth;
             if (text == "1" || text == "-1") return true;
             if (text == "0") return false;
+            if (auto truth = readYesNo(text)) return *truth;
             cannotConvert(column, "takes true, false, yes, no, 1, -1 or 0, not '" + text + "'");
         }
         case ColumnType::Byte:
@@ -211,7 +387,10 @@ Value valueOf(const CsvField& field, const ColumnDefinition& column,
         case ColumnType::Numeric:
         case ColumnType::Single:
         case ColumnType::Double: {
-            auto number = readNumberText(text);
+            auto shape = readNumberText(text);
+            if (!shape) cannotConvert(column, "takes numbers, not '" + text + "'");
+            if (auto quick = quickNumber(*shape, column.type)) return std::move(*quick);
+            auto number = shape->read();
             if (!number) cannotConvert(column, "takes numbers, not '" + text + "'");
             // An import never rounds: a value with more decimals than the field keeps is refused.
             uint32_t keeps = std::numeric_limits<uint32_t>::max();
@@ -221,14 +400,14 @@ Value valueOf(const CsvField& field, const ColumnDefinition& column,
                 keeps == std::numeric_limits<uint32_t>::max()) {
                 keeps = 0;
             }
-            if (keeps != std::numeric_limits<uint32_t>::max() && !number->number.integer) {
-                auto exact = ExactNumber::fromText(number->number.text);
+            if (keeps != std::numeric_limits<uint32_t>::max() && !number->integer) {
+                auto exact = ExactNumber::fromText(number->text);
                 if (!exact || exact->scale() > keeps) {
                     cannotConvert(column, "keeps " + std::to_string(keeps) + " decimals, and '" +
                                               text + "' has more");
                 }
             }
-            return valueForField(engine::sql::Literal(number->number), column, jetFormat);
+            return valueForField(engine::sql::Literal(std::move(*number)), column, jetFormat);
         }
         case ColumnType::DateTime: {
             auto date = readDateText(text, order);
@@ -290,13 +469,12 @@ struct Guess {
             if (!parsed) {
                 number = whole = false;
             } else {
-                const auto& integer = parsed->number.integer;
-                whole = whole && integer && *integer >= std::numeric_limits<int32_t>::min() &&
-                        *integer <= std::numeric_limits<int32_t>::max();
+                whole = whole && wholeOf(*parsed).has_value();
                 doubleKeepsAll = doubleKeepsAll && doubleKeeps(*parsed);
                 if (parsed->exponent) {
                     // Digits an exponent moves are counted by the exact form.
-                    auto exact = ExactNumber::fromText(parsed->number.text);
+                    const auto read = parsed->read();
+                    auto exact = read ? ExactNumber::fromText(read->text) : std::nullopt;
                     integerDigits = std::max(integerDigits, exact ? exact->integerDigits() : 99);
                     decimals = std::max(decimals, exact ? exact->scale() : 99u);
                 } else {
@@ -464,7 +642,7 @@ uint64_t importCsv(engine::Database& database, const std::string& path, const st
         row.resize(fields.size());
         for (size_t at = 0; at < fields.size(); ++at) {
             try {
-                row[at] = valueOf(fields[at], columns[at], jetFormat, options.dateOrder);
+                valueOf(fields[at], columns[at], jetFormat, options.dateOrder, row[at]);
             } catch (const EngineError& error) {
                 named = true;
                 rethrowAt(error, line, names[at]);

@@ -139,16 +139,32 @@ TEST(ImportCommand, aNewTableTakesTheTypesItsValuesNeed) {
     EXPECT_EQ(rows[2][10], engine::format::Value());
     database.reset();
 
-    // A named type wins over the guess; Currency is never guessed.
-    writeFile(folder / "money.csv", "Price,When\n12.5,3/4/2021\n0.0001,13/4/2021\n");
-    outcome = runCommand({"import", path.string(), "Money", (folder / "money.csv").string(),
-                          "--type", "price=Currency", "--date-format", "dmy"});
+    // A named type wins over the guess; Currency is never guessed. Numbers read alike in every
+    // form they may take: a sign, leading or trailing zeros, a bare point, up to the edges of
+    // their type.
+    writeFile(folder / "money.csv",
+              "Price,When,Count\n12.5,3/4/2021,+12\n0.0001,13/4/2021,-0\n+7,1.2.2021,007\n"
+              "-007.50,2021-02-01,2147483647\n1.25000,2021-02-01 10:30,-2147483648\n.5,,5\n"
+              "5.,,\n92233720368547.7580,,\n-922337203685477.5807,,\n");
+    outcome =
+        runCommand({"import", path.string(), "Money", (folder / "money.csv").string(), "--type",
+                    "price=Currency", "--type", "Count=long", "--date-format", "dmy"});
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     database = engine::Database::open(path.string());
+    using engine::format::Currency;
+    using engine::format::DateTime;
+    using engine::format::Value;
     EXPECT_EQ(support::allRows(*database, "Money"),
-              (std::vector<std::vector<engine::format::Value>>{
-                  {engine::format::Currency{125000}, engine::format::DateTime{44289}},
-                  {engine::format::Currency{1}, engine::format::DateTime{44299}}}));
+              (std::vector<std::vector<Value>>{
+                  {Currency{125000}, DateTime{44289}, int32_t{12}},
+                  {Currency{1}, DateTime{44299}, int32_t{0}},
+                  {Currency{70000}, DateTime{44228}, int32_t{7}},
+                  {Currency{-75000}, DateTime{44228}, int32_t{2147483647}},
+                  {Currency{12500}, DateTime{44228.4375}, int32_t{-2147483647 - 1}},
+                  {Currency{5000}, Value(), int32_t{5}},
+                  {Currency{50000}, Value(), Value()},
+                  {Currency{922337203685477580}, Value(), Value()},
+                  {Currency{-9223372036854775807}, Value(), Value()}}));
 }
 
 // Into an existing table each column goes to the field of its name, converted to its type; a
