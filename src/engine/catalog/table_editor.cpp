@@ -160,15 +160,17 @@ size_t TableEditor::removeWhere(
     format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
     std::vector<format::Value> row;
     const bool rewrite = rewritesIndexes(doomed.size(), live);
-    if (rewrite) dropIndexEntriesOf(doomed);
-    for (const auto location : doomed) {
-        if (!rewrite && !m_definition.realIndexes.empty()) {
+    if (rewrite) {
+        dropIndexEntriesOf(doomed);
+    } else if (!m_definition.realIndexes.empty()) {
+        for (const auto location : doomed) {
             fetchLive(fetcher, location, indexed, row);
             m_indexes->remove(row, location);
         }
-        removeStored(location);
-        if (m_definition.rowCount > 0) --m_definition.rowCount;
     }
+    removeStored(doomed);
+    m_definition.rowCount -=
+        std::min<uint32_t>(m_definition.rowCount, static_cast<uint32_t>(doomed.size()));
     // The scan counted every row, so the count the definition keeps (a counter the product
     // does not always keep up to date) becomes the true one. Rows this editor appended are
     // not among those the scan saw.
@@ -192,10 +194,22 @@ bool TableEditor::rewritesIndexes(size_t removed, uint64_t live) const {
                        });
 }
 
-void TableEditor::dropIndexEntriesOf(std::vector<format::RowLocation> rows) {
+void TableEditor::dropIndexEntriesOf(const std::vector<format::RowLocation>& rows) {
     // The updater's pending entries and cached pages land first; it starts afresh after.
     m_indexes->finish();
-    std::sort(rows.begin(), rows.end());
+    // One bit per slot a page can number (256), for every page up to the last of the rows.
+    PageNumber lastPage = 0;
+    for (const auto location : rows) lastPage = std::max(lastPage, location.page);
+    std::vector<uint64_t> removed((static_cast<size_t>(lastPage) + 1) * 4, 0);
+    const auto bit = [](format::RowLocation location) {
+        return static_cast<size_t>(location.page) * 256 + location.row;
+    };
+    for (const auto location : rows)
+        removed[bit(location) / 64] |= uint64_t{1} << (bit(location) % 64);
+    const auto isRemoved = [&](format::RowLocation location) {
+        return location.page <= lastPage &&
+               (removed[bit(location) / 64] >> (bit(location) % 64) & 1) != 0;
+    };
     for (auto& real : m_definition.realIndexes) {
         auto entries = format::readIndexEntries(m_context.pager, m_context.format, real,
                                                 m_definition.firstPage);
@@ -204,7 +218,7 @@ void TableEditor::dropIndexEntriesOf(std::vector<format::RowLocation> rows) {
         kept.reserve(entries.size());
         uint32_t distinct = 0;
         for (auto& entry : entries) {
-            if (std::binary_search(rows.begin(), rows.end(), entry.row)) continue;
+            if (isRemoved(entry.row)) continue;
             if (kept.empty() || kept.back().key != entry.key) ++distinct;
             kept.push_back(std::move(entry));
         }
@@ -240,23 +254,9 @@ size_t TableEditor::updateWhere(
         after = before;
         update(after);
     };
-    // Every old entry leaves the indexes before any new one enters, so that a unique index
-    // judges the new keys against the rows as they will stand, not against the old values of
-    // rows still to change. A row rewritten in place keeps the entries whose keys it keeps.
-    std::vector<bool> inPlace(chosen.size(), false);
-    for (size_t at = 0; at < chosen.size(); ++at) {
-        changeOf(chosen[at]);
-        inPlace[at] = rewrittenInPlace(chosen[at], before, after).has_value();
-        if (!indexed) continue;
-        if (inPlace[at]) {
-            m_indexes->remove(before, chosen[at], changedIndexes(before, after));
-        } else {
-            m_indexes->remove(before, chosen[at]);
-        }
-    }
-    // The rows rewritten in place first, before any row is stored anew. They come in page
-    // order, so each page is copied and written once. A page rows are being added to is let go
-    // first, so that its copy does not overwrite these changes.
+    // Rows rewritten in place go in page order, so each page is copied and written once. A
+    // page rows are being added to is let go first, so that its copy does not overwrite these
+    // changes.
     if (m_appender) m_appender->releasePage();
     std::optional<format::DataPageEditor> page;
     PageNumber pageNumber = 0;
@@ -264,26 +264,54 @@ size_t TableEditor::updateWhere(
         if (page) m_context.pager.write(pageNumber, page->bytes());
         page.reset();
     };
-    for (size_t at = 0; at < chosen.size(); ++at) {
-        if (!inPlace[at]) continue;
-        const format::RowLocation location = chosen[at];
+    auto overwrite = [&](format::RowLocation location, const std::vector<uint8_t>& bytes) {
         if (page && pageNumber != location.page) writePage();
-        changeOf(location);
-        const auto bytes = rewrittenInPlace(location, before, after);
-        if (!bytes) throw EngineError(ErrorCode::Internal, "a row no longer fits its place");
         if (!page) {
             auto contents = m_context.pager.read(location.page);
             page = format::DataPageEditor::copyOf(*contents, m_context.format, location.page,
                                                   m_context.pager.path(), m_definition.firstPage);
             pageNumber = location.page;
         }
-        page->overwriteRow(location.row, *bytes);
+        page->overwriteRow(location.row, bytes);
+    };
+    // Every old entry leaves the indexes before any new one enters, so that a unique index
+    // judges the new keys against the rows as they will stand, not against the old values of
+    // rows still to change. A row rewritten in place keeps the entries whose keys it keeps; one
+    // that changes no index key is rewritten at once, the others once every old entry is out.
+    enum class Way : uint8_t { Done, InPlace, Anew };
+    std::vector<Way> ways(chosen.size(), Way::Anew);
+    for (size_t at = 0; at < chosen.size(); ++at) {
+        changeOf(chosen[at]);
+        const auto bytes = rewrittenInPlace(chosen[at], before, after);
+        const std::vector<bool> changed =
+            indexed ? changedIndexes(before, after) : std::vector<bool>();
+        if (bytes && std::none_of(changed.begin(), changed.end(), [](bool c) { return c; })) {
+            overwrite(chosen[at], *bytes);
+            ways[at] = Way::Done;
+            continue;
+        }
+        ways[at] = bytes ? Way::InPlace : Way::Anew;
+        if (!indexed) continue;
+        if (bytes) {
+            m_indexes->remove(before, chosen[at], changed);
+        } else {
+            m_indexes->remove(before, chosen[at]);
+        }
+    }
+    // The rows rewritten in place with new keys, before any row is stored anew.
+    for (size_t at = 0; at < chosen.size(); ++at) {
+        if (ways[at] != Way::InPlace) continue;
+        const format::RowLocation location = chosen[at];
+        changeOf(location);
+        const auto bytes = rewrittenInPlace(location, before, after);
+        if (!bytes) throw EngineError(ErrorCode::Internal, "a row no longer fits its place");
+        overwrite(location, *bytes);
         if (indexed) m_indexes->add(after, location, changedIndexes(before, after));
     }
     writePage();
     if (!m_appender) m_definition.rowCount = static_cast<uint32_t>(live);
     for (size_t at = 0; at < chosen.size(); ++at) {
-        if (inPlace[at]) continue;
+        if (ways[at] != Way::Anew) continue;
         changeOf(chosen[at]);
         removeStored(chosen[at]);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
@@ -354,6 +382,12 @@ void TableEditor::removeStored(format::RowLocation location) {
         }
     }
     format::removeRow(m_context.pager, m_context.format, location, m_definition.firstPage);
+}
+
+void TableEditor::removeStored(const std::vector<format::RowLocation>& locations) {
+    // As for one row; the appender's page is let go whichever page the rows are on.
+    if (m_appender) m_appender->releasePage();
+    format::removeRows(m_context.pager, m_context.format, locations, m_definition.firstPage);
 }
 
 void TableEditor::fetchLive(format::RowFetcher& fetcher, format::RowLocation location,

@@ -69,12 +69,14 @@ private:
     // Whether removing that many of the live rows rewrites the indexes whole.
     bool rewritesIndexes(size_t removed, uint64_t live) const;
     // Rewrites every index without the entries of rows.
-    void dropIndexEntriesOf(std::vector<format::RowLocation> rows);
+    void dropIndexEntriesOf(const std::vector<format::RowLocation>& rows);
     // Which real indexes (by position) hold a column whose value differs between the rows.
     std::vector<bool> changedIndexes(const std::vector<format::Value>& before,
                                      const std::vector<format::Value>& after) const;
     // Flags the row at location deleted, on the page as the file holds it.
     void removeStored(format::RowLocation location);
+    // Flags the rows at locations deleted, each page written once.
+    void removeStored(const std::vector<format::RowLocation>& locations);
     // Decodes the live row at location (the wanted columns); Corrupt when none is there.
     void fetchLive(format::RowFetcher& fetcher, format::RowLocation location,
                    const std::vector<bool>& wanted, std::vector<format::Value>& row);

@@ -46,27 +46,31 @@ std::vector<RowLocation> rowSlots(storage::Pager& pager, const JetFormat& format
     }
 }
 
-void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home, uint32_t owner) {
+void removeRows(storage::Pager& pager, const JetFormat& format,
+                const std::vector<RowLocation>& homes, uint32_t owner) {
     assert(pager.inTransaction());
-    // One copy per page: a row moved within its own page has both slots there, and a second
-    // copy written after the first would bring back the slot the first flagged.
-    std::vector<std::pair<PageNumber, DataPageEditor>> pages;
-    const std::vector<RowLocation> slots = rowSlots(pager, format, home);
-    for (RowLocation location : slots) {
-        if (std::any_of(pages.begin(), pages.end(),
-                        [&](const auto& page) { return page.first == location.page; })) {
-            continue;
-        }
-        auto contents = pager.read(location.page);
-        pages.emplace_back(location.page, DataPageEditor::copyOf(*contents, format, location.page,
-                                                                 pager.path(), owner));
+    // Every slot of every row, in page order, so that each page is copied once and written
+    // once: a row moved within its own page has both slots there, and a second copy written
+    // after the first would bring back the slot the first flagged.
+    std::vector<RowLocation> slots;
+    slots.reserve(homes.size());
+    for (RowLocation home : homes) {
+        for (RowLocation slot : rowSlots(pager, format, home)) slots.push_back(slot);
     }
-    for (RowLocation location : slots) {
-        for (auto& [number, page] : pages) {
-            if (number == location.page) page.markDeleted(location.row);
+    std::sort(slots.begin(), slots.end());
+    for (size_t at = 0; at < slots.size();) {
+        const PageNumber number = slots[at].page;
+        auto contents = pager.read(number);
+        auto page = DataPageEditor::copyOf(*contents, format, number, pager.path(), owner);
+        for (; at < slots.size() && slots[at].page == number; ++at) {
+            page.markDeleted(slots[at].row);
         }
+        pager.write(number, page.bytes());
     }
-    for (const auto& [number, page] : pages) pager.write(number, page.bytes());
+}
+
+void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home, uint32_t owner) {
+    removeRows(pager, format, {home}, owner);
 }
 
 }  // namespace engine::format

@@ -20,9 +20,16 @@ namespace engine::format {
 // when a pointer leads outside the file, to a missing slot, or round in a circle.
 std::vector<RowLocation> rowSlots(storage::Pager& pager, const JetFormat& format, RowLocation home);
 
-// Flags every slot of the row at home deleted; owner is the table's first page. Throws Corrupt,
-// before changing anything, when a slot's page is not a sound data page of owner.
+// Flags every slot of the row at home deleted; owner is the table's first page. Throws Corrupt
+// when a slot's page is not a sound data page of owner; a slot on another page may then be
+// flagged already, and the running change is to be rolled back.
 // REQUIRES: a change is running on pager.
 void removeRow(storage::Pager& pager, const JetFormat& format, RowLocation home, uint32_t owner);
+
+// Flags every slot of every row at homes deleted, each page copied and written once. Throws
+// Corrupt as removeRow does.
+// REQUIRES: a change is running on pager; no row appears twice in homes.
+void removeRows(storage::Pager& pager, const JetFormat& format,
+                const std::vector<RowLocation>& homes, uint32_t owner);
 
 }  // namespace engine::format
