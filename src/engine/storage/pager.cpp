@@ -173,12 +173,14 @@ bool Pager::readCommitted(PageNumber page, MutableBytes stored) {
 
 PageRef Pager::read(PageNumber page) {
     if (m_steppedAside) rejoin();
-    if (auto held = m_held.find(page); held != m_held.end()) return held->second;
+    // The cache first: a page written in this change is cached with the very buffer held for
+    // commit, so a cached page is never older than a held one.
     auto found = m_cache.find(page);
     if (found != m_cache.end()) {
         m_recent.splice(m_recent.begin(), m_recent, found->second);
         return found->second->second;
     }
+    if (auto held = m_held.find(page); held != m_held.end()) return held->second;
     if (page >= pageCount()) {
         throw EngineError(ErrorCode::Corrupt,
                           "The database '" + path() + "' is damaged: a structure points to page " +
@@ -345,18 +347,23 @@ void Pager::commit() {
         takeExclusive();
         m_exclusive = true;
         PageBuffer stored(m_pageSize);
-        std::map<PageNumber, PageBuffer> written;  // as the file is to store them
+        // As the file is to store them; only encoded pages need bytes of their own.
+        std::map<PageNumber, PageBuffer> encoded;
+        const auto written = [&](PageNumber page, const PageRef& contents) -> Bytes {
+            if (!m_codec || page == 0) return *contents;
+            auto made = encoded.try_emplace(page, *contents);
+            if (made.second) m_codec->encode(page, made.first->second);
+            return made.first->second;
+        };
         for (const auto& [page, contents] : m_held) {
             m_file->read(static_cast<uint64_t>(page) * m_pageSize, stored);
             m_original.emplace(page, stored);
-            PageBuffer& bytes = written.emplace(page, *contents).first->second;
-            if (m_codec && page != 0) m_codec->encode(page, bytes);
-            m_journal->append(page, stored, bytes);
+            m_journal->append(page, stored, written(page, contents));
         }
         m_journal->sync();
         m_overwroteInUse = true;
-        for (const auto& [page, bytes] : written) {
-            m_file->write(static_cast<uint64_t>(page) * m_pageSize, bytes);
+        for (const auto& [page, contents] : m_held) {
+            m_file->write(static_cast<uint64_t>(page) * m_pageSize, written(page, contents));
         }
     }
     m_file->sync();
