@@ -112,9 +112,14 @@ std::unique_ptr<Journal> Journal::create(FileSystem& fileSystem, const std::stri
 }
 
 void Journal::append(PageNumber page, Bytes storedBytes, Bytes newBytes) {
+    // Entries reach the file in pieces of this size or more: one write per page would cost a
+    // system call each.
+    constexpr size_t kGatherBytes = size_t{256} << 10;
     const auto pageSize = static_cast<uint32_t>(storedBytes.size());
     const size_t header = entryHeaderSize(pageSize);
-    std::vector<uint8_t> entry(header + storedBytes.size());
+    const size_t start = m_gathered.size();
+    m_gathered.resize(start + header + storedBytes.size());
+    const MutableBytes entry = MutableBytes(m_gathered).subspan(start);
     writeU32LE(entry, 0, page);
     for (size_t sector = 0; sector < sectorsOf(pageSize); ++sector) {
         writeU32LE(entry, kEntryFixedSize + 4 * sector,
@@ -123,8 +128,20 @@ void Journal::append(PageNumber page, Bytes storedBytes, Bytes newBytes) {
     std::memcpy(entry.data() + header, storedBytes.data(), storedBytes.size());
     // The entry's own checksum covers all of it but itself.
     writeU32LE(entry, 4, checksum(page, Bytes(entry).subspan(kEntryFixedSize)));
-    m_file->write(m_length, entry);
-    m_length += entry.size();
+    if (m_gathered.size() >= kGatherBytes) {
+        m_file->write(m_length, m_gathered);
+        m_length += m_gathered.size();
+        m_gathered.clear();
+    }
+}
+
+void Journal::sync() {
+    if (!m_gathered.empty()) {
+        m_file->write(m_length, m_gathered);
+        m_length += m_gathered.size();
+        m_gathered.clear();
+    }
+    m_file->sync();
 }
 
 void Journal::remove() {

@@ -40,6 +40,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace engine::storage {
 
@@ -56,8 +57,10 @@ public:
 
     const std::string& path() const { return m_path; }
     // Adds the old bytes of a page in use, as stored, before the change writes newBytes there.
+    // Entries are gathered and written some hundreds of kilobytes at a time; sync() writes
+    // what is gathered before it flushes.
     void append(PageNumber page, Bytes storedBytes, Bytes newBytes);
-    void sync() { m_file->sync(); }
+    void sync();
     // Removes the journal of a change fully undone, the file flushed. Its removal needs no
     // flush of the folder: a journal that outlives a crash plays back to the bytes the file has.
     void remove();
@@ -71,7 +74,8 @@ private:
     FileSystem& m_fileSystem;
     std::string m_path;
     std::unique_ptr<PageFile> m_file;
-    uint64_t m_length;
+    uint64_t m_length;                // written to the file so far
+    std::vector<uint8_t> m_gathered;  // entries not yet written, to follow at m_length
 };
 
 // A journal found when a database is opened: left by a change that did not finish, or being

@@ -346,7 +346,6 @@ void Pager::commit() {
     if (!m_held.empty()) {
         takeExclusive();
         m_exclusive = true;
-        PageBuffer stored(m_pageSize);
         // As the file is to store them; only encoded pages need bytes of their own.
         std::map<PageNumber, PageBuffer> encoded;
         const auto written = [&](PageNumber page, const PageRef& contents) -> Bytes {
@@ -355,16 +354,41 @@ void Pager::commit() {
             if (made.second) m_codec->encode(page, made.first->second);
             return made.first->second;
         };
-        for (const auto& [page, contents] : m_held) {
-            m_file->read(static_cast<uint64_t>(page) * m_pageSize, stored);
-            m_original.emplace(page, stored);
-            m_journal->append(page, stored, written(page, contents));
-        }
+        // Held pages go in runs of consecutive numbers, each run read and written with one call.
+        constexpr size_t kRunPages = 64;
+        const auto forEachRun = [&](const auto& visit) {
+            for (auto first = m_held.begin(); first != m_held.end();) {
+                auto end = std::next(first);
+                size_t count = 1;
+                while (end != m_held.end() && count < kRunPages &&
+                       end->first == first->first + count) {
+                    ++end, ++count;
+                }
+                visit(first, end, count);
+                first = end;
+            }
+        };
+        std::vector<PageBuffer> stored(std::min(kRunPages, m_held.size()), PageBuffer(m_pageSize));
+        std::vector<MutableBytes> into;
+        forEachRun([&](auto first, auto end, size_t count) {
+            into.assign(stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(count));
+            m_file->readRun(static_cast<uint64_t>(first->first) * m_pageSize, into);
+            size_t at = 0;
+            for (auto held = first; held != end; ++held, ++at) {
+                m_original.emplace(held->first, stored[at]);
+                m_journal->append(held->first, stored[at], written(held->first, held->second));
+            }
+        });
         m_journal->sync();
         m_overwroteInUse = true;
-        for (const auto& [page, contents] : m_held) {
-            m_file->write(static_cast<uint64_t>(page) * m_pageSize, written(page, contents));
-        }
+        std::vector<Bytes> pieces;
+        forEachRun([&](auto first, auto end, size_t) {
+            pieces.clear();
+            for (auto held = first; held != end; ++held) {
+                pieces.push_back(written(held->first, held->second));
+            }
+            m_file->writeRun(static_cast<uint64_t>(first->first) * m_pageSize, pieces);
+        });
     }
     m_file->sync();
     // The commit point: once the journal's name is gone the change is made, and nothing undoes
