@@ -234,26 +234,7 @@ void TableEditor::dropIndexEntriesOf(const std::vector<format::RowLocation>& row
 size_t TableEditor::updateWhere(
     const std::function<bool(const std::vector<format::Value>&)>& matches,
     const std::function<void(std::vector<format::Value>&)>& update) {
-    std::vector<format::RowLocation> chosen;
-    uint64_t live = 0;
-    {
-        format::TableScan scan(m_context.pager, m_context.format, m_definition);
-        std::vector<format::Value> row;
-        while (scan.next(row)) {
-            ++live;
-            if (matches(row)) chosen.push_back(scan.location());
-        }
-    }
-    format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
-    const std::vector<bool> everyColumn(m_definition.columns.size(), true);
     const bool indexed = !m_definition.realIndexes.empty();
-    std::vector<format::Value> before;
-    std::vector<format::Value> after;
-    auto changeOf = [&](format::RowLocation location) {
-        fetchLive(fetcher, location, everyColumn, before);
-        after = before;
-        update(after);
-    };
     // Rows rewritten in place go in page order, so each page is copied and written once. A
     // page rows are being added to is let go first, so that its copy does not overwrite these
     // changes.
@@ -276,101 +257,132 @@ size_t TableEditor::updateWhere(
     };
     // Every old entry leaves the indexes before any new one enters, so that a unique index
     // judges the new keys against the rows as they will stand, not against the old values of
-    // rows still to change. A row rewritten in place keeps the entries whose keys it keeps; one
-    // that changes no index key is rewritten at once, the others once every old entry is out.
-    enum class Way : uint8_t { Done, InPlace, Anew };
-    std::vector<Way> ways(chosen.size(), Way::Anew);
-    for (size_t at = 0; at < chosen.size(); ++at) {
-        changeOf(chosen[at]);
-        const auto bytes = rewrittenInPlace(chosen[at], before, after);
-        const std::vector<bool> changed =
-            indexed ? changedIndexes(before, after) : std::vector<bool>();
-        if (bytes && std::none_of(changed.begin(), changed.end(), [](bool c) { return c; })) {
-            overwrite(chosen[at], *bytes);
-            ways[at] = Way::Done;
-            continue;
-        }
-        ways[at] = bytes ? Way::InPlace : Way::Anew;
-        if (!indexed) continue;
-        if (bytes) {
-            m_indexes->remove(before, chosen[at], changed);
-        } else {
-            m_indexes->remove(before, chosen[at]);
+    // rows still to change. A row that fits its place and changes no index key is rewritten as
+    // the scan passes it: the scan has left its page by the time that page is written, and
+    // reaches no row twice. The others wait for every old entry to be out: rewritten in place
+    // keeping the entries whose keys they keep, or stored anew.
+    std::vector<format::RowLocation> later;
+    std::vector<bool> laterInPlace;
+    uint64_t live = 0;
+    size_t updated = 0;
+    std::vector<uint8_t> bytes;
+    std::vector<bool> changed;
+    {
+        format::TableScan scan(m_context.pager, m_context.format, m_definition);
+        std::vector<format::Value> before;
+        std::vector<format::Value> after;
+        while (scan.next(before)) {
+            ++live;
+            if (!matches(before)) continue;
+            ++updated;
+            after = before;
+            update(after);
+            const format::RowLocation location = scan.location();
+            const bool fits = rewriteInPlace(location, before, after, bytes);
+            changedIndexes(before, after, changed);
+            const bool keysKept = std::none_of(changed.begin(), changed.end(), std::identity());
+            if (fits && keysKept) {
+                overwrite(location, bytes);
+                continue;
+            }
+            later.push_back(location);
+            laterInPlace.push_back(fits);
+            if (fits) {
+                m_indexes->remove(before, location, changed);
+            } else if (indexed) {
+                m_indexes->remove(before, location);
+            }
         }
     }
+    format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
+    const std::vector<bool> everyColumn(m_definition.columns.size(), true);
+    std::vector<format::Value> before;
+    std::vector<format::Value> after;
+    auto changeOf = [&](format::RowLocation location) {
+        fetchLive(fetcher, location, everyColumn, before);
+        after = before;
+        update(after);
+    };
     // The rows rewritten in place with new keys, before any row is stored anew.
-    for (size_t at = 0; at < chosen.size(); ++at) {
-        if (ways[at] != Way::InPlace) continue;
-        const format::RowLocation location = chosen[at];
-        changeOf(location);
-        const auto bytes = rewrittenInPlace(location, before, after);
-        if (!bytes) throw EngineError(ErrorCode::Internal, "a row no longer fits its place");
-        overwrite(location, *bytes);
-        if (indexed) m_indexes->add(after, location, changedIndexes(before, after));
+    for (size_t at = 0; at < later.size(); ++at) {
+        if (!laterInPlace[at]) continue;
+        changeOf(later[at]);
+        if (!rewriteInPlace(later[at], before, after, bytes)) {
+            throw EngineError(ErrorCode::Internal, "a row no longer fits its place");
+        }
+        overwrite(later[at], bytes);
+        changedIndexes(before, after, changed);
+        m_indexes->add(after, later[at], changed);
     }
     writePage();
     if (!m_appender) m_definition.rowCount = static_cast<uint32_t>(live);
-    for (size_t at = 0; at < chosen.size(); ++at) {
-        if (ways[at] != Way::Anew) continue;
-        changeOf(chosen[at]);
-        removeStored(chosen[at]);
+    for (size_t at = 0; at < later.size(); ++at) {
+        if (laterInPlace[at]) continue;
+        changeOf(later[at]);
+        removeStored(later[at]);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
         insert(after);
     }
-    return chosen.size();
+    return updated;
 }
 
-std::optional<std::vector<uint8_t>> TableEditor::rewrittenInPlace(
-    format::RowLocation location, const std::vector<format::Value>& before,
-    const std::vector<format::Value>& after) {
-    std::vector<format::ByteString> longValues(m_definition.columns.size());
+bool TableEditor::rewriteInPlace(format::RowLocation location,
+                                 const std::vector<format::Value>& before,
+                                 const std::vector<format::Value>& after,
+                                 std::vector<uint8_t>& bytes) {
     for (size_t at = 0; at < m_definition.columns.size(); ++at) {
         if (format::isLongValueType(m_definition.columns[at].type) && !(before[at] == after[at])) {
-            return std::nullopt;
+            return false;
         }
     }
     auto contents = m_context.pager.read(location.page);
     format::DataPageView view(*contents, m_context.format, location.page, m_context.pager.path());
     const format::RowSlot slot = view.slot(location.row);
-    if (slot.deleted || slot.lookup) return std::nullopt;
+    if (slot.deleted || slot.lookup) return false;
     const storage::Bytes stored = view.rowBytes(slot);
-    format::RowLayout layout;
-    if (!format::parseRowLayout(stored, m_context.format, m_definition.varColumns > 0, layout) ||
-        layout.columnCount != m_definition.maxColumns) {
-        return std::nullopt;
+    if (!format::parseRowLayout(stored, m_context.format, m_definition.varColumns > 0, m_layout) ||
+        m_layout.columnCount != m_definition.maxColumns) {
+        return false;
     }
     // The long values stay where they are: the row keeps their stored bytes.
+    m_longValues.resize(m_definition.columns.size());
     for (size_t at = 0; at < m_definition.columns.size(); ++at) {
         const auto& column = m_definition.columns[at];
+        m_longValues[at].clear();
         if (!format::isLongValueType(column.type) || format::isNull(before[at])) continue;
-        if (column.varIndex + 1u >= layout.variableOffsets.size()) return std::nullopt;
-        const uint16_t from = layout.variableOffsets[column.varIndex];
-        const uint16_t to = layout.variableOffsets[column.varIndex + 1u];
-        if (from > to || to > stored.size()) return std::nullopt;
-        longValues[at].assign(stored.begin() + from, stored.begin() + to);
+        if (column.varIndex + 1u >= m_layout.variableOffsets.size()) return false;
+        const uint16_t from = m_layout.variableOffsets[column.varIndex];
+        const uint16_t to = m_layout.variableOffsets[column.varIndex + 1u];
+        if (from > to || to > stored.size()) return false;
+        m_longValues[at].assign(stored.begin() + from, stored.begin() + to);
     }
     if (!m_encoder)
         m_encoder = std::make_unique<format::RowEncoder>(m_context.format, m_definition);
-    std::vector<uint8_t> bytes;
-    m_encoder->encode(after, longValues, bytes, 1);
-    if (bytes.size() != stored.size()) return std::nullopt;
-    return bytes;
+    m_encoder->encode(after, m_longValues, bytes, 1);
+    return bytes.size() == stored.size();
 }
 
-std::vector<bool> TableEditor::changedIndexes(const std::vector<format::Value>& before,
-                                              const std::vector<format::Value>& after) const {
-    std::vector<bool> changed(m_definition.realIndexes.size(), false);
-    for (size_t index = 0; index < changed.size(); ++index) {
-        for (const auto& part : m_definition.realIndexes[index].columns) {
-            for (size_t at = 0; at < m_definition.columns.size(); ++at) {
-                if (m_definition.columns[at].number == part.columnNumber &&
-                    !(before[at] == after[at])) {
-                    changed[index] = true;
+void TableEditor::changedIndexes(const std::vector<format::Value>& before,
+                                 const std::vector<format::Value>& after,
+                                 std::vector<bool>& changed) {
+    if (m_indexPositions.size() != m_definition.realIndexes.size()) {
+        m_indexPositions.assign(m_definition.realIndexes.size(), {});
+        for (size_t index = 0; index < m_indexPositions.size(); ++index) {
+            for (const auto& part : m_definition.realIndexes[index].columns) {
+                for (size_t at = 0; at < m_definition.columns.size(); ++at) {
+                    if (m_definition.columns[at].number == part.columnNumber) {
+                        m_indexPositions[index].push_back(at);
+                    }
                 }
             }
         }
     }
-    return changed;
+    changed.assign(m_indexPositions.size(), false);
+    for (size_t index = 0; index < changed.size(); ++index) {
+        for (const size_t at : m_indexPositions[index]) {
+            if (!(before[at] == after[at])) changed[index] = true;
+        }
+    }
 }
 
 void TableEditor::removeStored(format::RowLocation location) {

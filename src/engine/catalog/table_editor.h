@@ -7,6 +7,7 @@
 #include "engine/format/indexes/index_updater.h"
 #include "engine/format/rows/row_encoder.h"
 #include "engine/format/rows/row_fetch.h"
+#include "engine/format/rows/row_layout.h"
 #include "engine/format/rows/table_appender.h"
 
 #include <functional>
@@ -60,19 +61,18 @@ public:
 private:
     // The columns some index of the table holds, by position.
     std::vector<bool> indexedColumns() const;
-    // The bytes row after takes in place of row before at location: nullopt unless the row
-    // lives in its home slot in the table's current shape, its long values stay as they are,
-    // and the new row takes exactly as many bytes.
-    std::optional<std::vector<uint8_t>> rewrittenInPlace(format::RowLocation location,
-                                                         const std::vector<format::Value>& before,
-                                                         const std::vector<format::Value>& after);
+    // Encodes row after into bytes to take the place of row before at location: false unless
+    // the row lives in its home slot in the table's current shape, its long values stay as they
+    // are, and the new row takes exactly as many bytes.
+    bool rewriteInPlace(format::RowLocation location, const std::vector<format::Value>& before,
+                        const std::vector<format::Value>& after, std::vector<uint8_t>& bytes);
     // Whether removing that many of the live rows rewrites the indexes whole.
     bool rewritesIndexes(size_t removed, uint64_t live) const;
     // Rewrites every index without the entries of rows.
     void dropIndexEntriesOf(const std::vector<format::RowLocation>& rows);
     // Which real indexes (by position) hold a column whose value differs between the rows.
-    std::vector<bool> changedIndexes(const std::vector<format::Value>& before,
-                                     const std::vector<format::Value>& after) const;
+    void changedIndexes(const std::vector<format::Value>& before,
+                        const std::vector<format::Value>& after, std::vector<bool>& changed);
     // Flags the row at location deleted, on the page as the file holds it.
     void removeStored(format::RowLocation location);
     // Flags the rows at locations deleted, each page written once.
@@ -91,6 +91,10 @@ private:
     std::unique_ptr<format::TableAppender> m_appender;
     std::unique_ptr<format::IndexUpdater> m_indexes;
     std::unique_ptr<format::RowEncoder> m_encoder;  // for rows rewritten in place
+    // Room reused by rewriteInPlace and changedIndexes, row after row.
+    format::RowLayout m_layout;
+    std::vector<format::ByteString> m_longValues;
+    std::vector<std::vector<size_t>> m_indexPositions;  // each real index's columns
     bool m_batching = false;                        // index changes go in batches
 };
 
