@@ -200,6 +200,62 @@ TEST_P(HotJournal, aReaderThatCannotWriteReadsTheStateBeforeAndWritesNothing) {
     EXPECT_EQ(support::problemsAfter(path, GetParam(), m_before), "");
 }
 
+// A journal in the layout before this one (3: 32-bit FNV-1a over single bytes for every
+// checksum) is played back as well: a crash under the earlier program is undone by this one.
+TEST_P(HotJournal, oneInTheEarlierLayoutIsPlayedBack) {
+    const auto path = m_shared / "earlier.mdb";
+    std::filesystem::copy_file(m_base, path);
+    dieHalfway(path, GetParam(), m_step);
+    const auto journalPath = m_shared / "earlier.mdb-journal";
+    auto journal = support::bytesOf(journalPath);
+    const auto database = support::bytesOf(path);
+    const auto base = support::bytesOf(m_base);
+    ASSERT_GE(journal.size(), 64u);
+    const auto u32 = [](const std::vector<uint8_t>& bytes, size_t at) {
+        return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
+               uint32_t{bytes[at + 3]} << 24;
+    };
+    const auto put32 = [](std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+        for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    const auto fnv = [](uint32_t seed, const uint8_t* bytes, size_t size) {
+        uint32_t hash = 2166136261u ^ seed;
+        for (size_t at = 0; at < size; ++at) hash = (hash ^ bytes[at]) * 16777619u;
+        return hash;
+    };
+    const size_t pageSize = u32(journal, 20);
+    const size_t sectors = pageSize / 512;
+    const size_t entrySize = 8 + 4 * sectors + pageSize;
+    put32(journal, 16, 3);
+    put32(journal, 56, fnv(0, base.data(), pageSize));
+    put32(journal, 60, fnv(0, journal.data(), 60));
+    size_t entries = 0;
+    for (size_t at = 64; at + entrySize <= journal.size(); at += entrySize, ++entries) {
+        const uint32_t page = u32(journal, at);
+        // The bytes the change was writing: those the page holds now, where it was reached.
+        if ((page + 1) * pageSize <= database.size()) {
+            for (size_t sector = 0; sector < sectors; ++sector) {
+                put32(journal, at + 8 + 4 * sector,
+                      fnv(page, database.data() + page * pageSize + sector * 512, 512));
+            }
+        }
+        put32(journal, at + 4, fnv(page, journal.data() + at + 8, entrySize - 8));
+    }
+    ASSERT_GT(entries, 0u);
+    std::ofstream(journalPath, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(journal.data()),
+               static_cast<std::streamsize>(journal.size()));
+    {
+        auto reader = Database::open(path);
+        EXPECT_TRUE(showsTheStateBefore(*reader, m_before));
+    }
+    auto writer = Database::open(path, {.mode = AccessMode::ReadWrite});
+    EXPECT_TRUE(showsTheStateBefore(*writer, m_before));
+    writer.reset();
+    EXPECT_TRUE(support::journalsIn(m_shared.path()).empty());
+    EXPECT_EQ(support::problemsAfter(path, GetParam(), m_before), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryChange, HotJournal, ::testing::ValuesIn(support::kEveryChange),
                          [](const auto& info) {
                              std::string name = support::nameOf(info.param);

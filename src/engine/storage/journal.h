@@ -6,7 +6,7 @@
 //
 //   offset  size  meaning
 //   0        16   "Corvanta journal" (ASCII, no terminator)
-//   16        4   layout version: 3
+//   16        4   layout version: 4 (3, the layout before, differs only in its checksums)
 //   20        4   page size: 2048 or 4096, the database's
 //   24        8   the database's length in bytes before the change
 //   32        8   the database's device
@@ -18,6 +18,11 @@
 //                 512-byte sector of the page, the checksum of the bytes the change is about
 //                 to write there (4 each: 4 sectors of a 2048-byte page, 8 of a 4096-byte
 //                 one); the page's bytes as stored in the file before the change (page size)
+//
+// Every checksum is seeded with the page number it concerns (0 for the header and page 0):
+// FNV-1a over 8-byte little-endian words with the 64-bit prime, each product's high half
+// folded onto its low half, the result's halves folded to 32 bits. Layout 3 used 32-bit FNV-1a
+// over single bytes; such journals are still played back.
 //
 // An entry whose checksum fails ends the journal: it was being written when the process died,
 // and its page had not been touched yet (pages change only after the journal is flushed).
@@ -123,6 +128,7 @@ private:
     uint32_t m_pageSize = 0;
     std::map<PageNumber, uint64_t> m_pages;
     PageNumber m_changedPage = 0;  // Changed: a page written since by another hand
+    uint32_t (*m_checksum)(uint32_t seed, Bytes bytes) = nullptr;  // its layout's
 };
 
 }  // namespace engine::storage
