@@ -22,27 +22,28 @@ size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
     return length;
 }
 
-// Packs entries into pages in order, as many to a page as fit.
-std::vector<std::vector<IndexEntry>> pack(const std::vector<IndexEntry>& entries, bool leaf,
-                                          const JetFormat& format) {
+// Packs entries into pages in order, as many to a page as fit: where each page's entries end.
+std::vector<size_t> pack(const std::vector<IndexEntry>& entries, bool leaf,
+                         const JetFormat& format) {
     const size_t pointerBytes = leaf ? 4 : 8;
-    std::vector<std::vector<IndexEntry>> pages(1);
+    std::vector<size_t> ends;
+    size_t first = 0;  // the current page's first entry
     size_t sizes = 0;
-    for (const auto& entry : entries) {
-        auto& page = pages.back();
-        size_t size = entry.key.size() + pointerBytes;
-        if (!page.empty()) {
-            size_t prefix = commonPrefix(page.front().key, entry.key);
-            size_t total = sizes + size - (page.size() + 1) * prefix + prefix;
+    for (size_t at = 0; at < entries.size(); ++at) {
+        const size_t size = entries[at].key.size() + pointerBytes;
+        if (at > first) {
+            const size_t prefix = commonPrefix(entries[first].key, entries[at].key);
+            const size_t total = sizes + size - (at - first + 1) * prefix + prefix;
             if (total > entryCapacity(format)) {
-                pages.emplace_back();
+                ends.push_back(at);
+                first = at;
                 sizes = 0;
             }
         }
-        pages.back().push_back(entry);
         sizes += size;
     }
-    return pages;
+    ends.push_back(entries.size());
+    return ends;
 }
 
 [[noreturn]] void damaged(const storage::Pager& pager, PageNumber page, const std::string& what) {
@@ -153,27 +154,31 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
     // One level at a time: the pages' contents, and each page's last entry (its summary in the
     // level above).
     bool leaf = true;
-    std::vector<std::vector<IndexEntry>> level = pack(entries, true, format);
+    const std::vector<IndexEntry>* level = &entries;
+    std::vector<IndexEntry> above;  // the summaries of the level below, once there is one
     while (true) {
-        bool top = level.size() == 1;
+        const std::vector<size_t> ends = pack(*level, leaf, format);
+        const bool top = ends.size() == 1;
         std::vector<PageNumber> numbers;
-        for (size_t index = 0; index < level.size(); ++index) {
+        for (size_t index = 0; index < ends.size(); ++index) {
             numbers.push_back(top ? 0 : takePage());
         }
         std::vector<IndexEntry> summaries;
-        for (size_t position = 0; position < level.size(); ++position) {
+        for (size_t position = 0; position < ends.size(); ++position) {
+            const size_t first = position > 0 ? ends[position - 1] : 0;
             IndexPage page;
             page.leaf = leaf;
             page.owner = owner;
-            page.entries = level[position];
+            page.entries.assign(level->begin() + static_cast<std::ptrdiff_t>(first),
+                                level->begin() + static_cast<std::ptrdiff_t>(ends[position]));
             if (!leaf && page.entries.size() >= 2) {
                 page.tail = page.entries.back().child;
                 page.entries.pop_back();
             }
             if (!top) {
                 page.previous = position > 0 ? numbers[position - 1] : 0;
-                page.next = position + 1 < level.size() ? numbers[position + 1] : 0;
-                IndexEntry summary = level[position].back();
+                page.next = position + 1 < ends.size() ? numbers[position + 1] : 0;
+                IndexEntry summary = (*level)[ends[position] - 1];
                 summary.child = numbers[position];
                 summaries.push_back(std::move(summary));
             }
@@ -185,7 +190,8 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
         }
         if (top) break;
         leaf = false;
-        level = pack(summaries, false, format);
+        above = std::move(summaries);
+        level = &above;
     }
 
     for (PageNumber page : spare) {
