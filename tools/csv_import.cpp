@@ -60,55 +60,63 @@ struct NumberText {
     }
 };
 
-// [+|-] digits [. digits] [e [+|-] digits], with a digit before or after the point. Only the
-// shape is read here; read() gives the value.
-std::optional<NumberText> readNumberText(std::string_view text) {
-    NumberText result;
-    result.text = text;
-    size_t at = 0;
-    result.negative = at < text.size() && text[at] == '-';
-    if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
-    size_t firstNonZero = std::string_view::npos;  // position among the digits
+// [+|-] digits [. digits] [e [+|-] digits], with a digit before or after the point, into
+// result; false for any other text. Only the shape is read here; read() gives the value. The
+// scan works on locals and stores the result once: this runs for every numeric field twice.
+bool readNumberText(std::string_view text, NumberText& result) {
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    const bool negative = at != end && *at == '-';
+    if (at != end && (*at == '-' || *at == '+')) ++at;
+    constexpr size_t kNone = std::string_view::npos;
+    size_t firstNonZero = kNone;  // position among the digits
     size_t lastNonZero = 0;
-    size_t pointAt = std::string_view::npos;
-    while (at < text.size()) {
-        const char c = text[at];
-        if (c == '.' && pointAt == std::string_view::npos) {
-            pointAt = result.digits;
-        } else if (c >= '0' && c <= '9') {
-            if (c != '0') {
-                if (firstNonZero == std::string_view::npos) firstNonZero = result.digits;
-                lastNonZero = result.digits;
+    size_t pointAt = kNone;
+    size_t digits = 0;
+    uint64_t mantissa = 0;
+    for (; at != end; ++at) {
+        const auto digit = static_cast<unsigned>(*at - '0');
+        if (digit <= 9) {
+            if (digit != 0) {
+                if (firstNonZero == kNone) firstNonZero = digits;
+                lastNonZero = digits;
             }
-            result.mantissa = result.mantissa * 10 + static_cast<uint64_t>(c - '0');
-            ++result.digits;
+            mantissa = mantissa * 10 + digit;
+            ++digits;
+        } else if (*at == '.' && pointAt == kNone) {
+            pointAt = digits;
         } else {
             break;
         }
-        ++at;
     }
-    if (result.digits == 0) return std::nullopt;
-    result.point = pointAt != std::string_view::npos;
-    if (!result.point) pointAt = result.digits;
-    result.fraction = static_cast<uint32_t>(result.digits - pointAt);
-    if (firstNonZero != std::string_view::npos) {
+    if (digits == 0) return false;
+    bool exponent = false;
+    if (at != end && (*at == 'e' || *at == 'E')) {
+        exponent = true;
+        ++at;
+        if (at != end && (*at == '-' || *at == '+')) ++at;
+        const char* exponentStart = at;
+        while (at != end && *at >= '0' && *at <= '9') ++at;
+        if (at == exponentStart) return false;
+    }
+    if (at != end) return false;
+    result = NumberText{};
+    result.text = text;
+    result.negative = negative;
+    result.exponent = exponent;
+    result.digits = digits;
+    result.mantissa = mantissa;
+    result.point = pointAt != kNone;
+    if (!result.point) pointAt = digits;
+    result.fraction = static_cast<uint32_t>(digits - pointAt);
+    if (firstNonZero != kNone) {
         result.significant = lastNonZero - firstNonZero + 1;
         result.integerDigits = firstNonZero < pointAt ? pointAt - firstNonZero : 0;
         result.decimals =
             lastNonZero >= pointAt ? static_cast<uint32_t>(lastNonZero - pointAt + 1) : 0;
     }
-    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-        result.exponent = true;
-        ++at;
-        if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
-        const size_t exponentStart = at;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
-        if (at == exponentStart) return std::nullopt;
-    }
-    if (at != text.size()) return std::nullopt;
     // Only an exponent or hundreds of digits take a number beyond a double's range.
-    if ((result.exponent || result.digits > 300) && !result.read()) return std::nullopt;
-    return result;
+    return !(exponent || digits > 300) || result.read().has_value();
 }
 
 // A decimal text reduced to its sign, its significant digits and the power of ten of the first
@@ -387,10 +395,12 @@ Value valueOfText(const std::string& text, const ColumnDefinition& column,
         case ColumnType::Numeric:
         case ColumnType::Single:
         case ColumnType::Double: {
-            auto shape = readNumberText(text);
-            if (!shape) cannotConvert(column, "takes numbers, not '" + text + "'");
-            if (auto quick = quickNumber(*shape, column.type)) return std::move(*quick);
-            auto number = shape->read();
+            NumberText shape;
+            if (!readNumberText(text, shape)) {
+                cannotConvert(column, "takes numbers, not '" + text + "'");
+            }
+            if (auto quick = quickNumber(shape, column.type)) return std::move(*quick);
+            auto number = shape.read();
             if (!number) cannotConvert(column, "takes numbers, not '" + text + "'");
             // An import never rounds: a value with more decimals than the field keeps is refused.
             uint32_t keeps = std::numeric_limits<uint32_t>::max();
@@ -465,10 +475,11 @@ struct Guess {
         const std::string& text = field.text;
         yesNo = yesNo && readYesNo(text).has_value();
         if (number) {
-            auto parsed = readNumberText(text);
-            if (!parsed) {
+            NumberText shape;
+            if (!readNumberText(text, shape)) {
                 number = whole = false;
             } else {
+                const NumberText* parsed = &shape;
                 whole = whole && wholeOf(*parsed).has_value();
                 doubleKeepsAll = doubleKeepsAll && doubleKeeps(*parsed);
                 if (parsed->exponent) {
