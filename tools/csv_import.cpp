@@ -10,6 +10,7 @@
 
 #include "arguments.h"
 #include "csv_reader.h"
+#include "row_pipeline.h"
 #include "shortest_double.h"
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <limits>
 #include <optional>
+#include <thread>
 
 namespace tools {
 
@@ -643,22 +645,36 @@ uint64_t importCsv(engine::Database& database, const std::string& path, const st
     CsvReader reader(in);
     readHeader(reader);
     std::vector<CsvField> fields;
-    uint64_t line = 0;
-    uint64_t stored = 0;
-    bool named = false;  // the error already names its line
     const auto& jetFormat = database.jetFormat();
-    auto next = [&](std::vector<Value>& row) {
+    // Records are read and converted on a second thread while this one stores the rows. Each
+    // row carries the line its record began on as one more value, taken off before it is stored.
+    auto convert = [&](std::vector<Value>& row) {
         if (!nextRecord(reader, fields, names.size())) return false;
-        line = reader.line();
-        row.resize(fields.size());
+        const uint64_t recordLine = reader.line();
+        row.resize(fields.size() + 1);
         for (size_t at = 0; at < fields.size(); ++at) {
             try {
                 valueOf(fields[at], columns[at], jetFormat, options.dateOrder, row[at]);
             } catch (const EngineError& error) {
-                named = true;
-                rethrowAt(error, line, names[at]);
+                rethrowAt(error, recordLine, names[at]);
             }
         }
+        row.back() = Value(static_cast<int64_t>(recordLine));
+        return true;
+    };
+    RowRelay relay(convert, std::thread::hardware_concurrency() != 1);
+    uint64_t line = 0;
+    uint64_t stored = 0;
+    bool named = false;  // the error already names its line, or is the file's own
+    auto next = [&](std::vector<Value>& row) {
+        try {
+            if (!relay.next(row)) return false;
+        } catch (...) {
+            named = true;
+            throw;
+        }
+        line = static_cast<uint64_t>(std::get<int64_t>(row.back()));
+        row.pop_back();
         ++stored;
         if (options.progress) options.progress(stored, total);
         return true;

@@ -10,6 +10,24 @@
 
 namespace tools {
 
+// A batch rows travel in.
+struct RowBatch {
+    // The rows keep their storage from batch to batch; only the first `count` are this batch's.
+    std::vector<std::vector<engine::format::Value>> rows;
+    size_t count = 0;
+};
+
+// What the two threads share, always under the mutex.
+struct RowHandover {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<RowBatch*> full;   // read, in order, waiting to be taken
+    std::deque<RowBatch*> empty;  // free for reading into
+    bool readingDone = false;
+    bool takingStopped = false;
+    std::exception_ptr takingError;
+};
+
 namespace {
 
 using engine::format::Value;
@@ -33,28 +51,11 @@ size_t heldBytes(const std::vector<Value>& row) {
     return bytes;
 }
 
-struct Batch {
-    // The rows keep their storage from batch to batch; only the first `count` are this batch's.
-    std::vector<std::vector<Value>> rows;
-    size_t count = 0;
-};
-
-// What the two threads share, always under the mutex.
-struct Handover {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Batch*> full;   // read, in order, waiting to be taken
-    std::deque<Batch*> empty;  // free for reading into
-    bool readingDone = false;
-    bool takingStopped = false;
-    std::exception_ptr takingError;
-};
-
 // Takes full batches until reading is done and none is left, or take throws.
-void takeBatches(Handover& handover, const RowSink& take) {
+void takeBatches(RowHandover& handover, const RowSink& take) {
     try {
         for (;;) {
-            Batch* batch;
+            RowBatch* batch;
             {
                 std::unique_lock lock(handover.mutex);
                 handover.changed.wait(
@@ -82,11 +83,11 @@ void takeBatches(Handover& handover, const RowSink& take) {
 
 // Reads batches until next has no more rows, throws, or the taking side stopped. Returns
 // next's error, if it threw.
-std::exception_ptr readBatches(Handover& handover, const RowSource& next) {
+std::exception_ptr readBatches(RowHandover& handover, const RowSource& next) {
     std::exception_ptr readingError;
     try {
         for (bool more = true; more;) {
-            Batch* batch;
+            RowBatch* batch;
             {
                 std::unique_lock lock(handover.mutex);
                 handover.changed.wait(
@@ -132,6 +133,69 @@ void takeEachRow(const RowSource& next, const RowSink& take) {
 
 }  // namespace
 
+struct RowRelay::Shared {
+    std::array<RowBatch, kBatches> batches;
+    RowHandover handover;
+    std::thread reader;
+    std::exception_ptr readingError;  // set before readingDone, read after it
+    RowBatch* current = nullptr;      // being handed over by next()
+    size_t at = 0;                    // its next row
+};
+
+RowRelay::RowRelay(RowSource source, bool onSecondThread) : m_source(std::move(source)) {
+    if (!onSecondThread) return;
+    auto shared = std::make_unique<Shared>();
+    for (RowBatch& batch : shared->batches) shared->handover.empty.push_back(&batch);
+    Shared* state = shared.get();
+    try {
+        shared->reader = std::thread([state, this] {
+            state->readingError = readBatches(state->handover, m_source);
+            {
+                std::lock_guard lock(state->handover.mutex);
+                state->handover.readingDone = true;
+            }
+            state->handover.changed.notify_all();
+        });
+    } catch (const std::system_error&) {
+        return;  // no second thread to be had: the source runs on this one
+    }
+    m_shared = std::move(shared);
+}
+
+RowRelay::~RowRelay() {
+    if (!m_shared) return;
+    {
+        std::lock_guard lock(m_shared->handover.mutex);
+        m_shared->handover.takingStopped = true;
+    }
+    m_shared->handover.changed.notify_all();
+    m_shared->reader.join();
+}
+
+bool RowRelay::next(std::vector<Value>& row) {
+    if (!m_shared) return m_source(row);
+    Shared& shared = *m_shared;
+    RowHandover& handover = shared.handover;
+    while (!shared.current || shared.at == shared.current->count) {
+        std::unique_lock lock(handover.mutex);
+        if (shared.current) {
+            handover.empty.push_back(shared.current);
+            shared.current = nullptr;
+            handover.changed.notify_all();
+        }
+        handover.changed.wait(lock, [&] { return !handover.full.empty() || handover.readingDone; });
+        if (handover.full.empty()) {
+            if (shared.readingError) std::rethrow_exception(shared.readingError);
+            return false;
+        }
+        shared.current = handover.full.front();
+        handover.full.pop_front();
+        shared.at = 0;
+    }
+    std::swap(row, shared.current->rows[shared.at++]);
+    return true;
+}
+
 void pipeRows(const RowSource& next, const RowSink& take) {
     pipeRows(next, take, std::thread::hardware_concurrency() != 1);
 }
@@ -141,9 +205,9 @@ void pipeRows(const RowSource& next, const RowSink& take, bool onSecondThread) {
         takeEachRow(next, take);
         return;
     }
-    std::array<Batch, kBatches> batches;
-    Handover handover;
-    for (Batch& batch : batches) handover.empty.push_back(&batch);
+    std::array<RowBatch, kBatches> batches;
+    RowHandover handover;
+    for (RowBatch& batch : batches) handover.empty.push_back(&batch);
 
     std::thread taker;
     try {
