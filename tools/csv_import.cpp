@@ -14,8 +14,10 @@
 #include "shortest_double.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -500,6 +502,21 @@ struct Guess {
         guid = guid && readGuidText(text).has_value();
     }
 
+    // What both stretches of a file allow, this one's values and other's.
+    void merge(const Guess& other) {
+        seen = seen || other.seen;
+        quoted = quoted || other.quoted;
+        yesNo = yesNo && other.yesNo;
+        whole = whole && other.whole;
+        number = number && other.number;
+        doubleKeepsAll = doubleKeepsAll && other.doubleKeepsAll;
+        date = date && other.date;
+        guid = guid && other.guid;
+        longest = std::max(longest, other.longest);
+        integerDigits = std::max(integerDigits, other.integerDigits);
+        decimals = std::max(decimals, other.decimals);
+    }
+
     engine::catalog::NewColumn column(const std::string& name, bool hasDecimal) const {
         engine::catalog::NewColumn column{.name = name};
         if (!seen || quoted) {
@@ -581,6 +598,115 @@ bool nextRecord(CsvReader& reader, std::vector<CsvField>& fields, size_t width) 
                                         error.what());
 }
 
+// What the first pass learns from a stretch of the file: each column's guess (when guessing)
+// and how many records there are.
+struct Survey {
+    std::vector<Guess> guesses;
+    uint64_t records = 0;
+};
+
+// Reads records into survey until the input ends, the reader's offset reaches stopAt, or stop
+// is set.
+void surveyRecords(CsvReader& reader, size_t width, bool guessing, DateOrder order, uint64_t stopAt,
+                   const std::atomic<bool>& stop, Survey& survey) {
+    std::vector<CsvField> fields;
+    survey.guesses.resize(width);
+    while (reader.offset() < stopAt && !stop.load(std::memory_order_relaxed) &&
+           nextRecord(reader, fields, width)) {
+        if (guessing) {
+            for (size_t at = 0; at < fields.size(); ++at) survey.guesses[at].add(fields[at], order);
+        }
+        ++survey.records;
+    }
+}
+
+// Where a second reader may start: just after the first line end past the middle of the file;
+// nullopt for a file too small to be worth two readers, or without such a line end near there.
+std::optional<uint64_t> middleOf(const std::string& path) {
+    constexpr uint64_t kSmallest = uint64_t{1} << 20;
+    constexpr size_t kLookAhead = size_t{1} << 20;
+    std::error_code error;
+    const uint64_t size = std::filesystem::file_size(path, error);
+    if (error || size < kSmallest) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(size / 2));
+    std::string bytes(kLookAhead, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const auto found = bytes.find('\n');
+    if (!in.gcount() || found == std::string::npos || found >= static_cast<size_t>(in.gcount()))
+        return std::nullopt;
+    const uint64_t start = size / 2 + found + 1;
+    if (start >= size) return std::nullopt;
+    return start;
+}
+
+// The first pass over the records after the header, which reader has read: on two threads for
+// a large file on a machine with two processors. The second reads the second half from the
+// first record boundary it supposes past the middle; that half counts only when the first
+// reader, reading on, lands on that very boundary (a line end inside a quoted field is not
+// one). Errors are reported as the single reader would: the first in the file, with its line.
+Survey surveyFile(CsvReader& reader, const std::string& path, size_t width, bool guessing,
+                  DateOrder order) {
+    constexpr uint64_t kNoEnd = std::numeric_limits<uint64_t>::max();
+    Survey first;
+    const std::atomic<bool> never{false};
+    const auto middle = std::thread::hardware_concurrency() != 1 ? middleOf(path) : std::nullopt;
+    if (!middle || reader.offset() >= *middle) {
+        surveyRecords(reader, width, guessing, order, kNoEnd, never, first);
+        return first;
+    }
+    Survey second;
+    std::exception_ptr secondError;
+    std::atomic<bool> stop{false};
+    std::ifstream secondIn(path, std::ios::binary);
+    secondIn.seekg(static_cast<std::streamoff>(*middle));
+    CsvReader secondReader(secondIn, CsvReader::Inside{});
+    std::thread other;
+    try {
+        other = std::thread([&] {
+            try {
+                surveyRecords(secondReader, width, guessing, order, kNoEnd, stop, second);
+            } catch (...) {
+                secondError = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        surveyRecords(reader, width, guessing, order, kNoEnd, never, first);
+        return first;
+    }
+    // However this pass ends, the second reader is waited for; on an error, stopped first.
+    struct Joiner {
+        std::thread& thread;
+        ~Joiner() {
+            if (thread.joinable()) thread.join();
+        }
+    } joiner{other};
+    try {
+        surveyRecords(reader, width, guessing, order, *middle, never, first);
+    } catch (...) {
+        stop = true;
+        throw;
+    }
+    if (reader.offset() != *middle) {
+        // The supposed boundary lay inside a record: the first reader reads on alone.
+        stop = true;
+        other.join();
+        surveyRecords(reader, width, guessing, order, kNoEnd, never, first);
+        return first;
+    }
+    other.join();
+    if (secondError) {
+        try {
+            std::rethrow_exception(secondError);
+        } catch (const CsvError& error) {
+            throw CsvError(reader.nextLine() - 1 + error.line(), error.reason());
+        }
+    }
+    for (size_t at = 0; at < width; ++at) first.guesses[at].merge(second.guesses[at]);
+    first.records += second.records;
+    return first;
+}
+
 }  // namespace
 
 uint64_t importCsv(engine::Database& database, const std::string& path, const std::string& table,
@@ -605,7 +731,6 @@ uint64_t importCsv(engine::Database& database, const std::string& path, const st
                                  "', which the file's first line does not");
             }
         }
-        std::vector<CsvField> fields;
         if (exists) {
             const auto definition = engine::sql::storedTable(database, table);
             for (const auto& name : names) {
@@ -617,15 +742,11 @@ uint64_t importCsv(engine::Database& database, const std::string& path, const st
                 }
                 columns.push_back(*column);
             }
-            while (nextRecord(reader, fields, names.size())) ++total;
+            total = surveyFile(reader, path, names.size(), false, options.dateOrder).records;
         } else {
-            std::vector<Guess> guesses(names.size());
-            while (nextRecord(reader, fields, names.size())) {
-                for (size_t at = 0; at < fields.size(); ++at) {
-                    guesses[at].add(fields[at], options.dateOrder);
-                }
-                ++total;
-            }
+            const Survey survey = surveyFile(reader, path, names.size(), true, options.dateOrder);
+            const auto& guesses = survey.guesses;
+            total = survey.records;
             const bool hasDecimal = !engine::storage::isJet3(database.format());
             for (size_t at = 0; at < names.size(); ++at) {
                 newColumns.push_back(guesses[at].column(names[at], hasDecimal));

@@ -11,11 +11,16 @@ constexpr size_t kBufferSize = 1 << 16;
 
 }  // namespace
 
-CsvReader::CsvReader(std::istream& in) : m_in(in), m_buffer(kBufferSize) {}
+CsvReader::CsvReader(std::istream& in) : m_in(in), m_buffer(kBufferSize) {
+    m_at = m_end = m_buffer.data();
+}
+
+CsvReader::CsvReader(std::istream& in, Inside) : CsvReader(in) { m_started = true; }
 
 bool CsvReader::refill() {
     if (m_in.bad()) throw CsvError(m_line, "the file could not be read");
     if (!m_in) return false;
+    m_before += static_cast<uint64_t>(m_end - m_buffer.data());
     m_in.read(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
     if (m_in.bad()) throw CsvError(m_line, "the file could not be read");
     m_at = m_buffer.data();

@@ -16,11 +16,16 @@ namespace tools {
 class CsvError : public std::runtime_error {
 public:
     CsvError(uint64_t line, const std::string& what)
-        : std::runtime_error("line " + std::to_string(line) + ": " + what), m_line(line) {}
+        : std::runtime_error("line " + std::to_string(line) + ": " + what),
+          m_line(line),
+          m_reason(what) {}
     uint64_t line() const { return m_line; }
+    // What is wrong, without the line.
+    const std::string& reason() const { return m_reason; }
 
 private:
     uint64_t m_line;
+    std::string m_reason;
 };
 
 struct CsvField {
@@ -31,6 +36,10 @@ struct CsvField {
 class CsvReader {
 public:
     explicit CsvReader(std::istream& in);
+    // A reader that starts where a record starts inside a file: in stands there, no byte order
+    // mark is looked for, and lines are counted from 1 at that record.
+    struct Inside {};
+    CsvReader(std::istream& in, Inside);
 
     // Reads the next record into fields; false at the end of the input. A blank line is a
     // record of one empty field. Throws CsvError for a quote left open at the end of the input
@@ -39,6 +48,10 @@ public:
     bool next(std::vector<CsvField>& fields);
     // The line the record last read began on, from 1.
     uint64_t line() const { return m_recordLine; }
+    // The line the next record begins on.
+    uint64_t nextLine() const { return m_line; }
+    // How many bytes of the input the records read so far took.
+    uint64_t offset() const { return m_before + static_cast<uint64_t>(m_at - m_buffer.data()); }
 
 private:
     // The next byte, or -1 at the end of the input.
@@ -59,6 +72,7 @@ private:
     std::vector<char> m_buffer;
     const char* m_at = nullptr;
     const char* m_end = nullptr;
+    uint64_t m_before = 0;  // bytes of the input before the buffer's
     uint64_t m_line = 1;  // the line the next byte is on
     uint64_t m_recordLine = 1;
     bool m_started = false;

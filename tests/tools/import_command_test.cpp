@@ -167,6 +167,68 @@ TEST(ImportCommand, aNewTableTakesTheTypesItsValuesNeed) {
                   {Currency{-9223372036854775807}, Value(), Value()}}));
 }
 
+// A file large enough for two readers to share the first pass guesses the same types, reads
+// the same rows and names the same lines as one reader would: when its middle falls inside a
+// quoted field of many lines too, and when the value that settles a type, or the fault, lies
+// in its second half.
+TEST(ImportCommand, aLargeFileReadsAsASmallOneDoes) {
+    support::TempDir folder;
+    const auto path = folder / "large.accdb";
+    ASSERT_EQ(runCommand({"create", path.string(), "--format", "ace12"}).status, 0);
+    constexpr int kRows = 70000;
+    std::string longNote;
+    for (int line = 0; line < 30000; ++line) longNote += "a line of a long note\n";
+    // The rows as written; the long note (most of the file) sits in the middle row when
+    // `straddled`, so that the middle of the file falls inside it.
+    const auto fileOf = [&](bool straddled, int badRow) {
+        std::string csv = "Id,Amount,Note,Late\n";
+        uint64_t line = 2;
+        uint64_t badLine = 0;
+        for (int row = 0; row < kRows; ++row) {
+            const bool last = row >= kRows - 10;
+            const std::string note = straddled && row == kRows / 2 ? longNote : "row";
+            if (row == badRow) badLine = line;
+            csv += std::to_string(row) + "," + std::to_string(row) + (last ? ".5" : "") + ",\"" +
+                   note + "\"," + (last ? "\"7\"" : "7") + (row == badRow ? ",extra" : "") + "\n";
+            line += 1 + static_cast<uint64_t>(std::count(note.begin(), note.end(), '\n'));
+        }
+        return std::pair{csv, badLine};
+    };
+    for (const bool straddled : {true, false}) {
+        SCOPED_TRACE(straddled ? "middle inside a quoted field" : "middle between records");
+        const std::string table = straddled ? "Straddled" : "Split";
+        const auto [csv, unused] = fileOf(straddled, -1);
+        ASSERT_GT(csv.size(), size_t{1} << 20);
+        writeFile(folder / "large.csv", csv);
+        auto outcome =
+            runCommand({"import", path.string(), table, (folder / "large.csv").string()});
+        ASSERT_EQ(outcome.status, 0) << outcome.err;
+        {
+            auto database = engine::Database::open(path.string());
+            const auto definition = database->tableDefinition(table);
+            ASSERT_EQ(definition.columns.size(), 4u);
+            EXPECT_EQ(definition.columns[0].type, ColumnType::Long);
+            EXPECT_EQ(definition.columns[1].type, ColumnType::Double);
+            EXPECT_EQ(definition.columns[2].type, straddled ? ColumnType::Memo : ColumnType::Text);
+            EXPECT_EQ(definition.columns[3].type, ColumnType::Text);
+            const auto rows = support::allRows(*database, table);
+            ASSERT_EQ(rows.size(), size_t{kRows});
+            EXPECT_EQ(rows[kRows / 2][2],
+                      engine::format::Value(straddled ? longNote : std::string("row")));
+            EXPECT_EQ(rows[kRows - 1][1], engine::format::Value(kRows - 1 + 0.5));
+        }
+        // A record with a field too many, in the second half: its own line is named.
+        const auto [bad, badLine] = fileOf(straddled, kRows * 3 / 4);
+        writeFile(folder / "bad.csv", bad);
+        outcome =
+            runCommand({"import", path.string(), table + "Bad", (folder / "bad.csv").string()});
+        EXPECT_NE(outcome.status, 0);
+        EXPECT_NE(outcome.err.find("line " + std::to_string(badLine) + ": the record has 5 fields"),
+                  std::string::npos)
+            << outcome.err;
+    }
+}
+
 // Into an existing table each column goes to the field of its name, converted to its type; a
 // value that does not fit refuses the whole import with its line and column, and the table,
 // whose unique index sees every row, keeps what it held.
