@@ -3,6 +3,7 @@
 #include "engine/catalog/column_changes.h"
 #include "engine/catalog/table_creator.h"
 #include "engine/catalog/table_dropper.h"
+#include "engine/format/indexes/index_build.h"
 #include "engine/format/indexes/index_key.h"
 #include "engine/format/indexes/index_tree.h"
 #include "engine/format/indexes/index_tree_editor.h"
@@ -90,68 +91,6 @@ format::RealIndex realIndexFor(const format::TableDefinition& table, const std::
     return real;
 }
 
-// The entries of the index, one per row it keeps, sorted; and the number of distinct keys.
-// Throws what a row breaks: a NULL in a required index, a key held twice by a unique one.
-std::pair<std::vector<format::IndexEntry>, uint32_t> entriesOf(const WriteContext& context,
-                                                               const format::TableDefinition& table,
-                                                               const format::RealIndex& real,
-                                                               const std::string& name,
-                                                               size_t maxKeySize) {
-    const storage::FileFormat fileFormat = context.format.format;
-    std::vector<bool> wanted(table.columns.size(), false);
-    for (const auto& part : real.columns) {
-        for (size_t at = 0; at < table.columns.size(); ++at) {
-            if (table.columns[at].number == part.columnNumber) wanted[at] = true;
-        }
-    }
-    std::vector<format::IndexEntry> entries;
-    format::TableScan scan(context.pager, context.format, table);
-    std::vector<format::Value> row;
-    while (scan.next(wanted, row)) {
-        if ((real.flags & format::index_flags::kIgnoreNulls) &&
-            format::allIndexColumnsNull(table, real, row)) {
-            continue;
-        }
-        if ((real.flags & format::index_flags::kRequired) &&
-            format::anyIndexColumnNull(table, real, row)) {
-            throw EngineError(ErrorCode::PrimaryKeyNull,
-                              "Index or primary key cannot contain a Null value: a row has none "
-                              "in a field of the index '" +
-                                  name + "'.");
-        }
-        if (auto gap = format::indexKeyGap(table, real, row, fileFormat)) {
-            throw EngineError(ErrorCode::NotSupported,
-                              "The index '" + name +
-                                  "' cannot be made: this engine does not know the code of " +
-                                  *gap + ", so it cannot compute a row's key exactly.");
-        }
-        format::IndexEntry entry;
-        format::encodeIndexKey(table, real, row, fileFormat, entry.key);
-        if (entry.key.size() > maxKeySize) {
-            throw EngineError(ErrorCode::NotSupported,
-                              "A value is too long for the index '" + name + "'.");
-        }
-        entry.row = scan.location();
-        entries.push_back(std::move(entry));
-    }
-    std::sort(entries.begin(), entries.end());
-
-    std::vector<format::Value> nulls(table.columns.size());
-    std::vector<uint8_t> nullKey;
-    format::encodeIndexKey(table, real, nulls, fileFormat, nullKey);
-    uint32_t distinct = 0;
-    for (size_t at = 0; at < entries.size(); ++at) {
-        if (at > 0 && entries[at].key == entries[at - 1].key) {
-            if (real.isUnique() && entries[at].key != nullKey) {
-                throw format::duplicateKeyError(name);
-            }
-            continue;
-        }
-        ++distinct;
-    }
-    return {std::move(entries), distinct};
-}
-
 }  // namespace
 
 void createIndex(const WriteContext& context, const CatalogObject& object,
@@ -168,11 +107,12 @@ void createIndex(const WriteContext& context, const CatalogObject& object,
     auto mapRow = format::newInlineMapRow(context.format, real.rootPage);
     mapRow[format::kInlineMapHeaderSize] = 0x01;  // the root
     real.pagesMap = placeMapRows(context, table.ownedPages.page, {mapRow}).at(0);
-    auto [entries, distinct] =
-        entriesOf(context, table, real, request.name, format::maxIndexKeySize(context.format));
+    const auto built =
+        format::buildIndexEntries(context.pager, context.format, table, real, request.name,
+                                  format::maxIndexKeySize(context.format));
     format::rewriteIndex(context.pager, context.format, context.allocator, real, table.firstPage,
-                         entries);
-    real.uniqueEntryCount = distinct;
+                         built.entries);
+    real.uniqueEntryCount = built.distinctKeys;
 
     format::LogicalIndex logical;
     logical.name = request.name;

@@ -1,7 +1,9 @@
 #include "engine/catalog/table_editor.h"
 
+#include "engine/format/indexes/index_build.h"
 #include "engine/format/indexes/index_key.h"
 #include "engine/format/indexes/index_tree.h"
+#include "engine/format/indexes/index_tree_editor.h"
 #include "engine/format/rows/row_encoder.h"
 #include "engine/format/rows/row_fetch.h"
 #include "engine/format/rows/row_layout.h"
@@ -35,13 +37,14 @@ size_t TableEditor::columnPosition(std::string_view name) const {
     return static_cast<size_t>(column - m_definition.columns.data());
 }
 
-format::RowLocation TableEditor::insert(const std::vector<format::Value>& row) {
+format::RowLocation TableEditor::insert(const std::vector<format::Value>& row,
+                                        const std::vector<bool>& indexes) {
     if (!m_appender) {
         m_appender = std::make_unique<format::TableAppender>(m_context.pager, m_context.format,
                                                              m_context.allocator, m_definition);
     }
     format::RowLocation location = m_appender->append(row);
-    m_indexes->add(m_appender->lastRow(), location);
+    m_indexes->add(m_appender->lastRow(), location, indexes);
     return location;
 }
 
@@ -178,53 +181,68 @@ size_t TableEditor::removeWhere(
     return doomed.size();
 }
 
-bool TableEditor::rewritesIndexes(size_t removed, uint64_t live) const {
-    // Removing entry by entry edits a path of pages per row; rewriting reads and writes each
-    // page of each index once. From an eighth of the rows on, the rewrite costs less.
+bool TableEditor::rewritesIndex(const format::RealIndex& real, size_t changed,
+                                uint64_t live) const {
+    // Changing entry by entry edits a path of pages per row; rewriting reads and writes each
+    // page of the index once. From an eighth of the rows on, the rewrite costs less.
     constexpr size_t kFewest = 1024;
     constexpr uint64_t kShare = 8;
-    if (m_definition.realIndexes.empty() || removed < kFewest || removed * kShare < live) {
-        return false;
-    }
     // Indexes whose keys this engine cannot compute stay with the path that refuses them.
-    return std::all_of(m_definition.realIndexes.begin(), m_definition.realIndexes.end(),
-                       [&](const format::RealIndex& real) {
-                           return format::canEncodeIndex(m_definition, real,
-                                                         m_context.format.format);
-                       });
+    return changed >= kFewest && changed * kShare >= live &&
+           format::canEncodeIndex(m_definition, real, m_context.format.format);
+}
+
+bool TableEditor::rewritesIndexes(size_t removed, uint64_t live) const {
+    return !m_definition.realIndexes.empty() &&
+           std::all_of(
+               m_definition.realIndexes.begin(), m_definition.realIndexes.end(),
+               [&](const format::RealIndex& real) { return rewritesIndex(real, removed, live); });
 }
 
 void TableEditor::dropIndexEntriesOf(const std::vector<format::RowLocation>& rows) {
-    // The updater's pending entries and cached pages land first; it starts afresh after.
+    rewriteIndexes(std::vector<bool>(m_definition.realIndexes.size(), false), rows, {});
+}
+
+void TableEditor::rewriteIndexes(const std::vector<bool>& kept,
+                                 const std::vector<format::RowLocation>& stale,
+                                 std::vector<std::vector<format::IndexEntry>> fresh) {
+    // Every row must be where a scan finds it: the appender's page and usage map are written,
+    // and a later row starts a new appender. The updater's pending entries and cached pages
+    // land first; it starts afresh after.
+    if (m_appender) {
+        m_appender->finish();
+        m_appender.reset();
+    }
     m_indexes->finish();
-    // One bit per slot a page can number (256), for every page up to the last of the rows.
+    // One bit per slot a page can number (256), for every page up to the last stale row's.
     PageNumber lastPage = 0;
-    for (const auto location : rows) lastPage = std::max(lastPage, location.page);
-    std::vector<uint64_t> removed((static_cast<size_t>(lastPage) + 1) * 4, 0);
+    for (const auto location : stale) lastPage = std::max(lastPage, location.page);
+    std::vector<uint64_t> staleBits((static_cast<size_t>(lastPage) + 1) * 4, 0);
     const auto bit = [](format::RowLocation location) {
         return static_cast<size_t>(location.page) * 256 + location.row;
     };
-    for (const auto location : rows)
-        removed[bit(location) / 64] |= uint64_t{1} << (bit(location) % 64);
-    const auto isRemoved = [&](format::RowLocation location) {
+    for (const auto location : stale) {
+        staleBits[bit(location) / 64] |= uint64_t{1} << (bit(location) % 64);
+    }
+    const auto isStale = [&](format::RowLocation location) {
         return location.page <= lastPage &&
-               (removed[bit(location) / 64] >> (bit(location) % 64) & 1) != 0;
+               (staleBits[bit(location) / 64] >> (bit(location) % 64) & 1) != 0;
     };
-    for (auto& real : m_definition.realIndexes) {
+    fresh.resize(kept.size());
+    for (size_t index = 0; index < kept.size(); ++index) {
+        if (kept[index]) continue;
+        auto& real = m_definition.realIndexes[index];
         auto entries = format::readIndexEntries(m_context.pager, m_context.format, real,
                                                 m_definition.firstPage);
         // Entries keep their stored keys and order, whatever rules made them.
-        std::vector<format::IndexEntry> kept;
-        kept.reserve(entries.size());
-        uint32_t distinct = 0;
-        for (auto& entry : entries) {
-            if (isRemoved(entry.row)) continue;
-            if (kept.empty() || kept.back().key != entry.key) ++distinct;
-            kept.push_back(std::move(entry));
-        }
+        std::erase_if(entries, [&](const format::IndexEntry& entry) { return isStale(entry.row); });
+        std::sort(fresh[index].begin(), fresh[index].end());
+        const auto merged = format::mergeIndexEntries(
+            m_definition, real, std::move(entries), std::move(fresh[index]),
+            m_context.format.format, format::indexName(m_definition, real));
         format::rewriteIndex(m_context.pager, m_context.format, m_context.allocator, real,
-                             m_definition.firstPage, kept);
-        real.uniqueEntryCount = distinct;
+                             m_definition.firstPage, merged.entries);
+        real.uniqueEntryCount = merged.distinctKeys;
     }
     m_indexes = std::make_unique<format::IndexUpdater>(m_context.pager, m_context.format,
                                                        m_context.allocator, m_definition);
@@ -234,7 +252,6 @@ void TableEditor::dropIndexEntriesOf(const std::vector<format::RowLocation>& row
 size_t TableEditor::updateWhere(
     const std::function<bool(const std::vector<format::Value>&)>& matches,
     const std::function<void(std::vector<format::Value>&)>& update) {
-    const bool indexed = !m_definition.realIndexes.empty();
     // Rows rewritten in place go in page order, so each page is copied and written once. A
     // page rows are being added to is let go first, so that its copy does not overwrite these
     // changes.
@@ -267,6 +284,7 @@ size_t TableEditor::updateWhere(
     size_t updated = 0;
     std::vector<uint8_t> bytes;
     std::vector<bool> changed;
+    std::vector<size_t> keysChanged(m_definition.realIndexes.size(), 0);  // rows, by index
     {
         format::TableScan scan(m_context.pager, m_context.format, m_definition);
         std::vector<format::Value> before;
@@ -287,13 +305,34 @@ size_t TableEditor::updateWhere(
             }
             later.push_back(location);
             laterInPlace.push_back(fits);
-            if (fits) {
-                m_indexes->remove(before, location, changed);
-            } else if (indexed) {
-                m_indexes->remove(before, location);
+            for (size_t index = 0; index < changed.size(); ++index) {
+                if (!fits || changed[index]) ++keysChanged[index];
             }
         }
     }
+    // An index whose key changes for many rows is built anew from the rows once they are all
+    // written, by the rule of a large DELETE; the others are edited entry by entry.
+    std::vector<bool> edited(m_definition.realIndexes.size(), true);
+    for (size_t index = 0; index < edited.size(); ++index) {
+        edited[index] = !rewritesIndex(m_definition.realIndexes[index], keysChanged[index], live);
+    }
+    const bool rebuilds = std::find(edited.begin(), edited.end(), false) != edited.end();
+    // For the indexes rebuilt: where the rows' old entries point, and their new entries.
+    std::vector<format::RowLocation> stale;
+    std::vector<std::vector<format::IndexEntry>> fresh(edited.size());
+    const size_t maxKeySize = format::maxIndexKeySize(m_context.format);
+    auto addFresh = [&](const std::vector<format::Value>& row, format::RowLocation location) {
+        for (size_t index = 0; index < edited.size(); ++index) {
+            if (edited[index]) continue;
+            const auto& real = m_definition.realIndexes[index];
+            if (auto entry = format::rowIndexEntry(
+                    m_definition, real, row, location, m_context.format.format,
+                    format::indexName(m_definition, real), maxKeySize)) {
+                fresh[index].push_back(std::move(*entry));
+            }
+        }
+    };
+    if (rebuilds) stale = later;
     format::RowFetcher fetcher(m_context.pager, m_context.format, m_definition);
     const std::vector<bool> everyColumn(m_definition.columns.size(), true);
     std::vector<format::Value> before;
@@ -303,6 +342,21 @@ size_t TableEditor::updateWhere(
         after = before;
         update(after);
     };
+    // The edited indexes' entries that change, of the rows whose entries change.
+    auto editedChanges = [&](bool inPlace) {
+        if (!inPlace) return edited;
+        changedIndexes(before, after, changed);
+        for (size_t index = 0; index < changed.size(); ++index) {
+            changed[index] = changed[index] && edited[index];
+        }
+        return changed;
+    };
+    if (std::find(edited.begin(), edited.end(), true) != edited.end()) {
+        for (size_t at = 0; at < later.size(); ++at) {
+            changeOf(later[at]);
+            m_indexes->remove(before, later[at], editedChanges(laterInPlace[at]));
+        }
+    }
     // The rows rewritten in place with new keys, before any row is stored anew.
     for (size_t at = 0; at < later.size(); ++at) {
         if (!laterInPlace[at]) continue;
@@ -311,8 +365,8 @@ size_t TableEditor::updateWhere(
             throw EngineError(ErrorCode::Internal, "a row no longer fits its place");
         }
         overwrite(later[at], bytes);
-        changedIndexes(before, after, changed);
-        m_indexes->add(after, later[at], changed);
+        m_indexes->add(after, later[at], editedChanges(true));
+        if (rebuilds) addFresh(after, later[at]);
     }
     writePage();
     if (!m_appender) m_definition.rowCount = static_cast<uint32_t>(live);
@@ -321,8 +375,10 @@ size_t TableEditor::updateWhere(
         changeOf(later[at]);
         removeStored(later[at]);
         if (m_definition.rowCount > 0) --m_definition.rowCount;
-        insert(after);
+        const format::RowLocation location = insert(after, edited);
+        if (rebuilds) addFresh(m_appender->lastRow(), location);
     }
+    if (rebuilds) rewriteIndexes(edited, stale, std::move(fresh));
     return updated;
 }
 

@@ -25,7 +25,10 @@ public:
     // The position of a column in the definition's column list. Throws Corrupt when missing.
     size_t columnPosition(std::string_view name) const;
 
-    format::RowLocation insert(const std::vector<format::Value>& row);
+    // Adds the row and its entries; indexes, when not empty, marks the real indexes (by
+    // position) that take the row's entry, the others being built anew later.
+    format::RowLocation insert(const std::vector<format::Value>& row,
+                               const std::vector<bool>& indexes = {});
     // Removes every row for which matches returns true (given the decoded row), moved rows with
     // the slots they moved to. A removal of many rows rewrites each index whole from its
     // entries less theirs (keys as stored), instead of removing them one by one. reads names the
@@ -66,8 +69,15 @@ private:
     // are, and the new row takes exactly as many bytes.
     bool rewriteInPlace(format::RowLocation location, const std::vector<format::Value>& before,
                         const std::vector<format::Value>& after, std::vector<uint8_t>& bytes);
-    // Whether removing that many of the live rows rewrites the indexes whole.
+    // Whether changing the entries of that many of the live rows rewrites the index whole.
+    bool rewritesIndex(const format::RealIndex& real, size_t changed, uint64_t live) const;
+    // Whether removing that many of the live rows rewrites every index whole.
     bool rewritesIndexes(size_t removed, uint64_t live) const;
+    // Rewrites each real index not kept (by position) whole: without the entries of the stale
+    // rows, with its fresh entries (any order) merged in.
+    void rewriteIndexes(const std::vector<bool>& kept,
+                        const std::vector<format::RowLocation>& stale,
+                        std::vector<std::vector<format::IndexEntry>> fresh);
     // Rewrites every index without the entries of rows.
     void dropIndexEntriesOf(const std::vector<format::RowLocation>& rows);
     // Which real indexes (by position) hold a column whose value differs between the rows.

@@ -628,6 +628,11 @@ TEST(UpdateStatement, changesTheRowsItsConditionHoldsForAndKeepsEveryIndex) {
          [](Row& row) { row[1] = Value(std::string("only")); }},
         {"UPDATE Stock SET Shelf = 0", [](const Row&) { return true; },
          [](Row& row) { row[2] = Value(int32_t{0}); }},
+        // Many rows' keys change: their indexes are rewritten whole, NULLs left out of the one
+        // that ignores them.
+        {"UPDATE Stock SET Code = NULL WHERE Id > 500 AND Id < 1900",
+         [&](const Row& row) { return id(row) > 500 && id(row) < 1900; },
+         [](Row& row) { row[1] = Value(); }},
     };
     auto expected = support::allRows(*database, "Stock");
     for (const Step& step : steps) {
@@ -655,7 +660,8 @@ TEST(UpdateStatement, changesTheRowsItsConditionHoldsForAndKeepsEveryIndex) {
 
     // Two rows may not take one code, nor a row the code another keeps; nothing changes then.
     for (const char* twice : {"UPDATE Stock SET Code = 'same' WHERE Id = 1 OR Id = 2",
-                              "UPDATE Stock SET Code = 'only' WHERE Id = 7"}) {
+                              "UPDATE Stock SET Code = 'only' WHERE Id = 7",
+                              "UPDATE Stock SET Code = 'many' WHERE Id < 1500"}) {
         EXPECT_EQ(errorOf([&] { execute(*database, twice); }), ErrorCode::DuplicateKey) << twice;
         EXPECT_EQ(support::sortedRows(support::allRows(*database, "Stock")),
                   support::sortedRows(expected));

@@ -52,14 +52,14 @@ void forEachIndexedRow(storage::Pager& pager, const JetFormat& format, const Tab
     }
 }
 
+}  // namespace
+
 std::string indexName(const TableDefinition& table, const RealIndex& real) {
     for (const auto& logical : table.logicalIndexes) {
         if (logical.realIndexNumber == real.number) return logical.name;
     }
     return std::to_string(real.number);
 }
-
-}  // namespace
 
 std::vector<std::vector<IndexEntry>> indexEntriesFromRows(storage::Pager& pager,
                                                           const JetFormat& format,

@@ -19,6 +19,9 @@ namespace engine::format {
 // The error of a unique index asked to hold a key twice, naming the index.
 EngineError duplicateKeyError(const std::string& index);
 
+// The name of the logical index that real serves (its number when none names it).
+std::string indexName(const TableDefinition& table, const RealIndex& real);
+
 // The page a new index starts with: an empty leaf, which stays its root for good.
 storage::PageBuffer emptyIndexLeaf(const JetFormat& format, PageNumber owner);
 
