@@ -206,13 +206,7 @@ void TableEditor::dropIndexEntriesOf(const std::vector<format::RowLocation>& row
 void TableEditor::rewriteIndexes(const std::vector<bool>& kept,
                                  const std::vector<format::RowLocation>& stale,
                                  std::vector<std::vector<format::IndexEntry>> fresh) {
-    // Every row must be where a scan finds it: the appender's page and usage map are written,
-    // and a later row starts a new appender. The updater's pending entries and cached pages
-    // land first; it starts afresh after.
-    if (m_appender) {
-        m_appender->finish();
-        m_appender.reset();
-    }
+    // The updater's pending entries and cached pages land first; it starts afresh after.
     m_indexes->finish();
     // One bit per slot a page can number (256), for every page up to the last stale row's.
     PageNumber lastPage = 0;
@@ -310,8 +304,9 @@ size_t TableEditor::updateWhere(
             }
         }
     }
-    // An index whose key changes for many rows is built anew from the rows once they are all
-    // written, by the rule of a large DELETE; the others are edited entry by entry.
+    // An index whose key changes for many rows is rewritten whole once every row is written
+    // (its entries of those rows left out, their new entries merged in), by the rule of a large
+    // DELETE; the others are edited entry by entry.
     std::vector<bool> edited(m_definition.realIndexes.size(), true);
     for (size_t index = 0; index < edited.size(); ++index) {
         edited[index] = !rewritesIndex(m_definition.realIndexes[index], keysChanged[index], live);
