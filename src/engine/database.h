@@ -179,9 +179,9 @@ public:
     size_t deleteRows(std::string_view name,
                       const std::function<bool(const std::vector<format::Value>&)>& matches);
     // Changes the rows of a table for which matches returns true (given the whole row): update
-    // is given each such row and changes its values, and the row is stored anew, keeping the
-    // table's indexes. Returns how many changed. A unique index that would then hold a key twice
-    // throws DuplicateKey, and nothing changes.
+    // is given each such row and changes its values, and the row is written back (in its place
+    // when it still fits), keeping the table's indexes. Returns how many changed. A unique index
+    // that would then hold a key twice throws DuplicateKey, and nothing changes.
     size_t updateRows(std::string_view name,
                       const std::function<bool(const std::vector<format::Value>&)>& matches,
                       const std::function<void(std::vector<format::Value>&)>& update);
