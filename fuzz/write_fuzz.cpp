@@ -1,10 +1,10 @@
 // Opens any bytes as a database and changes it as the program and the command line do: a
 // make-table into it (a new table with rows, then a copy of a table it already holds), an index
 // and a field added to a table and dropped again, its rows updated and half of them deleted,
-// and a drop of the table. Each change
-// either succeeds or throws EngineError. A change that fails must leave every byte as it was;
-// one that succeeds must not grow the file past what it could have written. Anything else (a
-// crash, a sanitizer report, another exception, an abort below) is a bug.
+// and a drop of the table. Each change either succeeds or throws EngineError. A change that
+// fails must leave every byte as it was; one that succeeds must not grow the file past what it
+// could have written. Anything else (a crash, a sanitizer report, another exception, an abort
+// below) is a bug.
 #include "engine/database.h"
 #include "engine/storage/memory_page_file.h"
 #include "engine/table_copy.h"
