@@ -387,14 +387,15 @@ void Database::insertRows(std::string_view name, const RowSource& rows) {
 }
 
 size_t Database::deleteRows(std::string_view name,
-                            const std::function<bool(const std::vector<format::Value>&)>& matches) {
+                            const std::function<bool(const std::vector<format::Value>&)>& matches,
+                            const std::optional<std::vector<size_t>>& reads) {
     requireWritable();
     auto definition = tableDefinition(name);
     size_t removed = 0;
     change([&](const catalog::WriteContext& context) {
         catalog::TableEditor editor(context, definition);
         editor.batchIndexChanges();
-        removed = editor.removeWhere(matches);
+        removed = editor.removeWhere(matches, reads);
         editor.finish();
     });
     return removed;
@@ -402,14 +403,15 @@ size_t Database::deleteRows(std::string_view name,
 
 size_t Database::updateRows(std::string_view name,
                             const std::function<bool(const std::vector<format::Value>&)>& matches,
-                            const std::function<void(std::vector<format::Value>&)>& update) {
+                            const std::vector<catalog::ColumnValue>& values,
+                            const std::optional<std::vector<size_t>>& reads) {
     requireWritable();
     auto definition = tableDefinition(name);
     size_t changed = 0;
     change([&](const catalog::WriteContext& context) {
         catalog::TableEditor editor(context, definition);
         editor.batchIndexChanges();
-        changed = editor.updateWhere(matches, update);
+        changed = editor.updateWhere(matches, values, reads);
         editor.finish();
     });
     return changed;

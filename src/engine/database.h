@@ -16,6 +16,7 @@
 #pragma once
 
 #include "engine/catalog/catalog.h"
+#include "engine/catalog/column_value.h"
 #include "engine/catalog/complex_columns.h"
 #include "engine/catalog/new_column.h"
 #include "engine/catalog/write_context.h"
@@ -174,17 +175,20 @@ public:
                      const TableFill& fill);
     // Appends rows to an existing table, keeping its indexes.
     void insertRows(std::string_view name, const RowSource& rows);
-    // Removes the rows of a table for which matches returns true (given the whole row), keeping
-    // its indexes. Returns how many went.
+    // Removes the rows of a table for which matches returns true, keeping its indexes. matches
+    // is given the row with the columns reads names decoded (by position; every column when
+    // not given). Returns how many went.
     size_t deleteRows(std::string_view name,
-                      const std::function<bool(const std::vector<format::Value>&)>& matches);
-    // Changes the rows of a table for which matches returns true (given the whole row): update
-    // is given each such row and changes its values, and the row is written back (in its place
-    // when it still fits), keeping the table's indexes. Returns how many changed. A unique index
-    // that would then hold a key twice throws DuplicateKey, and nothing changes.
+                      const std::function<bool(const std::vector<format::Value>&)>& matches,
+                      const std::optional<std::vector<size_t>>& reads = std::nullopt);
+    // Sets values in the rows of a table for which matches returns true (given rows as for
+    // deleteRows), and writes each such row back (in its place when it still fits), keeping the
+    // table's indexes. Returns how many changed. A unique index that would then hold a key twice
+    // throws DuplicateKey, and nothing changes.
     size_t updateRows(std::string_view name,
                       const std::function<bool(const std::vector<format::Value>&)>& matches,
-                      const std::function<void(std::vector<format::Value>&)>& update);
+                      const std::vector<catalog::ColumnValue>& values,
+                      const std::optional<std::vector<size_t>>& reads = std::nullopt);
     // Throws TableNotFound ("Table 'x' does not exist.").
     void dropTable(std::string_view name);
     // Adds an index to a table, its entries made from the table's rows; catalog/index_changes.h

@@ -46,19 +46,18 @@ void recordDesignChange(const WriteContext& context, const CatalogObject& table,
     const size_t updated = objects.columnPosition("DateUpdate");
     const auto* lvProp = objects.definition().findColumn("LvProp");
     const format::DateTime stamp = now();
+    std::vector<ColumnValue> values = {{updated, stamp}};
+    if (properties && lvProp) {
+        const auto position = static_cast<size_t>(lvProp - objects.definition().columns.data());
+        values.push_back(
+            {position, properties->empty() ? format::Value() : format::Value(*properties)});
+    }
     objects.updateWhere(
         [&](const std::vector<format::Value>& row) {
             const auto* value = std::get_if<int32_t>(&row[id]);
             return value && *value == table.id;
         },
-        [&](std::vector<format::Value>& row) {
-            row[updated] = stamp;
-            if (properties && lvProp) {
-                const auto position =
-                    static_cast<size_t>(lvProp - objects.definition().columns.data());
-                row[position] = properties->empty() ? format::Value() : format::Value(*properties);
-            }
-        });
+        values, std::vector<size_t>{id});
     objects.finish();
 }
 

@@ -226,7 +226,7 @@ void dropTable(const WriteContext& context, std::string_view name) {
                 if (auto id = integerIn(row[flat])) flatTables.push_back(*id);
                 return true;
             },
-            {table, flat});
+            std::vector<size_t>{table, flat});
         editor.finish();
         for (int32_t id : flatTables) {
             if (!listed(context, id)) continue;

@@ -10,6 +10,7 @@
 #include "engine/format/rows/row_removal.h"
 #include "engine/format/rows/table_definition_writer.h"
 #include "engine/format/rows/table_scan.h"
+#include "engine/format/rows/value_codec.h"
 #include "engine/format/space/data_page_editor.h"
 #include "engine/storage/unicode.h"
 
@@ -103,7 +104,7 @@ size_t TableEditor::removeWhereEqual(size_t position, const format::Value& value
     if (!keyed) {
         return removeWhere(
             [&](const std::vector<format::Value>& row) { return row[position] == value; },
-            {position});
+            std::vector<size_t>{position});
     }
     // Only the indexed columns and the compared one are decoded.
     std::vector<bool> wanted = indexedColumns();
@@ -124,6 +125,13 @@ size_t TableEditor::removeWhereEqual(size_t position, const format::Value& value
     return doomed.size();
 }
 
+std::vector<bool> TableEditor::readColumns(const std::optional<std::vector<size_t>>& reads) const {
+    if (!reads) return {};
+    std::vector<bool> wanted(m_definition.columns.size(), false);
+    for (size_t position : *reads) wanted.at(position) = true;
+    return wanted;
+}
+
 std::vector<bool> TableEditor::indexedColumns() const {
     std::vector<bool> wanted(m_definition.columns.size(), false);
     for (const auto& real : m_definition.realIndexes) {
@@ -140,12 +148,8 @@ std::vector<bool> TableEditor::indexedColumns() const {
 
 size_t TableEditor::removeWhere(
     const std::function<bool(const std::vector<format::Value>&)>& matches,
-    const std::vector<size_t>& reads) {
-    std::vector<bool> wanted;
-    if (!reads.empty()) {
-        wanted = indexedColumns();
-        for (size_t position : reads) wanted.at(position) = true;
-    }
+    const std::optional<std::vector<size_t>>& reads) {
+    const std::vector<bool> wanted = readColumns(reads);
     // Collect first: the scan reads pages that the removals change. Only where the rows live
     // is kept; each is read again for its indexed values when it goes, so that memory does not
     // grow with the rows' contents.
@@ -154,7 +158,7 @@ size_t TableEditor::removeWhere(
     {
         format::TableScan scan(m_context.pager, m_context.format, m_definition);
         std::vector<format::Value> row;
-        while (wanted.empty() ? scan.next(row) : scan.next(wanted, row)) {
+        while (scan.next(wanted, row)) {
             ++live;
             if (matches(row)) doomed.push_back(scan.location());
         }
@@ -245,7 +249,10 @@ void TableEditor::rewriteIndexes(const std::vector<bool>& kept,
 
 size_t TableEditor::updateWhere(
     const std::function<bool(const std::vector<format::Value>&)>& matches,
-    const std::function<void(std::vector<format::Value>&)>& update) {
+    const std::vector<ColumnValue>& values, const std::optional<std::vector<size_t>>& reads) {
+    auto update = [&](std::vector<format::Value>& row) {
+        for (const auto& [position, value] : values) row.at(position) = value;
+    };
     // Rows rewritten in place go in page order, so each page is copied and written once. A
     // page rows are being added to is let go first, so that its copy does not overwrite these
     // changes.
@@ -266,6 +273,14 @@ size_t TableEditor::updateWhere(
         }
         page->overwriteRow(location.row, bytes);
     };
+    // When the rows change by patching their stored bytes, the scan decodes only what the
+    // condition reads and the fields set (to tell whether a key changes); a row that cannot be
+    // patched is decoded whole where it stands.
+    const bool patching = patches(values);
+    std::vector<bool> wanted = readColumns(reads);
+    if (patching && !wanted.empty()) {
+        for (const auto& value : values) wanted.at(value.position) = true;
+    }
     // Every old entry leaves the indexes before any new one enters, so that a unique index
     // judges the new keys against the rows as they will stand, not against the old values of
     // rows still to change. A row that fits its place and changes no index key is rewritten as
@@ -283,14 +298,16 @@ size_t TableEditor::updateWhere(
         format::TableScan scan(m_context.pager, m_context.format, m_definition);
         std::vector<format::Value> before;
         std::vector<format::Value> after;
-        while (scan.next(before)) {
+        while (scan.next(patching ? wanted : std::vector<bool>{}, before)) {
             ++live;
             if (!matches(before)) continue;
             ++updated;
+            const format::RowLocation location = scan.location();
+            bool fits = patching && !scan.moved() && patch(scan.rowBytes(), values, bytes);
+            if (patching && !fits) scan.decode(before);
             after = before;
             update(after);
-            const format::RowLocation location = scan.location();
-            const bool fits = rewriteInPlace(location, before, after, bytes);
+            if (!fits) fits = rewriteInPlace(location, before, after, nullptr, bytes);
             changedIndexes(before, after, changed);
             const bool keysKept = std::none_of(changed.begin(), changed.end(), std::identity());
             if (fits && keysKept) {
@@ -356,7 +373,7 @@ size_t TableEditor::updateWhere(
     for (size_t at = 0; at < later.size(); ++at) {
         if (!laterInPlace[at]) continue;
         changeOf(later[at]);
-        if (!rewriteInPlace(later[at], before, after, bytes)) {
+        if (!rewriteInPlace(later[at], before, after, patching ? &values : nullptr, bytes)) {
             throw EngineError(ErrorCode::Internal, "a row no longer fits its place");
         }
         overwrite(later[at], bytes);
@@ -380,6 +397,7 @@ size_t TableEditor::updateWhere(
 bool TableEditor::rewriteInPlace(format::RowLocation location,
                                  const std::vector<format::Value>& before,
                                  const std::vector<format::Value>& after,
+                                 const std::vector<ColumnValue>* patched,
                                  std::vector<uint8_t>& bytes) {
     for (size_t at = 0; at < m_definition.columns.size(); ++at) {
         if (format::isLongValueType(m_definition.columns[at].type) && !(before[at] == after[at])) {
@@ -391,6 +409,7 @@ bool TableEditor::rewriteInPlace(format::RowLocation location,
     const format::RowSlot slot = view.slot(location.row);
     if (slot.deleted || slot.lookup) return false;
     const storage::Bytes stored = view.rowBytes(slot);
+    if (patched && patch(stored, *patched, bytes)) return true;
     if (!format::parseRowLayout(stored, m_context.format, m_definition.varColumns > 0, m_layout) ||
         m_layout.columnCount != m_definition.maxColumns) {
         return false;
@@ -411,6 +430,58 @@ bool TableEditor::rewriteInPlace(format::RowLocation location,
         m_encoder = std::make_unique<format::RowEncoder>(m_context.format, m_definition);
     m_encoder->encode(after, m_longValues, bytes, 1);
     return bytes.size() == stored.size();
+}
+
+bool TableEditor::patches(const std::vector<ColumnValue>& values) const {
+    for (const auto& [position, value] : values) {
+        const auto& column = m_definition.columns.at(position);
+        if (column.type == format::ColumnType::Boolean && !column.isCalculated()) {
+            if (!format::isNull(value) && !std::holds_alternative<bool>(value)) return false;
+            continue;
+        }
+        if (!column.isFixed() || format::fixedSizeOf(column.type) == 0 ||
+            (!format::isNull(value) && !format::holdsTypeOf(column.type, value))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TableEditor::patch(storage::Bytes stored, const std::vector<ColumnValue>& values,
+                        std::vector<uint8_t>& bytes) {
+    if (!format::parseRowLayout(stored, m_context.format, m_definition.varColumns > 0, m_layout) ||
+        m_layout.columnCount != m_definition.maxColumns) {
+        return false;
+    }
+    // The fixed area ends where the variable data starts, else at the null mask.
+    const auto maskStart = static_cast<size_t>(m_layout.nullMask.data() - stored.data());
+    const size_t fixedEnd =
+        m_layout.variableOffsets.empty() ? maskStart : m_layout.variableOffsets.front();
+    bytes.assign(stored.begin(), stored.end());
+    for (const auto& [position, value] : values) {
+        const auto& column = m_definition.columns[position];
+        bool present = !format::isNull(value);
+        if (column.type == format::ColumnType::Boolean && !column.isCalculated()) {
+            present = present && std::get<bool>(value);
+        } else {
+            const size_t start = m_layout.fixedStart + column.fixedOffset;
+            const size_t size = format::fixedSizeOf(column.type);
+            if (start + size > fixedEnd) return false;
+            const storage::MutableBytes slot(bytes.data() + start, size);
+            // A NULL keeps zeros in its place, as a row written whole does.
+            if (present) {
+                format::encodeFixedValue(column.type, value, slot);
+            } else {
+                std::fill(slot.begin(), slot.end(), uint8_t{0});
+            }
+        }
+        const size_t byte = maskStart + column.number / 8u;
+        if (byte >= bytes.size()) return false;
+        const auto bit = static_cast<uint8_t>(1u << (column.number % 8u));
+        bytes[byte] = present ? static_cast<uint8_t>(bytes[byte] | bit)
+                              : static_cast<uint8_t>(bytes[byte] & ~bit);
+    }
+    return true;
 }
 
 void TableEditor::changedIndexes(const std::vector<format::Value>& before,

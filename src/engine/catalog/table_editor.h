@@ -3,6 +3,7 @@
 // inserts into user tables.
 #pragma once
 
+#include "engine/catalog/column_value.h"
 #include "engine/catalog/write_context.h"
 #include "engine/format/indexes/index_updater.h"
 #include "engine/format/rows/row_encoder.h"
@@ -31,20 +32,23 @@ public:
                                const std::vector<bool>& indexes = {});
     // Removes every row for which matches returns true (given the decoded row), moved rows with
     // the slots they moved to. A removal of many rows rewrites each index whole from its
-    // entries less theirs (keys as stored), instead of removing them one by one. reads names the
-    // positions of the columns matches looks at: only those and the indexed ones are decoded, so
-    // that a damaged value elsewhere in a row (a long value that points nowhere, say) does not stop
-    // the change. Empty: every column.
+    // entries less theirs (keys as stored), instead of removing them one by one. reads, when
+    // given, names the positions of the columns matches looks at: only those are decoded, so
+    // that a damaged value elsewhere in a row (a long value that points nowhere, say) does not
+    // stop the change, and the scan costs little. Not given: every column.
     size_t removeWhere(const std::function<bool(const std::vector<format::Value>&)>& matches,
-                       const std::vector<size_t>& reads = {});
-    // Changes every row for which matches returns true (given the decoded row): update is given
-    // the whole row and changes its values. A row whose new form takes as many bytes, with its
-    // long values unchanged, is rewritten in its place, and only the index entries whose keys
-    // change are replaced; any other row is stored anew. Every old index entry goes before any
-    // new one comes, so a unique index judges the rows as they will stand. Keeps only where the
-    // rows live, not their values. Returns how many changed.
+                       const std::optional<std::vector<size_t>>& reads = std::nullopt);
+    // Sets the values of every row for which matches returns true (given the decoded row;
+    // reads, when given, names the columns it looks at, as for removeWhere). A row whose new
+    // form takes as many bytes, with its long values unchanged, is rewritten in its place, and
+    // only the index entries whose keys change are replaced; any other row is stored anew. When
+    // every value set is of a fixed size, a row is rewritten by changing just those values'
+    // bytes, the rest kept as stored. Every old index entry goes before any new one comes, so a
+    // unique index judges the rows as they will stand. Keeps only where the rows live, not
+    // their values. Returns how many changed.
     size_t updateWhere(const std::function<bool(const std::vector<format::Value>&)>& matches,
-                       const std::function<void(std::vector<format::Value>&)>& update);
+                       const std::vector<ColumnValue>& values,
+                       const std::optional<std::vector<size_t>>& reads = std::nullopt);
     // Removes every row whose column (by position) holds value: found through an index that
     // starts with the column when the table has one (the cost then does not grow with the
     // table), else by reading every row. Returns how many went.
@@ -62,13 +66,24 @@ public:
     void finish();
 
 private:
+    // The columns a scan decodes for a condition that reads those (by position): every
+    // column (empty) when not given.
+    std::vector<bool> readColumns(const std::optional<std::vector<size_t>>& reads) const;
     // The columns some index of the table holds, by position.
     std::vector<bool> indexedColumns() const;
     // Encodes row after into bytes to take the place of row before at location: false unless
     // the row lives in its home slot in the table's current shape, its long values stay as they
-    // are, and the new row takes exactly as many bytes.
+    // are, and the new row takes exactly as many bytes. With patched (values of a fixed size
+    // that make after of before), the stored row is patched instead when it can be.
     bool rewriteInPlace(format::RowLocation location, const std::vector<format::Value>& before,
-                        const std::vector<format::Value>& after, std::vector<uint8_t>& bytes);
+                        const std::vector<format::Value>& after,
+                        const std::vector<ColumnValue>* patched, std::vector<uint8_t>& bytes);
+    // Whether every value set is of a fixed size, so that rows change by patch().
+    bool patches(const std::vector<ColumnValue>& values) const;
+    // Copies the stored row into bytes with the values set in its fixed area and null mask:
+    // false unless the row is in the table's current shape.
+    bool patch(storage::Bytes stored, const std::vector<ColumnValue>& values,
+               std::vector<uint8_t>& bytes);
     // Whether changing the entries of that many of the live rows rewrites the index whole.
     bool rewritesIndex(const format::RealIndex& real, size_t changed, uint64_t live) const;
     // Whether removing that many of the live rows rewrites every index whole.

@@ -379,9 +379,10 @@ size_t deleteRows(Database& database, const DeleteStatement& statement) {
     const TableScope scope(definition, table, "", database.catalog().nameOrder());
     const auto condition =
         statement.where ? std::make_unique<const Condition>(*statement.where, scope) : nullptr;
-    return database.deleteRows(table, [&](const std::vector<format::Value>& row) {
-        return !condition || condition->holds(row);
-    });
+    return database.deleteRows(
+        table,
+        [&](const std::vector<format::Value>& row) { return !condition || condition->holds(row); },
+        condition ? condition->columns() : std::vector<size_t>{});
 }
 
 size_t updateRows(Database& database, const UpdateStatement& statement) {
@@ -398,7 +399,7 @@ size_t updateRows(Database& database, const UpdateStatement& statement) {
         }
     }
     const TableScope scope(definition, table, "", database.catalog().nameOrder());
-    std::vector<std::pair<size_t, format::Value>> changes;
+    std::vector<catalog::ColumnValue> changes;
     for (const Assignment& assignment : statement.assignments) {
         const size_t position = scope.column(ColumnRef{{}, assignment.column});
         const format::ColumnDefinition* column = &definition.columns[position];
@@ -416,8 +417,8 @@ size_t updateRows(Database& database, const UpdateStatement& statement) {
                                   "' cannot be changed: a relationship joins on it, and this "
                                   "engine does not check the related records.");
         }
-        changes.emplace_back(position,
-                             valueForField(assignment.value, *column, database.jetFormat()));
+        changes.push_back(
+            {position, valueForField(assignment.value, *column, database.jetFormat())});
     }
     const std::vector<bool> required = requiredColumns(database, *object, definition);
     for (const auto& [position, value] : changes) {
@@ -430,9 +431,7 @@ size_t updateRows(Database& database, const UpdateStatement& statement) {
     return database.updateRows(
         table,
         [&](const std::vector<format::Value>& row) { return !condition || condition->holds(row); },
-        [&](std::vector<format::Value>& row) {
-            for (const auto& [position, value] : changes) row[position] = value;
-        });
+        changes, condition ? condition->columns() : std::vector<size_t>{});
 }
 
 void dropTable(Database& database, const DropTableStatement& statement) {

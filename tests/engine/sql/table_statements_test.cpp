@@ -1,5 +1,6 @@
 // CREATE TABLE, INSERT INTO ... VALUES, UPDATE, DELETE and DROP TABLE: the columns they make,
 // the values they store, change or remove, and what they refuse.
+#include "engine/format/rows/row_encoder.h"
 #include "engine/format/rows/table_scan.h"
 #include "engine/format/space/data_page_editor.h"
 #include "engine/sql/executor.h"
@@ -487,8 +488,8 @@ TEST(DeleteStatement, aRowMovedWithinItsPageGoesWhole) {
                                    std::to_string(number) + "')");
         }
     }
-    // Rows 2 and 4 move: a copy of each goes to a new slot of the page, flagged 0x8000 alone,
-    // and the home slot becomes a pointer to it (flag 0x4000).
+    // Rows 2, 4 and 6 move: a copy of each goes to a new slot of the page, flagged 0x8000
+    // alone, and the home slot becomes a pointer to it (flag 0x4000).
     support::changePages(path, [](Database& database, format::PageAllocator&) {
         const auto definition = database.tableDefinition("T");
         const auto& jet = database.jetFormat();
@@ -496,7 +497,7 @@ TEST(DeleteStatement, aRowMovedWithinItsPageGoesWhole) {
         std::vector<Value> row;
         while (scan.next(row)) {
             const int32_t number = std::get<int32_t>(row[0]);
-            if (number != 2 && number != 4) continue;
+            if (number % 2 != 0) continue;
             const format::RowLocation home = scan.location();
             storage::PageBuffer page = *database.pager().read(home.page);
             const auto stored =
@@ -521,10 +522,13 @@ TEST(DeleteStatement, aRowMovedWithinItsPageGoesWhole) {
     ASSERT_EQ(support::allRows(*database, "T").size(), 6u);
     execute(*database, "DELETE FROM T WHERE A = 2");
     execute(*database, "UPDATE T SET B = 'a longer text than before' WHERE A = 4");
+    // A fixed field of a moved row changes where the row lives, not in its home slot.
+    execute(*database, "UPDATE T SET A = 60 WHERE A = 6");
     std::vector<std::vector<Value>> expected;
     for (int32_t number : {1, 3, 4, 5, 6}) {
-        expected.push_back({number, number == 4 ? std::string("a longer text than before")
-                                                : "row " + std::to_string(number)});
+        expected.push_back(
+            {number == 6 ? 60 : number, number == 4 ? std::string("a longer text than before")
+                                                    : "row " + std::to_string(number)});
     }
     EXPECT_EQ(support::sortedRows(support::allRows(*database, "T")), support::sortedRows(expected));
     EXPECT_EQ(support::integrityProblems(*database), "");
@@ -711,11 +715,42 @@ TEST(UpdateStatement, rowsStoredAnewLeaveNoCopyBehind) {
         }
         EXPECT_EQ(support::sortedRows(support::allRows(*database, "T")),
                   support::sortedRows(expected));
+        // Fixed fields change in the stored row, which comes out as writing the row whole
+        // would make it: NULLs leave zeros, and Yes/No lives in the null mask. A row stored
+        // before D was added (11 to 25) is stored anew in the table's shape.
+        execute(*database, "UPDATE T SET C = NULL, D = FALSE WHERE A > 25");
+        execute(*database, "UPDATE T SET A = NULL, D = NULL WHERE A < 3");
+        execute(*database, "UPDATE T SET C = -7.5, D = TRUE WHERE A >= 3 AND A < 6 OR A = 15");
+        for (auto& row : expected) {
+            const int32_t number = std::get<int32_t>(row[0]);
+            if (number > 25) row[2] = Value(), row[3] = false;
+            if (number < 3) row[0] = Value(), row[3] = false;
+            if ((number >= 3 && number < 6) || number == 15) {
+                row[2] = format::Currency{-75000}, row[3] = true;
+            }
+        }
+        EXPECT_EQ(support::sortedRows(support::allRows(*database, "T")),
+                  support::sortedRows(expected));
+        const auto definition = database->tableDefinition("T");
+        const format::RowEncoder encoder(database->jetFormat(), definition);
+        const std::vector<format::ByteString> noLongValues(definition.columns.size());
+        format::TableScan scan(database->pager(), database->jetFormat(), definition);
+        std::vector<Value> row;
+        std::vector<uint8_t> whole;
+        size_t compared = 0;
+        while (scan.next(row)) {
+            encoder.encode(row, noLongValues, whole, 1);
+            if (scan.rowBytes()[0] != whole[0]) continue;  // a row of the shape before D
+            ++compared;
+            EXPECT_TRUE(std::ranges::equal(scan.rowBytes(), whole)) << scan.location().page;
+        }
+        EXPECT_EQ(compared, 16u);  // 1 to 10, 15, 26 to 30
         EXPECT_EQ(support::integrityProblems(*database), "");
         EXPECT_EQ(support::indexDifferences(*database, "T"), "");
         database.reset();
         const std::string exported = support::mdbExport(path, "T");
         EXPECT_EQ(static_cast<size_t>(std::count(exported.begin(), exported.end(), '\n')), 30u);
+        EXPECT_NE(exported.find("-7.5"), std::string::npos) << exported;
     }
 }
 

@@ -66,6 +66,7 @@ bool TableScan::nextRaw() {
         if (slot.deleted) continue;
         m_location = {m_pageNumber, static_cast<uint8_t>(row)};
         m_rowBytes = m_view->rowBytes(slot);
+        m_moved = slot.lookup;
         if (slot.lookup) {
             m_rowBytes = followMovedRow(m_pager, m_format, m_rowBytes, m_pageNumber,
                                         m_table.firstPage, m_lookupPage);

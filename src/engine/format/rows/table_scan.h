@@ -26,6 +26,8 @@ public:
     storage::Bytes rowBytes() const { return m_rowBytes; }
     // Where the current row's home slot is (a moved row keeps its home slot's address).
     RowLocation location() const { return m_location; }
+    // Whether the current row lives elsewhere than its home slot, which points to it.
+    bool moved() const { return m_moved; }
 
     // Moves to the next live row and decodes it (only the wanted columns, when given).
     bool next(std::vector<Value>& values);
@@ -56,6 +58,7 @@ private:
     storage::PageRef m_lookupPage;
     storage::Bytes m_rowBytes;
     RowLocation m_location;
+    bool m_moved = false;
     uint64_t m_rowsRead = 0;
 };
 
