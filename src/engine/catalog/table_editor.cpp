@@ -209,7 +209,7 @@ void TableEditor::dropIndexEntriesOf(const std::vector<format::RowLocation>& row
 
 void TableEditor::rewriteIndexes(const std::vector<bool>& kept,
                                  const std::vector<format::RowLocation>& stale,
-                                 std::vector<std::vector<format::IndexEntry>> fresh) {
+                                 std::vector<format::IndexEntryList> fresh) {
     // The updater's pending entries and cached pages land first; it starts afresh after.
     m_indexes->finish();
     // One bit per slot a page can number (256), for every page up to the last stale row's.
@@ -230,14 +230,14 @@ void TableEditor::rewriteIndexes(const std::vector<bool>& kept,
     for (size_t index = 0; index < kept.size(); ++index) {
         if (kept[index]) continue;
         auto& real = m_definition.realIndexes[index];
-        auto entries = format::readIndexEntries(m_context.pager, m_context.format, real,
-                                                m_definition.firstPage);
+        auto entries = format::readIndexEntryList(m_context.pager, m_context.format, real,
+                                                  m_definition.firstPage);
         // Entries keep their stored keys and order, whatever rules made them.
-        std::erase_if(entries, [&](const format::IndexEntry& entry) { return isStale(entry.row); });
-        std::sort(fresh[index].begin(), fresh[index].end());
-        const auto merged = format::mergeIndexEntries(
-            m_definition, real, std::move(entries), std::move(fresh[index]),
-            m_context.format.format, format::indexName(m_definition, real));
+        entries.keepRows([&](format::RowLocation row) { return !isStale(row); });
+        fresh[index].sort();
+        const auto merged = format::mergeIndexEntries(m_definition, real, std::move(entries),
+                                                      fresh[index], m_context.format.format,
+                                                      format::indexName(m_definition, real));
         format::rewriteIndex(m_context.pager, m_context.format, m_context.allocator, real,
                              m_definition.firstPage, merged.entries);
         real.uniqueEntryCount = merged.distinctKeys;
@@ -331,17 +331,16 @@ size_t TableEditor::updateWhere(
     const bool rebuilds = std::find(edited.begin(), edited.end(), false) != edited.end();
     // For the indexes rebuilt: where the rows' old entries point, and their new entries.
     std::vector<format::RowLocation> stale;
-    std::vector<std::vector<format::IndexEntry>> fresh(edited.size());
+    std::vector<format::IndexEntryList> fresh(edited.size());
     const size_t maxKeySize = format::maxIndexKeySize(m_context.format);
+    std::vector<uint8_t> key;
     auto addFresh = [&](const std::vector<format::Value>& row, format::RowLocation location) {
         for (size_t index = 0; index < edited.size(); ++index) {
             if (edited[index]) continue;
             const auto& real = m_definition.realIndexes[index];
-            if (auto entry = format::rowIndexEntry(
-                    m_definition, real, row, location, m_context.format.format,
-                    format::indexName(m_definition, real), maxKeySize)) {
-                fresh[index].push_back(std::move(*entry));
-            }
+            format::addRowIndexEntry(m_definition, real, row, location, m_context.format.format,
+                                     format::indexName(m_definition, real), maxKeySize, key,
+                                     fresh[index]);
         }
     };
     if (rebuilds) stale = later;

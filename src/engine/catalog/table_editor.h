@@ -5,6 +5,7 @@
 
 #include "engine/catalog/column_value.h"
 #include "engine/catalog/write_context.h"
+#include "engine/format/indexes/index_entry_list.h"
 #include "engine/format/indexes/index_updater.h"
 #include "engine/format/rows/row_encoder.h"
 #include "engine/format/rows/row_fetch.h"
@@ -92,7 +93,7 @@ private:
     // rows, with its fresh entries (any order) merged in.
     void rewriteIndexes(const std::vector<bool>& kept,
                         const std::vector<format::RowLocation>& stale,
-                        std::vector<std::vector<format::IndexEntry>> fresh);
+                        std::vector<format::IndexEntryList> fresh);
     // Rewrites every index without the entries of rows.
     void dropIndexEntriesOf(const std::vector<format::RowLocation>& rows);
     // Which real indexes (by position) hold a column whose value differs between the rows.

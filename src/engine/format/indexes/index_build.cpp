@@ -8,13 +8,11 @@
 
 namespace engine::format {
 
-std::optional<IndexEntry> rowIndexEntry(const TableDefinition& table, const RealIndex& real,
-                                        const std::vector<Value>& row, RowLocation location,
-                                        storage::FileFormat fileFormat, const std::string& name,
-                                        size_t maxKeySize) {
-    if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(table, real, row)) {
-        return std::nullopt;
-    }
+void addRowIndexEntry(const TableDefinition& table, const RealIndex& real,
+                      const std::vector<Value>& row, RowLocation location,
+                      storage::FileFormat fileFormat, const std::string& name, size_t maxKeySize,
+                      std::vector<uint8_t>& key, IndexEntryList& entries) {
+    if ((real.flags & index_flags::kIgnoreNulls) && allIndexColumnsNull(table, real, row)) return;
     if ((real.flags & index_flags::kRequired) && anyIndexColumnNull(table, real, row)) {
         throw EngineError(ErrorCode::PrimaryKeyNull,
                           "Index or primary key cannot contain a Null value: a row has none in "
@@ -27,26 +25,30 @@ std::optional<IndexEntry> rowIndexEntry(const TableDefinition& table, const Real
                               "' cannot take a row: this engine does not know the code of " + *gap +
                               ", so it cannot compute a row's key exactly.");
     }
-    IndexEntry entry;
-    encodeIndexKey(table, real, row, fileFormat, entry.key);
-    if (entry.key.size() > maxKeySize) {
+    key.clear();
+    encodeIndexKey(table, real, row, fileFormat, key);
+    if (key.size() > maxKeySize) {
         throw EngineError(ErrorCode::NotSupported,
                           "A value is too long for the index '" + name + "'.");
     }
-    entry.row = location;
-    return entry;
+    entries.add(key, location);
 }
 
+namespace {
+
+bool sameKey(storage::Bytes a, storage::Bytes b) { return std::ranges::equal(a, b); }
+
+}  // namespace
+
 uint32_t distinctIndexKeys(const TableDefinition& table, const RealIndex& real,
-                           const std::vector<IndexEntry>& sorted, storage::FileFormat fileFormat,
+                           const IndexEntryList& sorted, storage::FileFormat fileFormat,
                            const std::string& name) {
-    std::vector<Value> nulls(table.columns.size());
-    std::vector<uint8_t> nullKey;
-    encodeIndexKey(table, real, nulls, fileFormat, nullKey);
+    const std::vector<uint8_t> nullKey = nullIndexKey(table, real, fileFormat);
     uint32_t distinct = 0;
     for (size_t at = 0; at < sorted.size(); ++at) {
-        if (at > 0 && sorted[at].key == sorted[at - 1].key) {
-            if (real.isUnique() && sorted[at].key != nullKey) throw duplicateKeyError(name);
+        const storage::Bytes key = sorted[at].key;
+        if (at > 0 && sameKey(key, sorted[at - 1].key)) {
+            if (real.isUnique() && !sameKey(key, nullKey)) throw duplicateKeyError(name);
             continue;
         }
         ++distinct;
@@ -55,25 +57,36 @@ uint32_t distinctIndexKeys(const TableDefinition& table, const RealIndex& real,
 }
 
 BuiltIndex mergeIndexEntries(const TableDefinition& table, const RealIndex& real,
-                             std::vector<IndexEntry> kept, std::vector<IndexEntry> fresh,
+                             IndexEntryList kept, const IndexEntryList& fresh,
                              storage::FileFormat fileFormat, const std::string& name) {
-    std::vector<Value> nulls(table.columns.size());
-    std::vector<uint8_t> nullKey;
-    encodeIndexKey(table, real, nulls, fileFormat, nullKey);
     BuiltIndex merged;
-    merged.entries.reserve(kept.size() + fresh.size());
+    if (fresh.empty()) {
+        // The kept entries as they stand: keys the index already held twice are let be.
+        merged.entries = std::move(kept);
+        for (size_t at = 0; at < merged.entries.size(); ++at) {
+            if (at == 0 || !sameKey(merged.entries[at].key, merged.entries[at - 1].key)) {
+                ++merged.distinctKeys;
+            }
+        }
+        return merged;
+    }
+    const std::vector<uint8_t> nullKey = nullIndexKey(table, real, fileFormat);
+    merged.entries.reserve(kept.size() + fresh.size(), kept.keyBytes() + fresh.keyBytes());
     bool lastFresh = false;
+    storage::Bytes lastKey;
     for (size_t a = 0, b = 0; a < kept.size() || b < fresh.size();) {
-        const bool takeFresh = a == kept.size() || (b < fresh.size() && fresh[b] < kept[a]);
-        IndexEntry& entry = takeFresh ? fresh[b++] : kept[a++];
-        if (!merged.entries.empty() && merged.entries.back().key == entry.key) {
-            if ((takeFresh || lastFresh) && real.isUnique() && entry.key != nullKey) {
+        const bool takeFresh =
+            a == kept.size() || (b < fresh.size() && compareIndexEntries(fresh[b], kept[a]) < 0);
+        const IndexEntryView entry = takeFresh ? fresh[b++] : kept[a++];
+        if (!merged.entries.empty() && sameKey(lastKey, entry.key)) {
+            if ((takeFresh || lastFresh) && real.isUnique() && !sameKey(entry.key, nullKey)) {
                 throw duplicateKeyError(name);
             }
         } else {
             ++merged.distinctKeys;
         }
-        merged.entries.push_back(std::move(entry));
+        lastKey = entry.key;  // lies in kept or fresh, which outlive the loop
+        merged.entries.add(entry);
         lastFresh = takeFresh;
     }
     return merged;
@@ -91,13 +104,12 @@ BuiltIndex buildIndexEntries(storage::Pager& pager, const JetFormat& format,
     BuiltIndex built;
     TableScan scan(pager, format, table);
     std::vector<Value> row;
+    std::vector<uint8_t> key;
     while (scan.next(wanted, row)) {
-        if (auto entry =
-                rowIndexEntry(table, real, row, scan.location(), format.format, name, maxKeySize)) {
-            built.entries.push_back(std::move(*entry));
-        }
+        addRowIndexEntry(table, real, row, scan.location(), format.format, name, maxKeySize, key,
+                         built.entries);
     }
-    std::sort(built.entries.begin(), built.entries.end());
+    built.entries.sort();
     built.distinctKeys = distinctIndexKeys(table, real, built.entries, format.format, name);
     return built;
 }

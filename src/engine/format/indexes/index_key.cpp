@@ -255,4 +255,12 @@ void encodeIndexKey(const TableDefinition& table, const RealIndex& index,
     }
 }
 
+std::vector<uint8_t> nullIndexKey(const TableDefinition& table, const RealIndex& index,
+                                  storage::FileFormat format) {
+    const std::vector<Value> nulls(table.columns.size());
+    std::vector<uint8_t> key;
+    encodeIndexKey(table, index, nulls, format, key);
+    return key;
+}
+
 }  // namespace engine::format

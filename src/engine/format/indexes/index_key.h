@@ -50,6 +50,9 @@ std::optional<std::string> indexKeyGap(const TableDefinition& table, const RealI
 void encodeIndexKey(const TableDefinition& table, const RealIndex& index,
                     const std::vector<Value>& row, storage::FileFormat format,
                     std::vector<uint8_t>& key);
+// The key of a row whose indexed columns are all NULL; a unique index may hold it many times.
+std::vector<uint8_t> nullIndexKey(const TableDefinition& table, const RealIndex& index,
+                                  storage::FileFormat format);
 
 // Whether every indexed column of the row is NULL.
 bool allIndexColumnsNull(const TableDefinition& table, const RealIndex& index,

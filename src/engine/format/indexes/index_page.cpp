@@ -30,7 +30,7 @@ size_t entryCapacity(const JetFormat& format) {
     return std::min<size_t>(maskBits - 1, format.pageSize - format.indexFirstEntryOffset);
 }
 
-size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+size_t commonPrefix(storage::Bytes a, storage::Bytes b) {
     size_t length = 0;
     const size_t limit = std::min(a.size(), b.size());
     while (length < limit && a[length] == b[length]) ++length;
@@ -38,12 +38,13 @@ size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
 }
 
 // The prefix the page's later entries leave out: none when the entries fit whole.
-size_t sharedPrefix(const IndexPage& page, size_t wholeSize, const JetFormat& format) {
-    if (wholeSize <= entryCapacity(format) || page.entries.size() < 2) return 0;
-    return commonPrefix(page.entries.front().key, page.entries.back().key);
+size_t sharedPrefix(std::span<const IndexEntryView> entries, size_t wholeSize,
+                    const JetFormat& format) {
+    if (wholeSize <= entryCapacity(format) || entries.size() < 2) return 0;
+    return commonPrefix(entries.front().key, entries.back().key);
 }
 
-void appendStored(const IndexEntry& entry, bool leaf, std::vector<uint8_t>& out) {
+void appendStored(const IndexEntryView& entry, bool leaf, std::vector<uint8_t>& out) {
     out.insert(out.end(), entry.key.begin(), entry.key.end());
     out.push_back(static_cast<uint8_t>(entry.row.page >> 16));
     out.push_back(static_cast<uint8_t>(entry.row.page >> 8));
@@ -56,12 +57,16 @@ void appendStored(const IndexEntry& entry, bool leaf, std::vector<uint8_t>& out)
     }
 }
 
+std::vector<IndexEntryView> viewsOf(const std::vector<IndexEntry>& entries) {
+    return std::vector<IndexEntryView>(entries.begin(), entries.end());
+}
+
 }  // namespace
 
 std::vector<uint8_t> IndexEntry::sortBytes() const {
     std::vector<uint8_t> bytes;
     bytes.reserve(key.size() + kRowPointerSize);
-    appendStored(*this, true, bytes);
+    appendStored(IndexEntryView(*this), true, bytes);
     return bytes;
 }
 
@@ -233,6 +238,18 @@ IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumb
     });
 }
 
+IndexPage readIndexLeaf(storage::Pager& pager, const JetFormat& format, PageNumber number,
+                        PageNumber owner, const std::function<void(const IndexEntryView&)>& visit) {
+    return readCheckedIndexPage(pager, number, owner, [&](storage::Bytes bytes) {
+        EntryLayout layout(bytes, format, number, pager.path());
+        IndexPage page = std::move(layout.header);
+        if (page.leaf) {
+            for (size_t index = 0; index < layout.size(); ++index) visit(layout.at(index));
+        }
+        return page;
+    });
+}
+
 IndexPageSearch readIndexPageFrom(storage::Pager& pager, const JetFormat& format, PageNumber number,
                                   PageNumber owner, const IndexEntry& from,
                                   const std::function<bool(storage::Bytes key)>& more) {
@@ -264,36 +281,44 @@ IndexPageSearch readIndexPageFrom(storage::Pager& pager, const JetFormat& format
 }
 
 bool indexEntriesFit(const IndexPage& page, size_t wholeSize, const JetFormat& format) {
-    const size_t prefix = sharedPrefix(page, wholeSize, format);
+    const auto views = viewsOf(page.entries);
+    const size_t prefix = sharedPrefix(views, wholeSize, format);
     const size_t saved = page.entries.empty() ? 0 : prefix * (page.entries.size() - 1);
     return wholeSize - saved <= entryCapacity(format);
 }
 
 std::optional<storage::PageBuffer> buildIndexPage(const IndexPage& page, const JetFormat& format) {
+    return buildIndexPage(page, viewsOf(page.entries), format);
+}
+
+std::optional<storage::PageBuffer> buildIndexPage(const IndexPage& header,
+                                                  std::span<const IndexEntryView> entries,
+                                                  const JetFormat& format) {
     size_t whole = 0;
-    for (const auto& entry : page.entries) whole += indexEntrySize(entry, page.leaf);
-    if (!indexEntriesFit(page, whole, format)) return std::nullopt;
-    const size_t prefixLength = sharedPrefix(page, whole, format);
+    for (const auto& entry : entries) whole += entry.key.size() + (header.leaf ? 4 : 8);
+    const size_t prefixLength = sharedPrefix(entries, whole, format);
+    const size_t saved = entries.empty() ? 0 : prefixLength * (entries.size() - 1);
+    if (whole - saved > entryCapacity(format)) return std::nullopt;
 
     storage::PageBuffer out(format.pageSize, 0);
-    out[0] = page.leaf ? kIndexLeafPageType : kIndexNodePageType;
+    out[0] = header.leaf ? kIndexLeafPageType : kIndexNodePageType;
     out[1] = 0x01;
-    writeU32LE(out, 4, page.owner);
-    writeU32LE(out, format.indexPreviousOffset, page.previous);
-    writeU32LE(out, format.indexNextOffset, page.next);
-    writeU32LE(out, format.indexTailOffset, page.tail);
+    writeU32LE(out, 4, header.owner);
+    writeU32LE(out, format.indexPreviousOffset, header.previous);
+    writeU32LE(out, format.indexNextOffset, header.next);
+    writeU32LE(out, format.indexTailOffset, header.tail);
     if (format.indexPrefixSize == 1) {
         out[format.indexPrefixOffset] = static_cast<uint8_t>(prefixLength);
     } else {
         writeU16LE(out, format.indexPrefixOffset, static_cast<uint16_t>(prefixLength));
     }
-    out[format.indexMaskOffset - kNodeFlagBefore] = page.leaf ? 0 : 1;
+    out[format.indexMaskOffset - kNodeFlagBefore] = header.leaf ? 0 : 1;
     size_t position = format.indexFirstEntryOffset;
     size_t end = 0;
     std::vector<uint8_t> stored;
-    for (size_t index = 0; index < page.entries.size(); ++index) {
+    for (size_t index = 0; index < entries.size(); ++index) {
         stored.clear();
-        appendStored(page.entries[index], page.leaf, stored);
+        appendStored(entries[index], header.leaf, stored);
         const size_t skip = index == 0 ? 0 : prefixLength;
         std::copy(stored.begin() + static_cast<std::ptrdiff_t>(skip), stored.end(),
                   out.begin() + static_cast<std::ptrdiff_t>(position));

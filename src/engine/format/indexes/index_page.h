@@ -30,6 +30,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,11 @@ IndexPage parseIndexPage(storage::Bytes bytes, const JetFormat& format, PageNumb
 IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumber number,
                         PageNumber owner);
 
+// Reads the index page at number as readIndexPage does, without keeping its entries: when it
+// is a leaf, visit is given each entry in order, its key valid only during the call.
+IndexPage readIndexLeaf(storage::Pager& pager, const JetFormat& format, PageNumber number,
+                        PageNumber owner, const std::function<void(const IndexEntryView&)>& visit);
+
 // Reads the index page at number as readIndexPage does, for a search that starts at from: the
 // page keeps only the last entry that sorts before from (if any), then the first that does not
 // and, in a leaf, the entries after it up to and including the first whose key more refuses.
@@ -108,5 +114,9 @@ bool indexEntriesFit(const IndexPage& page, size_t wholeSize, const JetFormat& f
 
 // Lays out an index page; nullopt when the entries do not fit.
 std::optional<storage::PageBuffer> buildIndexPage(const IndexPage& page, const JetFormat& format);
+// The same for the kind and links of header (its own entries left aside) holding entries.
+std::optional<storage::PageBuffer> buildIndexPage(const IndexPage& header,
+                                                  std::span<const IndexEntryView> entries,
+                                                  const JetFormat& format);
 
 }  // namespace engine::format

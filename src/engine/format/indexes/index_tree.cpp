@@ -16,23 +16,24 @@ constexpr int kMaxDepth = 16;
 
 size_t entryCapacity(const JetFormat& format) { return format.indexMaxEntryBytes; }
 
-size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+size_t commonPrefix(storage::Bytes a, storage::Bytes b) {
     size_t length = 0;
     while (length < a.size() && length < b.size() && a[length] == b[length]) ++length;
     return length;
 }
 
 // Packs entries into pages in order, as many to a page as fit: where each page's entries end.
-std::vector<size_t> pack(const std::vector<IndexEntry>& entries, bool leaf,
-                         const JetFormat& format) {
+std::vector<size_t> pack(const IndexEntryList& entries, bool leaf, const JetFormat& format) {
     const size_t pointerBytes = leaf ? 4 : 8;
     std::vector<size_t> ends;
     size_t first = 0;  // the current page's first entry
+    storage::Bytes firstKey;
     size_t sizes = 0;
     for (size_t at = 0; at < entries.size(); ++at) {
-        const size_t size = entries[at].key.size() + pointerBytes;
+        const storage::Bytes key = entries[at].key;
+        const size_t size = key.size() + pointerBytes;
         if (at > first) {
-            const size_t prefix = commonPrefix(entries[first].key, entries[at].key);
+            const size_t prefix = commonPrefix(firstKey, key);
             const size_t total = sizes + size - (at - first + 1) * prefix + prefix;
             if (total > entryCapacity(format)) {
                 ends.push_back(at);
@@ -40,6 +41,7 @@ std::vector<size_t> pack(const std::vector<IndexEntry>& entries, bool leaf,
                 sizes = 0;
             }
         }
+        if (at == first) firstKey = key;
         sizes += size;
     }
     ends.push_back(entries.size());
@@ -55,8 +57,8 @@ std::vector<size_t> pack(const std::vector<IndexEntry>& entries, bool leaf,
 
 }  // namespace
 
-std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
-                                         const RealIndex& index, PageNumber owner) {
+IndexEntryList readIndexEntryList(storage::Pager& pager, const JetFormat& format,
+                                  const RealIndex& index, PageNumber owner) {
     PageNumber page = index.rootPage;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
@@ -65,16 +67,21 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
         page = parsed.entries.empty() ? parsed.tail : parsed.entries.front().child;
         if (page == 0) damaged(pager, index.rootPage, "has a node without children");
     }
-    std::vector<IndexEntry> entries;
+    IndexEntryList entries;
     std::set<PageNumber> seen;
     while (page != 0) {
         if (!seen.insert(page).second) damaged(pager, index.rootPage, "has leaves that loop");
-        IndexPage leaf = readIndexPage(pager, format, page, owner);
+        const IndexPage leaf = readIndexLeaf(
+            pager, format, page, owner, [&](const IndexEntryView& entry) { entries.add(entry); });
         if (!leaf.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
-        for (auto& entry : leaf.entries) entries.push_back(std::move(entry));
         page = leaf.next;
     }
     return entries;
+}
+
+std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
+                                         const RealIndex& index, PageNumber owner) {
+    return readIndexEntryList(pager, format, index, owner).owned();
 }
 
 size_t searchSlot(const IndexPage& page, const IndexEntry& entry) {
@@ -122,8 +129,7 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
 }
 
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
-                  const RealIndex& index, PageNumber owner,
-                  const std::vector<IndexEntry>& entries) {
+                  const RealIndex& index, PageNumber owner, const IndexEntryList& entries) {
     readIndexPage(pager, format, index.rootPage, owner);  // the root is rewritten in place
     UsageMapEditor map(pager, format, allocator, index.pagesMap);
     std::vector<PageNumber> spare;
@@ -154,8 +160,9 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
     // One level at a time: the pages' contents, and each page's last entry (its summary in the
     // level above).
     bool leaf = true;
-    const std::vector<IndexEntry>* level = &entries;
-    std::vector<IndexEntry> above;  // the summaries of the level below, once there is one
+    const IndexEntryList* level = &entries;
+    IndexEntryList above;  // the summaries of the level below, once there is one
+    std::vector<IndexEntryView> onPage;
     while (true) {
         const std::vector<size_t> ends = pack(*level, leaf, format);
         const bool top = ends.size() == 1;
@@ -163,26 +170,25 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
         for (size_t index = 0; index < ends.size(); ++index) {
             numbers.push_back(top ? 0 : takePage());
         }
-        std::vector<IndexEntry> summaries;
+        IndexEntryList summaries;
         for (size_t position = 0; position < ends.size(); ++position) {
             const size_t first = position > 0 ? ends[position - 1] : 0;
             IndexPage page;
             page.leaf = leaf;
             page.owner = owner;
-            page.entries.assign(level->begin() + static_cast<std::ptrdiff_t>(first),
-                                level->begin() + static_cast<std::ptrdiff_t>(ends[position]));
-            if (!leaf && page.entries.size() >= 2) {
-                page.tail = page.entries.back().child;
-                page.entries.pop_back();
+            onPage.clear();
+            for (size_t at = first; at < ends[position]; ++at) onPage.push_back((*level)[at]);
+            if (!leaf && onPage.size() >= 2) {
+                page.tail = onPage.back().child;
+                onPage.pop_back();
             }
             if (!top) {
                 page.previous = position > 0 ? numbers[position - 1] : 0;
                 page.next = position + 1 < ends.size() ? numbers[position + 1] : 0;
-                IndexEntry summary = (*level)[ends[position] - 1];
-                summary.child = numbers[position];
-                summaries.push_back(std::move(summary));
+                const IndexEntryView last = (*level)[ends[position] - 1];
+                summaries.add(last.key, last.row, numbers[position]);
             }
-            auto bytes = buildIndexPage(page, format);
+            auto bytes = buildIndexPage(page, onPage, format);
             if (!bytes) {
                 throw EngineError(ErrorCode::Internal, "an index page was packed too full");
             }

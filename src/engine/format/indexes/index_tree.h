@@ -20,6 +20,7 @@
 //       page map.
 #pragma once
 
+#include "engine/format/indexes/index_entry_list.h"
 #include "engine/format/indexes/index_page.h"
 #include "engine/format/rows/table_definition.h"
 #include "engine/format/space/page_allocator.h"
@@ -31,6 +32,9 @@ namespace engine::format {
 
 // Every leaf entry of the index in order; owner is the table's first page. Throws Corrupt on a
 // damaged tree (loops, and pages outside the file or of another table, included).
+IndexEntryList readIndexEntryList(storage::Pager& pager, const JetFormat& format,
+                                  const RealIndex& index, PageNumber owner);
+// The same, each entry owning its key.
 std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
                                          const RealIndex& index, PageNumber owner);
 // The leaf entries whose key starts with keyPrefix, in order, found from the root.
@@ -46,7 +50,7 @@ size_t searchSlot(const IndexPage& page, const IndexEntry& entry);
 // Rewrites the index from entries (sorted, no two equal). owner is the table's first page.
 // Throws Corrupt, before writing anything, when the index's root is not an index page of owner.
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
-                  const RealIndex& index, PageNumber owner, const std::vector<IndexEntry>& entries);
+                  const RealIndex& index, PageNumber owner, const IndexEntryList& entries);
 
 // What a check of an index finds: problems (what breaks a reader or a later change) and
 // notices (shapes the product leaves that do no harm).

@@ -23,15 +23,6 @@ IndexEntry entryOf(const TableDefinition& table, const RealIndex& real,
     return entry;
 }
 
-// The key of a row whose indexed columns are all NULL; a unique index may hold it many times.
-std::vector<uint8_t> nullKeyOf(const TableDefinition& table, const RealIndex& real,
-                               storage::FileFormat format) {
-    std::vector<Value> nulls(table.columns.size());
-    std::vector<uint8_t> key;
-    encodeIndexKey(table, real, nulls, format, key);
-    return key;
-}
-
 // Calls take with every live row and every index that keeps an entry for it: one whose keys the
 // engine encodes, unless the index leaves out rows whose indexed columns are all NULL and the
 // row is one.
@@ -169,7 +160,7 @@ IndexUpdater::Impl::Index& IndexUpdater::Impl::prepare(size_t position) {
     }
     index.editor =
         std::make_unique<IndexTreeEditor>(m_pager, m_format, m_allocator, real, m_table.firstPage);
-    index.nullKey = nullKeyOf(m_table, real, m_format.format);
+    index.nullKey = nullIndexKey(m_table, real, m_format.format);
     return index;
 }
 
