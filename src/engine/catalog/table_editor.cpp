@@ -230,8 +230,9 @@ void TableEditor::rewriteIndexes(const std::vector<bool>& kept,
     for (size_t index = 0; index < kept.size(); ++index) {
         if (kept[index]) continue;
         auto& real = m_definition.realIndexes[index];
+        // The count of rows is only a hint of how many entries there are.
         auto entries = format::readIndexEntryList(m_context.pager, m_context.format, real,
-                                                  m_definition.firstPage);
+                                                  m_definition.firstPage, m_definition.rowCount);
         // Entries keep their stored keys and order, whatever rules made them.
         entries.keepRows([&](format::RowLocation row) { return !isStale(row); });
         fresh[index].sort();
@@ -277,9 +278,12 @@ size_t TableEditor::updateWhere(
     // condition reads and the fields set (to tell whether a key changes); a row that cannot be
     // patched is decoded whole where it stands.
     const bool patching = patches(values);
-    std::vector<bool> wanted = readColumns(reads);
-    if (patching && !wanted.empty()) {
-        for (const auto& value : values) wanted.at(value.position) = true;
+    std::vector<bool> wanted;
+    if (patching) {
+        wanted = readColumns(reads);
+        if (!wanted.empty()) {
+            for (const auto& value : values) wanted.at(value.position) = true;
+        }
     }
     // Every old entry leaves the indexes before any new one enters, so that a unique index
     // judges the new keys against the rows as they will stand, not against the old values of
@@ -298,7 +302,7 @@ size_t TableEditor::updateWhere(
         format::TableScan scan(m_context.pager, m_context.format, m_definition);
         std::vector<format::Value> before;
         std::vector<format::Value> after;
-        while (scan.next(patching ? wanted : std::vector<bool>{}, before)) {
+        while (scan.next(wanted, before)) {
             ++live;
             if (!matches(before)) continue;
             ++updated;

@@ -1,5 +1,7 @@
 #include "engine/format/indexes/index_page.h"
 
+#include "engine/format/indexes/index_entry_list.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -239,12 +241,12 @@ IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumb
 }
 
 IndexPage readIndexLeaf(storage::Pager& pager, const JetFormat& format, PageNumber number,
-                        PageNumber owner, const std::function<void(const IndexEntryView&)>& visit) {
+                        PageNumber owner, IndexEntryList& entries) {
     return readCheckedIndexPage(pager, number, owner, [&](storage::Bytes bytes) {
         EntryLayout layout(bytes, format, number, pager.path());
         IndexPage page = std::move(layout.header);
         if (page.leaf) {
-            for (size_t index = 0; index < layout.size(); ++index) visit(layout.at(index));
+            for (size_t index = 0; index < layout.size(); ++index) entries.add(layout.at(index));
         }
         return page;
     });

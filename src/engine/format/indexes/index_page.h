@@ -36,6 +36,8 @@
 
 namespace engine::format {
 
+class IndexEntryList;
+
 inline constexpr uint8_t kIndexNodePageType = 0x03;
 inline constexpr uint8_t kIndexLeafPageType = 0x04;
 
@@ -91,10 +93,10 @@ IndexPage parseIndexPage(storage::Bytes bytes, const JetFormat& format, PageNumb
 IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumber number,
                         PageNumber owner);
 
-// Reads the index page at number as readIndexPage does, without keeping its entries: when it
-// is a leaf, visit is given each entry in order, its key valid only during the call.
+// Reads the index page at number as readIndexPage does, its entries (when it is a leaf)
+// appended to entries instead of kept on the page.
 IndexPage readIndexLeaf(storage::Pager& pager, const JetFormat& format, PageNumber number,
-                        PageNumber owner, const std::function<void(const IndexEntryView&)>& visit);
+                        PageNumber owner, IndexEntryList& entries);
 
 // Reads the index page at number as readIndexPage does, for a search that starts at from: the
 // page keeps only the last entry that sorts before from (if any), then the first that does not

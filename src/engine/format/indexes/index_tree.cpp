@@ -13,6 +13,9 @@ namespace engine::format {
 namespace {
 
 constexpr int kMaxDepth = 16;
+// How many pages of the file are read at once where an index's pages are likely to follow
+// each other.
+constexpr PageNumber kReadAheadPages = 32;
 
 size_t entryCapacity(const JetFormat& format) { return format.indexMaxEntryBytes; }
 
@@ -58,7 +61,7 @@ std::vector<size_t> pack(const IndexEntryList& entries, bool leaf, const JetForm
 }  // namespace
 
 IndexEntryList readIndexEntryList(storage::Pager& pager, const JetFormat& format,
-                                  const RealIndex& index, PageNumber owner) {
+                                  const RealIndex& index, PageNumber owner, size_t expected) {
     PageNumber page = index.rootPage;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
@@ -69,11 +72,20 @@ IndexEntryList readIndexEntryList(storage::Pager& pager, const JetFormat& format
     }
     IndexEntryList entries;
     std::set<PageNumber> seen;
+    PageNumber readAheadEnd = 0;
     while (page != 0) {
         if (!seen.insert(page).second) damaged(pager, index.rootPage, "has leaves that loop");
-        const IndexPage leaf = readIndexLeaf(
-            pager, format, page, owner, [&](const IndexEntryView& entry) { entries.add(entry); });
+        const IndexPage leaf = readIndexLeaf(pager, format, page, owner, entries);
+        // Leaves written in one go follow each other in the file: read them in runs.
+        if (leaf.next == page + 1 && leaf.next >= readAheadEnd) {
+            pager.readAhead(leaf.next, kReadAheadPages);
+            readAheadEnd = leaf.next + kReadAheadPages;
+        }
         if (!leaf.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
+        // Room for the expected entries, their keys as long as the first leaf's on average.
+        if (seen.size() == 1 && !entries.empty() && expected > entries.size()) {
+            entries.reserve(expected, entries.keyBytes() / entries.size() * expected * 9 / 8);
+        }
         page = leaf.next;
     }
     return entries;
@@ -81,7 +93,7 @@ IndexEntryList readIndexEntryList(storage::Pager& pager, const JetFormat& format
 
 std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
                                          const RealIndex& index, PageNumber owner) {
-    return readIndexEntryList(pager, format, index, owner).owned();
+    return readIndexEntryList(pager, format, index, owner, 0).owned();
 }
 
 size_t searchSlot(const IndexPage& page, const IndexEntry& entry) {
@@ -133,8 +145,13 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
     readIndexPage(pager, format, index.rootPage, owner);  // the root is rewritten in place
     UsageMapEditor map(pager, format, allocator, index.pagesMap);
     std::vector<PageNumber> spare;
+    PageNumber readAheadEnd = 0;
     for (PageNumber page : map.pages()) {
         if (page == index.rootPage) continue;
+        if (page >= readAheadEnd) {
+            pager.readAhead(page, kReadAheadPages);
+            readAheadEnd = page + kReadAheadPages;
+        }
         auto contents = pager.read(page);
         uint8_t type = (*contents)[0];
         if ((type == kIndexLeafPageType || type == kIndexNodePageType) &&

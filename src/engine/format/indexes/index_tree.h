@@ -30,10 +30,11 @@
 
 namespace engine::format {
 
-// Every leaf entry of the index in order; owner is the table's first page. Throws Corrupt on a
-// damaged tree (loops, and pages outside the file or of another table, included).
+// Every leaf entry of the index in order; owner is the table's first page, and expected how
+// many entries it probably holds (room is made for them). Throws Corrupt on a damaged tree
+// (loops, and pages outside the file or of another table, included).
 IndexEntryList readIndexEntryList(storage::Pager& pager, const JetFormat& format,
-                                  const RealIndex& index, PageNumber owner);
+                                  const RealIndex& index, PageNumber owner, size_t expected);
 // The same, each entry owning its key.
 std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat& format,
                                          const RealIndex& index, PageNumber owner);

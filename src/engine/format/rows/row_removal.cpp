@@ -52,10 +52,24 @@ void removeRows(storage::Pager& pager, const JetFormat& format,
     // Every slot of every row, in page order, so that each page is copied once and written
     // once: a row moved within its own page has both slots there, and a second copy written
     // after the first would bring back the slot the first flagged.
+    // Homes are read page by page; only a pointer is followed further.
+    std::vector<RowLocation> sorted = homes;
+    std::sort(sorted.begin(), sorted.end());
     std::vector<RowLocation> slots;
     slots.reserve(homes.size());
-    for (RowLocation home : homes) {
-        for (RowLocation slot : rowSlots(pager, format, home)) slots.push_back(slot);
+    for (size_t at = 0; at < sorted.size();) {
+        const PageNumber number = sorted[at].page;
+        if (number >= pager.pageCount()) unfollowable(pager, sorted[at]);
+        const auto contents = pager.read(number);
+        const DataPageView view(*contents, format, number, pager.path());
+        for (; at < sorted.size() && sorted[at].page == number; ++at) {
+            const RowSlot slot = view.slot(sorted[at].row);
+            if (!slot.lookup || slot.deleted) {
+                slots.push_back(sorted[at]);
+                continue;
+            }
+            for (RowLocation moved : rowSlots(pager, format, sorted[at])) slots.push_back(moved);
+        }
     }
     std::sort(slots.begin(), slots.end());
     for (size_t at = 0; at < slots.size();) {
