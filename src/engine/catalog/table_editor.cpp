@@ -230,6 +230,15 @@ void TableEditor::rewriteIndexes(const std::vector<bool>& kept,
     for (size_t index = 0; index < kept.size(); ++index) {
         if (kept[index]) continue;
         auto& real = m_definition.realIndexes[index];
+        // Without new entries, the stale ones are taken out of the tree where they are.
+        if (fresh[index].empty()) {
+            if (const auto distinct = format::removeIndexEntries(
+                    m_context.pager, m_context.format, m_context.allocator, real,
+                    m_definition.firstPage, m_definition.rowCount, isStale)) {
+                real.uniqueEntryCount = *distinct;
+                continue;
+            }
+        }
         // The count of rows is only a hint of how many entries there are.
         auto entries = format::readIndexEntryList(m_context.pager, m_context.format, real,
                                                   m_definition.firstPage, m_definition.rowCount);

@@ -16,6 +16,10 @@ public:
     size_t size() const { return m_entries.size(); }
     bool empty() const { return m_entries.empty(); }
     void reserve(size_t entries, size_t keyBytes);
+    void clear() {
+        m_keys.clear();
+        m_entries.clear();
+    }
     // The bytes the keys take, those of entries no longer kept included.
     size_t keyBytes() const { return m_keys.size(); }
 

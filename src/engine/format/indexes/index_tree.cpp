@@ -25,14 +25,16 @@ size_t commonPrefix(storage::Bytes a, storage::Bytes b) {
     return length;
 }
 
-// Packs entries into pages in order, as many to a page as fit: where each page's entries end.
-std::vector<size_t> pack(const IndexEntryList& entries, bool leaf, const JetFormat& format) {
+// Packs entries [begin, end) into pages in order, as many to a page as fit: where each page's
+// entries end.
+std::vector<size_t> pack(const IndexEntryList& entries, size_t begin, size_t end, bool leaf,
+                         const JetFormat& format) {
     const size_t pointerBytes = leaf ? 4 : 8;
     std::vector<size_t> ends;
-    size_t first = 0;  // the current page's first entry
+    size_t first = begin;  // the current page's first entry
     storage::Bytes firstKey;
     size_t sizes = 0;
-    for (size_t at = 0; at < entries.size(); ++at) {
+    for (size_t at = begin; at < end; ++at) {
         const storage::Bytes key = entries[at].key;
         const size_t size = key.size() + pointerBytes;
         if (at > first) {
@@ -47,7 +49,7 @@ std::vector<size_t> pack(const IndexEntryList& entries, bool leaf, const JetForm
         if (at == first) firstKey = key;
         sizes += size;
     }
-    ends.push_back(entries.size());
+    ends.push_back(end);
     return ends;
 }
 
@@ -58,18 +60,130 @@ std::vector<size_t> pack(const IndexEntryList& entries, bool leaf, const JetForm
                       page);
 }
 
-}  // namespace
+void writeIndexPage(storage::Pager& pager, const JetFormat& format, PageNumber number,
+                    const IndexPage& header, std::span<const IndexEntryView> entries) {
+    auto bytes = buildIndexPage(header, entries, format);
+    if (!bytes) throw EngineError(ErrorCode::Internal, "an index page was packed too full");
+    pager.write(number, *bytes);
+}
 
-IndexEntryList readIndexEntryList(storage::Pager& pager, const JetFormat& format,
-                                  const RealIndex& index, PageNumber owner, size_t expected) {
+// The first leaf of the index's tree, found by going down its first children.
+PageNumber firstLeaf(storage::Pager& pager, const JetFormat& format, const RealIndex& index,
+                     PageNumber owner) {
     PageNumber page = index.rootPage;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) damaged(pager, index.rootPage, "is deeper than any real index");
         IndexPage parsed = readIndexPage(pager, format, page, owner);
-        if (parsed.leaf) break;
+        if (parsed.leaf) return page;
         page = parsed.entries.empty() ? parsed.tail : parsed.entries.front().child;
         if (page == 0) damaged(pager, index.rootPage, "has a node without children");
     }
+}
+
+// The pages an index's tree is written to: its root, which never moves, then its other pages
+// (in the order of the file) before new ones; the pages left over are freed when it is done.
+class TreePages {
+public:
+    // Every index page of owner in the index's map is spare but the root and those kept.
+    TreePages(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
+              const RealIndex& index, PageNumber owner, const std::set<PageNumber>& kept = {})
+        : m_allocator(allocator),
+          m_map(pager, format, allocator, index.pagesMap),
+          m_root(index.rootPage) {
+        PageNumber readAheadEnd = 0;
+        for (PageNumber page : m_map.pages()) {
+            if (page == m_root || kept.count(page)) continue;
+            if (page >= readAheadEnd) {
+                pager.readAhead(page, kReadAheadPages);
+                readAheadEnd = page + kReadAheadPages;
+            }
+            auto contents = pager.read(page);
+            const uint8_t type = (*contents)[0];
+            if ((type == kIndexLeafPageType || type == kIndexNodePageType) &&
+                storage::readU32LE(*contents, 4) == owner) {
+                m_spare.push_back(page);
+            }
+        }
+        std::reverse(m_spare.begin(), m_spare.end());
+    }
+
+    bool mapped(PageNumber page) { return m_map.contains(page); }
+
+    PageNumber take() {
+        if (m_spare.empty()) {
+            const PageNumber page = m_allocator.allocate();
+            m_map.add(page);
+            return page;
+        }
+        const PageNumber page = m_spare.back();
+        m_spare.pop_back();
+        return page;
+    }
+
+    void finish() {
+        for (PageNumber page : m_spare) {
+            m_map.remove(page);
+            m_allocator.release(page);
+        }
+        m_spare.clear();
+        m_map.add(m_root);
+        m_map.save();
+    }
+
+private:
+    PageAllocator& m_allocator;
+    UsageMapEditor m_map;
+    PageNumber m_root;
+    std::vector<PageNumber> m_spare;
+};
+
+// Writes a level of the tree from its entries (sorted; leaf entries or, for nodes, the last
+// entry of each child naming it) and the levels of nodes above it, one at a time: each page's
+// last entry is its summary in the level above. The level that fits one page is the root.
+void writeLevels(storage::Pager& pager, const JetFormat& format, PageNumber owner, PageNumber root,
+                 const IndexEntryList& entries, bool leaf, TreePages& pages) {
+    const IndexEntryList* level = &entries;
+    IndexEntryList above;  // the summaries of the level below, once there is one
+    std::vector<IndexEntryView> onPage;
+    while (true) {
+        const std::vector<size_t> ends = pack(*level, 0, level->size(), leaf, format);
+        const bool top = ends.size() == 1;
+        std::vector<PageNumber> numbers;
+        for (size_t index = 0; index < ends.size(); ++index) {
+            numbers.push_back(top ? root : pages.take());
+        }
+        IndexEntryList summaries;
+        for (size_t position = 0; position < ends.size(); ++position) {
+            const size_t first = position > 0 ? ends[position - 1] : 0;
+            IndexPage page;
+            page.leaf = leaf;
+            page.owner = owner;
+            onPage.clear();
+            for (size_t at = first; at < ends[position]; ++at) onPage.push_back((*level)[at]);
+            if (!leaf && onPage.size() >= 2) {
+                page.tail = onPage.back().child;
+                onPage.pop_back();
+            }
+            if (!top) {
+                page.previous = position > 0 ? numbers[position - 1] : 0;
+                page.next = position + 1 < ends.size() ? numbers[position + 1] : 0;
+                const IndexEntryView last = (*level)[ends[position] - 1];
+                summaries.add(last.key, last.row, numbers[position]);
+            }
+            writeIndexPage(pager, format, numbers[position], page, onPage);
+        }
+        if (top) return;
+        leaf = false;
+        above = std::move(summaries);
+        level = &above;
+    }
+}
+
+}  // namespace
+
+IndexEntryList readIndexEntryList(storage::Pager& pager, const JetFormat& format,
+                                  const RealIndex& index, PageNumber owner, size_t expected) {
+    PageNumber page = firstLeaf(pager, format, index, owner);
     IndexEntryList entries;
     std::set<PageNumber> seen;
     PageNumber readAheadEnd = 0;
@@ -143,86 +257,148 @@ std::vector<IndexEntry> readIndexEntries(storage::Pager& pager, const JetFormat&
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                   const RealIndex& index, PageNumber owner, const IndexEntryList& entries) {
     readIndexPage(pager, format, index.rootPage, owner);  // the root is rewritten in place
-    UsageMapEditor map(pager, format, allocator, index.pagesMap);
-    std::vector<PageNumber> spare;
-    PageNumber readAheadEnd = 0;
-    for (PageNumber page : map.pages()) {
-        if (page == index.rootPage) continue;
-        if (page >= readAheadEnd) {
-            pager.readAhead(page, kReadAheadPages);
-            readAheadEnd = page + kReadAheadPages;
-        }
-        auto contents = pager.read(page);
-        uint8_t type = (*contents)[0];
-        if ((type == kIndexLeafPageType || type == kIndexNodePageType) &&
-            storage::readU32LE(*contents, 4) == owner) {
-            spare.push_back(page);
-        }
-    }
-    std::reverse(spare.begin(), spare.end());
-    std::vector<PageNumber> used = {index.rootPage};
-    auto takePage = [&] {
-        PageNumber page;
-        if (!spare.empty()) {
-            page = spare.back();
-            spare.pop_back();
-        } else {
-            page = allocator.allocate();
-            map.add(page);
-        }
-        used.push_back(page);
-        return page;
+    TreePages pages(pager, format, allocator, index, owner);
+    writeLevels(pager, format, owner, index.rootPage, entries, true, pages);
+    pages.finish();
+}
+
+std::optional<uint32_t> removeIndexEntries(storage::Pager& pager, const JetFormat& format,
+                                           PageAllocator& allocator, const RealIndex& index,
+                                           PageNumber owner, size_t expected,
+                                           const std::function<bool(RowLocation)>& stale) {
+    readIndexPage(pager, format, index.rootPage, owner);  // the root is rewritten in place
+    // A leaf that keeps entries: where it was linked, and either the position of its last
+    // entry in lasts (it lost none and keeps its bytes) or its entries kept[first, end).
+    struct Leaf {
+        PageNumber page = 0;
+        PageNumber previous = 0;
+        PageNumber next = 0;
+        bool trimmed = false;
+        size_t first = 0;
+        size_t end = 0;
     };
-
-    // One level at a time: the pages' contents, and each page's last entry (its summary in the
-    // level above).
-    bool leaf = true;
-    const IndexEntryList* level = &entries;
-    IndexEntryList above;  // the summaries of the level below, once there is one
-    std::vector<IndexEntryView> onPage;
-    while (true) {
-        const std::vector<size_t> ends = pack(*level, leaf, format);
-        const bool top = ends.size() == 1;
-        std::vector<PageNumber> numbers;
-        for (size_t index = 0; index < ends.size(); ++index) {
-            numbers.push_back(top ? 0 : takePage());
+    std::vector<Leaf> leaves;
+    IndexEntryList kept;   // the entries of the leaves that lost some, in order
+    IndexEntryList lasts;  // the last entry of each leaf that lost none
+    IndexEntryList onPage;
+    std::vector<bool> goes;  // which entries of the page are stale
+    std::vector<uint8_t> lastKey;
+    uint32_t distinct = 0;
+    std::set<PageNumber> seen;
+    PageNumber readAheadEnd = 0;
+    const PageNumber first = firstLeaf(pager, format, index, owner);
+    for (PageNumber page = first; page != 0;) {
+        if (!seen.insert(page).second) damaged(pager, index.rootPage, "has leaves that loop");
+        onPage.clear();
+        const IndexPage leaf = readIndexLeaf(pager, format, page, owner, onPage);
+        if (!leaf.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
+        if (leaf.next == page + 1 && leaf.next >= readAheadEnd) {
+            pager.readAhead(leaf.next, kReadAheadPages);
+            readAheadEnd = leaf.next + kReadAheadPages;
         }
-        IndexEntryList summaries;
-        for (size_t position = 0; position < ends.size(); ++position) {
-            const size_t first = position > 0 ? ends[position - 1] : 0;
-            IndexPage page;
-            page.leaf = leaf;
-            page.owner = owner;
+        size_t staleEntries = 0;
+        goes.resize(onPage.size());
+        for (size_t at = 0; at < onPage.size(); ++at) {
+            goes[at] = stale(onPage[at].row);
+            staleEntries += goes[at];
+        }
+        if (staleEntries > 0 && staleEntries < onPage.size() && kept.empty()) {
+            // Room for as many entries as expected, as long as this leaf's on average.
+            kept.reserve(expected, onPage.keyBytes() / onPage.size() * expected * 9 / 8);
+        }
+        if (staleEntries < onPage.size()) {
+            Leaf record{page, leaf.previous, leaf.next, staleEntries > 0, kept.size(), 0};
+            for (size_t at = 0; at < onPage.size(); ++at) {
+                const IndexEntryView entry = onPage[at];
+                if (goes[at]) continue;
+                if (distinct == 0 || !std::ranges::equal(entry.key, lastKey)) ++distinct;
+                lastKey.assign(entry.key.begin(), entry.key.end());
+                if (record.trimmed) kept.add(entry);
+            }
+            if (record.trimmed) {
+                record.end = kept.size();
+            } else {
+                record.first = lasts.size();
+                lasts.add(onPage[onPage.size() - 1]);
+            }
+            leaves.push_back(record);
+        }
+        page = leaf.next;
+    }
+    const bool oneLeaf = first == index.rootPage;
+    if (oneLeaf && seen.size() == 1 && leaves.size() == 1 && !leaves.front().trimmed) {
+        return distinct;  // a root leaf that lost nothing
+    }
+    // Leaves that lost entries next to each other are packed anew, as full as they go, into as
+    // many of their pages as that takes (never more than they were): no leaf is left sparse.
+    std::vector<Leaf> packed;
+    for (size_t at = 0; at < leaves.size();) {
+        if (!leaves[at].trimmed) {
+            packed.push_back(leaves[at++]);
+            continue;
+        }
+        size_t runEnd = at;
+        while (runEnd < leaves.size() && leaves[runEnd].trimmed) ++runEnd;
+        size_t from = leaves[at].first;
+        const auto ends = pack(kept, from, leaves[runEnd - 1].end, true, format);
+        // Pages the product packed more tightly than this engine would: rewrite it whole.
+        if (ends.size() > runEnd - at) return std::nullopt;
+        for (size_t page = 0; page < ends.size(); ++page) {
+            Leaf leaf = leaves[at + page];
+            leaf.first = from;
+            leaf.end = ends[page];
+            from = ends[page];
+            packed.push_back(leaf);
+        }
+        at = runEnd;
+    }
+    std::set<PageNumber> keptPages;
+    if (!oneLeaf && packed.size() >= 2) {
+        for (const Leaf& leaf : packed) keptPages.insert(leaf.page);
+    }
+    TreePages pages(pager, format, allocator, index, owner, keptPages);
+    // A tree whose leaves the map does not name is rewritten whole by the caller.
+    for (PageNumber page : keptPages) {
+        if (!pages.mapped(page)) return std::nullopt;
+    }
+    IndexPage header;
+    header.owner = owner;
+    std::vector<IndexEntryView> views;
+    if (oneLeaf || packed.size() < 2) {
+        // What is left fits the root, a leaf again: the other pages go.
+        if (!packed.empty() && packed[0].trimmed) {
+            for (size_t at = packed[0].first; at < packed[0].end; ++at) views.push_back(kept[at]);
+        } else if (!packed.empty()) {
             onPage.clear();
-            for (size_t at = first; at < ends[position]; ++at) onPage.push_back((*level)[at]);
-            if (!leaf && onPage.size() >= 2) {
-                page.tail = onPage.back().child;
-                onPage.pop_back();
-            }
-            if (!top) {
-                page.previous = position > 0 ? numbers[position - 1] : 0;
-                page.next = position + 1 < ends.size() ? numbers[position + 1] : 0;
-                const IndexEntryView last = (*level)[ends[position] - 1];
-                summaries.add(last.key, last.row, numbers[position]);
-            }
-            auto bytes = buildIndexPage(page, onPage, format);
-            if (!bytes) {
-                throw EngineError(ErrorCode::Internal, "an index page was packed too full");
-            }
-            pager.write(top ? index.rootPage : numbers[position], *bytes);
+            readIndexLeaf(pager, format, packed[0].page, owner, onPage);
+            for (size_t at = 0; at < onPage.size(); ++at) views.push_back(onPage[at]);
         }
-        if (top) break;
-        leaf = false;
-        above = std::move(summaries);
-        level = &above;
+        writeIndexPage(pager, format, index.rootPage, header, views);
+        pages.finish();
+        return distinct;
     }
-
-    for (PageNumber page : spare) {
-        map.remove(page);
-        allocator.release(page);
+    IndexEntryList summaries;  // each leaf's last entry, naming the leaf
+    for (size_t at = 0; at < packed.size(); ++at) {
+        const Leaf& leaf = packed[at];
+        header.previous = at > 0 ? packed[at - 1].page : 0;
+        header.next = at + 1 < packed.size() ? packed[at + 1].page : 0;
+        const IndexEntryView last = leaf.trimmed ? kept[leaf.end - 1] : lasts[leaf.first];
+        summaries.add(last.key, last.row, leaf.page);
+        if (leaf.trimmed) {
+            views.clear();
+            for (size_t entry = leaf.first; entry < leaf.end; ++entry) views.push_back(kept[entry]);
+            writeIndexPage(pager, format, leaf.page, header, views);
+        } else if (header.previous != leaf.previous || header.next != leaf.next) {
+            // A leaf that lost nothing keeps its bytes but for its links.
+            storage::PageBuffer bytes = *pager.read(leaf.page);
+            storage::writeU32LE(bytes, format.indexPreviousOffset, header.previous);
+            storage::writeU32LE(bytes, format.indexNextOffset, header.next);
+            pager.write(leaf.page, bytes);
+        }
     }
-    map.add(index.rootPage);
-    map.save();
+    writeLevels(pager, format, owner, index.rootPage, summaries, false, pages);
+    pages.finish();
+    return distinct;
 }
 
 IndexFindings checkIndexTree(storage::Pager& pager, const JetFormat& format, const RealIndex& index,

@@ -25,6 +25,8 @@
 #include "engine/format/rows/table_definition.h"
 #include "engine/format/space/page_allocator.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,18 @@ size_t searchSlot(const IndexPage& page, const IndexEntry& entry);
 // Throws Corrupt, before writing anything, when the index's root is not an index page of owner.
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                   const RealIndex& index, PageNumber owner, const IndexEntryList& entries);
+
+// Removes the entries whose row stale accepts, editing the tree where they were: a leaf that
+// loses none keeps its bytes (its links set anew when a neighbour went), one that loses some is
+// written again with the rest, one that loses all goes, and the nodes are built anew above the
+// leaves left (the root kept in place); expected is a hint of how many entries the index holds.
+// Returns the number of distinct keys left; nullopt, having changed nothing, when the index's
+// map does not name the leaves (rewrite it whole then). Throws Corrupt as readIndexEntryList
+// does, before writing anything.
+std::optional<uint32_t> removeIndexEntries(storage::Pager& pager, const JetFormat& format,
+                                           PageAllocator& allocator, const RealIndex& index,
+                                           PageNumber owner, size_t expected,
+                                           const std::function<bool(RowLocation)>& stale);
 
 // What a check of an index finds: problems (what breaks a reader or a later change) and
 // notices (shapes the product leaves that do no harm).
