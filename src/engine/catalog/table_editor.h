@@ -32,8 +32,8 @@ public:
     format::RowLocation insert(const std::vector<format::Value>& row,
                                const std::vector<bool>& indexes = {});
     // Removes every row for which matches returns true (given the decoded row), moved rows with
-    // the slots they moved to. A removal of many rows rewrites each index whole from its
-    // entries less theirs (keys as stored), instead of removing them one by one. reads, when
+    // the slots they moved to. A removal of many rows takes their entries out of each index
+    // leaf by leaf (format::removeIndexEntries), instead of one by one from the root. reads, when
     // given, names the positions of the columns matches looks at: only those are decoded, so
     // that a damaged value elsewhere in a row (a long value that points nowhere, say) does not
     // stop the change, and the scan costs little. Not given: every column.
@@ -89,8 +89,8 @@ private:
     bool rewritesIndex(const format::RealIndex& real, size_t changed, uint64_t live) const;
     // Whether removing that many of the live rows rewrites every index whole.
     bool rewritesIndexes(size_t removed, uint64_t live) const;
-    // Rewrites each real index not kept (by position) whole: without the entries of the stale
-    // rows, with its fresh entries (any order) merged in.
+    // Rewrites each real index not kept (by position) without the entries of the stale rows:
+    // one with fresh entries (any order) whole, those merged in; one without, leaf by leaf.
     void rewriteIndexes(const std::vector<bool>& kept,
                         const std::vector<format::RowLocation>& stale,
                         std::vector<format::IndexEntryList> fresh);
