@@ -200,60 +200,97 @@ TEST_P(HotJournal, aReaderThatCannotWriteReadsTheStateBeforeAndWritesNothing) {
     EXPECT_EQ(support::problemsAfter(path, GetParam(), m_before), "");
 }
 
-// A journal in the layout before this one (3: 32-bit FNV-1a over single bytes for every
-// checksum) is played back as well: a crash under the earlier program is undone by this one.
-TEST_P(HotJournal, oneInTheEarlierLayoutIsPlayedBack) {
-    const auto path = m_shared / "earlier.mdb";
-    std::filesystem::copy_file(m_base, path);
-    dieHalfway(path, GetParam(), m_step);
-    const auto journalPath = m_shared / "earlier.mdb-journal";
-    auto journal = support::bytesOf(journalPath);
-    const auto database = support::bytesOf(path);
-    const auto base = support::bytesOf(m_base);
-    ASSERT_GE(journal.size(), 64u);
+// Journals of the layouts before this one, which keep whole pages (4, and 3 with 32-bit FNV-1a
+// over single bytes for every checksum), are played back as well: a crash under an earlier
+// program is undone by this one. Each is made from the journal the crash left (its header and
+// the pages it names), the file before the change and the file as the crash left it.
+TEST_P(HotJournal, oneInAnEarlierLayoutIsPlayedBack) {
     const auto u32 = [](const std::vector<uint8_t>& bytes, size_t at) {
         return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
                uint32_t{bytes[at + 3]} << 24;
     };
+    const auto u16 = [](const std::vector<uint8_t>& bytes, size_t at) {
+        return static_cast<size_t>(bytes[at] | bytes[at + 1] << 8);
+    };
     const auto put32 = [](std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
         for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
     };
-    const auto fnv = [](uint32_t seed, const uint8_t* bytes, size_t size) {
+    const auto byteSum = [](uint32_t seed, const uint8_t* bytes, size_t size) {
         uint32_t hash = 2166136261u ^ seed;
         for (size_t at = 0; at < size; ++at) hash = (hash ^ bytes[at]) * 16777619u;
         return hash;
     };
-    const size_t pageSize = u32(journal, 20);
-    const size_t sectors = pageSize / 512;
-    const size_t entrySize = 8 + 4 * sectors + pageSize;
-    put32(journal, 16, 3);
-    put32(journal, 56, fnv(0, base.data(), pageSize));
-    put32(journal, 60, fnv(0, journal.data(), 60));
-    size_t entries = 0;
-    for (size_t at = 64; at + entrySize <= journal.size(); at += entrySize, ++entries) {
-        const uint32_t page = u32(journal, at);
-        // The bytes the change was writing: those the page holds now, where it was reached.
-        if ((page + 1) * pageSize <= database.size()) {
-            for (size_t sector = 0; sector < sectors; ++sector) {
-                put32(journal, at + 8 + 4 * sector,
-                      fnv(page, database.data() + page * pageSize + sector * 512, 512));
+    const auto wordSum = [](uint32_t seed, const uint8_t* bytes, size_t size) {
+        uint64_t hash = 0xcbf29ce484222325ull ^ seed;
+        for (size_t at = 0; at < size; at += 8) {
+            // Whole words, then the bytes after the last one by one (the header's 60).
+            const size_t width = std::min<size_t>(8, size - at);
+            uint64_t word = 0;
+            for (size_t i = 0; i < width; ++i) word |= uint64_t{bytes[at + i]} << (8 * i);
+            for (size_t i = 0; i < (width == 8 ? 1 : width); ++i) {
+                hash = (hash ^ (width == 8 ? word : bytes[at + i])) * 0x100000001b3ull;
+                hash ^= hash >> 32;
             }
         }
-        put32(journal, at + 4, fnv(page, journal.data() + at + 8, entrySize - 8));
+        return static_cast<uint32_t>(hash ^ (hash >> 32));
+    };
+    for (const uint32_t layout : {3u, 4u}) {
+        SCOPED_TRACE(layout);
+        const auto path = m_shared / ("earlier" + std::to_string(layout) + ".mdb");
+        std::filesystem::copy_file(m_base, path);
+        dieHalfway(path, GetParam(), m_step);
+        const auto journalPath = m_shared / ("earlier" + std::to_string(layout) + ".mdb-journal");
+        const auto journal = support::bytesOf(journalPath);
+        const auto database = support::bytesOf(path);
+        const auto base = support::bytesOf(m_base);
+        ASSERT_GE(journal.size(), 64u);
+        const auto sum = [&](uint32_t seed, const uint8_t* bytes, size_t size) {
+            return layout == 3 ? byteSum(seed, bytes, size) : wordSum(seed, bytes, size);
+        };
+        const size_t pageSize = u32(journal, 20);
+        const size_t sectors = pageSize / 512;
+        std::vector<uint8_t> earlier(journal.begin(), journal.begin() + 64);
+        put32(earlier, 16, layout);
+        put32(earlier, 56, sum(0, base.data(), pageSize));
+        put32(earlier, 60, sum(0, earlier.data(), 60));
+        size_t entries = 0;
+        for (size_t at = 64; at + 12 + 8 * sectors <= journal.size(); ++entries) {
+            const uint32_t page = u32(journal, at);
+            const size_t kept = u16(journal, at + 10);
+            if (at + 12 + 8 * sectors + kept > journal.size()) break;
+            at += 12 + 8 * sectors + kept;
+            // The page as it was (zeros past the old end), and the checksums of what the change
+            // was writing: the bytes the page holds now, where the crash let it reach them.
+            const size_t entry = earlier.size();
+            earlier.resize(entry + 8 + 4 * sectors + pageSize, 0);
+            put32(earlier, entry, page);
+            if ((page + 1) * pageSize <= base.size()) {
+                std::copy_n(base.begin() + static_cast<std::ptrdiff_t>(page * pageSize), pageSize,
+                            earlier.begin() + static_cast<std::ptrdiff_t>(entry + 8 + 4 * sectors));
+            }
+            if ((page + 1) * pageSize <= database.size()) {
+                for (size_t sector = 0; sector < sectors; ++sector) {
+                    put32(earlier, entry + 8 + 4 * sector,
+                          sum(page, database.data() + page * pageSize + sector * 512, 512));
+                }
+            }
+            put32(earlier, entry + 4,
+                  sum(page, earlier.data() + entry + 8, 4 * sectors + pageSize));
+        }
+        ASSERT_GT(entries, 0u);
+        std::ofstream(journalPath, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(earlier.data()),
+                   static_cast<std::streamsize>(earlier.size()));
+        {
+            auto reader = Database::open(path);
+            EXPECT_TRUE(showsTheStateBefore(*reader, m_before));
+        }
+        auto writer = Database::open(path, {.mode = AccessMode::ReadWrite});
+        EXPECT_TRUE(showsTheStateBefore(*writer, m_before));
+        writer.reset();
+        EXPECT_TRUE(support::journalsIn(m_shared.path()).empty());
+        EXPECT_EQ(support::problemsAfter(path, GetParam(), m_before), "");
     }
-    ASSERT_GT(entries, 0u);
-    std::ofstream(journalPath, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(journal.data()),
-               static_cast<std::streamsize>(journal.size()));
-    {
-        auto reader = Database::open(path);
-        EXPECT_TRUE(showsTheStateBefore(*reader, m_before));
-    }
-    auto writer = Database::open(path, {.mode = AccessMode::ReadWrite});
-    EXPECT_TRUE(showsTheStateBefore(*writer, m_before));
-    writer.reset();
-    EXPECT_TRUE(support::journalsIn(m_shared.path()).empty());
-    EXPECT_EQ(support::problemsAfter(path, GetParam(), m_before), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryChange, HotJournal, ::testing::ValuesIn(support::kEveryChange),

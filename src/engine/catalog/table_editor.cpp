@@ -8,6 +8,7 @@
 #include "engine/format/rows/row_fetch.h"
 #include "engine/format/rows/row_layout.h"
 #include "engine/format/rows/row_removal.h"
+#include "engine/format/rows/row_set.h"
 #include "engine/format/rows/table_definition_writer.h"
 #include "engine/format/rows/table_scan.h"
 #include "engine/format/rows/value_codec.h"
@@ -212,20 +213,7 @@ void TableEditor::rewriteIndexes(const std::vector<bool>& kept,
                                  std::vector<format::IndexEntryList> fresh) {
     // The updater's pending entries and cached pages land first; it starts afresh after.
     m_indexes->finish();
-    // One bit per slot a page can number (256), for every page up to the last stale row's.
-    PageNumber lastPage = 0;
-    for (const auto location : stale) lastPage = std::max(lastPage, location.page);
-    std::vector<uint64_t> staleBits((static_cast<size_t>(lastPage) + 1) * 4, 0);
-    const auto bit = [](format::RowLocation location) {
-        return static_cast<size_t>(location.page) * 256 + location.row;
-    };
-    for (const auto location : stale) {
-        staleBits[bit(location) / 64] |= uint64_t{1} << (bit(location) % 64);
-    }
-    const auto isStale = [&](format::RowLocation location) {
-        return location.page <= lastPage &&
-               (staleBits[bit(location) / 64] >> (bit(location) % 64) & 1) != 0;
-    };
+    const format::RowSet isStale(stale);
     fresh.resize(kept.size());
     for (size_t index = 0; index < kept.size(); ++index) {
         if (kept[index]) continue;
@@ -243,7 +231,7 @@ void TableEditor::rewriteIndexes(const std::vector<bool>& kept,
         auto entries = format::readIndexEntryList(m_context.pager, m_context.format, real,
                                                   m_definition.firstPage, m_definition.rowCount);
         // Entries keep their stored keys and order, whatever rules made them.
-        entries.keepRows([&](format::RowLocation row) { return !isStale(row); });
+        entries.keepRows([&](format::RowLocation row) { return !isStale.contains(row); });
         fresh[index].sort();
         const auto merged = format::mergeIndexEntries(m_definition, real, std::move(entries),
                                                       fresh[index], m_context.format.format,

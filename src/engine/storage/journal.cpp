@@ -15,8 +15,10 @@ namespace {
 
 constexpr char kJournalMagic[16] = {'C', 'o', 'r', 'v', 'a', 'n', 't', 'a',
                              ' ', 'j', 'o', 'u', 'r', 'n', 'a', 'l'};
-constexpr uint32_t kVersion = 4;
-// Journals of layout 3 differ only in their checksums (byteChecksum); they are still played back.
+constexpr uint32_t kVersion = 5;
+// Journals of layouts 3 and 4 hold whole pages; layout 3 also has checksums of its own
+// (byteChecksum). Both are still played back.
+constexpr uint32_t kWholePagesVersion = 4;
 constexpr uint32_t kEarlierVersion = 3;
 constexpr size_t kHeaderSize = 64;
 // Pages are checked against the images an entry names in pieces of a disk sector's size, the
@@ -24,8 +26,15 @@ constexpr size_t kHeaderSize = 64;
 constexpr size_t kSectorSize = 512;
 constexpr size_t kEntryFixedSize = 8;
 
+constexpr size_t kRangeFieldsSize = 4;  // layout 5: where the bytes kept start, and how many
+
 size_t sectorsOf(uint32_t pageSize) { return pageSize / kSectorSize; }
-size_t entryHeaderSize(uint32_t pageSize) { return kEntryFixedSize + 4 * sectorsOf(pageSize); }
+// The fixed part of an entry: a whole page's (layouts 3 and 4), or a range's (layout 5), which
+// also keeps the checksums of the old bytes.
+size_t entryHeaderSize(uint32_t pageSize, uint32_t version) {
+    return version >= kVersion ? kEntryFixedSize + kRangeFieldsSize + 8 * sectorsOf(pageSize)
+                               : kEntryFixedSize + 4 * sectorsOf(pageSize);
+}
 constexpr std::string_view kSuffix = "-journal";
 
 // Layout 3: FNV-1a, one byte a step.
@@ -147,16 +156,30 @@ void Journal::append(PageNumber page, Bytes storedBytes, Bytes newBytes) {
     // system call each.
     constexpr size_t kGatherBytes = size_t{256} << 10;
     const auto pageSize = static_cast<uint32_t>(storedBytes.size());
-    const size_t header = entryHeaderSize(pageSize);
+    const size_t sectors = sectorsOf(pageSize);
+    // Only the stretch from the first byte the change alters to the last is kept: the rest of
+    // the page is the same before and after. Deleting rows alters a page's row table only.
+    size_t first = 0;
+    while (first < pageSize && storedBytes[first] == newBytes[first]) ++first;
+    size_t end = pageSize;
+    while (end > first && storedBytes[end - 1] == newBytes[end - 1]) --end;
+    const size_t header = entryHeaderSize(pageSize, kVersion);
     const size_t start = m_gathered.size();
-    m_gathered.resize(start + header + storedBytes.size());
+    m_gathered.resize(start + header + (end - first));
     const MutableBytes entry = MutableBytes(m_gathered).subspan(start);
     writeU32LE(entry, 0, page);
-    for (size_t sector = 0; sector < sectorsOf(pageSize); ++sector) {
-        writeU32LE(entry, kEntryFixedSize + 4 * sector,
-                   checksum(page, newBytes.subspan(sector * kSectorSize, kSectorSize)));
+    writeU16LE(entry, kEntryFixedSize, static_cast<uint16_t>(first));
+    writeU16LE(entry, kEntryFixedSize + 2, static_cast<uint16_t>(end - first));
+    const size_t sums = kEntryFixedSize + kRangeFieldsSize;
+    for (size_t sector = 0; sector < sectors; ++sector) {
+        const size_t from = sector * kSectorSize;
+        const uint32_t written = checksum(page, newBytes.subspan(from, kSectorSize));
+        const bool altered = from < end && first < from + kSectorSize;
+        writeU32LE(entry, sums + 4 * sector, written);
+        writeU32LE(entry, sums + 4 * (sectors + sector),
+                   altered ? checksum(page, storedBytes.subspan(from, kSectorSize)) : written);
     }
-    std::memcpy(entry.data() + header, storedBytes.data(), storedBytes.size());
+    std::memcpy(entry.data() + header, storedBytes.data() + first, end - first);
     // The entry's own checksum covers all of it but itself.
     writeU32LE(entry, 4, checksum(page, Bytes(entry).subspan(kEntryFixedSize)));
     if (m_gathered.size() >= kGatherBytes) {
@@ -195,9 +218,11 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
         m_file->read(0, header);
         const uint32_t version = readU32LE(header, 16);
         m_checksum = checksumOf(version);
-        whole = std::memcmp(header.data(), kJournalMagic, sizeof kJournalMagic) == 0 &&
-                (version == kVersion || version == kEarlierVersion) &&
-                readU32LE(header, 60) == m_checksum(0, Bytes(header).first(60));
+        m_version = version;
+        whole =
+            std::memcmp(header.data(), kJournalMagic, sizeof kJournalMagic) == 0 &&
+            (version == kVersion || version == kWholePagesVersion || version == kEarlierVersion) &&
+            readU32LE(header, 60) == m_checksum(0, Bytes(header).first(60));
     }
     // A journal no longer than its header holds nothing to undo: its writer died, or is still
     // writing it, before touching a page. What it holds is then zeros (not yet written out) or
@@ -225,29 +250,47 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
     m_pageSize = pageSize;
     m_originalLength = length;
 
-    const size_t entryHeader = entryHeaderSize(pageSize);
-    std::vector<uint8_t> entry(entryHeader + pageSize);
+    const bool ranges = m_version >= kVersion;
+    const size_t sectors = sectorsOf(pageSize);
+    const size_t entryHeader = entryHeaderSize(pageSize, m_version);
+    std::vector<uint8_t> entry;
     std::vector<uint8_t> current(pageSize);
-    for (uint64_t offset = kHeaderSize; offset + entry.size() <= size; offset += entry.size()) {
+    for (uint64_t offset = kHeaderSize; offset + entryHeader <= size;) {
+        // The fixed part, then the old bytes it says follow.
+        entry.resize(entryHeader);
         m_file->read(offset, entry);
-        PageNumber page = readU32LE(entry, 0);
+        Kept kept{offset + entryHeader, 0, pageSize};
+        if (ranges) {
+            kept.start = readU16LE(entry, kEntryFixedSize);
+            kept.length = readU16LE(entry, kEntryFixedSize + 2);
+            if (kept.start + kept.length > pageSize) break;
+        }
+        if (offset + entryHeader + kept.length > size) break;
+        entry.resize(entryHeader + kept.length);
+        if (kept.length > 0) {
+            m_file->read(offset + entryHeader, MutableBytes(entry).subspan(entryHeader));
+        }
+        const PageNumber page = readU32LE(entry, 0);
         if (readU32LE(entry, 4) != m_checksum(page, Bytes(entry).subspan(kEntryFixedSize))) {
             break;
         }
+        offset += entry.size();
         // A page past the old end was new: cutting the file back undoes it.
         if (static_cast<uint64_t>(page) * pageSize >= length) continue;
-        m_pages.emplace(page, offset + entryHeader);
+        m_pages.emplace(page, kept);
         // Each piece of the page on disk is as the change found it or as it was writing it:
         // anything else was written by another hand since (a backup put back, another
         // program), and playing the journal back would undo that too.
         database.read(static_cast<uint64_t>(page) * pageSize, current);
         const Bytes old = Bytes(entry).subspan(entryHeader);
-        for (size_t sector = 0; sector < sectorsOf(pageSize); ++sector) {
+        const size_t sums = ranges ? kEntryFixedSize + kRangeFieldsSize : kEntryFixedSize;
+        for (size_t sector = 0; sector < sectors; ++sector) {
             const Bytes piece = Bytes(current).subspan(sector * kSectorSize, kSectorSize);
-            if (std::equal(piece.begin(), piece.end(), old.begin() + sector * kSectorSize) ||
-                m_checksum(page, piece) == readU32LE(entry, kEntryFixedSize + 4 * sector)) {
-                continue;
-            }
+            const uint32_t sum = m_checksum(page, piece);
+            const bool asFound =
+                ranges ? sum == readU32LE(entry, sums + 4 * (sectors + sector))
+                       : std::equal(piece.begin(), piece.end(), old.begin() + sector * kSectorSize);
+            if (asFound || sum == readU32LE(entry, sums + 4 * sector)) continue;
             m_changedPage = page;
             return Verdict::Changed;
         }
@@ -336,17 +379,22 @@ std::unique_ptr<FoundJournal> FoundJournal::find(FileSystem& fileSystem,
     return found;
 }
 
-void FoundJournal::readPage(PageNumber page, MutableBytes out) {
-    m_file->read(m_pages.at(page), out);
+void FoundJournal::readPage(PageNumber page, PageFile& database, MutableBytes out) {
+    const Kept& kept = m_pages.at(page);
+    // Outside the bytes kept the page is the same before and after the change.
+    if (kept.length < m_pageSize) database.read(static_cast<uint64_t>(page) * m_pageSize, out);
+    if (kept.length > 0) m_file->read(kept.offset, out.subspan(kept.start, kept.length));
 }
 
 void FoundJournal::rollBack(PageFile& database) {
     assert(database.writable());
     if (m_originalLength) {
         std::vector<uint8_t> bytes(m_pageSize);
-        for (const auto& [page, offset] : m_pages) {
-            m_file->read(offset, bytes);
-            database.write(static_cast<uint64_t>(page) * m_pageSize, bytes);
+        for (const auto& [page, kept] : m_pages) {
+            if (kept.length == 0) continue;  // written unchanged
+            const MutableBytes old = MutableBytes(bytes).first(kept.length);
+            m_file->read(kept.offset, old);
+            database.write(static_cast<uint64_t>(page) * m_pageSize + kept.start, old);
         }
         database.truncate(*m_originalLength);
         database.sync();

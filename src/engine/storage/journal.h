@@ -6,7 +6,7 @@
 //
 //   offset  size  meaning
 //   0        16   "Corvanta journal" (ASCII, no terminator)
-//   16        4   layout version: 4 (3, the layout before, differs only in its checksums)
+//   16        4   layout version: 5 (3 and 4, the layouts before, are still played back)
 //   20        4   page size: 2048 or 4096, the database's
 //   24        8   the database's length in bytes before the change
 //   32        8   the database's device
@@ -14,22 +14,33 @@
 //   48        8   its birth time (nanoseconds since 1970; 0 where the file system keeps none)
 //   56        4   checksum of the database's page 0 as stored, before the change
 //   60        4   checksum of bytes 0-59
-//   64      ...   entries, each: page number (4); checksum of the rest of the entry (4); per
-//                 512-byte sector of the page, the checksum of the bytes the change is about
-//                 to write there (4 each: 4 sectors of a 2048-byte page, 8 of a 4096-byte
-//                 one); the page's bytes as stored in the file before the change (page size)
+//   64      ...   entries, one per page the change overwrites
+//
+// An entry of layout 5 keeps only the stretch of the page the change alters, from the first
+// byte that differs to the last (the rest is the same before and after):
+//   0         4   page number
+//   4         4   checksum of the rest of the entry
+//   8         2   where the stretch starts in the page
+//   10        2   its length (0 when the page is written unchanged)
+//   12      4*S   per 512-byte sector of the page (S: 4 of a 2048-byte page, 8 of a 4096-byte
+//                 one), the checksum of the bytes the change is about to write there
+//   12+4S   4*S   per sector, the checksum of the bytes stored there before the change
+//   12+8S   ...   the stretch's bytes as stored in the file before the change
+// Layouts 3 and 4 keep whole pages: page number (4); checksum of the rest (4); the checksums of
+// the new sectors (4*S); the page's bytes before the change (page size).
 //
 // Every checksum is seeded with the page number it concerns (0 for the header and page 0):
 // FNV-1a over 8-byte little-endian words with the 64-bit prime, each product's high half
 // folded onto its low half, the result's halves folded to 32 bits. Layout 3 used 32-bit FNV-1a
-// over single bytes; such journals are still played back.
+// over single bytes.
 //
 // An entry whose checksum fails ends the journal: it was being written when the process died,
 // and its page had not been touched yet (pages change only after the journal is flushed).
 // A journal is played back only while every sector of every page it names holds, on disk,
 // either its old bytes or the new ones the change was writing (a power failure may have cut a
 // write between sectors): anything else means another hand wrote the file since, and playing
-// the journal back would undo that.
+// the journal back would undo that. Playing an entry back writes its stretch (a whole page in
+// layouts 3 and 4) where it was.
 //
 // A journal is believed only by the database it names: same device, inode and birth time, the
 // same page size, a file at least as long as it was, and the same page 0 (or page 0 among the
@@ -104,10 +115,18 @@ public:
         assert(m_originalLength.has_value());
         return *m_originalLength;
     }
-    // The pages the journal holds the old bytes of, each with where those bytes lie in it.
-    const std::map<PageNumber, uint64_t>& pages() const { return m_pages; }
-    // The page's bytes, as stored in the database before the change.
-    void readPage(PageNumber page, MutableBytes out);
+    // Where the journal keeps old bytes of a page: at offset in it, the page's bytes from start
+    // on, length of them (the whole page in layouts 3 and 4).
+    struct Kept {
+        uint64_t offset = 0;
+        uint32_t start = 0;
+        uint32_t length = 0;
+    };
+    // The pages the journal holds old bytes of.
+    const std::map<PageNumber, Kept>& pages() const { return m_pages; }
+    // The page's bytes, as stored in database before the change: the rest of the page is read
+    // from database, where it is the same before and after.
+    void readPage(PageNumber page, PageFile& database, MutableBytes out);
 
     // Undoes the change on database: puts back every page, cuts the file to its old length,
     // flushes it, and removes the journal (as Journal::remove() does). REQUIRES: database is
@@ -126,7 +145,8 @@ private:
     std::unique_ptr<PageFile> m_file;
     std::optional<uint64_t> m_originalLength;
     uint32_t m_pageSize = 0;
-    std::map<PageNumber, uint64_t> m_pages;
+    std::map<PageNumber, Kept> m_pages;
+    uint32_t m_version = 0;
     PageNumber m_changedPage = 0;  // Changed: a page written since by another hand
     uint32_t (*m_checksum)(uint32_t seed, Bytes bytes) = nullptr;  // its layout's
 };

@@ -165,7 +165,7 @@ bool Pager::readCommitted(PageNumber page, MutableBytes stored) {
         return true;
     }
     if (m_foundJournal && m_foundJournal->pages().count(page)) {
-        m_foundJournal->readPage(page, stored);
+        m_foundJournal->readPage(page, *m_file, stored);
         return true;
     }
     return false;

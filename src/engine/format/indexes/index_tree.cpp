@@ -264,8 +264,7 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
 
 std::optional<uint32_t> removeIndexEntries(storage::Pager& pager, const JetFormat& format,
                                            PageAllocator& allocator, const RealIndex& index,
-                                           PageNumber owner, size_t expected,
-                                           const std::function<bool(RowLocation)>& stale) {
+                                           PageNumber owner, size_t expected, const RowSet& stale) {
     readIndexPage(pager, format, index.rootPage, owner);  // the root is rewritten in place
     // A leaf that keeps entries: where it was linked, and either the position of its last
     // entry in lasts (it lost none and keeps its bytes) or its entries kept[first, end).
@@ -299,7 +298,7 @@ std::optional<uint32_t> removeIndexEntries(storage::Pager& pager, const JetForma
         size_t staleEntries = 0;
         goes.resize(onPage.size());
         for (size_t at = 0; at < onPage.size(); ++at) {
-            goes[at] = stale(onPage[at].row);
+            goes[at] = stale.contains(onPage[at].row);
             staleEntries += goes[at];
         }
         if (staleEntries > 0 && staleEntries < onPage.size() && kept.empty()) {

@@ -22,10 +22,10 @@
 
 #include "engine/format/indexes/index_entry_list.h"
 #include "engine/format/indexes/index_page.h"
+#include "engine/format/rows/row_set.h"
 #include "engine/format/rows/table_definition.h"
 #include "engine/format/space/page_allocator.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,7 +55,7 @@ size_t searchSlot(const IndexPage& page, const IndexEntry& entry);
 void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator& allocator,
                   const RealIndex& index, PageNumber owner, const IndexEntryList& entries);
 
-// Removes the entries whose row stale accepts, editing the tree where they were: a leaf that
+// Removes the entries whose row is among stale, editing the tree where they were: a leaf that
 // loses none keeps its bytes (its links set anew when a neighbour went), one that loses some is
 // written again with the rest, one that loses all goes, and the nodes are built anew above the
 // leaves left (the root kept in place); expected is a hint of how many entries the index holds.
@@ -64,8 +64,7 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
 // does, before writing anything.
 std::optional<uint32_t> removeIndexEntries(storage::Pager& pager, const JetFormat& format,
                                            PageAllocator& allocator, const RealIndex& index,
-                                           PageNumber owner, size_t expected,
-                                           const std::function<bool(RowLocation)>& stale);
+                                           PageNumber owner, size_t expected, const RowSet& stale);
 
 // What a check of an index finds: problems (what breaks a reader or a later change) and
 // notices (shapes the product leaves that do no harm).

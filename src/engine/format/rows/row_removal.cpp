@@ -54,7 +54,8 @@ void removeRows(storage::Pager& pager, const JetFormat& format,
     // after the first would bring back the slot the first flagged.
     // Homes are read page by page; only a pointer is followed further.
     std::vector<RowLocation> sorted = homes;
-    std::sort(sorted.begin(), sorted.end());
+    // A scan finds rows in page order: sorting is then a check.
+    if (!std::is_sorted(sorted.begin(), sorted.end())) std::sort(sorted.begin(), sorted.end());
     std::vector<RowLocation> slots;
     slots.reserve(homes.size());
     for (size_t at = 0; at < sorted.size();) {
@@ -71,7 +72,7 @@ void removeRows(storage::Pager& pager, const JetFormat& format,
             for (RowLocation moved : rowSlots(pager, format, sorted[at])) slots.push_back(moved);
         }
     }
-    std::sort(slots.begin(), slots.end());
+    if (!std::is_sorted(slots.begin(), slots.end())) std::sort(slots.begin(), slots.end());
     for (size_t at = 0; at < slots.size();) {
         const PageNumber number = slots[at].page;
         auto contents = pager.read(number);
