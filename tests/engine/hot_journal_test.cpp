@@ -209,9 +209,6 @@ TEST_P(HotJournal, oneInAnEarlierLayoutIsPlayedBack) {
         return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
                uint32_t{bytes[at + 3]} << 24;
     };
-    const auto u16 = [](const std::vector<uint8_t>& bytes, size_t at) {
-        return static_cast<size_t>(bytes[at] | bytes[at + 1] << 8);
-    };
     const auto put32 = [](std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
         for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
     };
@@ -254,11 +251,11 @@ TEST_P(HotJournal, oneInAnEarlierLayoutIsPlayedBack) {
         put32(earlier, 56, sum(0, base.data(), pageSize));
         put32(earlier, 60, sum(0, earlier.data(), 60));
         size_t entries = 0;
-        for (size_t at = 64; at + 12 + 8 * sectors <= journal.size(); ++entries) {
+        for (size_t at = 64; at + 16 + 8 * sectors <= journal.size(); ++entries) {
             const uint32_t page = u32(journal, at);
-            const size_t kept = u16(journal, at + 10);
-            if (at + 12 + 8 * sectors + kept > journal.size()) break;
-            at += 12 + 8 * sectors + kept;
+            const size_t kept = u32(journal, at + 12);  // the bytes of its stretches
+            if (at + 16 + 8 * sectors + kept > journal.size()) break;
+            at += 16 + 8 * sectors + kept;
             // The page as it was (zeros past the old end), and the checksums of what the change
             // was writing: the bytes the page holds now, where the crash let it reach them.
             const size_t entry = earlier.size();

@@ -26,13 +26,17 @@ constexpr size_t kHeaderSize = 64;
 constexpr size_t kSectorSize = 512;
 constexpr size_t kEntryFixedSize = 8;
 
-constexpr size_t kRangeFieldsSize = 4;  // layout 5: where the bytes kept start, and how many
+// Layout 5: how many stretches an entry keeps (4), and the bytes they take (4).
+constexpr size_t kStretchFieldsSize = 8;
+constexpr size_t kStretchHeaderSize = 4;  // a stretch's start (2) and length (2)
+// Stretches closer than this are kept as one: a stretch's header costs as much.
+constexpr size_t kStretchGap = kStretchHeaderSize;
 
 size_t sectorsOf(uint32_t pageSize) { return pageSize / kSectorSize; }
 // The fixed part of an entry: a whole page's (layouts 3 and 4), or a range's (layout 5), which
 // also keeps the checksums of the old bytes.
 size_t entryHeaderSize(uint32_t pageSize, uint32_t version) {
-    return version >= kVersion ? kEntryFixedSize + kRangeFieldsSize + 8 * sectorsOf(pageSize)
+    return version >= kVersion ? kEntryFixedSize + kStretchFieldsSize + 8 * sectorsOf(pageSize)
                                : kEntryFixedSize + 4 * sectorsOf(pageSize);
 }
 constexpr std::string_view kSuffix = "-journal";
@@ -105,6 +109,38 @@ EngineError notItsJournal(const std::string& shownPath, const std::string& journ
                            ". It was left as it is: move it away once no program needs it.");
 }
 
+// Calls visit with each stretch of a layout-5 entry's bytes (well formed): where it starts in
+// the page, and its old bytes.
+template <typename Visit>
+void forEachStretch(Bytes bytes, uint32_t count, Visit&& visit) {
+    size_t at = 0;
+    for (uint32_t stretch = 0; stretch < count; ++stretch) {
+        const size_t start = readU16LE(bytes, at);
+        const size_t length = readU16LE(bytes, at + 2);
+        visit(start, bytes.subspan(at + kStretchHeaderSize, length));
+        at += kStretchHeaderSize + length;
+    }
+}
+
+// Whether a layout-5 entry's bytes hold count stretches, each of some bytes, in increasing order
+// inside the page, and nothing after them.
+bool wellFormed(Bytes bytes, uint32_t count, uint32_t pageSize) {
+    size_t at = 0;
+    size_t pageEnd = 0;  // where the stretch before ended in the page
+    for (uint32_t stretch = 0; stretch < count; ++stretch) {
+        if (at + kStretchHeaderSize > bytes.size()) return false;
+        const size_t start = readU16LE(bytes, at);
+        const size_t length = readU16LE(bytes, at + 2);
+        if (length == 0 || start < pageEnd || start + length > pageSize ||
+            at + kStretchHeaderSize + length > bytes.size()) {
+            return false;
+        }
+        pageEnd = start + length;
+        at += kStretchHeaderSize + length;
+    }
+    return at == bytes.size();
+}
+
 }  // namespace
 
 std::string Journal::pathFor(const std::string& resolvedPath) {
@@ -157,29 +193,45 @@ void Journal::append(PageNumber page, Bytes storedBytes, Bytes newBytes) {
     constexpr size_t kGatherBytes = size_t{256} << 10;
     const auto pageSize = static_cast<uint32_t>(storedBytes.size());
     const size_t sectors = sectorsOf(pageSize);
-    // Only the stretch from the first byte the change alters to the last is kept: the rest of
-    // the page is the same before and after. Deleting rows alters a page's row table only.
-    size_t first = 0;
-    while (first < pageSize && storedBytes[first] == newBytes[first]) ++first;
-    size_t end = pageSize;
-    while (end > first && storedBytes[end - 1] == newBytes[end - 1]) --end;
     const size_t header = entryHeaderSize(pageSize, kVersion);
     const size_t start = m_gathered.size();
-    m_gathered.resize(start + header + (end - first));
+    m_gathered.resize(start + header);
+    // Only the stretches the change alters are kept, each from its first differing byte to its
+    // last: the rest of the page is the same before and after. Deleting rows alters a page's
+    // row table; updating a field, that field in each row.
+    uint32_t count = 0;
+    for (size_t at = 0; at < pageSize;) {
+        if (storedBytes[at] == newBytes[at]) {
+            ++at;
+            continue;
+        }
+        // The stretch ends after its last differing byte that another follows closely.
+        size_t end = at + 1;
+        for (size_t probe = end; probe < pageSize && probe - end < kStretchGap; ++probe) {
+            if (storedBytes[probe] != newBytes[probe]) end = probe + 1;
+        }
+        const size_t from = m_gathered.size();
+        m_gathered.resize(from + kStretchHeaderSize + (end - at));
+        writeU16LE(m_gathered, from, static_cast<uint16_t>(at));
+        writeU16LE(m_gathered, from + 2, static_cast<uint16_t>(end - at));
+        std::memcpy(m_gathered.data() + from + kStretchHeaderSize, storedBytes.data() + at,
+                    end - at);
+        ++count;
+        at = end;
+    }
     const MutableBytes entry = MutableBytes(m_gathered).subspan(start);
     writeU32LE(entry, 0, page);
-    writeU16LE(entry, kEntryFixedSize, static_cast<uint16_t>(first));
-    writeU16LE(entry, kEntryFixedSize + 2, static_cast<uint16_t>(end - first));
-    const size_t sums = kEntryFixedSize + kRangeFieldsSize;
+    writeU32LE(entry, kEntryFixedSize, count);
+    writeU32LE(entry, kEntryFixedSize + 4, static_cast<uint32_t>(entry.size() - header));
+    const size_t sums = kEntryFixedSize + kStretchFieldsSize;
     for (size_t sector = 0; sector < sectors; ++sector) {
-        const size_t from = sector * kSectorSize;
-        const uint32_t written = checksum(page, newBytes.subspan(from, kSectorSize));
-        const bool altered = from < end && first < from + kSectorSize;
-        writeU32LE(entry, sums + 4 * sector, written);
+        const Bytes written = newBytes.subspan(sector * kSectorSize, kSectorSize);
+        const Bytes found = storedBytes.subspan(sector * kSectorSize, kSectorSize);
+        const uint32_t writtenSum = checksum(page, written);
+        writeU32LE(entry, sums + 4 * sector, writtenSum);
         writeU32LE(entry, sums + 4 * (sectors + sector),
-                   altered ? checksum(page, storedBytes.subspan(from, kSectorSize)) : written);
+                   std::ranges::equal(written, found) ? writtenSum : checksum(page, found));
     }
-    std::memcpy(entry.data() + header, storedBytes.data() + first, end - first);
     // The entry's own checksum covers all of it but itself.
     writeU32LE(entry, 4, checksum(page, Bytes(entry).subspan(kEntryFixedSize)));
     if (m_gathered.size() >= kGatherBytes) {
@@ -250,7 +302,7 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
     m_pageSize = pageSize;
     m_originalLength = length;
 
-    const bool ranges = m_version >= kVersion;
+    const bool stretches = m_version >= kVersion;
     const size_t sectors = sectorsOf(pageSize);
     const size_t entryHeader = entryHeaderSize(pageSize, m_version);
     std::vector<uint8_t> entry;
@@ -259,15 +311,15 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
         // The fixed part, then the old bytes it says follow.
         entry.resize(entryHeader);
         m_file->read(offset, entry);
-        Kept kept{offset + entryHeader, 0, pageSize};
-        if (ranges) {
-            kept.start = readU16LE(entry, kEntryFixedSize);
-            kept.length = readU16LE(entry, kEntryFixedSize + 2);
-            if (kept.start + kept.length > pageSize) break;
+        Kept kept{offset + entryHeader, pageSize, 0};
+        if (stretches) {
+            kept.count = readU32LE(entry, kEntryFixedSize);
+            kept.bytes = readU32LE(entry, kEntryFixedSize + 4);
+            if (kept.bytes > pageSize + kStretchHeaderSize * pageSize) break;
         }
-        if (offset + entryHeader + kept.length > size) break;
-        entry.resize(entryHeader + kept.length);
-        if (kept.length > 0) {
+        if (offset + entryHeader + kept.bytes > size) break;
+        entry.resize(entryHeader + kept.bytes);
+        if (kept.bytes > 0) {
             m_file->read(offset + entryHeader, MutableBytes(entry).subspan(entryHeader));
         }
         const PageNumber page = readU32LE(entry, 0);
@@ -275,6 +327,11 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
             break;
         }
         offset += entry.size();
+        // Stretches in order, inside the page, filling the bytes the entry gives them: a
+        // checksum that holds over anything else was not made by this engine.
+        if (stretches && !wellFormed(Bytes(entry).subspan(entryHeader), kept.count, pageSize)) {
+            return Verdict::Foreign;
+        }
         // A page past the old end was new: cutting the file back undoes it.
         if (static_cast<uint64_t>(page) * pageSize >= length) continue;
         m_pages.emplace(page, kept);
@@ -283,13 +340,13 @@ FoundJournal::Verdict FoundJournal::examine(PageFile& database, uint32_t pageSiz
         // program), and playing the journal back would undo that too.
         database.read(static_cast<uint64_t>(page) * pageSize, current);
         const Bytes old = Bytes(entry).subspan(entryHeader);
-        const size_t sums = ranges ? kEntryFixedSize + kRangeFieldsSize : kEntryFixedSize;
+        const size_t sums = stretches ? kEntryFixedSize + kStretchFieldsSize : kEntryFixedSize;
         for (size_t sector = 0; sector < sectors; ++sector) {
             const Bytes piece = Bytes(current).subspan(sector * kSectorSize, kSectorSize);
             const uint32_t sum = m_checksum(page, piece);
-            const bool asFound =
-                ranges ? sum == readU32LE(entry, sums + 4 * (sectors + sector))
-                       : std::equal(piece.begin(), piece.end(), old.begin() + sector * kSectorSize);
+            const bool asFound = stretches ? sum == readU32LE(entry, sums + 4 * (sectors + sector))
+                                           : std::equal(piece.begin(), piece.end(),
+                                                        old.begin() + sector * kSectorSize);
             if (asFound || sum == readU32LE(entry, sums + 4 * sector)) continue;
             m_changedPage = page;
             return Verdict::Changed;
@@ -381,20 +438,29 @@ std::unique_ptr<FoundJournal> FoundJournal::find(FileSystem& fileSystem,
 
 void FoundJournal::readPage(PageNumber page, PageFile& database, MutableBytes out) {
     const Kept& kept = m_pages.at(page);
-    // Outside the bytes kept the page is the same before and after the change.
-    if (kept.length < m_pageSize) database.read(static_cast<uint64_t>(page) * m_pageSize, out);
-    if (kept.length > 0) m_file->read(kept.offset, out.subspan(kept.start, kept.length));
+    if (kept.count == 0 && kept.bytes == m_pageSize) {
+        m_file->read(kept.offset, out);  // a whole page (layouts 3 and 4)
+        return;
+    }
+    // Outside the stretches kept the page is the same before and after the change.
+    database.read(static_cast<uint64_t>(page) * m_pageSize, out);
+    std::vector<uint8_t> bytes(kept.bytes);
+    m_file->read(kept.offset, bytes);
+    forEachStretch(bytes, kept.count, [&](size_t start, Bytes old) {
+        std::copy(old.begin(), old.end(), out.begin() + static_cast<std::ptrdiff_t>(start));
+    });
 }
 
 void FoundJournal::rollBack(PageFile& database) {
     assert(database.writable());
     if (m_originalLength) {
+        // Each page is put back whole, its stretches laid over it in memory: stretches written
+        // one by one could leave a sector, should the power go again, neither as the change
+        // found it nor as it was writing it, and the journal could not be played back then.
         std::vector<uint8_t> bytes(m_pageSize);
         for (const auto& [page, kept] : m_pages) {
-            if (kept.length == 0) continue;  // written unchanged
-            const MutableBytes old = MutableBytes(bytes).first(kept.length);
-            m_file->read(kept.offset, old);
-            database.write(static_cast<uint64_t>(page) * m_pageSize + kept.start, old);
+            readPage(page, database, bytes);
+            database.write(static_cast<uint64_t>(page) * m_pageSize, bytes);
         }
         database.truncate(*m_originalLength);
         database.sync();

@@ -16,16 +16,18 @@
 //   60        4   checksum of bytes 0-59
 //   64      ...   entries, one per page the change overwrites
 //
-// An entry of layout 5 keeps only the stretch of the page the change alters, from the first
-// byte that differs to the last (the rest is the same before and after):
+// An entry of layout 5 keeps only the stretches of the page the change alters, each from a
+// byte that differs to the last before the page is the same again for 4 bytes (the rest is the
+// same before and after):
 //   0         4   page number
 //   4         4   checksum of the rest of the entry
-//   8         2   where the stretch starts in the page
-//   10        2   its length (0 when the page is written unchanged)
-//   12      4*S   per 512-byte sector of the page (S: 4 of a 2048-byte page, 8 of a 4096-byte
+//   8         4   how many stretches it keeps (0 when the page is written unchanged)
+//   12        4   the bytes they take (T)
+//   16      4*S   per 512-byte sector of the page (S: 4 of a 2048-byte page, 8 of a 4096-byte
 //                 one), the checksum of the bytes the change is about to write there
-//   12+4S   4*S   per sector, the checksum of the bytes stored there before the change
-//   12+8S   ...   the stretch's bytes as stored in the file before the change
+//   16+4S   4*S   per sector, the checksum of the bytes stored there before the change
+//   16+8S     T   the stretches in page order, each: where it starts in the page (2), its
+//                 length (2), its bytes as stored in the file before the change
 // Layouts 3 and 4 keep whole pages: page number (4); checksum of the rest (4); the checksums of
 // the new sectors (4*S); the page's bytes before the change (page size).
 //
@@ -39,8 +41,9 @@
 // A journal is played back only while every sector of every page it names holds, on disk,
 // either its old bytes or the new ones the change was writing (a power failure may have cut a
 // write between sectors): anything else means another hand wrote the file since, and playing
-// the journal back would undo that. Playing an entry back writes its stretch (a whole page in
-// layouts 3 and 4) where it was.
+// the journal back would undo that. Playing an entry back puts its page back whole, in one
+// write: the stretches (layout 5) laid over the page as it stands, which outside them is the
+// same before and after.
 //
 // A journal is believed only by the database it names: same device, inode and birth time, the
 // same page size, a file at least as long as it was, and the same page 0 (or page 0 among the
@@ -115,12 +118,12 @@ public:
         assert(m_originalLength.has_value());
         return *m_originalLength;
     }
-    // Where the journal keeps old bytes of a page: at offset in it, the page's bytes from start
-    // on, length of them (the whole page in layouts 3 and 4).
+    // Where the journal keeps old bytes of a page: bytes of them at offset in it, count
+    // stretches (layout 5), or a whole page (count 0, layouts 3 and 4).
     struct Kept {
         uint64_t offset = 0;
-        uint32_t start = 0;
-        uint32_t length = 0;
+        uint32_t bytes = 0;
+        uint32_t count = 0;
     };
     // The pages the journal holds old bytes of.
     const std::map<PageNumber, Kept>& pages() const { return m_pages; }
