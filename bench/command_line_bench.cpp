@@ -101,6 +101,12 @@ void runStatement(const std::filesystem::path& path, const std::string& statemen
     engine::sql::execute(*database, statement);
 }
 
+// Copies from into to, on disk before the copy is used.
+void freshCopy(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+    bench::flushFile(to);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,18 +147,17 @@ int main(int argc, char** argv) {
             }));
             copyIndexed.add(
                 bench::inChild([&] { copyInto(indexed, folder / "copy.mdb", "Indexed"); }));
-            std::filesystem::copy_file(indexed, work,
-                                       std::filesystem::copy_options::overwrite_existing);
+            // Each statement gets a fresh copy of its table, flushed first: its own flush at the
+            // end must not write out the copy as well.
+            freshCopy(indexed, work);
             updated.add(bench::inChild(
                 [&] { runStatement(work, "UPDATE Indexed SET Measured = 0.5, Active = TRUE"); }));
-            std::filesystem::copy_file(indexed, work,
-                                       std::filesystem::copy_options::overwrite_existing);
+            freshCopy(indexed, work);
             deleted.add(bench::inChild([&] {
                 runStatement(work, "DELETE FROM Indexed WHERE Id > " + std::to_string(rows / 2));
             }));
             sorted.add(bench::inChild([&] { sortKeys(mixed, "Mixed", "Name"); }));
-            std::filesystem::copy_file(mixed, work,
-                                       std::filesystem::copy_options::overwrite_existing);
+            freshCopy(mixed, work);
             created.add(
                 bench::inChild([&] { runStatement(work, "CREATE INDEX ByName ON Mixed (Name)"); }));
         }
