@@ -141,6 +141,21 @@ public:
 
     size_t size() const { return m_ends.size(); }
 
+    // The row a leaf's entry index points to, read without putting the entry together.
+    RowLocation rowAt(size_t index) const {
+        const size_t shared = index == 0 ? 0 : m_prefixLength;
+        const size_t start = index == 0 ? 0 : m_ends[index - 1];
+        const size_t whole = shared + m_ends[index] - start;
+        uint8_t pointer[kRowPointerSize];
+        for (size_t byte = 0; byte < kRowPointerSize; ++byte) {
+            const size_t at = whole - kRowPointerSize + byte;
+            pointer[byte] = at < shared ? m_area[at] : m_area[start + at - shared];
+        }
+        return {(static_cast<uint32_t>(pointer[0]) << 16) |
+                    (static_cast<uint32_t>(pointer[1]) << 8) | pointer[2],
+                pointer[3]};
+    }
+
     // Entry index, valid until the next call.
     IndexEntryView at(size_t index) {
         // The entry's bytes: the shared prefix (the start of the first entry), then its own.
@@ -241,12 +256,18 @@ IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumb
 }
 
 IndexPage readIndexLeaf(storage::Pager& pager, const JetFormat& format, PageNumber number,
-                        PageNumber owner, IndexEntryList& entries) {
+                        PageNumber owner, IndexEntryList& entries, const RowSet* leaveOut,
+                        size_t* leftOut) {
     return readCheckedIndexPage(pager, number, owner, [&](storage::Bytes bytes) {
         EntryLayout layout(bytes, format, number, pager.path());
         IndexPage page = std::move(layout.header);
-        if (page.leaf) {
-            for (size_t index = 0; index < layout.size(); ++index) entries.add(layout.at(index));
+        if (!page.leaf) return page;
+        for (size_t index = 0; index < layout.size(); ++index) {
+            if (leaveOut && leaveOut->contains(layout.rowAt(index))) {
+                ++*leftOut;
+                continue;
+            }
+            entries.add(layout.at(index));
         }
         return page;
     });

@@ -26,6 +26,7 @@
 
 #include "engine/format/jet_format.h"
 #include "engine/format/rows/row_location.h"
+#include "engine/format/rows/row_set.h"
 #include "engine/storage/pager.h"
 
 #include <functional>
@@ -94,9 +95,11 @@ IndexPage readIndexPage(storage::Pager& pager, const JetFormat& format, PageNumb
                         PageNumber owner);
 
 // Reads the index page at number as readIndexPage does, its entries (when it is a leaf)
-// appended to entries instead of kept on the page.
+// appended to entries instead of kept on the page; those whose row is in leaveOut, when given,
+// are only counted, in *leftOut.
 IndexPage readIndexLeaf(storage::Pager& pager, const JetFormat& format, PageNumber number,
-                        PageNumber owner, IndexEntryList& entries);
+                        PageNumber owner, IndexEntryList& entries, const RowSet* leaveOut = nullptr,
+                        size_t* leftOut = nullptr);
 
 // Reads the index page at number as readIndexPage does, for a search that starts at from: the
 // page keeps only the last entry that sorts before from (if any), then the first that does not

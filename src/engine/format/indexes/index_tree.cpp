@@ -280,7 +280,6 @@ std::optional<uint32_t> removeIndexEntries(storage::Pager& pager, const JetForma
     IndexEntryList kept;   // the entries of the leaves that lost some, in order
     IndexEntryList lasts;  // the last entry of each leaf that lost none
     IndexEntryList onPage;
-    std::vector<bool> goes;  // which entries of the page are stale
     std::vector<uint8_t> lastKey;
     uint32_t distinct = 0;
     std::set<PageNumber> seen;
@@ -288,28 +287,24 @@ std::optional<uint32_t> removeIndexEntries(storage::Pager& pager, const JetForma
     const PageNumber first = firstLeaf(pager, format, index, owner);
     for (PageNumber page = first; page != 0;) {
         if (!seen.insert(page).second) damaged(pager, index.rootPage, "has leaves that loop");
+        // The entries that stay, the stale ones only counted.
         onPage.clear();
-        const IndexPage leaf = readIndexLeaf(pager, format, page, owner, onPage);
+        size_t staleEntries = 0;
+        const IndexPage leaf =
+            readIndexLeaf(pager, format, page, owner, onPage, &stale, &staleEntries);
         if (!leaf.leaf) damaged(pager, index.rootPage, "links a node among its leaves");
         if (leaf.next == page + 1 && leaf.next >= readAheadEnd) {
             pager.readAhead(leaf.next, kReadAheadPages);
             readAheadEnd = leaf.next + kReadAheadPages;
         }
-        size_t staleEntries = 0;
-        goes.resize(onPage.size());
-        for (size_t at = 0; at < onPage.size(); ++at) {
-            goes[at] = stale.contains(onPage[at].row);
-            staleEntries += goes[at];
-        }
-        if (staleEntries > 0 && staleEntries < onPage.size() && kept.empty()) {
+        if (staleEntries > 0 && !onPage.empty() && kept.empty()) {
             // Room for as many entries as expected, as long as this leaf's on average.
             kept.reserve(expected, onPage.keyBytes() / onPage.size() * expected * 9 / 8);
         }
-        if (staleEntries < onPage.size()) {
+        if (!onPage.empty()) {
             Leaf record{page, leaf.previous, leaf.next, staleEntries > 0, kept.size(), 0};
             for (size_t at = 0; at < onPage.size(); ++at) {
                 const IndexEntryView entry = onPage[at];
-                if (goes[at]) continue;
                 if (distinct == 0 || !std::ranges::equal(entry.key, lastKey)) ++distinct;
                 lastKey.assign(entry.key.begin(), entry.key.end());
                 if (record.trimmed) kept.add(entry);
