@@ -33,8 +33,8 @@ constexpr size_t kStretchHeaderSize = 4;  // a stretch's start (2) and length (2
 constexpr size_t kStretchGap = kStretchHeaderSize;
 
 size_t sectorsOf(uint32_t pageSize) { return pageSize / kSectorSize; }
-// The fixed part of an entry: a whole page's (layouts 3 and 4), or a range's (layout 5), which
-// also keeps the checksums of the old bytes.
+// The fixed part of an entry: a whole page's (layouts 3 and 4), or one of stretches (layout 5),
+// which also keeps the checksums of the sectors as found.
 size_t entryHeaderSize(uint32_t pageSize, uint32_t version) {
     return version >= kVersion ? kEntryFixedSize + kStretchFieldsSize + 8 * sectorsOf(pageSize)
                                : kEntryFixedSize + 4 * sectorsOf(pageSize);
@@ -196,9 +196,9 @@ void Journal::append(PageNumber page, Bytes storedBytes, Bytes newBytes) {
     const size_t header = entryHeaderSize(pageSize, kVersion);
     const size_t start = m_gathered.size();
     m_gathered.resize(start + header);
-    // Only the stretches the change alters are kept, each from its first differing byte to its
-    // last: the rest of the page is the same before and after. Deleting rows alters a page's
-    // row table; updating a field, that field in each row.
+    // Only the stretches the change alters are kept, each from a differing byte to the last one
+    // before 4 equal bytes: the rest of the page is the same before and after. Deleting rows
+    // alters a page's row table; updating a field, that field in each row.
     uint32_t count = 0;
     const auto sameWord = [&](size_t at) {  // equal bytes are skipped 8 at a time
         uint64_t stored = 0;

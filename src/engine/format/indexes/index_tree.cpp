@@ -320,7 +320,8 @@ std::optional<uint32_t> removeIndexEntries(storage::Pager& pager, const JetForma
         page = leaf.next;
     }
     const bool oneLeaf = first == index.rootPage;
-    if (oneLeaf && seen.size() == 1 && leaves.size() == 1 && !leaves.front().trimmed) {
+    if (oneLeaf && seen.size() > 1) return std::nullopt;  // a root leaf linked to others
+    if (oneLeaf && leaves.size() == 1 && !leaves.front().trimmed) {
         return distinct;  // a root leaf that lost nothing
     }
     // Leaves that lost entries next to each other are packed anew, as full as they go, into as

@@ -59,9 +59,10 @@ void rewriteIndex(storage::Pager& pager, const JetFormat& format, PageAllocator&
 // loses none keeps its bytes (its links set anew when a neighbour went), one that loses some is
 // written again with the rest, one that loses all goes, and the nodes are built anew above the
 // leaves left (the root kept in place); expected is a hint of how many entries the index holds.
-// Returns the number of distinct keys left; nullopt, having changed nothing, when the index's
-// map does not name the leaves (rewrite it whole then). Throws Corrupt as readIndexEntryList
-// does, before writing anything.
+// Returns the number of distinct keys left; nullopt, having changed nothing, when the tree is
+// not one this can edit so (its map does not name its leaves, a root leaf links to others, its
+// leaves hold more than this engine packs on a page): rewrite it whole then. Throws Corrupt as
+// readIndexEntryList does, before writing anything.
 std::optional<uint32_t> removeIndexEntries(storage::Pager& pager, const JetFormat& format,
                                            PageAllocator& allocator, const RealIndex& index,
                                            PageNumber owner, size_t expected, const RowSet& stale);
