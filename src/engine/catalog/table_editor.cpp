@@ -304,7 +304,8 @@ size_t TableEditor::updateWhere(
             if (!matches(before)) continue;
             ++updated;
             const format::RowLocation location = scan.location();
-            bool fits = patching && !scan.moved() && patch(scan.rowBytes(), values, bytes);
+            bool fits =
+                patching && !scan.moved() && patch(scan.rowBytes(), scan.layout(), values, bytes);
             if (patching && !fits) scan.decode(before);
             after = before;
             update(after);
@@ -409,11 +410,11 @@ bool TableEditor::rewriteInPlace(format::RowLocation location,
     const format::RowSlot slot = view.slot(location.row);
     if (slot.deleted || slot.lookup) return false;
     const storage::Bytes stored = view.rowBytes(slot);
-    if (patched && patch(stored, *patched, bytes)) return true;
     if (!format::parseRowLayout(stored, m_context.format, m_definition.varColumns > 0, m_layout) ||
         m_layout.columnCount != m_definition.maxColumns) {
         return false;
     }
+    if (patched && patch(stored, m_layout, *patched, bytes)) return true;
     // The long values stay where they are: the row keeps their stored bytes.
     m_longValues.resize(m_definition.columns.size());
     for (size_t at = 0; at < m_definition.columns.size(); ++at) {
@@ -447,16 +448,13 @@ bool TableEditor::patches(const std::vector<ColumnValue>& values) const {
     return true;
 }
 
-bool TableEditor::patch(storage::Bytes stored, const std::vector<ColumnValue>& values,
-                        std::vector<uint8_t>& bytes) {
-    if (!format::parseRowLayout(stored, m_context.format, m_definition.varColumns > 0, m_layout) ||
-        m_layout.columnCount != m_definition.maxColumns) {
-        return false;
-    }
+bool TableEditor::patch(storage::Bytes stored, const format::RowLayout& layout,
+                        const std::vector<ColumnValue>& values, std::vector<uint8_t>& bytes) const {
+    if (layout.columnCount != m_definition.maxColumns) return false;
     // The fixed area ends where the variable data starts, else at the null mask.
-    const auto maskStart = static_cast<size_t>(m_layout.nullMask.data() - stored.data());
+    const auto maskStart = static_cast<size_t>(layout.nullMask.data() - stored.data());
     const size_t fixedEnd =
-        m_layout.variableOffsets.empty() ? maskStart : m_layout.variableOffsets.front();
+        layout.variableOffsets.empty() ? maskStart : layout.variableOffsets.front();
     bytes.assign(stored.begin(), stored.end());
     for (const auto& [position, value] : values) {
         const auto& column = m_definition.columns[position];
@@ -464,7 +462,7 @@ bool TableEditor::patch(storage::Bytes stored, const std::vector<ColumnValue>& v
         if (column.type == format::ColumnType::Boolean && !column.isCalculated()) {
             present = present && std::get<bool>(value);
         } else {
-            const size_t start = m_layout.fixedStart + column.fixedOffset;
+            const size_t start = layout.fixedStart + column.fixedOffset;
             const size_t size = format::fixedSizeOf(column.type);
             if (start + size > fixedEnd) return false;
             const storage::MutableBytes slot(bytes.data() + start, size);

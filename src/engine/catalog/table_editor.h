@@ -81,10 +81,10 @@ private:
                         const std::vector<ColumnValue>* patched, std::vector<uint8_t>& bytes);
     // Whether every value set is of a fixed size, so that rows change by patch().
     bool patches(const std::vector<ColumnValue>& values) const;
-    // Copies the stored row into bytes with the values set in its fixed area and null mask:
-    // false unless the row is in the table's current shape.
-    bool patch(storage::Bytes stored, const std::vector<ColumnValue>& values,
-               std::vector<uint8_t>& bytes);
+    // Copies the stored row (its layout parsed) into bytes with the values set in its fixed
+    // area and null mask: false unless the row is in the table's current shape.
+    bool patch(storage::Bytes stored, const format::RowLayout& layout,
+               const std::vector<ColumnValue>& values, std::vector<uint8_t>& bytes) const;
     // Whether changing the entries of that many of the live rows rewrites the index whole.
     bool rewritesIndex(const format::RealIndex& real, size_t changed, uint64_t live) const;
     // Whether removing that many of the live rows rewrites every index whole.

@@ -21,6 +21,8 @@ public:
     // what is needed keeps long values that nobody asked for off the disk.
     void decode(storage::Bytes row, PageNumber page, const std::vector<bool>& wanted,
                 std::vector<Value>& values);
+    // The layout of the row decoded last.
+    const RowLayout& layout() const { return m_layout; }
 
     // How a column's value is read: the common types straight from the row, the rest through
     // decodeBytes.

@@ -32,6 +32,8 @@ public:
     // Moves to the next live row and decodes it (only the wanted columns, when given).
     bool next(std::vector<Value>& values);
     bool next(const std::vector<bool>& wanted, std::vector<Value>& values);
+    // The layout of the row next() decoded last.
+    const RowLayout& layout() const { return m_decoder.layout(); }
     // Decodes the row nextRaw moved to.
     void decode(std::vector<Value>& values) {
         m_decoder.decode(m_rowBytes, m_location.page, values);
