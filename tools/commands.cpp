@@ -212,7 +212,10 @@ int importFile(const Arguments& arguments, std::ostream&) {
     const std::string& table = arguments.positional[1];
     std::optional<ProgressLine> progress;
     options.progress = [&](uint64_t done, uint64_t total) {
-        if (!progress) progress.emplace(STDERR_FILENO, "importing into '" + table + "'", total);
+        if (!progress) {
+            progress.emplace(STDERR_FILENO, "importing into '" + table + "'", total,
+                             ProgressLine::Unit::Bytes);
+        }
         progress->update(done);
     };
     auto database = engine::Database::open(

@@ -1,26 +1,18 @@
 #include "csv_import.h"
 
 #include "engine/catalog/new_column.h"
-#include "engine/format/rows/exact_number.h"
-#include "engine/sql/executor.h"
-#include "engine/sql/literal_text.h"
-#include "engine/sql/literal_values.h"
 #include "engine/sql/table_statements.h"
 #include "engine/storage/unicode.h"
 
 #include "arguments.h"
 #include "csv_reader.h"
-#include "row_pipeline.h"
-#include "shortest_double.h"
+#include "csv_slices.h"
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
-#include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <limits>
-#include <optional>
+#include <memory>
 #include <thread>
 
 namespace tools {
@@ -29,566 +21,14 @@ namespace {
 
 using engine::EngineError;
 using engine::ErrorCode;
+using engine::catalog::NewColumn;
 using engine::format::ColumnDefinition;
-using engine::format::ColumnType;
-using engine::format::ExactNumber;
 using engine::format::Value;
-
-std::string lowered(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
-// ---- reading values ------------------------------------------------------------------------
-
-struct NumberText {
-    std::string_view text;  // as written, its sign included
-    bool negative = false;
-    bool point = false;
-    bool exponent = false;
-    size_t digits = 0;         // every digit before the exponent, leading zeros included
-    uint64_t mantissa = 0;     // those digits as one whole number: exact when digits <= 18
-    uint32_t fraction = 0;     // digits after the point, trailing zeros included
-    uint32_t decimals = 0;     // digits after the point, trailing zeros left out
-    size_t integerDigits = 0;  // before the point, leading zeros left out
-    size_t significant = 0;    // from the first digit not zero to the last, without exponent
-
-    // A whole number written without point or exponent in at most 18 digits: mantissa is it.
-    bool plainWhole() const { return !point && !exponent && digits <= 18; }
-    // The number as the SQL reader reads it: its exact text, its double and, when it is a
-    // whole number of 64 bits, that number.
-    std::optional<engine::sql::Number> read() const {
-        return engine::sql::readNumber(text.substr(text.front() == '-' || text.front() == '+'),
-                                       negative);
-    }
-};
-
-// [+|-] digits [. digits] [e [+|-] digits], with a digit before or after the point, into
-// result; false for any other text. Only the shape is read here; read() gives the value. The
-// scan works on locals and stores the result once: this runs for every numeric field twice.
-bool readNumberText(std::string_view text, NumberText& result) {
-    const char* at = text.data();
-    const char* const end = at + text.size();
-    const bool negative = at != end && *at == '-';
-    if (at != end && (*at == '-' || *at == '+')) ++at;
-    constexpr size_t kNone = std::string_view::npos;
-    size_t firstNonZero = kNone;  // position among the digits
-    size_t lastNonZero = 0;
-    size_t pointAt = kNone;
-    size_t digits = 0;
-    uint64_t mantissa = 0;
-    for (; at != end; ++at) {
-        const auto digit = static_cast<unsigned>(*at - '0');
-        if (digit <= 9) {
-            if (digit != 0) {
-                if (firstNonZero == kNone) firstNonZero = digits;
-                lastNonZero = digits;
-            }
-            mantissa = mantissa * 10 + digit;
-            ++digits;
-        } else if (*at == '.' && pointAt == kNone) {
-            pointAt = digits;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0) return false;
-    bool exponent = false;
-    if (at != end && (*at == 'e' || *at == 'E')) {
-        exponent = true;
-        ++at;
-        if (at != end && (*at == '-' || *at == '+')) ++at;
-        const char* exponentStart = at;
-        while (at != end && *at >= '0' && *at <= '9') ++at;
-        if (at == exponentStart) return false;
-    }
-    if (at != end) return false;
-    result = NumberText{};
-    result.text = text;
-    result.negative = negative;
-    result.exponent = exponent;
-    result.digits = digits;
-    result.mantissa = mantissa;
-    result.point = pointAt != kNone;
-    if (!result.point) pointAt = digits;
-    result.fraction = static_cast<uint32_t>(digits - pointAt);
-    if (firstNonZero != kNone) {
-        result.significant = lastNonZero - firstNonZero + 1;
-        result.integerDigits = firstNonZero < pointAt ? pointAt - firstNonZero : 0;
-        result.decimals =
-            lastNonZero >= pointAt ? static_cast<uint32_t>(lastNonZero - pointAt + 1) : 0;
-    }
-    // Only an exponent or hundreds of digits take a number beyond a double's range.
-    return !(exponent || digits > 300) || result.read().has_value();
-}
-
-// A decimal text reduced to its sign, its significant digits and the power of ten of the first
-// of them, so that two texts of one number compare equal however they are written.
-struct DecimalDigits {
-    bool negative = false;
-    std::string_view::size_type count = 0;
-    char digits[32] = {};
-    long long power = 0;
-
-    bool operator==(const DecimalDigits& other) const {
-        if (count == 0 || other.count == 0) return count == other.count;  // zero has no sign
-        return negative == other.negative && power == other.power &&
-               std::string_view(digits, count) == std::string_view(other.digits, other.count);
-    }
-};
-
-// Nullopt when the text holds more significant digits than DecimalDigits keeps.
-std::optional<DecimalDigits> decimalDigits(std::string_view text) {
-    DecimalDigits result;
-    size_t at = 0;
-    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
-        result.negative = text[at] == '-';
-        ++at;
-    }
-    long long beforePoint = 0;  // digits before the point, counted from the first significant
-    bool pointSeen = false;
-    size_t zerosHeld = 0;  // zeros after the last digit kept, kept only if a digit follows
-    for (; at < text.size() && text[at] != 'e' && text[at] != 'E'; ++at) {
-        const char c = text[at];
-        if (c == '.') {
-            pointSeen = true;
-            continue;
-        }
-        if (c == '0' && result.count == 0) {
-            if (pointSeen) --beforePoint;
-            continue;
-        }
-        if (!pointSeen) ++beforePoint;
-        if (c == '0') {
-            ++zerosHeld;
-            continue;
-        }
-        if (result.count + zerosHeld + 1 > sizeof result.digits) return std::nullopt;
-        for (; zerosHeld > 0; --zerosHeld) result.digits[result.count++] = '0';
-        result.digits[result.count++] = c;
-    }
-    long long exponent = 0;
-    if (at < text.size()) {
-        const char* first = text.data() + at + 1;
-        if (first < text.data() + text.size() && *first == '+') ++first;
-        std::from_chars(first, text.data() + text.size(), exponent);
-    }
-    result.power = beforePoint + exponent - 1;
-    return result;
-}
-
-// Whether the double nearest to the number, written in its shortest form, is the number
-// itself: a Double column then keeps it as written.
-bool doubleKeeps(const NumberText& text) {
-    // Every decimal of at most 15 significant digits reads back from its nearest double.
-    if (!text.exponent && text.significant <= 15) return true;
-    double value = 0;
-    std::string_view digits = text.text.substr(text.text.front() == '+');
-    const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (parsed.ec != std::errc() || !std::isfinite(value)) return false;
-    char buffer[kMaxShortestDoubleText];
-    const char* end = putShortestDouble(value, buffer);
-    const auto written = decimalDigits(std::string_view(buffer, static_cast<size_t>(end - buffer)));
-    const auto given = decimalDigits(text.text);
-    return written && given && *written == *given;
-}
-
-// The number when it is a whole number within Long Integer's range.
-std::optional<int32_t> wholeOf(const NumberText& text) {
-    if (text.point || text.exponent) return std::nullopt;
-    int64_t whole = 0;
-    if (text.plainWhole()) {
-        whole = text.negative ? -static_cast<int64_t>(text.mantissa)
-                              : static_cast<int64_t>(text.mantissa);
-    } else {
-        const auto read = text.read();
-        if (!read || !read->integer) return std::nullopt;
-        whole = *read->integer;
-    }
-    if (whole < std::numeric_limits<int32_t>::min() || whole > std::numeric_limits<int32_t>::max())
-        return std::nullopt;
-    return static_cast<int32_t>(whole);
-}
-
-std::optional<bool> readYesNo(std::string_view text) {
-    const auto is = [&](std::string_view word) {
-        return text.size() == word.size() &&
-               std::equal(text.begin(), text.end(), word.begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) == b;
-               });
-    };
-    if (is("true") || is("yes")) return true;
-    if (is("false") || is("no")) return false;
-    return std::nullopt;
-}
-
-// Day-first dates (3/4/2020 as April 3) are turned month first for the engine's reader, and
-// dots become slashes; other dates go to it as they are.
-std::optional<engine::sql::Date> readDateText(std::string_view text, DateOrder order) {
-    const size_t first = text.find_first_of("/.-");
-    if (first != std::string_view::npos && first > 0 && first <= 2) {
-        const size_t second = text.find(text[first], first + 1);
-        if (second == std::string_view::npos) return std::nullopt;
-        if (order == DateOrder::DayMonthYear || text[first] == '.') {
-            std::string_view month = text.substr(0, first);
-            std::string_view day = text.substr(first + 1, second - first - 1);
-            if (order == DateOrder::DayMonthYear) std::swap(day, month);
-            std::string date;
-            date.append(month).append("/").append(day).append("/").append(text.substr(second + 1));
-            return engine::sql::readDate(date);
-        }
-    }
-    if (text.find_first_of("0123456789") == std::string_view::npos) return std::nullopt;
-    return engine::sql::readDate(text);
-}
-
-std::optional<engine::sql::Guid> readGuidText(std::string_view text) {
-    if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
-    if (text.size() != 36) return std::nullopt;
-    for (size_t at = 0; at < text.size(); ++at) {
-        const bool dash = at == 8 || at == 13 || at == 18 || at == 23;
-        if (dash ? text[at] != '-' : !std::isxdigit(static_cast<unsigned char>(text[at]))) {
-            return std::nullopt;
-        }
-    }
-    return engine::sql::readGuid(text);
-}
-
-std::optional<engine::format::ByteString> readHex(std::string_view text) {
-    if (text.size() % 2 != 0) return std::nullopt;
-    engine::format::ByteString bytes;
-    for (size_t at = 0; at < text.size(); at += 2) {
-        auto digit = [](char c) -> int {
-            if (c >= '0' && c <= '9') return c - '0';
-            if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-            return -1;
-        };
-        const int high = digit(text[at]);
-        const int low = digit(text[at + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        bytes.push_back(static_cast<uint8_t>(high * 16 + low));
-    }
-    return bytes;
-}
-
-size_t utf16Length(std::string_view text) {
-    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
-        return text.size();
-    }
-    size_t units = 0;
-    for (size_t at = 0; at < text.size();) {
-        char32_t codePoint = 0;
-        const size_t length = engine::storage::decodeUtf8(text, at, codePoint);
-        if (length == 0) return std::numeric_limits<size_t>::max();
-        units += codePoint > 0xFFFF ? 2 : 1;
-        at += length;
-    }
-    return units;
-}
-
-[[noreturn]] void cannotConvert(const ColumnDefinition& column, const std::string& why) {
-    throw EngineError(ErrorCode::DataTypeMismatch,
-                      "Data type mismatch: the field '" + column.name + "' (" +
-                          engine::format::columnTypeName(column.type) + ") " + why + ".");
-}
-
-// The value of a number in the common cases that need no exact arithmetic: a whole number for
-// a whole-number field, up to 4 decimals for Currency, any number for Double. Nullopt for every
-// other case, and for a number the field cannot hold, whose error the general path gives.
-std::optional<Value> quickNumber(const NumberText& number, ColumnType type) {
-    const auto whole = [&]<typename T>(T) -> std::optional<Value> {
-        if (!number.plainWhole()) return std::nullopt;
-        const int64_t value = number.negative ? -static_cast<int64_t>(number.mantissa)
-                                              : static_cast<int64_t>(number.mantissa);
-        if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()) {
-            return std::nullopt;
-        }
-        return Value(static_cast<T>(value));
-    };
-    switch (type) {
-        case ColumnType::Byte:
-            return whole(uint8_t{});
-        case ColumnType::Integer:
-            return whole(int16_t{});
-        case ColumnType::Long:
-            return whole(int32_t{});
-        case ColumnType::BigInt:
-            return whole(int64_t{});
-        case ColumnType::Currency: {
-            if (number.exponent || number.digits > 18 || number.fraction > 4) return std::nullopt;
-            int64_t scale = 1;
-            for (uint32_t at = number.fraction; at < 4; ++at) scale *= 10;
-            if (number.mantissa >
-                static_cast<uint64_t>(std::numeric_limits<int64_t>::max() / scale))
-                return std::nullopt;
-            const int64_t scaled = static_cast<int64_t>(number.mantissa) * scale;
-            return Value(engine::format::Currency{number.negative ? -scaled : scaled});
-        }
-        case ColumnType::Double: {
-            double value = 0;
-            const std::string_view text = number.text.substr(number.text.front() == '+');
-            const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
-            if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size() ||
-                !std::isfinite(value)) {
-                return std::nullopt;
-            }
-            return Value(value);
-        }
-        default:
-            return std::nullopt;
-    }
-}
-
-Value valueOfText(const std::string& text, const ColumnDefinition& column,
-                  const engine::format::JetFormat& jetFormat, DateOrder order);
-
-// One field of the file as a value of column, into out.
-void valueOf(const CsvField& field, const ColumnDefinition& column,
-             const engine::format::JetFormat& jetFormat, DateOrder order, Value& out) {
-    if (field.text.empty() && !field.quoted) {
-        out = Value();
-        return;
-    }
-    const std::string& text = field.text;
-    using engine::sql::valueForField;
-    switch (column.type) {
-        case ColumnType::Text:
-        case ColumnType::Memo: {
-            const size_t characters = utf16Length(text);
-            if (characters == std::numeric_limits<size_t>::max()) {
-                cannotConvert(column, "cannot take text that is not UTF-8");
-            }
-            if (column.type == ColumnType::Text &&
-                characters > column.length / jetFormat.bytesPerTextCharacter) {
-                out = valueForField(engine::sql::Literal(text), column, jetFormat);  // refuses
-            } else if (auto* held = std::get_if<std::string>(&out)) {
-                held->assign(text);  // keeps the room the row's last text had
-            } else {
-                out = text;
-            }
-            return;
-        }
-        default:
-            break;
-    }
-    if (text.empty()) {
-        out = Value();
-        return;
-    }
-    out = valueOfText(text, column, jetFormat, order);
-}
-
-// A field's text, not empty, as a value of a column that is not Text or Memo.
-Value valueOfText(const std::string& text, const ColumnDefinition& column,
-                  const engine::format::JetFormat& jetFormat, DateOrder order) {
-    using engine::sql::valueForField;
-    switch (column.type) {
-        case ColumnType::Boolean: {
-            if (text == "1" || text == "-1") return true;
-            if (text == "0") return false;
-            if (auto truth = readYesNo(text)) return *truth;
-            cannotConvert(column, "takes true, false, yes, no, 1, -1 or 0, not '" + text + "'");
-        }
-        case ColumnType::Byte:
-        case ColumnType::Integer:
-        case ColumnType::Long:
-        case ColumnType::BigInt:
-        case ColumnType::Currency:
-        case ColumnType::Numeric:
-        case ColumnType::Single:
-        case ColumnType::Double: {
-            NumberText shape;
-            if (!readNumberText(text, shape)) {
-                cannotConvert(column, "takes numbers, not '" + text + "'");
-            }
-            if (auto quick = quickNumber(shape, column.type)) return std::move(*quick);
-            auto number = shape.read();
-            if (!number) cannotConvert(column, "takes numbers, not '" + text + "'");
-            // An import never rounds: a value with more decimals than the field keeps is refused.
-            uint32_t keeps = std::numeric_limits<uint32_t>::max();
-            if (column.type == ColumnType::Currency) keeps = 4;
-            if (column.type == ColumnType::Numeric) keeps = column.scale;
-            if (column.type != ColumnType::Single && column.type != ColumnType::Double &&
-                keeps == std::numeric_limits<uint32_t>::max()) {
-                keeps = 0;
-            }
-            if (keeps != std::numeric_limits<uint32_t>::max() && !number->integer) {
-                auto exact = ExactNumber::fromText(number->text);
-                if (!exact || exact->scale() > keeps) {
-                    cannotConvert(column, "keeps " + std::to_string(keeps) + " decimals, and '" +
-                                              text + "' has more");
-                }
-            }
-            return valueForField(engine::sql::Literal(std::move(*number)), column, jetFormat);
-        }
-        case ColumnType::DateTime: {
-            auto date = readDateText(text, order);
-            if (!date) cannotConvert(column, "takes dates and times, not '" + text + "'");
-            return valueForField(engine::sql::Literal(*date), column, jetFormat);
-        }
-        case ColumnType::Guid: {
-            auto guid = readGuidText(text);
-            if (!guid) cannotConvert(column, "takes {GUID}s, not '" + text + "'");
-            return valueForField(engine::sql::Literal(*guid), column, jetFormat);
-        }
-        case ColumnType::Binary:
-        case ColumnType::Ole: {
-            auto bytes = readHex(text);
-            if (!bytes) cannotConvert(column, "takes hexadecimal digits, not '" + text + "'");
-            if (column.type == ColumnType::Binary && bytes->size() > column.length) {
-                throw EngineError(ErrorCode::FieldTooSmall,
-                                  "The field '" + column.name +
-                                      "' is too small to accept the amount of data you "
-                                      "attempted to add: it holds at most " +
-                                      std::to_string(column.length) + " bytes.");
-            }
-            return *bytes;
-        }
-        default:
-            throw EngineError(ErrorCode::NotSupported,
-                              "The field '" + column.name + "' is of a type (" +
-                                  engine::format::columnTypeName(column.type) +
-                                  ") an import does not fill.");
-    }
-}
-
-// ---- guessing types ------------------------------------------------------------------------
-
-// What the values of one column allow, read from the whole file.
-struct Guess {
-    bool seen = false;    // a value that is not an empty field
-    bool quoted = false;  // a value in quotes
-    bool yesNo = true;
-    bool whole = true;  // whole numbers within Long Integer's range
-    bool number = true;
-    bool doubleKeepsAll = true;
-    bool date = true;
-    bool guid = true;
-    size_t longest = 0;  // in characters (UTF-16 units)
-    size_t integerDigits = 0;
-    uint32_t decimals = 0;
-
-    void add(const CsvField& field, DateOrder order) {
-        if (field.text.empty() && !field.quoted) return;
-        seen = true;
-        quoted = quoted || field.quoted;
-        longest = std::max(longest, utf16Length(field.text));
-        if (quoted) return;
-        const std::string& text = field.text;
-        yesNo = yesNo && readYesNo(text).has_value();
-        if (number) {
-            NumberText shape;
-            if (!readNumberText(text, shape)) {
-                number = whole = false;
-            } else {
-                const NumberText* parsed = &shape;
-                whole = whole && wholeOf(*parsed).has_value();
-                doubleKeepsAll = doubleKeepsAll && doubleKeeps(*parsed);
-                if (parsed->exponent) {
-                    // Digits an exponent moves are counted by the exact form.
-                    const auto read = parsed->read();
-                    auto exact = read ? ExactNumber::fromText(read->text) : std::nullopt;
-                    integerDigits = std::max(integerDigits, exact ? exact->integerDigits() : 99);
-                    decimals = std::max(decimals, exact ? exact->scale() : 99u);
-                } else {
-                    integerDigits = std::max(integerDigits, parsed->integerDigits);
-                    decimals = std::max(decimals, parsed->decimals);
-                }
-            }
-        }
-        date = date && !number && readDateText(text, order).has_value();
-        guid = guid && readGuidText(text).has_value();
-    }
-
-    // What both stretches of a file allow, this one's values and other's.
-    void merge(const Guess& other) {
-        seen = seen || other.seen;
-        quoted = quoted || other.quoted;
-        yesNo = yesNo && other.yesNo;
-        whole = whole && other.whole;
-        number = number && other.number;
-        doubleKeepsAll = doubleKeepsAll && other.doubleKeepsAll;
-        date = date && other.date;
-        guid = guid && other.guid;
-        longest = std::max(longest, other.longest);
-        integerDigits = std::max(integerDigits, other.integerDigits);
-        decimals = std::max(decimals, other.decimals);
-    }
-
-    engine::catalog::NewColumn column(const std::string& name, bool hasDecimal) const {
-        engine::catalog::NewColumn column{.name = name};
-        if (!seen || quoted) {
-            column.type = longest > 255 ? ColumnType::Memo : ColumnType::Text;
-        } else if (yesNo) {
-            column.type = ColumnType::Boolean;
-        } else if (whole) {
-            column.type = ColumnType::Long;
-        } else if (number && (doubleKeepsAll || !hasDecimal || integerDigits + decimals > 28)) {
-            column.type = ColumnType::Double;
-        } else if (number) {
-            column.type = ColumnType::Numeric;
-            column.precision = 28;
-            column.scale = static_cast<uint8_t>(decimals);
-        } else if (date) {
-            column.type = ColumnType::DateTime;
-        } else if (guid) {
-            column.type = ColumnType::Guid;
-        } else {
-            column.type = longest > 255 ? ColumnType::Memo : ColumnType::Text;
-        }
-        return column;
-    }
-};
-
-engine::catalog::NewColumn namedType(const std::string& column, const std::string& type) {
-    static const std::vector<std::pair<std::string, ColumnType>> kTypes = {
-        {"yesno", ColumnType::Boolean},   {"byte", ColumnType::Byte},
-        {"integer", ColumnType::Integer}, {"long", ColumnType::Long},
-        {"bigint", ColumnType::BigInt},   {"single", ColumnType::Single},
-        {"double", ColumnType::Double},   {"currency", ColumnType::Currency},
-        {"decimal", ColumnType::Numeric}, {"date", ColumnType::DateTime},
-        {"text", ColumnType::Text},       {"memo", ColumnType::Memo},
-        {"guid", ColumnType::Guid},
-    };
-    for (const auto& [name, columnType] : kTypes) {
-        if (name != lowered(type)) continue;
-        engine::catalog::NewColumn request{.name = column, .type = columnType};
-        if (columnType == ColumnType::Numeric) {
-            request.precision = 28;
-            request.scale = 4;
-        }
-        return request;
-    }
-    throw UsageError("unknown type '" + type +
-                     "' (yesno, byte, integer, long, bigint, single, double, currency, decimal, "
-                     "date, text, memo or guid)");
-}
 
 std::ifstream openCsv(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw EngineError(ErrorCode::FileNotFound, "Could not find file '" + path + "'.");
     return in;
-}
-
-std::vector<std::string> readHeader(CsvReader& reader) {
-    std::vector<CsvField> fields;
-    if (!reader.next(fields))
-        throw CsvError(1, "the file is empty; its first line names the columns");
-    std::vector<std::string> names;
-    for (const auto& field : fields) names.push_back(field.text);
-    return names;
-}
-
-// A record with as many fields as the header, or a CsvError naming its line.
-bool nextRecord(CsvReader& reader, std::vector<CsvField>& fields, size_t width) {
-    if (!reader.next(fields)) return false;
-    if (fields.size() != width) {
-        throw CsvError(reader.line(), "the record has " + std::to_string(fields.size()) +
-                                          " fields, the first line " + std::to_string(width));
-    }
-    return true;
 }
 
 // An error of the value at line and column, as the engine's error with both named.
@@ -598,113 +38,238 @@ bool nextRecord(CsvReader& reader, std::vector<CsvField>& fields, size_t width) 
                                         error.what());
 }
 
-// What the first pass learns from a stretch of the file: each column's guess (when guessing)
-// and how many records there are.
-struct Survey {
-    std::vector<Guess> guesses;
-    uint64_t records = 0;
+// How the file's columns are read.
+struct Plan {
+    std::vector<std::string> names;         // the file's first line
+    std::vector<ColumnDefinition> columns;  // what each column goes into
+    // Whether each column's type is judged from its values; a value that does not convert to
+    // such a column only tells that the type judged so far is not the one the file needs.
+    std::vector<bool> judged;
+    bool converting = true;  // false: the values are only judged
+    const engine::format::JetFormat* jetFormat = nullptr;
+    DateOrder order = DateOrder::MonthDayYear;
 };
 
-// Reads records into survey until the input ends, the reader's offset reaches stopAt, or stop
-// is set.
-void surveyRecords(CsvReader& reader, size_t width, bool guessing, DateOrder order, uint64_t stopAt,
-                   const std::atomic<bool>& stop, Survey& survey) {
-    std::vector<CsvField> fields;
-    survey.guesses.resize(width);
-    while (reader.offset() < stopAt && !stop.load(std::memory_order_relaxed) &&
-           nextRecord(reader, fields, width)) {
-        if (guessing) {
-            for (size_t at = 0; at < fields.size(); ++at) survey.guesses[at].add(fields[at], order);
-        }
-        ++survey.records;
-    }
-}
+constexpr size_t kNoColumn = std::numeric_limits<size_t>::max();
 
-// Where a second reader may start: just after the first line end past the middle of the file;
-// nullopt for a file too small to be worth two readers, or without such a line end near there.
-std::optional<uint64_t> middleOf(const std::string& path) {
-    constexpr uint64_t kSmallest = uint64_t{1} << 20;
-    constexpr size_t kLookAhead = size_t{1} << 20;
-    std::error_code error;
-    const uint64_t size = std::filesystem::file_size(path, error);
-    if (error || size < kSmallest) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(size / 2));
-    std::string bytes(kLookAhead, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    const auto found = bytes.find('\n');
-    if (!in.gcount() || found == std::string::npos || found >= static_cast<size_t>(in.gcount()))
-        return std::nullopt;
-    const uint64_t start = size / 2 + found + 1;
-    if (start >= size) return std::nullopt;
+// The records of one slice of the file: converted to rows, and judged when some column's type
+// is. Once any slice meets a value its judged column does not take (misjudged), no slice
+// converts any more: every row will be converted again.
+class SliceRows : public CsvSlices::Records {
+public:
+    SliceRows(const Plan& plan, std::atomic<bool>& misjudged)
+        : m_plan(plan),
+          m_misjudged(misjudged),
+          m_judging(std::find(plan.judged.begin(), plan.judged.end(), true) != plan.judged.end()) {
+        guesses.resize(plan.names.size());
+    }
+
+    void clear() override {
+        count = 0;
+        converted = m_plan.converting;
+        failedColumn = kNoColumn;
+        if (m_judging) std::fill(guesses.begin(), guesses.end(), ColumnGuess());
+    }
+
+    void add(std::vector<CsvField>& fields, uint64_t line) override {
+        if (converted && m_misjudged.load(std::memory_order_relaxed)) converted = false;
+        if (converted && rows.size() == count) {
+            rows.emplace_back();
+            lines.emplace_back();
+        }
+        std::vector<Value>* row = converted ? &rows[count] : nullptr;
+        if (row) row->resize(fields.size());
+        for (size_t at = 0; at < fields.size(); ++at) {
+            const bool judged = m_plan.judged[at];
+            if (!row) {
+                if (judged) guesses[at].add(fields[at], m_plan.order);
+                continue;
+            }
+            try {
+                if (judged) {
+                    judgeAndReadField(fields[at], guesses[at], m_plan.columns[at],
+                                      *m_plan.jetFormat, m_plan.order, (*row)[at]);
+                } else {
+                    readFieldValue(fields[at], m_plan.columns[at], *m_plan.jetFormat, m_plan.order,
+                                   (*row)[at]);
+                }
+            } catch (const EngineError&) {
+                if (!judged) {
+                    failedColumn = at;
+                    throw;
+                }
+                // Judged before it failed; the rest of the record is judged alone.
+                converted = false;
+                m_misjudged.store(true, std::memory_order_relaxed);
+                row = nullptr;
+            }
+        }
+        if (row) lines[count++] = line;
+    }
+
+    std::vector<std::vector<Value>> rows;  // the first count are the slice's
+    std::vector<uint64_t> lines;           // the line each of those began on, in the slice
+    size_t count = 0;
+    bool converted = true;            // every record of the slice is among the rows
+    size_t failedColumn = kNoColumn;  // the column whose value ended the slice with an error
+    std::vector<ColumnGuess> guesses;
+
+private:
+    const Plan& m_plan;
+    std::atomic<bool>& m_misjudged;
+    const bool m_judging;
+};
+
+// Thrown out of the change storing rows when some column needs another type than the one the
+// rows were stored with: columns are the types the whole file gives.
+struct Misjudged {
+    std::vector<NewColumn> columns;
+};
+
+// Where the file's rows begin and with which columns.
+struct FileStart {
+    std::vector<std::string> names;
+    uint64_t offset = 0;
+    uint64_t line = 0;
+};
+
+FileStart readHeader(const std::string& path) {
+    auto in = openCsv(path);
+    CsvReader reader(in);
+    std::vector<CsvField> fields;
+    if (!reader.next(fields))
+        throw CsvError(1, "the file is empty; its first line names the columns");
+    FileStart start{.offset = reader.offset(), .line = reader.nextLine()};
+    for (const auto& field : fields) start.names.push_back(field.text);
     return start;
 }
 
-// The first pass over the records after the header, which reader has read: on two threads for
-// a large file on a machine with two processors. The second reads the second half from the
-// first record boundary it supposes past the middle; that half counts only when the first
-// reader, reading on, lands on that very boundary (a line end inside a quoted field is not
-// one). Errors are reported as the single reader would: the first in the file, with its line.
-Survey surveyFile(CsvReader& reader, const std::string& path, size_t width, bool guessing,
-                  DateOrder order) {
-    constexpr uint64_t kNoEnd = std::numeric_limits<uint64_t>::max();
-    Survey first;
-    const std::atomic<bool> never{false};
-    const auto middle = std::thread::hardware_concurrency() != 1 ? middleOf(path) : std::nullopt;
-    if (!middle || reader.offset() >= *middle) {
-        surveyRecords(reader, width, guessing, order, kNoEnd, never, first);
-        return first;
-    }
-    Survey second;
-    std::exception_ptr secondError;
-    std::atomic<bool> stop{false};
-    std::ifstream secondIn(path, std::ios::binary);
-    secondIn.seekg(static_cast<std::streamoff>(*middle));
-    CsvReader secondReader(secondIn, CsvReader::Inside{});
-    std::thread other;
+// Rethrows the error that ended slice: a value that did not convert names its line and
+// column.
+[[noreturn]] void throwSliceError(const CsvSlices::Slice& slice, const SliceRows& rows,
+                                  const Plan& plan) {
+    if (rows.failedColumn == kNoColumn) std::rethrow_exception(slice.error);
     try {
-        other = std::thread([&] {
-            try {
-                surveyRecords(secondReader, width, guessing, order, kNoEnd, stop, second);
-            } catch (...) {
-                secondError = std::current_exception();
+        std::rethrow_exception(slice.error);
+    } catch (const EngineError& error) {
+        rethrowAt(error, slice.errorLine, plan.names[rows.failedColumn]);
+    }
+}
+
+unsigned readingThreads() {
+    const unsigned processors = std::thread::hardware_concurrency();
+    return processors > 1 ? std::min(processors, 4u) : 0;
+}
+
+// The columns the values of the file's first slice call for, and those named by options.
+std::vector<NewColumn> judgeFirstSlice(const engine::Database& database, const FileStart& start,
+                                       const std::string& path, Plan& plan,
+                                       const ImportOptions& options) {
+    plan.converting = false;
+    std::atomic<bool> misjudged{false};
+    CsvSlices slices(
+        path, start.offset, start.line, plan.names.size(),
+        [&] { return std::make_unique<SliceRows>(plan, misjudged); }, 0);
+    const CsvSlices::Slice* slice = slices.next();
+    const auto& rows = *static_cast<SliceRows*>(slice->records);
+    if (slice->error) throwSliceError(*slice, rows, plan);
+    plan.converting = true;
+
+    const bool hasDecimal = !engine::storage::isJet3(database.format());
+    std::vector<NewColumn> columns;
+    for (size_t at = 0; at < plan.names.size(); ++at) {
+        columns.push_back(rows.guesses[at].column(plan.names[at], hasDecimal));
+        for (const auto& [column, type] : options.types) {
+            if (engine::storage::equalsIgnoringCase(column, plan.names[at])) {
+                columns.back() = namedType(plan.names[at], type);
             }
-        });
-    } catch (const std::system_error&) {
-        surveyRecords(reader, width, guessing, order, kNoEnd, never, first);
-        return first;
-    }
-    // However this pass ends, the second reader is waited for; on an error, stopped first.
-    struct Joiner {
-        std::thread& thread;
-        ~Joiner() {
-            if (thread.joinable()) thread.join();
         }
-    } joiner{other};
+    }
+    return columns;
+}
+
+bool sameType(const NewColumn& one, const NewColumn& other) {
+    return one.type == other.type && one.precision == other.precision && one.scale == other.scale;
+}
+
+// Reads the rows of the file on the slices' workers and stores them into table: made with
+// newColumns when it does not exist. Throws Misjudged, having changed nothing, when a judged
+// column needs another type than newColumns gives it.
+uint64_t storeRows(engine::Database& database, const std::string& path, const std::string& table,
+                   const FileStart& start, const Plan& plan,
+                   const std::vector<NewColumn>& newColumns, const ImportOptions& options) {
+    const size_t width = plan.names.size();
+    const bool judging =
+        std::find(plan.judged.begin(), plan.judged.end(), true) != plan.judged.end();
+    std::atomic<bool> misjudged{false};
+    CsvSlices slices(
+        path, start.offset, start.line, width,
+        [&] { return std::make_unique<SliceRows>(plan, misjudged); }, readingThreads());
+    std::vector<ColumnGuess> guesses(width);
+    bool lost = false;  // a slice's records are not all among its rows
+    const CsvSlices::Slice* slice = nullptr;
+    SliceRows* rows = nullptr;
+    size_t at = 0;
+    uint64_t line = 0;
+    uint64_t stored = 0;
+    bool named = false;  // the error already names its line, or is the file's own
+
+    // Judged types are final once the whole file is read: a column whose values call for
+    // another type than it was made with, or rows not converted, send the rows round again.
+    auto finish = [&] {
+        if (!judging) return;
+        const bool hasDecimal = !engine::storage::isJet3(database.format());
+        std::vector<NewColumn> finalColumns = newColumns;
+        bool same = !lost;
+        for (size_t column = 0; column < width; ++column) {
+            if (!plan.judged[column]) continue;
+            finalColumns[column] = guesses[column].column(plan.names[column], hasDecimal);
+            same = same && sameType(finalColumns[column], newColumns[column]);
+        }
+        if (!same) throw Misjudged{std::move(finalColumns)};
+    };
+    auto next = [&](std::vector<Value>& row) {
+        while (!rows || at == rows->count) {
+            if (rows && slice->error) {
+                // After a row not converted, only a fault in the file itself counts here: the
+                // values of the rows are all converted again, and their faults named in order.
+                if (!lost || rows->failedColumn == kNoColumn) {
+                    named = true;
+                    throwSliceError(*slice, *rows, plan);
+                }
+            }
+            slice = slices.next();
+            if (!slice) {
+                finish();
+                return false;
+            }
+            rows = static_cast<SliceRows*>(slice->records);
+            at = 0;
+            if (judging) {
+                for (size_t column = 0; column < width; ++column) {
+                    guesses[column].merge(rows->guesses[column]);
+                }
+            }
+            lost = lost || !rows->converted;
+            if (lost) rows->count = 0;
+            if (options.progress) options.progress(slice->end, slices.size());
+        }
+        std::swap(row, rows->rows[at]);
+        line = slice->firstLine + rows->lines[at] - 1;
+        ++at;
+        ++stored;
+        return true;
+    };
     try {
-        surveyRecords(reader, width, guessing, order, *middle, never, first);
-    } catch (...) {
-        stop = true;
-        throw;
-    }
-    if (reader.offset() != *middle) {
-        // The supposed boundary lay inside a record: the first reader reads on alone.
-        stop = true;
-        other.join();
-        surveyRecords(reader, width, guessing, order, kNoEnd, never, first);
-        return first;
-    }
-    other.join();
-    if (secondError) {
-        try {
-            std::rethrow_exception(secondError);
-        } catch (const CsvError& error) {
-            throw CsvError(reader.nextLine() - 1 + error.line(), error.reason());
+        if (database.findInTables(table)) {
+            return engine::sql::addRows(database, table, plan.names, width, next);
         }
+        database.createTable(table, newColumns, engine::RowSource(next));
+    } catch (const EngineError& error) {
+        if (named || line == 0) throw;
+        rethrowAt(error, line, "");
     }
-    for (size_t at = 0; at < width; ++at) first.guesses[at].merge(second.guesses[at]);
-    first.records += second.records;
-    return first;
+    return stored;
 }
 
 }  // namespace
@@ -712,105 +277,54 @@ Survey surveyFile(CsvReader& reader, const std::string& path, size_t width, bool
 uint64_t importCsv(engine::Database& database, const std::string& path, const std::string& table,
                    const ImportOptions& options) {
     const bool exists = database.findInTables(table).has_value();
-    std::vector<std::string> names;
-    std::vector<ColumnDefinition> columns;  // what each column of the file goes into
-    uint64_t total = 0;
-    std::vector<engine::catalog::NewColumn> newColumns;
     if (exists && !options.types.empty()) {
         throw UsageError("--type applies only to a new table; '" + table + "' exists");
     }
-    {
-        auto in = openCsv(path);
-        CsvReader reader(in);
-        names = readHeader(reader);
-        for (const auto& [column, type] : options.types) {
-            if (std::none_of(names.begin(), names.end(), [&](const std::string& name) {
-                    return engine::storage::equalsIgnoringCase(name, column);
-                })) {
-                throw UsageError("--type names the column '" + column +
-                                 "', which the file's first line does not");
-            }
+    const FileStart start = readHeader(path);
+    Plan plan{.names = start.names,
+              .judged = std::vector<bool>(start.names.size(), !exists),
+              .jetFormat = &database.jetFormat(),
+              .order = options.dateOrder};
+    for (const auto& [column, type] : options.types) {
+        const auto named = std::find_if(
+            plan.names.begin(), plan.names.end(),
+            [&](const auto& name) { return engine::storage::equalsIgnoringCase(name, column); });
+        if (named == plan.names.end()) {
+            throw UsageError("--type names the column '" + column +
+                             "', which the file's first line does not");
         }
-        if (exists) {
-            const auto definition = engine::sql::storedTable(database, table);
-            for (const auto& name : names) {
-                const ColumnDefinition* column = definition.findColumn(name);
-                if (!column) {
-                    throw EngineError(
-                        ErrorCode::UnknownInsertField,
-                        "The file's column '" + name + "' names no field of '" + table + "'.");
-                }
-                columns.push_back(*column);
+        plan.judged[static_cast<size_t>(named - plan.names.begin())] = false;
+    }
+    if (exists) {
+        const auto definition = engine::sql::storedTable(database, table);
+        for (const auto& name : plan.names) {
+            const ColumnDefinition* column = definition.findColumn(name);
+            if (!column) {
+                throw EngineError(
+                    ErrorCode::UnknownInsertField,
+                    "The file's column '" + name + "' names no field of '" + table + "'.");
             }
-            total = surveyFile(reader, path, names.size(), false, options.dateOrder).records;
-        } else {
-            const Survey survey = surveyFile(reader, path, names.size(), true, options.dateOrder);
-            const auto& guesses = survey.guesses;
-            total = survey.records;
-            const bool hasDecimal = !engine::storage::isJet3(database.format());
-            for (size_t at = 0; at < names.size(); ++at) {
-                newColumns.push_back(guesses[at].column(names[at], hasDecimal));
-                for (const auto& [column, type] : options.types) {
-                    if (engine::storage::equalsIgnoringCase(column, names[at])) {
-                        newColumns.back() = namedType(names[at], type);
-                    }
-                }
-            }
-            columns = engine::catalog::defineColumns(newColumns, database.format(),
-                                                     database.header().codePage(),
-                                                     database.header().sortOrder());
+            plan.columns.push_back(*column);
         }
+        return storeRows(database, path, table, start, plan, {}, options);
     }
 
-    auto in = openCsv(path);
-    CsvReader reader(in);
-    readHeader(reader);
-    std::vector<CsvField> fields;
-    const auto& jetFormat = database.jetFormat();
-    // Records are read and converted on a second thread while this one stores the rows. Each
-    // row carries the line its record began on as one more value, taken off before it is stored.
-    auto convert = [&](std::vector<Value>& row) {
-        if (!nextRecord(reader, fields, names.size())) return false;
-        const uint64_t recordLine = reader.line();
-        row.resize(fields.size() + 1);
-        for (size_t at = 0; at < fields.size(); ++at) {
-            try {
-                valueOf(fields[at], columns[at], jetFormat, options.dateOrder, row[at]);
-            } catch (const EngineError& error) {
-                rethrowAt(error, recordLine, names[at]);
-            }
-        }
-        row.back() = Value(static_cast<int64_t>(recordLine));
-        return true;
+    std::vector<NewColumn> newColumns = judgeFirstSlice(database, start, path, plan, options);
+    const auto define = [&] {
+        plan.columns = engine::catalog::defineColumns(newColumns, database.format(),
+                                                      database.header().codePage(),
+                                                      database.header().sortOrder());
     };
-    RowRelay relay(convert, std::thread::hardware_concurrency() != 1);
-    uint64_t line = 0;
-    uint64_t stored = 0;
-    bool named = false;  // the error already names its line, or is the file's own
-    auto next = [&](std::vector<Value>& row) {
-        try {
-            if (!relay.next(row)) return false;
-        } catch (...) {
-            named = true;
-            throw;
-        }
-        line = static_cast<uint64_t>(std::get<int64_t>(row.back()));
-        row.pop_back();
-        ++stored;
-        if (options.progress) options.progress(stored, total);
-        return true;
-    };
+    define();
     try {
-        if (exists) {
-            stored = engine::sql::addRows(database, table, names, names.size(), next);
-        } else {
-            database.createTable(table, newColumns, engine::RowSource(next));
-        }
-    } catch (const EngineError& error) {
-        if (named || line == 0) throw;
-        rethrowAt(error, line, "");
+        return storeRows(database, path, table, start, plan, newColumns, options);
+    } catch (Misjudged& misjudged) {
+        // Every value now converts to the type the whole file gives its column.
+        newColumns = std::move(misjudged.columns);
+        std::fill(plan.judged.begin(), plan.judged.end(), false);
+        define();
+        return storeRows(database, path, table, start, plan, newColumns, options);
     }
-    return stored;
 }
 
 }  // namespace tools

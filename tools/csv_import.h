@@ -20,10 +20,17 @@
 //
 // The rows are stored in one change: a value that does not convert, a record with more or fewer
 // fields than the first, or text that is not UTF-8 refuses the whole import, naming the line and
-// the column, and the database is left as it was.
+// the column, and the database is left as it was. The first such fault in the file is named.
+//
+// The file is read once where it can be: the types are judged from its first stretch, and the
+// rows are stored while the rest is judged too. When a later value needs another type than the
+// stretch gave its column, that change is given up and the rows are stored again, with the
+// types the whole file gives.
 #pragma once
 
 #include "engine/database.h"
+
+#include "csv_values.h"
 
 #include <cstdint>
 #include <functional>
@@ -33,17 +40,13 @@
 
 namespace tools {
 
-// How dates written with / . or - in another order than year first read: 3/4/2020 is March 4
-// (MonthDayYear, the engine's own order) or April 3 (DayMonthYear). Year-first dates
-// (2020-03-04, with or without a time) read the same in every order.
-enum class DateOrder { MonthDayYear, DayMonthYear };
-
 struct ImportOptions {
     // Column name -> type name: yesno, byte, integer, long, bigint, single, double, currency,
     // decimal, date, text, memo, guid (letter case ignored). Only for a new table.
     std::vector<std::pair<std::string, std::string>> types;
     DateOrder dateOrder = DateOrder::MonthDayYear;
-    // Told the rows stored so far and the rows the file holds, once per row. Unset: nobody.
+    // Told how many bytes of the file the rows stored so far take, and the file's length, as
+    // the rows are stored. Unset: nobody.
     std::function<void(uint64_t done, uint64_t total)> progress;
 };
 

@@ -4,11 +4,13 @@
 
 namespace tools {
 
-ProgressLine::ProgressLine(int descriptor, std::string what, uint64_t total)
+ProgressLine::ProgressLine(int descriptor, std::string what, uint64_t total, Unit unit)
     : m_descriptor(descriptor),
       m_what(std::move(what)),
       m_total(total),
-      m_shown(total >= kLongWork && ::isatty(descriptor) == 1) {}
+      m_unit(unit),
+      m_shown(total >= (unit == Unit::Rows ? kLongWork : kLongBytes) && ::isatty(descriptor) == 1) {
+}
 
 ProgressLine::~ProgressLine() {
     if (m_width > 0) show(std::string());
@@ -20,8 +22,14 @@ void ProgressLine::update(uint64_t done) {
     const auto percent = static_cast<int>(done > m_total ? 99 : done * 100 / m_total);
     if (percent == m_percent) return;
     m_percent = percent;
-    show(m_what + ": " + std::to_string(percent) + "% (" + std::to_string(done) + " of " +
-         std::to_string(m_total) + " rows)");
+    if (m_unit == Unit::Rows) {
+        show(m_what + ": " + std::to_string(percent) + "% (" + std::to_string(done) + " of " +
+             std::to_string(m_total) + " rows)");
+    } else {
+        constexpr uint64_t kMegabyte = 1000000;
+        show(m_what + ": " + std::to_string(percent) + "% (" + std::to_string(done / kMegabyte) +
+             " of " + std::to_string((m_total + kMegabyte - 1) / kMegabyte) + " MB)");
+    }
 }
 
 void ProgressLine::show(const std::string& text) {

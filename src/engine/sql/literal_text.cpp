@@ -88,9 +88,53 @@ int64_t daysSinceEpoch(int year, int month, int day) {
     return era * 146097 + dayOfEra - kEpochFromEraStart;
 }
 
+// A day and the seconds into it as one count of days; before the epoch the time of day
+// counts away from it, as the day's own sign does.
+Date dateOf(int64_t day, std::optional<int> seconds) {
+    const double fraction = seconds ? *seconds / 86400.0 : 0.0;
+    Date date;
+    date.days = day < 0 ? static_cast<double>(day) - fraction : static_cast<double>(day) + fraction;
+    return date;
+}
+
+// yyyy-mm-dd and yyyy-mm-dd hh:mm:ss, the form most files write dates in, read at their fixed
+// places; nullopt for any other text, which the general reader then reads.
+std::optional<Date> readIsoDate(std::string_view text) {
+    if (text.size() != 10 && text.size() != 19) return std::nullopt;
+    const auto digits = [&](size_t at, size_t count) {
+        int value = 0;
+        for (size_t end = at + count; at < end; ++at) {
+            const auto digit = static_cast<unsigned>(text[at] - '0');
+            if (digit > 9) return -1;
+            value = value * 10 + static_cast<int>(digit);
+        }
+        return value;
+    };
+    const int year = digits(0, 4);
+    const int month = digits(5, 2);
+    const int day = digits(8, 2);
+    if (text[4] != '-' || text[7] != '-' || year < 100 || month < 1 || month > 12 || day < 1 ||
+        day > daysInMonth(year, month)) {
+        return std::nullopt;
+    }
+    std::optional<int> seconds;
+    if (text.size() == 19) {
+        const int hour = digits(11, 2);
+        const int minute = digits(14, 2);
+        const int second = digits(17, 2);
+        if (text[10] != ' ' || text[13] != ':' || text[16] != ':' || hour < 0 || hour > 23 ||
+            minute < 0 || minute > 59 || second < 0 || second > 59) {
+            return std::nullopt;
+        }
+        seconds = hour * 3600 + minute * 60 + second;
+    }
+    return dateOf(daysSinceEpoch(year, month, day), seconds);
+}
+
 }  // namespace
 
 std::optional<Date> readDate(std::string_view text) {
+    if (auto date = readIsoDate(text)) return date;
     DateScanner scanner(text);
     scanner.skipBlanks();
     int digits = 0;
@@ -138,10 +182,7 @@ std::optional<Date> readDate(std::string_view text) {
     }
     scanner.skipBlanks();
     if (!scanner.atEnd()) return std::nullopt;
-    const double fraction = seconds ? *seconds / 86400.0 : 0.0;
-    Date date;
-    date.days = day < 0 ? static_cast<double>(day) - fraction : static_cast<double>(day) + fraction;
-    return date;
+    return dateOf(day, seconds);
 }
 
 std::optional<Number> readNumber(std::string_view digits, bool negative) {
