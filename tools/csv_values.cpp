@@ -31,17 +31,19 @@ std::string lowered(std::string_view text) {
     return lower;
 }
 
+// Filled whole by readNumberText; its fields hold nothing before (it is made for every numeric
+// field, and zeroing it showed in the import's time).
 struct NumberText {
     std::string_view text;  // as written, its sign included
-    bool negative = false;
-    bool point = false;
-    bool exponent = false;
-    size_t digits = 0;         // every digit before the exponent, leading zeros included
-    uint64_t mantissa = 0;     // those digits as one whole number: exact when digits <= 18
-    uint32_t fraction = 0;     // digits after the point, trailing zeros included
-    uint32_t decimals = 0;     // digits after the point, trailing zeros left out
-    size_t integerDigits = 0;  // before the point, leading zeros left out
-    size_t significant = 0;    // from the first digit not zero to the last, without exponent
+    bool negative;
+    bool point;
+    bool exponent;
+    size_t digits;         // every digit before the exponent, leading zeros included
+    uint64_t mantissa;     // those digits as one whole number: exact when digits <= 18
+    uint32_t fraction;     // digits after the point, trailing zeros included
+    uint32_t decimals;     // digits after the point, trailing zeros left out
+    size_t integerDigits;  // before the point, leading zeros left out
+    size_t significant;    // from the first digit not zero to the last, without exponent
 
     // A whole number written without point or exponent in at most 18 digits: mantissa is it.
     bool plainWhole() const { return !point && !exponent && digits <= 18; }
@@ -55,14 +57,14 @@ struct NumberText {
 
 // What judging a field read of its text, for converting it after without reading it again.
 struct FieldReading {
-    bool numberRead = false;  // number below tells the text's shape, or the text is no number
+    bool numberRead = false;  // isNumber tells whether the text is a number, number its shape
     bool isNumber = false;
-    NumberText number;
     bool doubleRead = false;  // doubleValue is the double nearest to the number
-    double doubleValue = 0;
-    bool dateRead = false;
-    std::optional<engine::sql::Date> date;
+    bool dateRead = false;    // date is what the text reads as
     size_t length = std::string::npos;  // in UTF-16 units, when measured
+    NumberText number;
+    double doubleValue;
+    std::optional<engine::sql::Date> date;
 };
 
 // [+|-] digits [. digits] [e [+|-] digits], with a digit before or after the point, into
@@ -531,7 +533,8 @@ void readValue(CsvField& field, const ColumnDefinition& column,
 
 void readFieldValue(CsvField& field, const ColumnDefinition& column,
                     const engine::format::JetFormat& format, DateOrder order, Value& out) {
-    readValue(field, column, format, order, FieldReading{}, out);
+    FieldReading reading;
+    readValue(field, column, format, order, reading, out);
 }
 
 void judgeAndReadField(CsvField& field, ColumnGuess& guess, const ColumnDefinition& column,

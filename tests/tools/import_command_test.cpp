@@ -1,7 +1,9 @@
 // corvanta-db import: the types a new table takes from a CSV file, values converted into an
 // existing table, the round trip export -> import -> export over the fixtures, and the whole
 // import refused, nothing written, for a value or a record that does not fit.
+#include "engine/catalog/new_column.h"
 #include "engine/database.h"
+#include "engine/table_copy.h"
 #include "support/engine_files.h"
 #include "support/fixtures.h"
 
@@ -16,6 +18,41 @@ using engine::format::ColumnType;
 
 void writeFile(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::vector<uint8_t>> storedRows(engine::Database& database, const std::string& table) {
+    engine::SelectedRows rows(database, database.tableDefinition(table), {});
+    std::vector<std::vector<uint8_t>> stored;
+    while (rows.nextStored()) stored.emplace_back(rows.storedRow().begin(), rows.storedRow().end());
+    return stored;
+}
+
+// Whether the rows of table are stored byte for byte as the engine's own append of their
+// values stores them, into a table made with the same columns; "" when they are, else the
+// first row that differs.
+std::string storedAsAppended(const std::filesystem::path& path, const std::string& table) {
+    auto database = engine::Database::open(path.string(), {.mode = engine::AccessMode::ReadWrite});
+    const auto definition = database->tableDefinition(table);
+    std::vector<engine::catalog::NewColumn> columns;
+    for (const auto& column : definition.columns) {
+        columns.push_back(engine::catalog::NewColumn::of(column, false));
+    }
+    const auto rows = support::allRows(*database, table);
+    size_t next = 0;
+    database->createTable(table + "Appended", columns,
+                          [&](std::vector<engine::format::Value>& row) {
+                              if (next == rows.size()) return false;
+                              row = rows[next++];
+                              return true;
+                          });
+    const auto imported = storedRows(*database, table);
+    const auto appended = storedRows(*database, table + "Appended");
+    if (imported.size() != appended.size()) return "the row counts differ";
+    for (size_t at = 0; at < imported.size(); ++at) {
+        if (imported[at] != appended[at]) return "row " + std::to_string(at + 1) + " differs";
+    }
+    database->dropTable(table + "Appended");
+    return "";
 }
 
 bool carriedByCsv(const engine::format::ColumnDefinition& column) {
@@ -167,6 +204,46 @@ TEST(ImportCommand, aNewTableTakesTheTypesItsValuesNeed) {
                   {Currency{-9223372036854775807}, Value(), Value()}}));
 }
 
+// A new table's rows are encoded as they are read; every type a file can name, NULLs between
+// values, and both page formats of Access 2000 and later, store the very bytes the engine's
+// own append of the same values stores.
+TEST(ImportCommand, rowsAreStoredAsTheEngineItselfStoresThem) {
+    support::TempDir folder;
+    std::string csv = "L,D,N,B,T,G,X,C,Y,I,S\n";
+    for (int row = 0; row < 3000; ++row) {
+        const auto cell = [&](int column, const std::string& value) {
+            return (row + column) % 7 == 0 ? std::string() : value;
+        };
+        const std::string n = std::to_string(row);
+        csv +=
+            cell(0, n) + "," + cell(1, n + ".25") + "," + cell(2, n + ".1234567890123456789") +
+            "," + cell(3, row % 2 ? "yes" : "no") + "," +
+            cell(4, "2020-03-0" + std::to_string(row % 9 + 1) + " 12:30:00") + "," +
+            cell(5, "{00112233-4455-6677-8899-AABBCCDD" + std::to_string(1000 + row % 9000) + "}") +
+            "," + cell(6, "\"text " + std::string(static_cast<size_t>(row % 40), 'x') + " é\"") +
+            "," + cell(7, n + ".5") + "," + cell(8, std::to_string(row % 256)) + "," +
+            cell(9, std::to_string(row % 30000 - 15000)) + "," + cell(10, n + ".5") + "\n";
+    }
+    writeFile(folder / "types.csv", csv);
+    for (const std::string format : {"jet4", "ace12"}) {
+        SCOPED_TRACE(format);
+        const auto path = folder / (format + ".mdb");
+        ASSERT_EQ(runCommand({"create", path.string(), "--format", format}).status, 0);
+        const auto outcome = runCommand(
+            {"import", path.string(), "Types", (folder / "types.csv").string(), "--type",
+             "C=currency", "--type", "Y=byte", "--type", "I=integer", "--type", "S=single"});
+        ASSERT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(storedAsAppended(path, "Types"), "");
+        auto database = engine::Database::open(path.string());
+        const auto definition = database->tableDefinition("Types");
+        ASSERT_EQ(definition.columns.size(), 11u);
+        EXPECT_EQ(definition.columns[2].type, ColumnType::Numeric);
+        EXPECT_EQ(definition.columns[5].type, ColumnType::Guid);
+        EXPECT_EQ(support::allRows(*database, "Types").size(), 3000u);
+        EXPECT_EQ(support::integrityProblems(*database), "");
+    }
+}
+
 // A file large enough for two readers to share the first pass guesses the same types, reads
 // the same rows and names the same lines as one reader would: when its middle falls inside a
 // quoted field of many lines too, and when the value that settles a type, or the fault, lies
@@ -216,6 +293,10 @@ TEST(ImportCommand, aLargeFileReadsAsASmallOneDoes) {
             EXPECT_EQ(rows[kRows / 2][2],
                       engine::format::Value(straddled ? longNote : std::string("row")));
             EXPECT_EQ(rows[kRows - 1][1], engine::format::Value(kRows - 1 + 0.5));
+        }
+        // Long values kept on pages of their own are pointed to where each table keeps them.
+        if (!straddled) {
+            EXPECT_EQ(storedAsAppended(path, table), "");
         }
         // A record with a field too many, in the second half: its own line is named.
         const auto [bad, badLine] = fileOf(straddled, kRows * 3 / 4);
