@@ -186,7 +186,7 @@ FileStart readHeader(const std::string& path) {
     if (!reader.next(fields))
         throw CsvError(1, "the file is empty; its first line names the columns");
     FileStart start{.offset = reader.offset(), .line = reader.nextLine()};
-    for (const auto& field : fields) start.names.push_back(field.text);
+    for (const auto& field : fields) start.names.emplace_back(field.text);
     return start;
 }
 

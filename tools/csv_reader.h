@@ -2,12 +2,16 @@
 // a field in double quotes may hold commas, line breaks and doubled quotes (""). A UTF-8 byte
 // order mark at the start is skipped. A field keeps whether it was quoted, so that "" (an empty
 // text) stays apart from an empty field (nothing), and "12" (a text) from 12.
+//
+// The reader keeps the record being read whole in its buffer, and a field's text is a view of
+// its bytes there; only a quoted field with a doubled quote is copied, to write the quote once.
 #pragma once
 
 #include <cstdint>
 #include <istream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tools {
@@ -29,7 +33,7 @@ private:
 };
 
 struct CsvField {
-    std::string text;
+    std::string_view text;  // valid until the reader reads on
     bool quoted = false;
 };
 
@@ -51,31 +55,40 @@ public:
     // The line the next record begins on.
     uint64_t nextLine() const { return m_line; }
     // How many bytes of the input the records read so far took.
-    uint64_t offset() const { return m_before + static_cast<uint64_t>(m_at - m_buffer.data()); }
+    uint64_t offset() const { return m_before + m_at; }
 
 private:
-    // The next byte, or -1 at the end of the input.
-    int get() {
-        if (m_at == m_end && !refill()) return -1;
-        return static_cast<unsigned char>(*m_at++);
-    }
-    int peek() {
-        if (m_at == m_end && !refill()) return -1;
-        return static_cast<unsigned char>(*m_at);
-    }
-    bool refill();
+    // Where a field lies in the record: from the record's first byte, or in m_unescaped.
+    struct Span {
+        size_t begin = 0;
+        size_t end = 0;
+        bool quoted = false;
+        bool unescaped = false;
+    };
+
+    // Makes more bytes of the input follow m_at, keeping the record being read in the
+    // buffer (moved to its start, or in a buffer grown for it); false at the end of the input.
+    bool more();
+    // Whether a byte follows m_at, reading more when needed.
+    bool available() { return m_at != m_end || more(); }
     // Reads a quoted field's text after its opening quote, up to and with its closing quote;
-    // a doubled quote is one quote of the text.
-    void readQuoted(std::string& text);
+    // a doubled quote is one quote of the text, which then goes into unescaped.
+    void readQuoted(Span& span, std::string& unescaped);
+    // Reads an unquoted field's bytes up to the comma or line end after it (not taken).
+    void readPlain(Span& span);
 
     std::istream& m_in;
     std::vector<char> m_buffer;
-    const char* m_at = nullptr;
-    const char* m_end = nullptr;
-    uint64_t m_before = 0;  // bytes of the input before the buffer's
+    size_t m_at = 0;           // the next byte, in m_buffer
+    size_t m_end = 0;          // past the bytes read into m_buffer
+    size_t m_recordStart = 0;  // the record being read, in m_buffer
+    uint64_t m_before = 0;     // bytes of the input before m_buffer's first
+    bool m_inputEnded = false;
     uint64_t m_line = 1;  // the line the next byte is on
     uint64_t m_recordLine = 1;
     bool m_started = false;
+    std::vector<Span> m_spans;             // the fields of the record being read
+    std::vector<std::string> m_unescaped;  // quoted fields with doubled quotes, one per field
 };
 
 }  // namespace tools
