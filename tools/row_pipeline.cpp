@@ -133,69 +133,6 @@ void takeEachRow(const RowSource& next, const RowSink& take) {
 
 }  // namespace
 
-struct RowRelay::Shared {
-    std::array<RowBatch, kBatches> batches;
-    RowHandover handover;
-    std::thread reader;
-    std::exception_ptr readingError;  // set before readingDone, read after it
-    RowBatch* current = nullptr;      // being handed over by next()
-    size_t at = 0;                    // its next row
-};
-
-RowRelay::RowRelay(RowSource source, bool onSecondThread) : m_source(std::move(source)) {
-    if (!onSecondThread) return;
-    auto shared = std::make_unique<Shared>();
-    for (RowBatch& batch : shared->batches) shared->handover.empty.push_back(&batch);
-    Shared* state = shared.get();
-    try {
-        shared->reader = std::thread([state, this] {
-            state->readingError = readBatches(state->handover, m_source);
-            {
-                std::lock_guard lock(state->handover.mutex);
-                state->handover.readingDone = true;
-            }
-            state->handover.changed.notify_all();
-        });
-    } catch (const std::system_error&) {
-        return;  // no second thread to be had: the source runs on this one
-    }
-    m_shared = std::move(shared);
-}
-
-RowRelay::~RowRelay() {
-    if (!m_shared) return;
-    {
-        std::lock_guard lock(m_shared->handover.mutex);
-        m_shared->handover.takingStopped = true;
-    }
-    m_shared->handover.changed.notify_all();
-    m_shared->reader.join();
-}
-
-bool RowRelay::next(std::vector<Value>& row) {
-    if (!m_shared) return m_source(row);
-    Shared& shared = *m_shared;
-    RowHandover& handover = shared.handover;
-    while (!shared.current || shared.at == shared.current->count) {
-        std::unique_lock lock(handover.mutex);
-        if (shared.current) {
-            handover.empty.push_back(shared.current);
-            shared.current = nullptr;
-            handover.changed.notify_all();
-        }
-        handover.changed.wait(lock, [&] { return !handover.full.empty() || handover.readingDone; });
-        if (handover.full.empty()) {
-            if (shared.readingError) std::rethrow_exception(shared.readingError);
-            return false;
-        }
-        shared.current = handover.full.front();
-        handover.full.pop_front();
-        shared.at = 0;
-    }
-    std::swap(row, shared.current->rows[shared.at++]);
-    return true;
-}
-
 void pipeRows(const RowSource& next, const RowSink& take) {
     pipeRows(next, take, std::thread::hardware_concurrency() != 1);
 }

@@ -7,7 +7,6 @@
 #include "engine/format/rows/value.h"
 
 #include <functional>
-#include <memory>
 #include <vector>
 
 namespace tools {
@@ -28,27 +27,5 @@ void pipeRows(const RowSource& next, const RowSink& take);
 // The same, on a second thread only when onSecondThread says so; pipeRows above asks for one
 // when the machine has more than one processor (on one, the handing over only costs time).
 void pipeRows(const RowSource& next, const RowSink& take, bool onSecondThread);
-
-// The other way round, for a taker that asks for each row (the engine storing rows): source
-// runs on a second thread, in the same batches, and next() hands its rows over, in order, on
-// the calling thread. When source throws, next() gives every row read before and then rethrows
-// the error. Destroying the relay early stops source at the end of the batch it is in and
-// waits for it.
-class RowRelay {
-public:
-    RowRelay(RowSource source, bool onSecondThread);
-    ~RowRelay();
-    RowRelay(const RowRelay&) = delete;
-    RowRelay& operator=(const RowRelay&) = delete;
-
-    // Swaps the next row into row (row's old storage goes back for a later row); false once
-    // source has no more.
-    bool next(std::vector<engine::format::Value>& row);
-
-private:
-    struct Shared;
-    RowSource m_source;
-    std::unique_ptr<Shared> m_shared;  // null: source runs on the calling thread
-};
 
 }  // namespace tools

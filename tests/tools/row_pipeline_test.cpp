@@ -33,21 +33,10 @@ RowSource sourceOf(CountingSource& source) {
     return [&](std::vector<Value>& row) { return source(row); };
 }
 
-// Both directions (rows pushed to a taker on the second thread, or pulled from a relay whose
-// source runs there), each on a second thread and, for machines with one processor, on the
-// calling thread itself.
-class RowPipeline : public testing::TestWithParam<std::tuple<bool, bool>> {
+// On a second thread and, for machines with one processor, on the calling thread itself.
+class RowPipeline : public testing::TestWithParam<bool> {
 protected:
-    void pipe(const RowSource& next, const RowSink& take) {
-        const auto [pulled, onSecondThread] = GetParam();
-        if (!pulled) {
-            pipeRows(next, take, onSecondThread);
-            return;
-        }
-        RowRelay relay(next, onSecondThread);
-        std::vector<Value> row;
-        while (relay.next(row)) take(row);
-    }
+    void pipe(const RowSource& next, const RowSink& take) { pipeRows(next, take, GetParam()); }
 };
 
 TEST_P(RowPipeline, everyRowArrivesOnceInOrderWithFewInFlight) {
@@ -106,11 +95,9 @@ TEST_P(RowPipeline, anErrorWhileTakingStopsTheReadingAndIsReported) {
                  std::length_error);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothWaysOnBothThreadings, RowPipeline,
-                         testing::Combine(testing::Bool(), testing::Bool()),
-                         [](const testing::TestParamInfo<std::tuple<bool, bool>>& info) {
-                             return std::string(std::get<0>(info.param) ? "pulled" : "pushed") +
-                                    (std::get<1>(info.param) ? "SecondThread" : "SameThread");
+INSTANTIATE_TEST_SUITE_P(BothThreadings, RowPipeline, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "SecondThread" : "SameThread");
                          });
 
 }  // namespace
