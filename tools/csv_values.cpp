@@ -75,27 +75,22 @@ bool readNumberText(std::string_view text, NumberText& result) {
     const char* const end = at + text.size();
     const bool negative = at != end && *at == '-';
     if (at != end && (*at == '-' || *at == '+')) ++at;
-    constexpr size_t kNone = std::string_view::npos;
-    size_t firstNonZero = kNone;  // position among the digits
-    size_t lastNonZero = 0;
-    size_t pointAt = kNone;
-    size_t digits = 0;
+    const auto isDigit = [](char c) { return static_cast<unsigned>(c - '0') <= 9; };
     uint64_t mantissa = 0;
-    for (; at != end; ++at) {
-        const auto digit = static_cast<unsigned>(*at - '0');
-        if (digit <= 9) {
-            if (digit != 0) {
-                if (firstNonZero == kNone) firstNonZero = digits;
-                lastNonZero = digits;
-            }
-            mantissa = mantissa * 10 + digit;
-            ++digits;
-        } else if (*at == '.' && pointAt == kNone) {
-            pointAt = digits;
-        } else {
-            break;
+    const char* const whole = at;
+    for (; at != end && isDigit(*at); ++at)
+        mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
+    const auto pointAt = static_cast<size_t>(at - whole);  // the digits before the point
+    const bool point = at != end && *at == '.';
+    if (point) ++at;
+    const char* const fractionStart = at;
+    if (point) {
+        for (; at != end && isDigit(*at); ++at) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*at - '0');
         }
     }
+    const auto fraction = static_cast<size_t>(at - fractionStart);
+    const size_t digits = pointAt + fraction;
     if (digits == 0) return false;
     bool exponent = false;
     if (at != end && (*at == 'e' || *at == 'E')) {
@@ -103,25 +98,29 @@ bool readNumberText(std::string_view text, NumberText& result) {
         ++at;
         if (at != end && (*at == '-' || *at == '+')) ++at;
         const char* exponentStart = at;
-        while (at != end && *at >= '0' && *at <= '9') ++at;
+        while (at != end && isDigit(*at)) ++at;
         if (at == exponentStart) return false;
     }
     if (at != end) return false;
-    result = NumberText{};
+    // Digit positions count from the first digit, across the point.
+    const auto digitAt = [&](size_t position) {
+        return position < pointAt ? whole[position] : fractionStart[position - pointAt];
+    };
+    size_t firstNonZero = 0;
+    while (firstNonZero < digits && digitAt(firstNonZero) == '0') ++firstNonZero;
+    size_t pastLastNonZero = digits;
+    while (pastLastNonZero > firstNonZero && digitAt(pastLastNonZero - 1) == '0') --pastLastNonZero;
     result.text = text;
     result.negative = negative;
+    result.point = point;
     result.exponent = exponent;
     result.digits = digits;
     result.mantissa = mantissa;
-    result.point = pointAt != kNone;
-    if (!result.point) pointAt = digits;
-    result.fraction = static_cast<uint32_t>(digits - pointAt);
-    if (firstNonZero != kNone) {
-        result.significant = lastNonZero - firstNonZero + 1;
-        result.integerDigits = firstNonZero < pointAt ? pointAt - firstNonZero : 0;
-        result.decimals =
-            lastNonZero >= pointAt ? static_cast<uint32_t>(lastNonZero - pointAt + 1) : 0;
-    }
+    result.fraction = static_cast<uint32_t>(fraction);
+    result.significant = pastLastNonZero - firstNonZero;
+    result.integerDigits = firstNonZero < pointAt ? pointAt - firstNonZero : 0;
+    result.decimals =
+        pastLastNonZero > pointAt ? static_cast<uint32_t>(pastLastNonZero - pointAt) : 0;
     // Only an exponent or hundreds of digits take a number beyond a double's range.
     return !(exponent || digits > 300) || result.read().has_value();
 }
@@ -456,8 +455,12 @@ void judge(ColumnGuess& guess, const CsvField& field, DateOrder order, FieldRead
     if (field.text.empty() && !field.quoted) return;
     guess.seen = true;
     guess.quoted = guess.quoted || field.quoted;
-    reading.length = utf16Length(field.text);
-    guess.longest = std::max(guess.longest, reading.length);
+    // A text of UTF-8 takes at most as many UTF-16 units as bytes: only a long one is
+    // measured (what is not UTF-8 is refused when the value is stored as text).
+    constexpr size_t kTextLimit = 255;
+    if (field.text.size() > kTextLimit) reading.length = utf16Length(field.text);
+    guess.longest = std::max(guess.longest,
+                             field.text.size() > kTextLimit ? reading.length : field.text.size());
     if (guess.quoted) return;
     const std::string_view text = field.text;
     guess.yesNo = guess.yesNo && readYesNo(text).has_value();
