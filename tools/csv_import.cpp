@@ -203,9 +203,11 @@ FileStart readHeader(const std::string& path) {
     }
 }
 
+// The workers beside the thread storing rows, which reads slices too while it waits: one
+// fewer than the processors, so that every thread has one.
 unsigned readingThreads() {
     const unsigned processors = std::thread::hardware_concurrency();
-    return processors > 1 ? std::min(processors, 4u) : 0;
+    return processors > 1 ? std::min(processors, 4u) - 1 : 0;
 }
 
 // The columns the values of the file's first slice call for, and those named by options.

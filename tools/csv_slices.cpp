@@ -27,7 +27,8 @@ CsvSlices::CsvSlices(const std::string& path, uint64_t start, uint64_t startLine
     if (error) throw CsvError(1, "the file could not be read");
     m_slices = m_size > start ? (m_size - start + kSliceBytes - 1) / kSliceBytes : 1;
     m_in = openFile(path);
-    // One slice read by each worker, one handed back, one waiting in between.
+    // One slice read by each worker, one handed back, one read by the calling thread or
+    // waiting.
     m_held.resize(workers == 0 ? 1 : workers + 2);
     for (Held& held : m_held) held.records = makeRecords();
     try {
@@ -145,20 +146,32 @@ const CsvSlices::Slice* CsvSlices::next() {
     if (m_nextToHand == m_slices) return nullptr;
 
     Held* held = nullptr;
-    if (m_workers.empty()) {
-        held = &m_held.front();
-        held->index = m_nextToHand;
-        read(*m_in, m_offset, *held);
-    } else {
+    {
+        // While the slice wanted is not read, this thread reads the next one no worker has
+        // begun rather than wait (the wanted one from where it truly begins).
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] {
-            return std::any_of(m_held.begin(), m_held.end(), [&](const Held& candidate) {
-                return candidate.state == State::Read && candidate.index == m_nextToHand;
+        for (;;) {
+            for (Held& candidate : m_held) {
+                if (candidate.state == State::Read && candidate.index == m_nextToHand) {
+                    held = &candidate;
+                }
+            }
+            if (held) break;
+            const auto free = std::find_if(m_held.begin(), m_held.end(), [](const Held& candidate) {
+                return candidate.state == State::Free;
             });
-        });
-        for (Held& candidate : m_held) {
-            if (candidate.state == State::Read && candidate.index == m_nextToHand)
-                held = &candidate;
+            if (free == m_held.end() || m_nextToRead == m_slices) {
+                m_changed.wait(lock);
+                continue;
+            }
+            Held& taken = *free;
+            taken.state = State::Reading;
+            taken.index = m_nextToRead++;
+            lock.unlock();
+            read(*m_in, taken.index == m_nextToHand ? m_offset : supposedBegin(*m_in, taken.index),
+                 taken);
+            lock.lock();
+            taken.state = State::Read;
         }
     }
     m_current = held;

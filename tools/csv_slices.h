@@ -55,7 +55,7 @@ public:
 
     // Reads the file at path from offset start, where a record begins on line startLine.
     // Every record must hold width fields. makeRecords gives each slice held its Records.
-    // workers is how many threads read; none: each slice is read by next() itself.
+    // workers is how many threads read besides the one calling next(), which reads too.
     CsvSlices(const std::string& path, uint64_t start, uint64_t startLine, size_t width,
               const std::function<std::unique_ptr<Records>()>& makeRecords, unsigned workers);
     // Stops the workers, each at the end of the slice it reads, and waits for them.
@@ -63,8 +63,9 @@ public:
     CsvSlices(const CsvSlices&) = delete;
     CsvSlices& operator=(const CsvSlices&) = delete;
 
-    // The next slice in file order, or null after the last. The slice returned before goes
-    // back to the workers, and its records with it.
+    // The next slice in file order, or null after the last. While it is not read, the calling
+    // thread reads the next slices no worker has begun. The slice returned before goes back to
+    // the workers, and its records with it.
     const Slice* next();
     // The file's length in bytes.
     uint64_t size() const { return m_size; }
@@ -104,7 +105,7 @@ private:
     std::vector<std::thread> m_workers;
 
     // The calling thread's own.
-    std::unique_ptr<std::istream> m_in;  // for slices read again, or every slice without workers
+    std::unique_ptr<std::istream> m_in;  // for the slices this thread reads
     Held* m_current = nullptr;
     uint64_t m_nextToHand = 0;
     uint64_t m_offset;  // where the next slice's first record truly begins
