@@ -1,6 +1,7 @@
 #include "csv_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace tools {
@@ -8,6 +9,13 @@ namespace tools {
 namespace {
 
 constexpr size_t kBufferSize = 1 << 16;
+
+// The bytes that end a run of an unquoted field: comma, LF and CR.
+constexpr auto kEndsPlainRun = [] {
+    std::array<bool, 256> ends{};
+    ends[','] = ends['\n'] = ends['\r'] = true;
+    return ends;
+}();
 
 }  // namespace
 
@@ -100,7 +108,7 @@ void CsvReader::readPlain(Span& span) {
         // field is a byte like any other).
         const char* data = m_buffer.data();
         size_t at = m_at;
-        while (at != m_end && data[at] != ',' && data[at] != '\n' && data[at] != '\r') ++at;
+        while (at != m_end && !kEndsPlainRun[static_cast<unsigned char>(data[at])]) ++at;
         m_at = at;
         if (at == m_end) {
             if (more()) continue;

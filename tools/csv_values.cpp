@@ -513,8 +513,9 @@ void readValue(CsvField& field, const ColumnDefinition& column,
             if (characters == std::numeric_limits<size_t>::max()) {
                 cannotConvert(column, "cannot take text that is not UTF-8");
             }
+            // characters > length / bytes per character, without dividing
             if (column.type == ColumnType::Text &&
-                characters > column.length / jetFormat.bytesPerTextCharacter) {
+                characters * jetFormat.bytesPerTextCharacter > column.length) {
                 // refuses
                 out = engine::sql::valueForField(engine::sql::Literal(std::string(text)), column,
                                                  jetFormat);
