@@ -133,9 +133,25 @@ void CsvReader::readQuoted(Span& span, std::string& unescaped) {
     for (;;) {
         if (!available()) throw CsvError(opened, "a quoted field is never closed");
         const char* data = m_buffer.data();
-        const auto* quote = static_cast<const char*>(std::memchr(data + m_at, '"', m_end - m_at));
-        const size_t runEnd = quote ? static_cast<size_t>(quote - data) : m_end;
-        m_line += static_cast<uint64_t>(std::count(data + m_at, data + runEnd, '\n'));
+        // Most quoted fields are short: their first bytes are looked at one by one, line ends
+        // counted on the way, and only a longer run is left to memchr.
+        const char* quote = nullptr;
+        size_t runEnd = m_at;
+        uint64_t lineEnds = 0;
+        for (const size_t shortEnd = std::min(m_end, m_at + 16); runEnd != shortEnd; ++runEnd) {
+            if (data[runEnd] == '"') {
+                quote = data + runEnd;
+                break;
+            }
+            lineEnds += data[runEnd] == '\n';
+        }
+        if (!quote && runEnd != m_end) {
+            const size_t longStart = runEnd;
+            quote = static_cast<const char*>(std::memchr(data + runEnd, '"', m_end - runEnd));
+            runEnd = quote ? static_cast<size_t>(quote - data) : m_end;
+            lineEnds += static_cast<uint64_t>(std::count(data + longStart, data + runEnd, '\n'));
+        }
+        m_line += lineEnds;
         if (span.unescaped) unescaped.append(data + m_at, data + runEnd);
         m_at = runEnd;
         if (!quote) continue;

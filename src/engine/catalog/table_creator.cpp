@@ -236,6 +236,11 @@ std::optional<format::RowLocation> NewTable::appendStored(
     return appender().appendStored(row, longValues);
 }
 
+format::RowLocation NewTable::appendEncoded(storage::Bytes row) {
+    assert(m_definition.realIndexes.empty() && "rows of an indexed table go in through an editor");
+    return appender().appendEncoded(row);
+}
+
 void NewTable::finishStorage() {
     if (m_appender) m_appender->finish();
     auto logical = format::buildTableDefinition(m_definition, m_context.format, m_context.codePage,

@@ -33,6 +33,9 @@ public:
     // when the row must be given as values. REQUIRES: as append().
     std::optional<format::RowLocation> appendStored(
         storage::Bytes row, const format::TableAppender::LongValueSource& longValues);
+    // Appends a row encoded for this table's definition (format::TableAppender::appendEncoded).
+    // REQUIRES: as append(), and no AutoNumber column.
+    format::RowLocation appendEncoded(storage::Bytes row);
     // Writes the last pages and the definition.
     void finishStorage();
 

@@ -157,6 +157,16 @@ RowLocation TableAppender::place() {
     return {m_pageNumber, slot};
 }
 
+RowLocation TableAppender::appendEncoded(storage::Bytes row) {
+    assert(!m_numbersRows && "an AutoNumber column takes its values from append()");
+    if (row.size() > m_format.maxRowSize) {
+        throw EngineError(ErrorCode::RecordTooLarge, "Record is too large.");
+    }
+    m_row.assign(row.begin(), row.end());
+    ++m_appended;
+    return place();
+}
+
 std::optional<RowLocation> TableAppender::appendStored(storage::Bytes row,
                                                        const LongValueSource& longValues) {
     if (m_numbersRows || row.size() > m_format.maxRowSize ||

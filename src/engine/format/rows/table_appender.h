@@ -43,6 +43,10 @@ public:
     // storing nothing, for a row it cannot take as it is: the caller appends its values
     // instead. A table with AutoNumber columns takes no stored rows.
     std::optional<RowLocation> appendStored(storage::Bytes row, const LongValueSource& longValues);
+    // Appends a row that a RowEncoder over this table's own definition encoded, holding no long
+    // value on pages of its own, as it is: nothing in it is checked again. REQUIRES: the table
+    // numbers no rows (no AutoNumber column).
+    RowLocation appendEncoded(storage::Bytes row);
     // Writes the data page rows are being placed on and lets it go, so that a change made to
     // that page through the pager meanwhile (a row removed from it) is not overwritten by the
     // copy held here; the next row reads it afresh. The page stays among those with room.
