@@ -233,8 +233,15 @@ std::optional<bool> readYesNo(std::string_view text) {
 // Day-first dates (3/4/2020 as April 3) are turned month first for the engine's reader, and
 // dots become slashes; other dates go to it as they are.
 std::optional<engine::sql::Date> readDateText(std::string_view text, DateOrder order) {
-    const size_t first = text.find_first_of("/.-");
-    if (first != std::string_view::npos && first > 0 && first <= 2) {
+    // Only a separator after one or two digits can end a month or a day.
+    size_t first = std::string_view::npos;
+    for (size_t at = 0; at < std::min<size_t>(text.size(), 3); ++at) {
+        if (text[at] == '/' || text[at] == '.' || text[at] == '-') {
+            first = at;
+            break;
+        }
+    }
+    if (first != std::string_view::npos && first > 0) {
         const size_t second = text.find(text[first], first + 1);
         if (second == std::string_view::npos) return std::nullopt;
         if (order == DateOrder::DayMonthYear || text[first] == '.') {
@@ -246,7 +253,9 @@ std::optional<engine::sql::Date> readDateText(std::string_view text, DateOrder o
             return engine::sql::readDate(date);
         }
     }
-    if (text.find_first_of("0123456789") == std::string_view::npos) return std::nullopt;
+    if (std::none_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
     return engine::sql::readDate(text);
 }
 
