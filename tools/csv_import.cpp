@@ -398,7 +398,8 @@ uint64_t importCsv(engine::Database& database, const std::string& path, const st
               .judged = std::vector<bool>(start.names.size(), !exists),
               .jetFormat = &database.jetFormat(),
               .order = options.dateOrder};
-    for (const auto& [column, type] : options.types) {
+    for (const auto& option : options.types) {
+        const std::string& column = option.first;  // a lambda cannot take a structured binding
         const auto named = std::find_if(
             plan.names.begin(), plan.names.end(),
             [&](const auto& name) { return engine::storage::equalsIgnoringCase(name, column); });
