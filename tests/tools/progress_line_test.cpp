@@ -59,6 +59,19 @@ TEST(ProgressLine, showsOnATerminalForLongWorkOnlyAndWipesItselfAtTheEnd) {
     }
     EXPECT_NE(terminal.readShown().find("exporting 'T': 99% (100005 of 100000 rows)"),
               std::string::npos);
+
+    // A file's bytes: long from kLongBytes, shown in whole megabytes.
+    {
+        ProgressLine shortFile(terminal.terminal(), "importing into 'T'",
+                               ProgressLine::kLongBytes - 1, ProgressLine::Unit::Bytes);
+        EXPECT_FALSE(shortFile.shown());
+        ProgressLine line(terminal.terminal(), "importing into 'T'", 80500000,
+                          ProgressLine::Unit::Bytes);
+        ASSERT_TRUE(line.shown());
+        line.update(40250000);
+    }
+    EXPECT_NE(terminal.readShown().find("importing into 'T': 50% (40 of 81 MB)"),
+              std::string::npos);
 }
 
 // The tool shows the line for export (to a file) and copy when standard error is a terminal,
