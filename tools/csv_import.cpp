@@ -367,8 +367,11 @@ uint64_t storeRows(engine::Database& database, const std::string& path, const st
             return stored;
         }
         database.createTable(table, newColumns, [&](engine::catalog::NewTable& made) {
+            // The readers encode for a copy of the definition: the table's own changes as rows
+            // are stored (its row count).
+            const engine::format::TableDefinition definition = made.definition();
             Plan encoded = plan;
-            encoded.encodeFor = &made.definition();
+            encoded.encodeFor = &definition;
             RowFeed feed(path, start, encoded, newColumns, hasDecimal, options, named);
             while (SliceRows* rows = feed.next()) {
                 for (size_t at = 0; at < rows->count; ++at) {

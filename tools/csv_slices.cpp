@@ -31,9 +31,13 @@ CsvSlices::CsvSlices(const std::string& path, uint64_t start, uint64_t startLine
     // waiting.
     m_held.resize(workers == 0 ? 1 : workers + 2);
     for (Held& held : m_held) held.records = makeRecords();
+    // Every worker's stream is opened before any worker starts, so that a failure to open one
+    // leaves no thread running.
+    std::vector<std::unique_ptr<std::istream>> streams;
+    for (unsigned at = 0; at < workers; ++at) streams.push_back(openFile(path));
     try {
-        for (unsigned at = 0; at < workers; ++at) {
-            m_workers.emplace_back([this, in = openFile(path)]() mutable { work(*in); });
+        for (auto& stream : streams) {
+            m_workers.emplace_back([this, in = std::move(stream)]() mutable { work(*in); });
         }
     } catch (const std::system_error&) {
         // Fewer threads than asked for: those started do the work, or next() alone.
