@@ -69,7 +69,7 @@ struct FieldReading {
 
 // [+|-] digits [. digits] [e [+|-] digits], with a digit before or after the point, into
 // result; false for any other text. Only the shape is read here; read() gives the value. The
-// scan works on locals and stores the result once: this runs for every numeric field twice.
+// scan works on locals and stores the result once: this runs for every numeric field.
 bool readNumberText(std::string_view text, NumberText& result) {
     const char* at = text.data();
     const char* const end = at + text.size();
